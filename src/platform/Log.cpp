@@ -1,0 +1,58 @@
+#include "platform/Log.h"
+
+#include <QByteArray>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <mutex>
+
+#include <systemd/sd-journal.h>
+
+namespace {
+
+std::mutex sinkMutex;
+LogSink installedSink;
+
+bool journalAvailable()
+{
+    static const bool available = QFileInfo::exists(QStringLiteral("/run/systemd/journal/socket"));
+    return available;
+}
+
+void writeDefault(LogChannel channel, const QString &line)
+{
+    const QByteArray bytes = line.toUtf8();
+    if (channel == LogChannel::Shell) {
+        std::fprintf(stdout, "%s\n", bytes.constData());
+        std::fflush(stdout);
+        return;
+    }
+    if (journalAvailable()) {
+        sd_journal_send("MESSAGE=%s", bytes.constData(), "SYSLOG_IDENTIFIER=vocarta-menubar",
+                        "PRIORITY=6", nullptr);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", bytes.constData());
+}
+
+} // namespace
+
+void logLine(LogChannel channel, const QString &line)
+{
+    LogSink sink;
+    {
+        std::lock_guard lock(sinkMutex);
+        sink = installedSink;
+    }
+    if (sink) {
+        sink(channel, line);
+        return;
+    }
+    writeDefault(channel, line);
+}
+
+void setLogSink(LogSink sink)
+{
+    std::lock_guard lock(sinkMutex);
+    installedSink = std::move(sink);
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// The one logging function of the program. Lines carry their own prefix
+// ("[Vocarta] ", "[Convex WS] "); the channel decides where they go:
+// shell lines to standard output, sync lines to the system log (the journal
+// when journald runs, else standard error). Never pass a token.
+enum class LogChannel { Shell, Sync };
+
+void logLine(LogChannel channel, const QString &line);
+
+// Tests capture lines by installing a sink; an empty sink restores the default.
+using LogSink = std::function<void(LogChannel, const QString &)>;
+void setLogSink(LogSink sink);
