@@ -374,16 +374,16 @@ void FakeDeployment::readFrom(QTcpSocket *socket)
         const Answer answer = answerFor(request);
         if (answer.delay.count() > 0) {
             m_connections[socket].busy = true;
-            QTimer::singleShot(answer.delay, socket, [this, socket, answer, keepAlive] {
+            QTimer::singleShot(answer.delay, socket, [this, socket, request, answer, keepAlive] {
                 if (!m_connections.contains(socket))
                     return;
                 m_connections[socket].busy = false;
-                respond(socket, answer, keepAlive);
+                respondTo(socket, request, answer, keepAlive);
                 readFrom(socket);
             });
             return;
         }
-        respond(socket, answer, keepAlive);
+        respondTo(socket, request, answer, keepAlive);
     }
 }
 
@@ -403,6 +403,13 @@ FakeDeployment::Answer FakeDeployment::answerFor(const Request &request)
     if (standing != m_standing.constEnd())
         return *standing;
     return Answer::text(404, "No answer scripted for " + functionPath.toUtf8());
+}
+
+void FakeDeployment::respondTo(QTcpSocket *socket, const Request &request, const Answer &answer,
+                               bool keepAlive)
+{
+    respond(socket, answer, keepAlive);
+    Q_EMIT answered(request);
 }
 
 void FakeDeployment::respond(QTcpSocket *socket, const Answer &answer, bool keepAlive)

@@ -112,6 +112,8 @@ public:
 
 Q_SIGNALS:
     void requestReceived(const FakeDeployment::Request &request);
+    // The answer to `request` has been handed to the socket (or the connection dropped).
+    void answered(const FakeDeployment::Request &request);
 
 private:
     struct Connection {
@@ -123,6 +125,7 @@ private:
     void readFrom(QTcpSocket *socket);
     Answer answerFor(const Request &request);
     void respond(QTcpSocket *socket, const Answer &answer, bool keepAlive);
+    void respondTo(QTcpSocket *socket, const Request &request, const Answer &answer, bool keepAlive);
     void refuse(QTcpSocket *socket, int status, const QByteArray &reason);
     void forget(QTcpSocket *socket);
     void closeAfterWriting(QTcpSocket *socket);
