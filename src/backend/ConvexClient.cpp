@@ -84,7 +84,15 @@ ConvexClient::ConvexClient(QUrl baseURL, QObject *parent)
     m_network->setAutoDeleteReplies(false);
 }
 
-ConvexClient::~ConvexClient() = default;
+ConvexClient::~ConvexClient()
+{
+    // Calls still waiting end now with a cancellation instead of never resuming
+    // (a reply destroyed with its manager never reports that it finished).
+    const QList<QNetworkReply *> running = m_network->findChildren<QNetworkReply *>();
+    for (QNetworkReply *reply : running)
+        if (reply->isRunning())
+            reply->abort();
+}
 
 QUrl ConvexClient::deploymentUrl()
 {
@@ -138,8 +146,23 @@ QCoro::Task<ConvexClient::HttpAnswer> ConvexClient::post(QString endpoint, QStri
                            {QStringLiteral("format"), QStringLiteral("json")}};
     std::unique_ptr<QNetworkReply, DeleteLater> reply(
         m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact)));
+    // No answer of ours comes near this; a server that sends more is not allowed
+    // to make us hold it all in memory.
+    bool tooLarge = false;
+    QNetworkReply *watched = reply.get();
+    connect(watched, &QNetworkReply::downloadProgress, watched,
+            [watched, &tooLarge](qint64 received, qint64 total) {
+                if (received > maxAnswerBytes || total > maxAnswerBytes) {
+                    tooLarge = true;
+                    watched->abort();
+                }
+            });
     co_await reply.get();
 
+    if (tooLarge)
+        throw TransportError(QNetworkReply::OperationCanceledError,
+                             QStringLiteral("The server's answer is larger than ") +
+                                 QString::number(maxAnswerBytes / (1024 * 1024)) + QStringLiteral(" MiB"));
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
     if (error != QNetworkReply::NoError && (!status.isValid() || !isStatusDerivedError(error)))

@@ -50,3 +50,11 @@ bool DeploymentUrl::isLoopbackHost(const QString &host)
         return false;
     return address.isLoopback();
 }
+
+QUrl DeploymentUrl::syncUrl(const QUrl &baseURL)
+{
+    QUrl url = withoutTrailingSlash(baseURL);
+    url.setScheme(url.scheme() == QLatin1String("http") ? QStringLiteral("ws") : QStringLiteral("wss"));
+    url.setPath(url.path() + QStringLiteral("/api/sync"));
+    return url;
+}

@@ -9,6 +9,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRandomGenerator>
 #include <QTest>
 
 using Answer = FakeDeployment::Answer;
@@ -208,6 +209,55 @@ private slots:
         QVERIFY2(failure, qPrintable(outcome.description()));
         QVERIFY(failure->error() == QNetworkReply::OperationCanceledError ||
                 failure->error() == QNetworkReply::TimeoutError);
+    }
+
+    void oversizedAnswerIsCutOff()
+    {
+        FakeDeployment fake;
+        QByteArray huge = "{\"status\":\"success\",\"value\":\"";
+        huge += QByteArray(ConvexClient::maxAnswerBytes + 1024, 'a');
+        huge += "\"}";
+        fake.answer(QStringLiteral("users:checkEmailExists"), Answer::text(200, huge, "application/json"));
+        ConvexClient client(fake.url());
+        const auto outcome = awaitTask(client.checkEmailExists(QStringLiteral("a@b.c")));
+        QVERIFY(outcome.finished);
+        QVERIFY2(outcome.failure<TransportError>(), qPrintable(outcome.description()));
+        QVERIFY(outcome.description().contains(QStringLiteral("larger")));
+    }
+
+    // Whatever comes back over the wire, a call ends with a value or a Failure.
+    void garbageAnswersEndCleanly()
+    {
+        FakeDeployment fake;
+        QRandomGenerator random(42);
+        const QList<int> statuses{200, 200, 200, 401, 500, 204, 302};
+        fake.setHandler([&](const FakeDeployment::Request &) -> std::optional<Answer> {
+            QByteArray bytes(qsizetype(random.bounded(120)), Qt::Uninitialized);
+            for (char &c : bytes)
+                c = char(random.bounded(256));
+            if (random.bounded(4) == 0)
+                return Answer::rawBytes("HTTP/1.1 200 OK\r\n" + bytes);
+            if (random.bounded(3) == 0)
+                bytes = "{\"status\":\"success\",\"value\":" + bytes.left(random.bounded(10)) + "}";
+            return Answer::text(statuses[random.bounded(int(statuses.size()))], bytes, "application/json");
+        });
+        ConvexClient client(fake.url());
+        client.setTokens(QStringLiteral("t"), QStringLiteral("r"));
+        for (int round = 0; round < 40; ++round) {
+            const auto outcome = awaitTask(
+                client.translateWord(QStringLiteral("w"), QStringLiteral("a"), QStringLiteral("b")));
+            QVERIFY(outcome.finished);
+            if (outcome.error) {
+                bool isFailure = false;
+                try {
+                    std::rethrow_exception(outcome.error);
+                } catch (const Failure &) {
+                    isFailure = true;
+                } catch (...) {
+                }
+                QVERIFY2(isFailure, qPrintable(outcome.description()));
+            }
+        }
     }
 
     void keepAliveConnectionIsReused()

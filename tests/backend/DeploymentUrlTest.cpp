@@ -52,6 +52,14 @@ private slots:
         QVERIFY(!built.toString().endsWith(QLatin1Char('/')));
     }
 
+    void syncUrlFollowsTheBase()
+    {
+        QCOMPARE(DeploymentUrl::syncUrl(QUrl(QStringLiteral("https://otter.convex.cloud"))),
+                 QUrl(QStringLiteral("wss://otter.convex.cloud/api/sync")));
+        QCOMPARE(DeploymentUrl::syncUrl(QUrl(QStringLiteral("http://127.0.0.1:3210/"))),
+                 QUrl(QStringLiteral("ws://127.0.0.1:3210/api/sync")));
+    }
+
     void plainHttpToAnotherHostIsRefusedBeforeSending()
     {
         // A fake listening on loopback, addressed through a non-loopback name:

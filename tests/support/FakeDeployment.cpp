@@ -253,6 +253,7 @@ void FakeDeployment::stopListening()
 void FakeDeployment::accept()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         m_connections.insert(socket, Connection{++m_connectionsAccepted, false});
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { forget(socket); });
