@@ -31,8 +31,9 @@ bool isStatusDerivedError(QNetworkReply::NetworkError error)
            error == QNetworkReply::ProtocolInvalidOperationError;
 }
 
-// Names and texts used inside coroutines. (g++ 12 miscompiles string literals
-// in some co_await expressions, so coroutine bodies only use these.)
+// Names and texts used inside coroutines. g++ 12 rejects some temporaries inside
+// co_await expressions ("array used as initializer": braced lists, literal
+// arrays), so coroutine bodies build their arguments from these and from locals.
 const QString kNoRefreshToken = QStringLiteral("No refresh token");
 const QString kNoTokensReturned = QStringLiteral("No tokens returned");
 const QString kTokenRefreshFailed = QStringLiteral("Token refresh failed");
