@@ -14,7 +14,6 @@
 #include <thread>
 
 using Answer = FakeDeployment::Answer;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -187,13 +186,18 @@ private slots:
     {
         FakeDeployment fake;
         acceptOnly(fake, "new");
-        // Slow refresh answers, so that both calls meet their 401 before either refresh lands.
-        fake.answer(signInPath, issued(QStringLiteral("new"), QStringLiteral("new-r")).after(150ms));
+        // Refresh answers wait until both calls have asked for one.
+        fake.answer(signInPath, issued(QStringLiteral("new"), QStringLiteral("new-r")).heldBack());
         ConvexClient client(fake.url());
         client.setTokens(QStringLiteral("old"), QStringLiteral("old-r"));
 
         auto first = startTask(client.getActiveDeck());
         auto second = startTask(client.getActiveDeck());
+        QTRY_COMPARE_WITH_TIMEOUT(fake.heldCount(), 2, 20000);
+        for (const auto &refresh : fake.requestsFor(signInPath))
+            QCOMPARE(refresh.args().value(QStringLiteral("refreshToken")).toString(),
+                     QStringLiteral("old-r"));
+        fake.releaseHeld();
         QTRY_VERIFY_WITH_TIMEOUT(first->finished && second->finished, 20000);
         QVERIFY2(first->succeeded(), qPrintable(first->description()));
         QVERIFY2(second->succeeded(), qPrintable(second->description()));
@@ -205,7 +209,7 @@ private slots:
     void signOutClearsAtOnceWhileTheServerIsSlow()
     {
         FakeDeployment fake;
-        fake.answer(QStringLiteral("auth:signOut"), Answer::text(500, "slow and broken").after(400ms));
+        fake.answer(QStringLiteral("auth:signOut"), Answer::text(500, "slow and broken").heldBack());
         ConvexClient client(fake.url());
         client.setTokens(QStringLiteral("held"), QStringLiteral("held-r"));
         QSignalSpy answered(&fake, &FakeDeployment::answered);
@@ -214,16 +218,18 @@ private slots:
         QVERIFY(!client.authToken());
         QVERIFY(!client.refreshToken());
 
-        QTRY_COMPARE_WITH_TIMEOUT(fake.count(QStringLiteral("auth:signOut")), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(fake.heldCount(), 1, 20000);
         const auto request = fake.requestsFor(QStringLiteral("auth:signOut")).first();
         QCOMPARE(request.target, QByteArray("/api/action"));
         QCOMPARE(request.header("Authorization"), QByteArray("Bearer held"));
         QCOMPARE(request.args(), QJsonObject());
-        // A new session started right away is not touched by the late failure.
+        // A new session started meanwhile is not touched by the late failure.
         client.setTokens(QStringLiteral("next"), QStringLiteral("next-r"));
+        fake.releaseHeld();
         QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 1, 20000);
         QTest::qWait(100); // let the client take the answer in
         QCOMPARE(client.authToken(), QStringLiteral("next"));
+        QCOMPARE(client.refreshToken(), QStringLiteral("next-r"));
         QCOMPARE(fake.count(signInPath), 0);
     }
 
@@ -244,15 +250,16 @@ private slots:
         FakeDeployment fake;
         acceptOnly(fake, "resurrected");
         fake.answer(signInPath,
-                    issued(QStringLiteral("resurrected"), QStringLiteral("resurrected-r")).after(300ms));
+                    issued(QStringLiteral("resurrected"), QStringLiteral("resurrected-r")).heldBack());
         fake.answer(QStringLiteral("auth:signOut"), Answer::success(QJsonValue()));
         ConvexClient client(fake.url());
         client.setTokens(QStringLiteral("old"), QStringLiteral("old-r"));
         QSignalSpy refreshed(&client, &ConvexClient::tokensRefreshed);
 
         auto call = startTask(client.getActiveDeck());
-        QTRY_COMPARE_WITH_TIMEOUT(fake.count(signInPath), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(fake.heldCount(), 1, 20000);
         client.signOut();
+        fake.releaseHeld();
         QTRY_VERIFY_WITH_TIMEOUT(call->finished, 20000);
 
         QVERIFY(!client.authToken());

@@ -172,6 +172,13 @@ FakeDeployment::Answer FakeDeployment::Answer::closingConnection() const
     return answer;
 }
 
+FakeDeployment::Answer FakeDeployment::Answer::heldBack() const
+{
+    Answer answer = *this;
+    answer.held = true;
+    return answer;
+}
+
 // ---- FakeDeployment ----
 
 FakeDeployment::FakeDeployment(QObject *parent)
@@ -248,6 +255,25 @@ void FakeDeployment::closeAllConnections()
 void FakeDeployment::stopListening()
 {
     m_server->close();
+}
+
+int FakeDeployment::releaseHeld()
+{
+    const QList<HeldAnswer> held = std::exchange(m_held, {});
+    for (const HeldAnswer &entry : held) {
+        QTcpSocket *socket = entry.socket.data();
+        if (!socket || !m_connections.contains(socket))
+            continue;
+        m_connections[socket].busy = false;
+        respondTo(socket, entry.request, entry.answer, entry.keepAlive);
+        readFrom(socket);
+    }
+    return int(held.size());
+}
+
+int FakeDeployment::heldCount() const
+{
+    return int(m_held.size());
 }
 
 void FakeDeployment::accept()
@@ -372,7 +398,13 @@ void FakeDeployment::readFrom(QTcpSocket *socket)
 
         m_requests.append(request);
         Q_EMIT requestReceived(request);
-        const Answer answer = answerFor(request);
+        Answer answer = answerFor(request);
+        if (answer.held) {
+            answer.held = false;
+            m_connections[socket].busy = true;
+            m_held.append(HeldAnswer{socket, request, answer, keepAlive});
+            return;
+        }
         if (answer.delay.count() > 0) {
             m_connections[socket].busy = true;
             QTimer::singleShot(answer.delay, socket, [this, socket, request, answer, keepAlive] {
