@@ -26,6 +26,9 @@ std::optional<QString> DeploymentUrl::problem(const QUrl &url)
     const QString shown = url.toDisplayString(QUrl::RemoveUserInfo);
     if (!url.isValid() || url.isRelative() || url.host().isEmpty())
         return QStringLiteral("The deployment address \"") + shown + QStringLiteral("\" is not a valid URL.");
+    if (url.hasQuery() || url.hasFragment())
+        return QStringLiteral("The deployment address \"") + shown +
+               QStringLiteral("\" must not have a query or fragment.");
     const QString scheme = url.scheme();
     if (scheme == QLatin1String("https"))
         return std::nullopt;

@@ -30,6 +30,8 @@ private slots:
         QTest::newRow("ftp") << "ftp://example.com" << false;
         QTest::newRow("no scheme") << "example.com" << false;
         QTest::newRow("empty") << "" << false;
+        QTest::newRow("query") << "https://otter.convex.cloud?x=1" << false;
+        QTest::newRow("fragment") << "https://otter.convex.cloud#x" << false;
     }
 
     void acceptedAndRefusedAddresses()
