@@ -31,6 +31,16 @@ bool isStatusDerivedError(QNetworkReply::NetworkError error)
            error == QNetworkReply::ProtocolInvalidOperationError;
 }
 
+// A token goes into a header line as it is; one with line breaks or other
+// control characters would let its bytes become headers of their own.
+bool isHeaderSafe(const QString &token)
+{
+    for (QChar c : token)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    return true;
+}
+
 // Names and texts used inside coroutines. g++ 12 rejects some temporaries inside
 // co_await expressions ("array used as initializer": braced lists, literal
 // arrays), so coroutine bodies build their arguments from these and from locals.
@@ -138,6 +148,8 @@ QCoro::Task<ConvexClient::HttpAnswer> ConvexClient::post(QString endpoint, QStri
     QNetworkRequest request(QUrl(m_baseURL.toString() + QStringLiteral("/api/") + endpoint));
     request.setTransferTimeout(int(m_requestTimeout.count()));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    if (bearer && !isHeaderSafe(*bearer))
+        throw ConvexError::authFailed(QStringLiteral("Malformed access token"));
     if (bearer)
         request.setRawHeader(QByteArrayLiteral("Authorization"),
                              QByteArrayLiteral("Bearer ") + bearer->toUtf8());

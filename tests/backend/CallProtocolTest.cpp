@@ -64,6 +64,18 @@ private slots:
             QVERIFY(!request.hasHeader("Authorization"));
     }
 
+    void tokenWithLineBreaksIsNeverSent()
+    {
+        FakeDeployment fake;
+        fake.answer(QStringLiteral("decks:setActiveDeck"), Answer::success(QJsonValue()));
+        ConvexClient client(fake.url());
+        client.setTokens(QStringLiteral("tok\r\nX-Injected: 1"), QStringLiteral("ref"));
+        const auto outcome = awaitTask(client.setActiveDeck(QStringLiteral("d")));
+        QCOMPARE(outcome.description(), QStringLiteral("Auth failed: Malformed access token"));
+        QTest::qWait(100);
+        QVERIFY(fake.requests().isEmpty());
+    }
+
     void answers_data()
     {
         QTest::addColumn<int>("status");
