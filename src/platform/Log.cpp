@@ -27,6 +27,10 @@ void writeDefault(LogChannel channel, const QString &line)
         std::fflush(stdout);
         return;
     }
+    if (channel == LogChannel::Warning) {
+        std::fprintf(stderr, "%s\n", bytes.constData());
+        return;
+    }
     if (journalAvailable()) {
         sd_journal_send("MESSAGE=%s", bytes.constData(), "SYSLOG_IDENTIFIER=vocarta-menubar",
                         "PRIORITY=6", nullptr);

@@ -61,6 +61,7 @@ private Q_SLOTS:
 
         const QStringList lines = log.allLines();
         QCOMPARE(lines.size(), 1);
+        QCOMPARE(log.lines(LogChannel::Warning), lines); // standard error, not the shell's output
         QVERIFY2(lines.first().startsWith(QStringLiteral("[Vocarta] ")), qPrintable(lines.first()));
         QVERIFY2(lines.first().contains(QStringLiteral("will not be kept across restarts")),
                  qPrintable(lines.first()));

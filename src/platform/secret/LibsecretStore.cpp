@@ -58,7 +58,7 @@ void LibsecretStore::reportUnavailable(const QString &reason)
     if (m_reported)
         return;
     m_reported = true;
-    logLine(LogChannel::Shell,
+    logLine(LogChannel::Warning,
             QStringLiteral("[Vocarta] The secret store is not usable (%1); sign-in will not be kept across "
                            "restarts.")
                 .arg(reason));
