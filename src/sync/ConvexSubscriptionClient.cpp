@@ -162,8 +162,10 @@ QCoro::Task<void> ConvexSubscriptionClient::connect()
         co_await sendConnect();
         if (*alive && epoch == m_epoch)
             co_await sendAuthenticate();
-        if (*alive && epoch == m_epoch)
-            co_await sendModifyQuerySet(everySubscription());
+        if (*alive && epoch == m_epoch) {
+            QList<SyncFrames::QueryAdd> adds = everySubscription();
+            co_await sendModifyQuerySet(std::move(adds));
+        }
     } catch (const std::exception &error) {
         failure = describe(error);
     }
@@ -338,7 +340,8 @@ QCoro::Task<void> ConvexSubscriptionClient::sendAuthenticate()
     }
     const int baseVersion = m_identityVersion;
     syncLog(QStringLiteral(">> Authenticate (baseVersion=%1)").arg(baseVersion));
-    co_await send(SyncFrames::authenticate(*token, baseVersion));
+    QJsonObject message = SyncFrames::authenticate(*token, baseVersion);
+    co_await send(std::move(message));
     ++m_identityVersion;
 }
 
@@ -350,7 +353,8 @@ QCoro::Task<void> ConvexSubscriptionClient::sendModifyQuerySet(QList<SyncFrames:
                 .arg(baseVersion)
                 .arg(newVersion)
                 .arg(adds.size()));
-    co_await send(SyncFrames::modifyQuerySet(baseVersion, newVersion, adds));
+    QJsonObject message = SyncFrames::modifyQuerySet(baseVersion, newVersion, adds);
+    co_await send(std::move(message));
     m_queryVersion = newVersion;
 }
 
