@@ -172,6 +172,14 @@ void FakeSyncEndpoint::closeConnections(QWebSocketProtocol::CloseCode code, cons
         closeSocket(socket, code, reason);
 }
 
+void FakeSyncEndpoint::abortConnections()
+{
+    for (QWebSocket *socket : m_connections.keys()) {
+        m_connections[socket].closing = true;
+        socket->abort();
+    }
+}
+
 void FakeSyncEndpoint::accept()
 {
     while (QWebSocket *socket = m_server->nextPendingConnection()) {

@@ -66,6 +66,8 @@ public:
 
     int connectionsOpened() const { return m_opened; }
     int liveConnectionCount() const;
+    // Sockets the server still holds, closing ones included.
+    int openSocketCount() const { return int(m_connections.size()); }
     // The queries registered on the newest live connection (id -> udfPath).
     QMap<int, QString> liveQueries() const;
     // The token the newest live connection authenticated with.
@@ -79,6 +81,8 @@ public:
     void pushAuthError(const std::optional<QString> &error);  // then closes, as the server does
     void pushFatalError(const std::optional<QString> &error); // then closes
     void closeConnections(QWebSocketProtocol::CloseCode code, const QString &reason = QString());
+    // Drops every connection without a closing handshake (a lost network).
+    void abortConnections();
 
 Q_SIGNALS:
     void frameReceived(const FakeSyncEndpoint::Frame &frame);
