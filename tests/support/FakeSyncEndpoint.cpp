@@ -157,7 +157,8 @@ QString errorMessage(const QString &type, const std::optional<QString> &error)
 void FakeSyncEndpoint::pushAuthError(const std::optional<QString> &error)
 {
     sendText(errorMessage(QStringLiteral("AuthError"), error));
-    closeConnections(QWebSocketProtocol::CloseCodeNormal, QStringLiteral("AuthError"));
+    if (m_closesAfterAuthError)
+        closeConnections(QWebSocketProtocol::CloseCodeNormal, QStringLiteral("AuthError"));
 }
 
 void FakeSyncEndpoint::pushFatalError(const std::optional<QString> &error)

@@ -54,6 +54,8 @@ public:
 
     // Tokens the server accepts; with none set, every token is accepted.
     void setAcceptedTokens(const QStringList &tokens);
+    // The real server closes the connection after an AuthError; an older one kept it.
+    void setClosesAfterAuthError(bool closes) { m_closesAfterAuthError = closes; }
     // The result of `udfPath` for every identity, or (ForToken) only for `token`.
     void setQueryResult(const QString &udfPath, const QJsonValue &value);
     void setQueryResultForToken(const QString &token, const QString &udfPath, const QJsonValue &value);
@@ -118,4 +120,5 @@ private:
     QHash<QString, QJsonValue> m_results;                      // udfPath -> value
     QHash<QString, QHash<QString, QJsonValue>> m_tokenResults; // token -> udfPath -> value
     int m_opened = 0;
+    bool m_closesAfterAuthError = true;
 };

@@ -101,6 +101,7 @@ private Q_SLOTS:
     void binaryFramesAndGarbageAreHandledSafely();
     void jsonPingIsNotAnswered();
     void authErrorRefreshesAndTheNewTokenReachesTheServer();
+    void authErrorOnAKeptConnectionCountsIdentityVersions();
     void authErrorWithoutRefreshTokenReconnects();
     void fatalErrorReconnects();
     void accountChangeSwitchesIdentityAndStopsOldResults();
@@ -444,6 +445,43 @@ void ConvexSubscriptionClientTest::authErrorRefreshesAndTheNewTokenReachesTheSer
              QStringLiteral("fresh-access"));
     QVERIFY(rig.endpoint.violations().isEmpty());
     QCOMPARE(rig.endpoint.liveConnectionCount(), 1);
+}
+
+void ConvexSubscriptionClientTest::authErrorOnAKeptConnectionCountsIdentityVersions()
+{
+    SyncTestRig rig;
+    rig.endpoint.setClosesAfterAuthError(false);
+    rig.http->setTokens(QStringLiteral("access-1"), QStringLiteral("refresh-1"));
+    int refreshes = 0;
+    rig.deployment.setHandler(
+        [&refreshes](const FakeDeployment::Request &request) -> std::optional<FakeDeployment::Answer> {
+            if (request.functionPath() != QLatin1String("auth:signIn"))
+                return std::nullopt;
+            ++refreshes;
+            return FakeDeployment::Answer::success(QJsonObject{
+                {"tokens", QJsonObject{{"token", QStringLiteral("access-%1").arg(refreshes + 1)},
+                                       {"refreshToken", QStringLiteral("refresh-%1").arg(refreshes + 1)}}}});
+        });
+    awaitTask(rig.client->subscribe<Deck>(QStringLiteral("a:one"), {}, [](std::optional<Deck>) {}));
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    awaitTask(rig.client->subscribe<Deck>(QStringLiteral("a:two"), {}, [](std::optional<Deck>) {}));
+    QCOMPARE(rig.client->queryVersion(), 2); // apart from the identity version, which is 1
+
+    rig.endpoint.pushAuthError(QStringLiteral("expired"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.framesOfType("Authenticate").size(), 2, timeout);
+    rig.endpoint.pushAuthError(QStringLiteral("expired again"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.framesOfType("Authenticate").size(), 3, timeout);
+
+    const auto authenticates = rig.endpoint.framesOfType("Authenticate");
+    QCOMPARE(authenticates[1].message.value("baseVersion").toInt(), 1);
+    QCOMPARE(authenticates[1].message.value("value").toString(), QStringLiteral("access-2"));
+    QCOMPARE(authenticates[2].message.value("baseVersion").toInt(), 2);
+    QCOMPARE(authenticates[2].message.value("value").toString(), QStringLiteral("access-3"));
+    QVERIFY(rig.syncLines().contains("[Convex WS] >> Authenticate (baseVersion=2)"));
+    QVERIFY(rig.endpoint.violations().isEmpty());
+    QVERIFY(rig.client->isConnected());
+    QCOMPARE(rig.endpoint.connectionsOpened(), 1);
+    QCOMPARE(rig.endpoint.liveToken(), std::optional<QString>("access-3"));
 }
 
 void ConvexSubscriptionClientTest::authErrorWithoutRefreshTokenReconnects()
