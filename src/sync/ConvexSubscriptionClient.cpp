@@ -112,11 +112,10 @@ QCoro::Task<void> ConvexSubscriptionClient::startIfNeeded()
 {
     if (m_isConnected || m_isConnecting)
         co_return;
-    if (m_reconnectSleep) {
-        reconnectNow();
-        co_return;
-    }
-    co_await connect();
+    if (m_reconnectSleep)
+        co_await reconnectNow();
+    else
+        co_await connect();
 }
 
 void ConvexSubscriptionClient::reconnectForAccountChange()
@@ -127,10 +126,10 @@ void ConvexSubscriptionClient::reconnectForAccountChange()
     setConnected(false);
     setConnecting(false);
     m_reconnectDelay = 1.0;
-    reconnectNow();
+    reconnectNow(); // runs on its own; every failure inside is handled there
 }
 
-void ConvexSubscriptionClient::reconnectNow()
+QCoro::Task<void> ConvexSubscriptionClient::reconnectNow()
 {
     if (m_reconnectSleep) {
         m_reconnectSleep->cancel();
@@ -138,7 +137,7 @@ void ConvexSubscriptionClient::reconnectNow()
     }
     m_queryVersion = 0;
     ++m_connectionCount;
-    connect(); // runs on its own; every failure inside is handled there
+    co_await connect();
 }
 
 QCoro::Task<void> ConvexSubscriptionClient::connect()

@@ -97,6 +97,7 @@ private Q_SLOTS:
     void subscriptionWhileConnectedAddsOnlyItself();
     void receiveErrorReconnectsWithReasonAndFreshQuerySet();
     void backOffDoublesAndOnlyTheLastWaitIsSlept();
+    void startWhileWaitingReconnectsNow();
     void transitionsDeliverUsableUpdatesInOrder();
     void binaryFramesAndGarbageAreHandledSafely();
     void jsonPingIsNotAnswered();
@@ -188,6 +189,8 @@ void ConvexSubscriptionClientTest::openingFramesCarryEverySubscription()
                   QStringLiteral("[Convex WS] >> Authenticate (baseVersion=0)"),
                   QStringLiteral("[Convex WS] >> ModifyQuerySet v0->v1 (2 queries)"),
                   QStringLiteral("[Convex WS] Connected and subscribed (queryVersion=1)")}));
+    for (const QString &line : rig.log.allLines())
+        QVERIFY2(!line.contains(QStringLiteral("access-1")), qPrintable(line));
     // Already connected: nothing more happens.
     QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
     QCOMPARE(rig.endpoint.connectionsOpened(), 1);
@@ -320,6 +323,26 @@ void ConvexSubscriptionClientTest::backOffDoublesAndOnlyTheLastWaitIsSlept()
         cancelled += sleep->isCancelled() ? 1 : 0;
     QCOMPARE(cancelled, 4);
     QTRY_COMPARE_WITH_TIMEOUT(client.connectionCount(), 4, timeout);
+}
+
+void ConvexSubscriptionClientTest::startWhileWaitingReconnectsNow()
+{
+    auto sleeper = std::make_unique<ManualSleeper>();
+    ManualSleeper *waits = sleeper.get();
+    SyncTestRig rig(std::move(sleeper));
+    awaitTask(rig.client->subscribe<Deck>(QStringLiteral("a:one"), {}, [](std::optional<Deck>) {}));
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    rig.endpoint.abortConnections();
+    QTRY_COMPARE_WITH_TIMEOUT(waits->running().size(), 1, timeout);
+    const auto pending = waits->running().first();
+
+    // Someone asks for the decks (the menu's refresh): no need to sit out the wait.
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.client->isConnected() && rig.endpoint.liveConnectionCount() == 1, timeout);
+    QVERIFY(pending->isCancelled());
+    QCOMPARE(rig.client->connectionCount(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.liveQueries().size(), 1, timeout);
+    QVERIFY(rig.endpoint.violations().isEmpty());
 }
 
 void ConvexSubscriptionClientTest::transitionsDeliverUsableUpdatesInOrder()
