@@ -198,7 +198,10 @@ QCoro::Task<QByteArray> ConvexClient::exchange(QString endpoint, QString path, Q
         // One refresh per call: if the repeated call meets 401 again, that 401 is
         // the outcome. A server that keeps refusing fresh tokens would otherwise
         // make us loop.
-        answer = co_await post(endpoint, path, args, authToken());
+        // A named local, not a temporary: g++ 12 destroys temporaries inside a
+        // co_await expression twice.
+        const std::optional<QString> freshToken = authToken();
+        answer = co_await post(endpoint, path, args, freshToken);
     }
     if (answer.status != 200)
         throw ConvexError::serverError(answer.status, bodyText(answer.body));

@@ -6,9 +6,11 @@
 
 // The one logging function of the program. Lines carry their own prefix
 // ("[Vocarta] ", "[Convex WS] "); the channel decides where they go:
-// shell lines to standard output, sync lines to the system log (the journal
-// when journald runs, else standard error). Never pass a token.
-enum class LogChannel { Shell, Sync };
+// shell lines to standard output; warnings about the environment (no secret
+// store, no tray, no hot-key mechanism) to standard error; sync lines to the
+// system log (the journal when journald runs, else standard error).
+// Never pass a token.
+enum class LogChannel { Shell, Warning, Sync };
 
 void logLine(LogChannel channel, const QString &line);
 
