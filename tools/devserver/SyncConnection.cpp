@@ -43,6 +43,9 @@ SyncConnection::SyncConnection(QWebSocket *socket, int number, DevFunctions *fun
     , m_clock(clock)
     , m_config(config)
 {
+    // The protocol's messages are small; a huge one is a broken or hostile client.
+    m_socket->setMaxAllowedIncomingMessageSize(1024 * 1024);
+    m_socket->setMaxAllowedIncomingFrameSize(1024 * 1024);
     connect(m_socket, &QWebSocket::textMessageReceived, this, &SyncConnection::onText);
     connect(m_socket, &QWebSocket::binaryMessageReceived, this, [this](const QByteArray &) {
         fatal(QStringLiteral("Binary messages are not part of the protocol"));
