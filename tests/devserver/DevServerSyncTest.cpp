@@ -289,6 +289,48 @@ private Q_SLOTS:
         QVERIFY(sync.waitClosed());
     }
 
+    void serverSideChangeAndRestartOnTheSamePort()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const auto [token, refresh] = http.signIn(f);
+        SyncTestClient sync;
+        openSession(f, sync, token);
+        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
+        const auto opening = sync.nextOfType(QStringLiteral("Transition"));
+        QVERIFY(opening);
+        const QJsonObject hungarian = modificationsOf(*opening)
+                                          .at(0)
+                                          .toObject()
+                                          .value(QStringLiteral("value"))
+                                          .toArray()
+                                          .at(2)
+                                          .toObject();
+        QVERIFY(f.server->setActiveDeck(QString::fromLatin1(DevStore::demoEmail),
+                                        hungarian.value("_id").toString()));
+        const auto pushed = sync.nextOfType(QStringLiteral("Transition"));
+        QVERIFY(pushed);
+        QCOMPARE(modificationsOf(*pushed).at(0).toObject().value(QStringLiteral("value")).toObject(),
+                 hungarian);
+
+        // Stopping the server with a live sync client and a kept-alive HTTP connection.
+        const quint16 port = f.server->port();
+        f.server.reset();
+        QVERIFY(sync.waitClosed());
+        f.config.port = port;
+        QVERIFY(f.start());
+        QCOMPARE(f.server->port(), port);
+        const CallResult r = http.call(QStringLiteral("query"), getActiveDeck, {}, token);
+        QVERIFY(r.isSuccess());
+        QCOMPARE(r.value().toObject(), hungarian);
+        SyncTestClient again;
+        openSession(f, again, token);
+        const auto reopened = again.nextOfType(QStringLiteral("Transition"));
+        QVERIFY(reopened);
+        QCOMPARE(versionOf(*reopened, "endVersion", "identity"), 1);
+    }
+
     void connectMustComeFirst()
     {
         DevServerFixture f;

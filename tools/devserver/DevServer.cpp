@@ -92,7 +92,8 @@ void DevServer::acceptTcp()
             [this](QTcpSocket *s) {
                 const QByteArray head = s->peek(s->bytesAvailable());
                 const QByteArray target = head.left(head.indexOf('\n')).split(' ').value(1);
-                if (target != "/api/sync") {
+                const qsizetype queryStart = target.indexOf('?');
+                if ((queryStart < 0 ? target : target.left(queryStart)) != "/api/sync") {
                     devLog(QStringLiteral("http refused WebSocket upgrade for %1")
                                .arg(QString::fromLatin1(target.left(80))));
                     s->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
@@ -118,6 +119,18 @@ void DevServer::acceptWebSocket()
         });
         Q_EMIT syncConnectionCountChanged();
     }
+}
+
+bool DevServer::setActiveDeck(const QString &email, const QString &deckId)
+{
+    DevUser *user = m_store->state().userByEmail(email);
+    const DevDeck *deck = m_store->state().deckById(deckId);
+    if (!user || !deck || deck->userId != user->id)
+        return false;
+    user->activeDeckId = deck->id;
+    devLog(QStringLiteral("admin: active deck of %1 is now %2").arg(email, deck->name));
+    m_store->commit({user->id});
+    return true;
 }
 
 HttpResponse DevServer::handleHttp(const HttpRequest &request)

@@ -35,6 +35,8 @@ public:
     DevStore &store() { return *m_store; }
     DevAuth &auth() { return *m_auth; }
     DevClock &clock() { return *m_clock; }
+    // A change made on the server side (as the phone app would make it); live queries follow.
+    bool setActiveDeck(const QString &email, const QString &deckId);
     int syncConnectionCount() const { return int(m_syncConnections.size()); }
 
 Q_SIGNALS:
