@@ -205,6 +205,49 @@ private Q_SLOTS:
         QVERIFY(!http.call(action, QStringLiteral("users:redeemMacLinkCode"), {{"code", code}}).isSuccess());
     }
 
+    void executableServesAndRefusesOtherAddresses()
+    {
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("state.json"));
+        QProcess refused;
+        refused.start(QStringLiteral(VOCARTA_DEVSERVER_EXE),
+                      {QStringLiteral("--host"), QStringLiteral("0.0.0.0"), QStringLiteral("--data"), data});
+        QSignalSpy refusedDone(&refused, &QProcess::finished);
+        QVERIFY(refusedDone.wait(30000));
+        QVERIFY(refused.exitCode() != 0);
+        QVERIFY(QString::fromUtf8(refused.readAllStandardError()).contains(QStringLiteral("loopback")));
+
+        QProcess server;
+        server.start(QStringLiteral(VOCARTA_DEVSERVER_EXE),
+                     {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"), data,
+                      QStringLiteral("--print-link-code")});
+        QString output;
+        const QRegularExpression codeLine(QStringLiteral("link code: ([A-Z0-9]{4}-[A-Z0-9]{4})"));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                output += QString::fromUtf8(server.readAllStandardOutput());
+                return codeLine.match(output).hasMatch();
+            },
+            30000));
+        const auto port = QRegularExpression(QStringLiteral("http://127\\.0\\.0\\.1:(\\d+)")).match(output);
+        QVERIFY2(port.hasMatch(), qPrintable(output));
+        QUrl url(QStringLiteral("http://127.0.0.1"));
+        url.setPort(port.captured(1).toInt());
+        HttpCaller http(url);
+        QVERIFY(http.call(action, QStringLiteral("users:redeemMacLinkCode"),
+                          {{"code", codeLine.match(output).captured(1)}})
+                    .isSuccess());
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                output += QString::fromUtf8(server.readAllStandardOutput());
+                return output.contains(QStringLiteral("users:redeemMacLinkCode -> 200 success"));
+            },
+            30000));
+        server.terminate();
+        QSignalSpy serverDone(&server, &QProcess::finished);
+        QVERIFY(server.state() == QProcess::NotRunning || serverDone.wait(30000));
+    }
+
     void translateWordGivesCandidatesOrAClearError()
     {
         DevServerFixture f;
