@@ -58,6 +58,8 @@ bool DevStore::open(QString *error)
         ok = true;
         return true;
     });
+    if (!ok && error->isEmpty())
+        *error = QStringLiteral("the data file %1 is locked by another process").arg(m_path);
     return ok;
 }
 
