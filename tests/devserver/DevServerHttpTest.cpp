@@ -1,0 +1,404 @@
+#include "DevServerTestClient.h"
+
+#include "DevAuth.h"
+#include "DevStore.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+const QString query = QStringLiteral("query");
+const QString mutation = QStringLiteral("mutation");
+const QString action = QStringLiteral("action");
+} // namespace
+
+class DevServerHttpTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void envelopeRoutesAndFunctionKinds()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+
+        CallResult r = http.call(query, QStringLiteral("decks:listDecks"), {});
+        QVERIFY(r.isSuccess());
+        QCOMPARE(r.value(), QJsonValue(QJsonArray())); // nobody signed in: no decks
+
+        r = http.call(query, QStringLiteral("users:getCurrentUser"), {});
+        QVERIFY(r.isSuccess());
+        QVERIFY(r.body.contains(QStringLiteral("value")) && r.value().isNull());
+
+        r = http.call(query, QStringLiteral("decks:nope"), {});
+        QCOMPARE(r.status, 200);
+        QCOMPARE(r.body.value("status").toString(), QStringLiteral("error"));
+        QVERIFY(r.errorMessage().contains(QStringLiteral("decks:nope")));
+
+        r = http.call(mutation, QStringLiteral("decks:listDecks"), {});
+        QCOMPARE(
+            r.errorMessage(),
+            QStringLiteral("Trying to execute decks:listDecks as Mutation, but it is defined as Query."));
+
+        r = http.call(query, QStringLiteral("decks:listDecks"), {{"extra", "x"}});
+        QVERIFY(r.errorMessage().startsWith(QStringLiteral("ArgumentValidationError")));
+
+        QCOMPARE(http.rawPost(QStringLiteral("/api/query"), "not json").status, 400);
+        QCOMPARE(http.rawPost(QStringLiteral("/api/query"), R"({"path":"decks:listDecks","args":[]})").status,
+                 400);
+        r = http.rawPost(QStringLiteral("/api/elsewhere"), "{}");
+        QCOMPARE(r.status, 404);
+        QVERIFY(r.body.contains(QStringLiteral("code")) && r.body.contains(QStringLiteral("message")));
+    }
+
+    void passwordSignInFollowsTheRealValidator()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const QJsonObject params{
+            {"email", DevStore::demoEmail}, {"password", DevStore::demoPassword}, {"flow", "signIn"}};
+
+        CallResult r = http.call(action, QStringLiteral("auth:signIn"),
+                                 {{"provider", "password"}, {"params", params}, {"verifier", QJsonValue()}});
+        QCOMPARE(r.status, 200);
+        QVERIFY(!r.isSuccess());
+        QVERIFY(r.errorMessage().contains(QStringLiteral("Path: .verifier")));
+
+        r = http.call(action, QStringLiteral("auth:signIn"), {{"provider", "password"}, {"params", params}});
+        QVERIFY(r.isSuccess());
+        const QJsonObject tokens = r.value().toObject().value(QStringLiteral("tokens")).toObject();
+        QVERIFY(!tokens.value(QStringLiteral("token")).toString().isEmpty());
+        QVERIFY(!tokens.value(QStringLiteral("refreshToken")).toString().isEmpty());
+
+        r = http.call(query, QStringLiteral("users:getCurrentUser"), {},
+                      tokens.value(QStringLiteral("token")).toString());
+        QCOMPARE(r.value().toObject().value(QStringLiteral("email")).toString(),
+                 QString::fromLatin1(DevStore::demoEmail));
+
+        QJsonObject wrong = params;
+        wrong[QStringLiteral("password")] = QStringLiteral("not-it");
+        r = http.call(action, QStringLiteral("auth:signIn"), {{"provider", "password"}, {"params", wrong}});
+        QVERIFY(!r.isSuccess());
+        QVERIFY(!r.body.value(QStringLiteral("value")).isObject());
+    }
+
+    void expiredOrUnknownAccessTokenGets401()
+    {
+        DevServerFixture f;
+        f.config.tokenTtl = std::chrono::minutes(5);
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const auto [token, refresh] = http.signIn(f);
+        QVERIFY(!token.isEmpty());
+
+        QVERIFY(http.call(query, QStringLiteral("decks:getActiveDeck"), {}, token).isSuccess());
+        f.clock.advance(5 * 60 * 1000 - 1);
+        QVERIFY(http.call(query, QStringLiteral("decks:getActiveDeck"), {}, token).isSuccess());
+        f.clock.advance(1);
+        CallResult r = http.call(query, QStringLiteral("decks:getActiveDeck"), {}, token);
+        QCOMPARE(r.status, 401);
+        QVERIFY(r.body.value(QStringLiteral("code")).isString());
+        QVERIFY(r.body.value(QStringLiteral("message")).isString());
+
+        // Any function, even one that needs no identity, checks a token that is sent.
+        QCOMPARE(http.call(action, QStringLiteral("auth:signIn"), {{"refreshToken", refresh}}, token).status,
+                 401);
+        QCOMPARE(http.call(query, QStringLiteral("decks:listDecks"), {}, QStringLiteral("made-up")).status,
+                 401);
+    }
+
+    void refreshTokensRotateWithAShortGrace()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const auto [token1, refresh1] = http.signIn(f);
+        auto refresh = [&](const QString &rt) {
+            return http.call(action, QStringLiteral("auth:signIn"),
+                             {{"refreshToken", rt}, {"calledBy", "refreshSession"}});
+        };
+        auto tokensOf = [](const CallResult &r) {
+            return r.value().toObject().value(QStringLiteral("tokens"));
+        };
+
+        CallResult r = refresh(refresh1);
+        QVERIFY(r.isSuccess());
+        const QString token2 = tokensOf(r).toObject().value(QStringLiteral("token")).toString();
+        const QString refresh2 = tokensOf(r).toObject().value(QStringLiteral("refreshToken")).toString();
+        QVERIFY(!token2.isEmpty() && token2 != token1);
+        QVERIFY(!refresh2.isEmpty() && refresh2 != refresh1);
+        // The old access token stays valid until it expires.
+        QVERIFY(http.call(query, QStringLiteral("decks:listDecks"), {}, token1).isSuccess());
+
+        // A parallel refresh with the same token within the grace still works.
+        f.clock.advance(9000);
+        QVERIFY(tokensOf(refresh(refresh1)).isObject());
+
+        // After the grace the reused token is refused and the session ends.
+        f.clock.advance(2000);
+        r = refresh(refresh1);
+        QVERIFY(r.isSuccess());
+        QVERIFY(tokensOf(r).isNull());
+        QVERIFY(tokensOf(refresh(refresh2)).isNull());
+        QCOMPARE(http.call(query, QStringLiteral("decks:listDecks"), {}, token2).status, 401);
+
+        QVERIFY(tokensOf(refresh(QStringLiteral("never-issued"))).isNull());
+        QVERIFY(!refresh(QString()).value().isUndefined());
+    }
+
+    void linkCodesAreOneTimeAndExpire()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        auto redeem = [&](const QString &code) {
+            return http.call(action, QStringLiteral("users:redeemMacLinkCode"), {{"code", code}});
+        };
+
+        const QString code = f.freshLinkCode();
+        QVERIFY2(QRegularExpression(QStringLiteral("^[A-Z0-9]{4}-[A-Z0-9]{4}$")).match(code).hasMatch(),
+                 qPrintable(code));
+        QCOMPARE(redeem(QString(code).remove(u'-')).errorMessage(),
+                 QStringLiteral("Invalid or expired link code"));
+        QCOMPARE(redeem(code.toLower()).errorMessage(), QStringLiteral("Invalid or expired link code"));
+
+        CallResult r = redeem(code);
+        QVERIFY(r.isSuccess());
+        // The pair is the value itself, not wrapped in "tokens".
+        QVERIFY(r.value().toObject().value(QStringLiteral("token")).isString());
+        QVERIFY(r.value().toObject().value(QStringLiteral("refreshToken")).isString());
+        QVERIFY(!redeem(code).isSuccess());
+
+        const QString late = f.freshLinkCode();
+        f.clock.advance(f.config.linkCodeTtl.count());
+        QVERIFY(!redeem(late).isSuccess());
+        QVERIFY(!http.call(action, QStringLiteral("users:redeemMacLinkCode"), {{"code", QJsonValue()}})
+                     .isSuccess());
+    }
+
+    void linkCodeCommandReachesARunningServer()
+    {
+        DevServerFixture f;
+        f.clock.setManual(QDateTime::currentMSecsSinceEpoch()); // the command runs on the wall clock
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        QVERIFY(http.call(action, QStringLiteral("users:redeemMacLinkCode"), {{"code", f.freshLinkCode()}})
+                    .isSuccess());
+
+        QProcess command;
+        command.start(QStringLiteral(VOCARTA_DEVSERVER_EXE),
+                      {QStringLiteral("link-code"), QStringLiteral("--data"), f.dataPath()});
+        QSignalSpy finished(&command, &QProcess::finished);
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(command.exitCode(), 0);
+        const QString code = QString::fromUtf8(command.readAllStandardOutput()).trimmed();
+        QCOMPARE(code.size(), 9);
+
+        // The server writes the file on every change; the new code must survive that.
+        QVERIFY(http.call(action, QStringLiteral("users:redeemMacLinkCode"), {{"code", f.freshLinkCode()}})
+                    .isSuccess());
+        QVERIFY(http.call(action, QStringLiteral("users:redeemMacLinkCode"), {{"code", code}}).isSuccess());
+        QVERIFY(!http.call(action, QStringLiteral("users:redeemMacLinkCode"), {{"code", code}}).isSuccess());
+    }
+
+    void executableServesAndRefusesOtherAddresses()
+    {
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("state.json"));
+        QProcess refused;
+        refused.start(QStringLiteral(VOCARTA_DEVSERVER_EXE),
+                      {QStringLiteral("--host"), QStringLiteral("0.0.0.0"), QStringLiteral("--data"), data});
+        QSignalSpy refusedDone(&refused, &QProcess::finished);
+        QVERIFY(refusedDone.wait(30000));
+        QVERIFY(refused.exitCode() != 0);
+        QVERIFY(QString::fromUtf8(refused.readAllStandardError()).contains(QStringLiteral("loopback")));
+
+        QProcess server;
+        server.start(QStringLiteral(VOCARTA_DEVSERVER_EXE),
+                     {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--data"), data,
+                      QStringLiteral("--print-link-code")});
+        QString output;
+        const QRegularExpression codeLine(QStringLiteral("link code: ([A-Z0-9]{4}-[A-Z0-9]{4})"));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                output += QString::fromUtf8(server.readAllStandardOutput());
+                return codeLine.match(output).hasMatch();
+            },
+            30000));
+        const auto port = QRegularExpression(QStringLiteral("http://127\\.0\\.0\\.1:(\\d+)")).match(output);
+        QVERIFY2(port.hasMatch(), qPrintable(output));
+        QUrl url(QStringLiteral("http://127.0.0.1"));
+        url.setPort(port.captured(1).toInt());
+        HttpCaller http(url);
+        QVERIFY(http.call(action, QStringLiteral("users:redeemMacLinkCode"),
+                          {{"code", codeLine.match(output).captured(1)}})
+                    .isSuccess());
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                output += QString::fromUtf8(server.readAllStandardOutput());
+                return output.contains(QStringLiteral("users:redeemMacLinkCode -> 200 success"));
+            },
+            30000));
+        server.terminate();
+        QSignalSpy serverDone(&server, &QProcess::finished);
+        QVERIFY(server.state() == QProcess::NotRunning || serverDone.wait(30000));
+    }
+
+    void translateWordGivesCandidatesOrAClearError()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const auto [token, refresh] = http.signIn(f);
+        auto translate = [&](const QString &word, const QString &from, const QString &to) {
+            return http.call(action, QStringLiteral("ai:translateWord"),
+                             {{"word", word}, {"langFrom", from}, {"langTo", to}}, token);
+        };
+
+        for (const auto &[word, from, to] :
+             {std::tuple{"car", "en", "fr"}, std::tuple{"  Haus ", "en", "de"}, std::tuple{"nap", "hu", "en"},
+              std::tuple{"спасибо", "pl", "ru"}}) {
+            const CallResult r =
+                translate(QString::fromUtf8(word), QString::fromLatin1(from), QString::fromLatin1(to));
+            QVERIFY2(r.isSuccess(), qPrintable(r.errorMessage()));
+            const QJsonArray candidates = r.value().toArray();
+            QVERIFY2(candidates.size() >= 1 && candidates.size() <= 3, word);
+            for (const QJsonValue &c : candidates)
+                for (const char *member : {"word", "translation", "phonetic", "exampleSentence",
+                                           "exampleSentenceTranslation", "category"})
+                    QVERIFY2(!c.toObject().value(QLatin1String(member)).toString().isEmpty(), member);
+        }
+        // The word is in the language being learnt, the translation in the other one.
+        const QJsonObject first = translate(QStringLiteral("car"), QStringLiteral("en"), QStringLiteral("fr"))
+                                      .value()
+                                      .toArray()
+                                      .first()
+                                      .toObject();
+        QCOMPARE(first.value(QStringLiteral("word")).toString(), QStringLiteral("voiture"));
+        QCOMPARE(first.value(QStringLiteral("translation")).toString(), QStringLiteral("car"));
+        QCOMPARE(translate(QStringLiteral("nap"), QStringLiteral("hu"), QStringLiteral("en"))
+                     .value()
+                     .toArray()
+                     .size(),
+                 2);
+
+        CallResult r = translate(QStringLiteral("xylophonic"), QStringLiteral("en"), QStringLiteral("fr"));
+        QVERIFY(!r.isSuccess());
+        QVERIFY(r.errorMessage().contains(QStringLiteral("No translation found for \"xylophonic\"")));
+        QVERIFY(!translate(QStringLiteral("car"), QStringLiteral("EN"), QStringLiteral("fr")).isSuccess());
+        QCOMPARE(http.call(action, QStringLiteral("ai:translateWord"),
+                           {{"word", "car"}, {"langFrom", "en"}, {"langTo", "fr"}})
+                     .errorMessage(),
+                 QStringLiteral("Not authenticated"));
+    }
+
+    void cardsDecksAndSessionsSurviveARestart()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const auto [token, refresh] = http.signIn(f);
+        const QJsonArray decks =
+            http.call(query, QStringLiteral("decks:listDecks"), {}, token).value().toArray();
+        QCOMPARE(decks.size(), 3);
+        const QString germanId = decks.at(1).toObject().value(QStringLiteral("_id")).toString();
+        QCOMPARE(decks.at(1).toObject().value(QStringLiteral("langTo")).toString(), QStringLiteral("de"));
+
+        QVERIFY(http.call(mutation, QStringLiteral("decks:setActiveDeck"), {{"deckId", germanId}}, token)
+                    .isSuccess());
+        QVERIFY(
+            !http.call(mutation, QStringLiteral("decks:setActiveDeck"), {{"deckId", "someone-elses"}}, token)
+                 .isSuccess());
+        const QJsonObject card{{"deckId", germanId},
+                               {"word", "Haus"},
+                               {"translation", "house"},
+                               {"phonetic", "/haʊ̯s/"},
+                               {"exampleSentence", "Das Haus ist alt."},
+                               {"exampleSentenceTranslation", "The house is old."},
+                               {"category", "noun"}};
+        CallResult r = http.call(mutation, QStringLiteral("cards:createCard"), card, token);
+        QVERIFY(r.isSuccess());
+        QVERIFY(r.value().isString());
+        QJsonObject incomplete = card;
+        incomplete.remove(QStringLiteral("category"));
+        QVERIFY(!http.call(mutation, QStringLiteral("cards:createCard"), incomplete, token).isSuccess());
+
+        QVERIFY(f.restart());
+        HttpCaller again(f.url());
+        QCOMPARE(f.server->store().state().cards.size(), 1);
+        QCOMPARE(f.server->store().state().cards.first().phonetic, QStringLiteral("/haʊ̯s/"));
+        r = again.call(query, QStringLiteral("decks:getActiveDeck"), {}, token);
+        QVERIFY(r.isSuccess());
+        QCOMPARE(r.value().toObject().value(QStringLiteral("_id")).toString(), germanId);
+        QVERIFY(again.call(action, QStringLiteral("auth:signIn"), {{"refreshToken", refresh}})
+                    .value()
+                    .toObject()
+                    .value(QStringLiteral("tokens"))
+                    .isObject());
+    }
+
+    void damagedDataFileIsReportedNotReplaced()
+    {
+        DevServerFixture f;
+        QFile file(f.dataPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"format":1,"users":[{"_id":"u","email":7}]})");
+        file.close();
+        DevServer server(f.config, &f.clock);
+        QString error;
+        QVERIFY(!server.start(&error));
+        QVERIFY2(error.contains(QStringLiteral("email")), qPrintable(error));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("\"email\":7"));
+    }
+
+    void refusesAddressesOtherThanLoopback()
+    {
+        DevServerFixture f;
+        f.config.host = QHostAddress(QHostAddress::AnyIPv4);
+        QVERIFY(!f.start());
+        f.config.host = QHostAddress(QHostAddress::LocalHostIPv6);
+        f.config.port = 0;
+        // Loopback IPv6 is allowed when the machine has it; only the refusal matters here.
+        DevServer server(f.config, &f.clock);
+        QString error;
+        if (!server.start(&error))
+            QVERIFY2(!error.contains(QStringLiteral("loopback addresses only")), qPrintable(error));
+    }
+
+    void logLinesNeverHoldTokens()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const auto [token, refresh] = http.signIn(f);
+        const CallResult r = http.call(action, QStringLiteral("auth:signIn"), {{"refreshToken", refresh}});
+        const QJsonObject fresh = r.value().toObject().value(QStringLiteral("tokens")).toObject();
+        http.call(query, QStringLiteral("decks:listDecks"), {}, token);
+        http.call(query, QStringLiteral("decks:listDecks"), {}, QStringLiteral("Zm9yZ2VkLXRva2Vu"));
+        http.call(action, QStringLiteral("auth:signOut"), {},
+                  fresh.value(QStringLiteral("token")).toString());
+
+        QVERIFY(f.logLines.size() >= 5);
+        const QStringList secrets = {token, refresh, fresh.value(QStringLiteral("token")).toString(),
+                                     fresh.value(QStringLiteral("refreshToken")).toString(),
+                                     QStringLiteral("Zm9yZ2VkLXRva2Vu")};
+        for (const QString &line : std::as_const(f.logLines)) {
+            QVERIFY(!line.contains(u'\n'));
+            for (const QString &secret : secrets)
+                QVERIFY2(!line.contains(secret), qPrintable(line));
+        }
+        QFile file(f.dataPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray stored = file.readAll();
+        for (const QString &secret : secrets)
+            QVERIFY(!stored.contains(secret.toUtf8()));
+    }
+};
+
+QTEST_GUILESS_MAIN(DevServerHttpTest)
+#include "DevServerHttpTest.moc"

@@ -1,0 +1,347 @@
+#include "DevServerTestClient.h"
+
+#include "DevAuth.h"
+#include "DevStore.h"
+
+#include <QJsonArray>
+#include <QtTest>
+
+namespace {
+const QString listDecks = QStringLiteral("decks:listDecks");
+const QString getActiveDeck = QStringLiteral("decks:getActiveDeck");
+
+QJsonArray modificationsOf(const QJsonObject &transition)
+{
+    return transition.value(QStringLiteral("modifications")).toArray();
+}
+
+qint64 versionOf(const QJsonObject &transition, const char *which, const char *counter)
+{
+    return transition.value(QLatin1String(which)).toObject().value(QLatin1String(counter)).toInteger(-1);
+}
+} // namespace
+
+class DevServerSyncTest : public QObject {
+    Q_OBJECT
+
+private:
+    // Connect, Authenticate and the opening query set, as the program sends them.
+    void openSession(DevServerFixture &f, SyncTestClient &sync, const QString &token)
+    {
+        QVERIFY(sync.open(f.url()));
+        sync.sendConnect();
+        sync.sendAuthenticate(0, token);
+        sync.sendAdd(0, 1, {{0, listDecks}, {1, getActiveDeck}});
+    }
+
+private Q_SLOTS:
+    void openingMessagesDeliverDecksAndActiveDeck()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const auto [token, refresh] = http.signIn(f);
+        SyncTestClient sync;
+        openSession(f, sync, token);
+
+        const auto identityChange = sync.nextOfType(QStringLiteral("Transition"));
+        QVERIFY(identityChange);
+        QCOMPARE(versionOf(*identityChange, "startVersion", "identity"), 0);
+        QCOMPARE(versionOf(*identityChange, "endVersion", "identity"), 1);
+
+        const auto querySet = sync.nextOfType(QStringLiteral("Transition"));
+        QVERIFY(querySet);
+        QCOMPARE(versionOf(*querySet, "startVersion", "querySet"), 0);
+        QCOMPARE(versionOf(*querySet, "endVersion", "querySet"), 1);
+        QVERIFY(
+            querySet->value(QStringLiteral("endVersion")).toObject().value(QStringLiteral("ts")).isString());
+        const QJsonArray mods = modificationsOf(*querySet);
+        QCOMPARE(mods.size(), 2);
+        for (const QJsonValue &m : mods) {
+            QCOMPARE(m.toObject().value(QStringLiteral("type")).toString(), QStringLiteral("QueryUpdated"));
+            QVERIFY(m.toObject().value(QStringLiteral("logLines")).isArray());
+        }
+        const QJsonArray decks = mods.at(0).toObject().value(QStringLiteral("value")).toArray();
+        QCOMPARE(decks.size(), 3);
+        QStringList pairs;
+        for (const QJsonValue &d : decks) {
+            const QJsonObject deck = d.toObject();
+            QVERIFY(deck.value(QStringLiteral("_id")).isString() &&
+                    deck.value(QStringLiteral("name")).isString());
+            pairs << deck.value(QStringLiteral("langFrom")).toString() + u'>' +
+                         deck.value(QStringLiteral("langTo")).toString();
+        }
+        QCOMPARE(pairs, (QStringList{"en>fr", "en>de", "hu>en"}));
+        QCOMPARE(mods.at(1).toObject().value(QStringLiteral("queryId")).toInt(), 1);
+        QCOMPARE(mods.at(1).toObject().value(QStringLiteral("value")).toObject(), decks.at(0).toObject());
+    }
+
+    void changesOfTheActiveDeckArePushedAndNothingElse()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const auto [token, refresh] = http.signIn(f);
+        SyncTestClient sync;
+        openSession(f, sync, token);
+        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
+        const auto opening = sync.nextOfType(QStringLiteral("Transition"));
+        QVERIFY(opening);
+        const QJsonObject german = modificationsOf(*opening)
+                                       .at(0)
+                                       .toObject()
+                                       .value(QStringLiteral("value"))
+                                       .toArray()
+                                       .at(1)
+                                       .toObject();
+
+        QVERIFY(http.call(QStringLiteral("mutation"), QStringLiteral("decks:setActiveDeck"),
+                          {{"deckId", german.value(QStringLiteral("_id"))}}, token)
+                    .isSuccess());
+        const auto pushed = sync.nextOfType(QStringLiteral("Transition"));
+        QVERIFY(pushed);
+        const QJsonArray mods = modificationsOf(*pushed);
+        QCOMPARE(mods.size(), 1); // the deck list did not change
+        QCOMPARE(mods.at(0).toObject().value(QStringLiteral("queryId")).toInt(), 1);
+        QCOMPARE(mods.at(0).toObject().value(QStringLiteral("value")).toObject(), german);
+        QCOMPARE(versionOf(*pushed, "startVersion", "querySet"),
+                 versionOf(*pushed, "endVersion", "querySet"));
+
+        // Another account's change reaches nobody here.
+        HttpCaller other(f.url());
+        const CallResult signUp = other.call(QStringLiteral("action"), QStringLiteral("auth:signIn"),
+                                             {{"provider", "password"},
+                                              {"params", QJsonObject{{"email", "other@vocarta.test"},
+                                                                     {"password", "long-enough"},
+                                                                     {"flow", "signUp"}}}});
+        const QString otherToken =
+            signUp.value().toObject().value("tokens").toObject().value("token").toString();
+        const QJsonArray otherDecks =
+            other.call(QStringLiteral("query"), listDecks, {}, otherToken).value().toArray();
+        QVERIFY(other
+                    .call(QStringLiteral("mutation"), QStringLiteral("decks:setActiveDeck"),
+                          {{"deckId", otherDecks.at(2).toObject().value("_id")}}, otherToken)
+                    .isSuccess());
+        // Removing a query answers with QueryRemoved: proof that nothing else was queued before it.
+        sync.send({{"type", "ModifyQuerySet"},
+                   {"baseVersion", 1},
+                   {"newVersion", 2},
+                   {"modifications", QJsonArray{QJsonObject{{"type", "Remove"}, {"queryId", 0}}}}});
+        const auto removal = sync.next();
+        QVERIFY(removal);
+        QCOMPARE(removal->value(QStringLiteral("type")).toString(), QStringLiteral("Transition"));
+        QCOMPARE(modificationsOf(*removal).at(0).toObject().value(QStringLiteral("type")).toString(),
+                 QStringLiteral("QueryRemoved"));
+    }
+
+    void identityVersionsAreCountedPerConnection()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const auto [token, refresh] = http.signIn(f);
+        SyncTestClient sync;
+        openSession(f, sync, token);
+        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
+        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
+
+        // A second Authenticate bases on identity version 1, not on the query-set version.
+        sync.sendAuthenticate(1, token);
+        const auto reauth = sync.nextOfType(QStringLiteral("Transition"));
+        QVERIFY(reauth);
+        QCOMPARE(versionOf(*reauth, "endVersion", "identity"), 2);
+
+        sync.sendAuthenticate(1, token);
+        const auto fatal = sync.nextOfType(QStringLiteral("FatalError"));
+        QVERIFY(fatal);
+        QVERIFY(
+            fatal->value(QStringLiteral("error")).toString().contains(QStringLiteral("identity version 2")));
+        QVERIFY(sync.waitClosed());
+    }
+
+    void querySetVersionsMustChain()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        SyncTestClient sync;
+        QVERIFY(sync.open(f.url()));
+        sync.sendConnect();
+        sync.sendAdd(0, 1, {{0, listDecks}});
+        const auto first = sync.nextOfType(QStringLiteral("Transition"));
+        QVERIFY(first);
+        QCOMPARE(modificationsOf(*first).at(0).toObject().value(QStringLiteral("value")),
+                 QJsonValue(QJsonArray()));
+        // Resending the opening set on a live connection: wrong base version.
+        sync.sendAdd(0, 1, {{1, getActiveDeck}});
+        QVERIFY(sync.nextOfType(QStringLiteral("FatalError")));
+        QVERIFY(sync.waitClosed());
+    }
+
+    void duplicateAddClosesWith1011()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const auto [token, refresh] = http.signIn(f);
+        SyncTestClient sync;
+        openSession(f, sync, token);
+        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
+        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
+        // What a client does wrong when it resends its whole set with a new version.
+        sync.sendAdd(1, 2, {{0, listDecks}, {1, getActiveDeck}, {2, listDecks}});
+        QVERIFY(sync.waitClosed());
+        QCOMPARE(sync.closeCode(), 1011);
+    }
+
+    void unknownMessagesArePongIncludedFatal_data()
+    {
+        QTest::addColumn<QJsonObject>("message");
+        QTest::newRow("Pong") << QJsonObject{{"type", "Pong"}};
+        QTest::newRow("no type") << QJsonObject{{"hello", 1}};
+        QTest::newRow("malformed Authenticate")
+            << QJsonObject{{"type", "Authenticate"}, {"tokenType", "User"}};
+    }
+
+    void unknownMessagesArePongIncludedFatal()
+    {
+        QFETCH(QJsonObject, message);
+        DevServerFixture f;
+        QVERIFY(f.start());
+        SyncTestClient sync;
+        QVERIFY(sync.open(f.url()));
+        sync.sendConnect();
+        sync.send(message);
+        QVERIFY(sync.nextOfType(QStringLiteral("FatalError")));
+        QVERIFY(sync.waitClosed());
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->syncConnectionCount(), 0, 20000);
+    }
+
+    void pingAfterQuietNeedsNoAnswer()
+    {
+        DevServerFixture f;
+        f.config.pingInterval = std::chrono::milliseconds(200);
+        QVERIFY(f.start());
+        SyncTestClient sync;
+        QVERIFY(sync.open(f.url()));
+        sync.sendConnect();
+        QVERIFY(sync.nextOfType(QStringLiteral("Ping")));
+        QVERIFY(sync.nextOfType(QStringLiteral("Ping")));
+        for (const QJsonObject &m : sync.received())
+            QCOMPARE(m, (QJsonObject{{"type", "Ping"}}));
+        QCOMPARE(f.server->syncConnectionCount(), 1);
+    }
+
+    void expiredTokenGetsAuthErrorThenClose()
+    {
+        DevServerFixture f;
+        f.config.tokenTtl = std::chrono::minutes(1);
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const auto [token, refresh] = http.signIn(f);
+        SyncTestClient sync;
+        openSession(f, sync, token);
+        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
+        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
+
+        f.clock.advance(60 * 1000);
+        const auto authError = sync.nextOfType(QStringLiteral("AuthError"));
+        QVERIFY(authError);
+        QCOMPARE(authError->value(QStringLiteral("error")).toString(), QStringLiteral("Token expired"));
+        QVERIFY(sync.waitClosed());
+
+        // A reconnection with the expired token fails the same way, at once.
+        SyncTestClient again;
+        openSession(f, again, token);
+        QVERIFY(again.nextOfType(QStringLiteral("AuthError")));
+        QVERIFY(again.waitClosed());
+
+        SyncTestClient stranger;
+        openSession(f, stranger, QStringLiteral("never-issued"));
+        const auto unknown = stranger.nextOfType(QStringLiteral("AuthError"));
+        QVERIFY(unknown);
+        QCOMPARE(unknown->value(QStringLiteral("error")).toString(),
+                 QStringLiteral("Could not verify token"));
+        QVERIFY(stranger.waitClosed());
+    }
+
+    void expiryTimerRunsOnTheWallClock()
+    {
+        QTemporaryDir dir;
+        DevServerConfig config;
+        config.port = 0;
+        config.dataPath = dir.filePath(QStringLiteral("state.json"));
+        config.tokenTtl = std::chrono::milliseconds(1500);
+        DevServer server(config);
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        HttpCaller http(server.url());
+        const QString userId =
+            server.store().state().userByEmail(QString::fromLatin1(DevStore::demoEmail))->id;
+        const CallResult r = http.call(QStringLiteral("action"), QStringLiteral("users:redeemMacLinkCode"),
+                                       {{"code", server.auth().issueLinkCode(userId)}});
+        SyncTestClient sync;
+        QVERIFY(sync.open(server.url()));
+        sync.sendConnect();
+        sync.sendAuthenticate(0, r.value().toObject().value(QStringLiteral("token")).toString());
+        const auto authError = sync.nextOfType(QStringLiteral("AuthError"), 30000);
+        QVERIFY(authError);
+        QCOMPARE(authError->value(QStringLiteral("error")).toString(), QStringLiteral("Token expired"));
+        QVERIFY(sync.waitClosed());
+    }
+
+    void serverSideChangeAndRestartOnTheSamePort()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const auto [token, refresh] = http.signIn(f);
+        SyncTestClient sync;
+        openSession(f, sync, token);
+        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
+        const auto opening = sync.nextOfType(QStringLiteral("Transition"));
+        QVERIFY(opening);
+        const QJsonObject hungarian = modificationsOf(*opening)
+                                          .at(0)
+                                          .toObject()
+                                          .value(QStringLiteral("value"))
+                                          .toArray()
+                                          .at(2)
+                                          .toObject();
+        QVERIFY(f.server->setActiveDeck(QString::fromLatin1(DevStore::demoEmail),
+                                        hungarian.value("_id").toString()));
+        const auto pushed = sync.nextOfType(QStringLiteral("Transition"));
+        QVERIFY(pushed);
+        QCOMPARE(modificationsOf(*pushed).at(0).toObject().value(QStringLiteral("value")).toObject(),
+                 hungarian);
+
+        // Stopping the server with a live sync client and a kept-alive HTTP connection.
+        const quint16 port = f.server->port();
+        f.server.reset();
+        QVERIFY(sync.waitClosed());
+        f.config.port = port;
+        QVERIFY(f.start());
+        QCOMPARE(f.server->port(), port);
+        const CallResult r = http.call(QStringLiteral("query"), getActiveDeck, {}, token);
+        QVERIFY(r.isSuccess());
+        QCOMPARE(r.value().toObject(), hungarian);
+        SyncTestClient again;
+        openSession(f, again, token);
+        const auto reopened = again.nextOfType(QStringLiteral("Transition"));
+        QVERIFY(reopened);
+        QCOMPARE(versionOf(*reopened, "endVersion", "identity"), 1);
+    }
+
+    void connectMustComeFirst()
+    {
+        DevServerFixture f;
+        QVERIFY(f.start());
+        SyncTestClient sync;
+        QVERIFY(sync.open(f.url()));
+        sync.sendAdd(0, 1, {{0, listDecks}});
+        QVERIFY(sync.nextOfType(QStringLiteral("FatalError")));
+        QVERIFY(sync.waitClosed());
+    }
+};
+
+QTEST_GUILESS_MAIN(DevServerSyncTest)
+#include "DevServerSyncTest.moc"
