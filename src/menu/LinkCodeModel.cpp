@@ -7,7 +7,7 @@
 
 namespace {
 
-QPointer<QObject> &defaultAuth()
+QPointer<QObject> &defaultAuthSlot()
 {
     static QPointer<QObject> instance;
     return instance;
@@ -21,13 +21,18 @@ LinkCodeModel::LinkCodeModel(QObject *parent)
     : QObject(parent)
     , m_chars(boxCount, QString())
 {
-    if (defaultAuth())
-        setAuth(defaultAuth());
+    if (defaultAuthSlot())
+        setAuth(defaultAuthSlot());
 }
 
 void LinkCodeModel::setDefaultAuth(QObject *auth)
 {
-    defaultAuth() = auth;
+    defaultAuthSlot() = auth;
+}
+
+QObject *LinkCodeModel::defaultAuth()
+{
+    return defaultAuthSlot();
 }
 
 void LinkCodeModel::setAuth(QObject *auth)

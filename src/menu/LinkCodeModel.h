@@ -36,6 +36,7 @@ public:
 
     // The session a page uses when QML creates it without naming one.
     static void setDefaultAuth(QObject *auth);
+    static QObject *defaultAuth();
 
     QObject *auth() const { return m_auth; }
     void setAuth(QObject *auth);
