@@ -21,7 +21,7 @@ Q_SIGNALS:
     void currentComboChanged();
 };
 
-template<class T> T *find(QQuickView &view, const char *name)
+template <class T> T *find(QQuickView &view, const char *name)
 {
     return view.rootObject()->findChild<T *>(QString::fromLatin1(name));
 }
