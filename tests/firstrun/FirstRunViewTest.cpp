@@ -148,6 +148,9 @@ void FirstRunViewTest::typingAndPastingFillTheBoxes()
 
     auto *connect = item("connectButton");
     QVERIFY(!connect->isEnabled());
+    // Full width of the inset column, 52 high.
+    QCOMPARE(connect->width(), 420.0 - 2 * 28);
+    QCOMPARE(connect->height(), 52.0);
 
     click(item("codeBox0"));
     QTRY_VERIFY(item("codeBox0")->hasActiveFocus());
