@@ -228,6 +228,13 @@ void FirstRunViewTest::recorderTakesCombinationFromKeyboard()
     click(clear);
     QTRY_VERIFY(!m_combo.has_value());
     QTRY_VERIFY(!clear->isVisible());
+
+    // Closing the window while recording stops it: later key presses belong
+    // to other windows.
+    click(field);
+    QTRY_VERIFY(recorder->isRecording());
+    m_view->hide();
+    QTRY_VERIFY(!recorder->isRecording());
 }
 
 void FirstRunViewTest::onboardingPagesFollowTheSession()
