@@ -82,7 +82,17 @@ void X11HotKeyService::registerHotKey(const Chord &chord)
     if (m_registered)
         unregisterHotKey();
 
-    m_keycode = quint8(chord.evdevCode + 8);
+    // X keycodes are evdev codes + 8 and end at 255; the server may know fewer.
+    int minKeycode = 0, maxKeycode = 0;
+    XDisplayKeycodes(dpy, &minKeycode, &maxKeycode);
+    const int keycode = chord.evdevCode + 8;
+    if (keycode < minKeycode || keycode > maxKeycode || keycode > 255) {
+        logLine(
+            LogChannel::Shell,
+            QStringLiteral("[Vocarta] The shortcut %1 has no key on this X server.").arg(chord.displayText));
+        return;
+    }
+    m_keycode = quint8(keycode);
     m_modifiers = (chord.shift ? ShiftMask : 0) | (chord.control ? ControlMask : 0) |
                   (chord.alt ? Mod1Mask : 0) | (chord.super ? Mod4Mask : 0);
     m_numLockMask = numLockMask(dpy);
