@@ -7,11 +7,13 @@ namespace SelectionSources {
 
 std::vector<SelectionSource *> system()
 {
-    static AtspiSelectionSource accessibility;
-    std::vector<SelectionSource *> sources{&accessibility};
+    // Never destroyed: their bus and X11 connections must not be torn down
+    // after the application object is gone.
+    static auto *accessibility = new AtspiSelectionSource;
+    std::vector<SelectionSource *> sources{accessibility};
     if (X11PrimarySelectionSource::isAvailable()) {
-        static X11PrimarySelectionSource primary;
-        sources.push_back(&primary);
+        static auto *primary = new X11PrimarySelectionSource;
+        sources.push_back(primary);
     }
     return sources;
 }
