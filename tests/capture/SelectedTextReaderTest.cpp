@@ -45,6 +45,7 @@ private Q_SLOTS:
     void ownFocusedWindowIsAbsent();
     void primaryOfTheActiveWindowIsRead();
     void stalePrimaryOfAnotherWindowIsIgnored();
+    void focusedControlWithoutTextFallsBackToPrimary();
     void accessibilityOffLeavesPrimaryOnly();
     void requestAccessibilityTurnsItOn();
     void hungApplicationDoesNotFreezeTheEventLoop();
@@ -154,6 +155,16 @@ void SelectedTextReaderTest::stalePrimaryOfAnotherWindowIsIgnored()
     QVERIFY(active);
     QCOMPARE(await(m_primary.read())->status, SelectionSource::Result::Status::Unavailable);
     QCOMPARE(capture(), std::nullopt);
+}
+
+void SelectedTextReaderTest::focusedControlWithoutTextFallsBackToPrimary()
+{
+    // Like a page whose selection is not in the focused control.
+    auto app = startApp({QStringLiteral("--button"), QStringLiteral("--text"), QStringLiteral("field"),
+                         QStringLiteral("--primary"), QStringLiteral("selected elsewhere")});
+    QVERIFY(app);
+    QCOMPARE(await(m_accessibility.read())->status, SelectionSource::Result::Status::Unavailable);
+    QCOMPARE(capture(), std::optional<QString>(QStringLiteral("selected elsewhere")));
 }
 
 void SelectedTextReaderTest::accessibilityOffLeavesPrimaryOnly()
