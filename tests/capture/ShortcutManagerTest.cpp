@@ -159,6 +159,13 @@ void ShortcutManagerTest::setStoresExactBytesAndFiresOncePerPress()
     QCOMPARE(fired.count(), 2);
     QTRY_COMPARE_WITH_TIMEOUT(m_shown.size(), 2, 20000);
     QCOMPARE(m_captures, 2);
+
+    // Command and Option are Super and Alt.
+    manager->set(KeyCombo(40, Cmd | KeyCombo::OptionFlag));
+    pressAndSettle(QStringLiteral("ctrl+alt+k"));
+    QCOMPARE(fired.count(), 2);
+    pressAndSettle(QStringLiteral("super+alt+k"));
+    QCOMPARE(fired.count(), 3);
 }
 
 void ShortcutManagerTest::heldKeyAndLocksStillFireOnce()
