@@ -5,6 +5,7 @@
 #include "overlay/DismissSignal.h"
 #include "overlay/FlagIcon.h"
 
+#include <QGuiApplication>
 #include <QQmlEngine>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
