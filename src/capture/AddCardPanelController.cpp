@@ -35,9 +35,23 @@ AddCardPanelController::AddCardPanelController(ConvexClient *client, QObject *pa
 
 AddCardPanelController::~AddCardPanelController()
 {
+    releaseWindow();
+}
+
+void AddCardPanelController::releaseWindow()
+{
+    // The shared controller outlives the application object; the window and
+    // its engine must go while Qt is still there.
+    if (!QCoreApplication::instance())
+        return;
     delete m_content;
+    m_content = nullptr;
+    m_keyFilterInstalled = false;
     delete m_window;
+    m_window = nullptr;
+    m_root = nullptr;
     delete m_engine;
+    m_engine = nullptr;
 }
 
 QQuickWindow *AddCardPanelController::window() const
@@ -52,6 +66,8 @@ void AddCardPanelController::ensureWindow()
         return;
     registerOverlayQmlTypes();
     m_hints = OverlayWindowHints::create();
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AddCardPanelController::releaseWindow,
+            Qt::UniqueConnection);
 
     m_engine = new QQmlEngine;
     addOverlayImageProviders(*m_engine);
