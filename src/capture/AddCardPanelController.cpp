@@ -35,9 +35,23 @@ AddCardPanelController::AddCardPanelController(ConvexClient *client, QObject *pa
 
 AddCardPanelController::~AddCardPanelController()
 {
+    releaseWindow();
+}
+
+void AddCardPanelController::releaseWindow()
+{
+    // The shared controller outlives the application object; the window and
+    // its engine must go while Qt is still there.
+    if (!QCoreApplication::instance())
+        return;
     delete m_content;
+    m_content = nullptr;
+    m_keyFilterInstalled = false;
     delete m_window;
+    m_window = nullptr;
+    m_root = nullptr;
     delete m_engine;
+    m_engine = nullptr;
 }
 
 QQuickWindow *AddCardPanelController::window() const
@@ -52,6 +66,8 @@ void AddCardPanelController::ensureWindow()
         return;
     registerOverlayQmlTypes();
     m_hints = OverlayWindowHints::create();
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AddCardPanelController::releaseWindow,
+            Qt::UniqueConnection);
 
     m_engine = new QQmlEngine;
     addOverlayImageProviders(*m_engine);
@@ -76,6 +92,7 @@ void AddCardPanelController::ensureWindow()
         delete created;
         return;
     }
+    m_root->setParent(m_window->contentItem());
     m_root->setParentItem(m_window->contentItem());
     m_root->setSize(m_window->size());
     connect(m_window, &QWindow::widthChanged, m_root, [this](int w) { m_root->setWidth(w); });
@@ -85,23 +102,28 @@ void AddCardPanelController::ensureWindow()
 void AddCardPanelController::warmUp()
 {
     ensureWindow();
-    if (!m_window || m_window->isVisible())
+    if (!m_window || !m_root || m_window->isVisible())
         return;
-    // Draw once far outside every screen, then withdraw: the scene graph,
-    // its shaders, the fonts' glyphs and the QML items are ready afterwards.
-    QScreen *screen = QGuiApplication::primaryScreen();
+    // Draw once at full size, then withdraw: the scene graph, its buffers
+    // for this screen size, the fonts' glyphs and the card's items are ready
+    // afterwards. A one-pixel shape keeps it from showing (a translucent
+    // window is opaque without a compositor).
+    QScreen *screen = m_hints->focusedScreen();
     if (!screen)
         return;
     m_root->setProperty("warmingUp", true);
     m_window->setScreen(screen);
-    m_window->setGeometry(QRect(screen->geometry().topLeft() - QPoint(20000, 20000), QSize(64, 64)));
+    m_window->setGeometry(screen->geometry());
+    m_window->setMask(QRegion(0, 0, 1, 1));
     auto connection = std::make_shared<QMetaObject::Connection>();
     *connection = connect(m_window, &QQuickWindow::frameSwapped, this, [this, connection] {
         disconnect(*connection);
         m_root->setProperty("warmingUp", false);
+        m_window->setMask(QRegion());
         if (!isOpen())
             m_window->hide();
     });
+    m_hints->prepareForShow(*m_window);
     m_window->show();
 }
 
@@ -112,7 +134,8 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
         return;
 
     if (isOpen()) {
-        m_hints->activate(*m_window);
+        if (m_window->isVisible())
+            m_hints->activate(*m_window);
         return;
     }
 
@@ -122,11 +145,6 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
 
     m_dismissSignal->setTriggered(false);
 
-    // A warm-up still on its way is simply overtaken.
-    m_root->setProperty("warmingUp", false);
-    if (m_window->isVisible())
-        m_window->hide();
-
     QPointer<AddCardPanelController> self(this);
     m_content = new AddCardOverlayContent(
         *m_dismissSignal, std::move(prefilledText),
@@ -135,18 +153,75 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
                 self->hidePanel();
         },
         m_client ? *m_client : ConvexClient::shared());
+    if (m_root->property("warmingUp").toBool()) {
+        m_root->setProperty("warmingUp", false);
+        m_window->setMask(QRegion());
+    }
     m_root->setProperty("content", QVariant::fromValue(m_content.data()));
 
     m_window->installEventFilter(this);
     m_keyFilterInstalled = true;
+    emit opened();
 
+    if (m_window->isVisible()) {
+        // Still mapped by the warm-up: move it into place rather than
+        // withdrawing and mapping it again.
+        m_window->setScreen(screen);
+        m_window->setGeometry(screen->geometry());
+        m_hints->activate(*m_window);
+        startOverlay();
+        return;
+    }
+    mapWhenWithdrawn(screen, 0);
+}
+
+void AddCardPanelController::mapWhenWithdrawn(QPointer<QScreen> screen, int attempt)
+{
+    if (!m_content || m_window->isVisible())
+        return;
+    // Right after a hide the window manager may still hold the window; a map
+    // request then would be lost. It lets go within a few milliseconds.
+    constexpr int maximumAttempts = 250;
+    if (attempt < maximumAttempts && !m_hints->isWithdrawn(*m_window)) {
+        QTimer::singleShot(std::chrono::milliseconds(2), this,
+                           [this, screen, attempt] { mapWhenWithdrawn(screen, attempt + 1); });
+        return;
+    }
+    if (!screen)
+        screen = m_hints->focusedScreen();
+    if (!screen) {
+        hidePanel();
+        return;
+    }
     m_window->setScreen(screen);
     m_window->setGeometry(screen->geometry());
     m_hints->prepareForShow(*m_window);
     m_window->show();
     m_hints->activate(*m_window);
-    m_content->appear();
-    emit opened();
+    startOverlay();
+}
+
+void AddCardPanelController::startOverlay()
+{
+    m_content->animateIn();
+    // The deck is fetched once the overlay is on screen: the first request of
+    // a run sets up the network stack, which would otherwise hold up the
+    // first frame.
+    QPointer<AddCardOverlayContent> content = m_content;
+    auto started = std::make_shared<bool>(false);
+    auto fetch = [content, started] {
+        if (*started || !content)
+            return;
+        *started = true;
+        content->fetchActiveDeck();
+    };
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(m_window, &QQuickWindow::frameSwapped, content, [connection, fetch] {
+        QObject::disconnect(*connection);
+        fetch();
+    });
+    // A window that is never drawn (covered, minimised by force) still gets its deck.
+    QTimer::singleShot(std::chrono::milliseconds(250), content, fetch);
 }
 
 void AddCardPanelController::hidePanel()
