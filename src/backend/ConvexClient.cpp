@@ -1,0 +1,285 @@
+#include "backend/ConvexClient.h"
+
+#include "backend/ConfigurationError.h"
+#include "backend/DeploymentUrl.h"
+#include "backend/TransportError.h"
+
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QStringDecoder>
+
+#include <QCoroNetworkReply>
+
+#include <memory>
+
+namespace {
+
+struct DeleteLater {
+    void operator()(QObject *object) const { object->deleteLater(); }
+};
+
+// Qt reports some HTTP statuses as reply errors too; those replies are still
+// answers from the server. Everything else means the transfer itself failed.
+bool isStatusDerivedError(QNetworkReply::NetworkError error)
+{
+    const int code = int(error);
+    if (error == QNetworkReply::ContentReSendError)
+        return false;
+    return (code >= 201 && code <= 299) || (code >= 401 && code <= 499) ||
+           error == QNetworkReply::ProtocolInvalidOperationError;
+}
+
+// Names and texts used inside coroutines. (g++ 12 miscompiles string literals
+// in some co_await expressions, so coroutine bodies only use these.)
+const QString kNoRefreshToken = QStringLiteral("No refresh token");
+const QString kNoTokensReturned = QStringLiteral("No tokens returned");
+const QString kTokenRefreshFailed = QStringLiteral("Token refresh failed");
+const QString kAction = QStringLiteral("action");
+const QString kAiTranslateWord = QStringLiteral("ai:translateWord");
+const QString kAuthSignIn = QStringLiteral("auth:signIn");
+const QString kAuthSignOut = QStringLiteral("auth:signOut");
+const QString kCalledBy = QStringLiteral("calledBy");
+const QString kCardsCreateCard = QStringLiteral("cards:createCard");
+const QString kCategory = QStringLiteral("category");
+const QString kCode = QStringLiteral("code");
+const QString kDeckId = QStringLiteral("deckId");
+const QString kDecksGetActiveDeck = QStringLiteral("decks:getActiveDeck");
+const QString kDecksSetActiveDeck = QStringLiteral("decks:setActiveDeck");
+const QString kEmail = QStringLiteral("email");
+const QString kExampleSentence = QStringLiteral("exampleSentence");
+const QString kExampleSentenceTranslation = QStringLiteral("exampleSentenceTranslation");
+const QString kFlow = QStringLiteral("flow");
+const QString kLangFrom = QStringLiteral("langFrom");
+const QString kLangTo = QStringLiteral("langTo");
+const QString kMutation = QStringLiteral("mutation");
+const QString kParams = QStringLiteral("params");
+const QString kPassword = QStringLiteral("password");
+const QString kPhonetic = QStringLiteral("phonetic");
+const QString kProvider = QStringLiteral("provider");
+const QString kQuery = QStringLiteral("query");
+const QString kRefreshSession = QStringLiteral("refreshSession");
+const QString kRefreshToken = QStringLiteral("refreshToken");
+const QString kTranslation = QStringLiteral("translation");
+const QString kUsersCheckEmailExists = QStringLiteral("users:checkEmailExists");
+const QString kUsersGetCurrentUser = QStringLiteral("users:getCurrentUser");
+const QString kUsersRedeemMacLinkCode = QStringLiteral("users:redeemMacLinkCode");
+const QString kWord = QStringLiteral("word");
+
+} // namespace
+
+ConvexClient &ConvexClient::shared()
+{
+    // Never destroyed: calls may still be in flight while the program exits.
+    static ConvexClient *instance = new ConvexClient(deploymentUrl());
+    return *instance;
+}
+
+ConvexClient::ConvexClient(QUrl baseURL, QObject *parent)
+    : QObject(parent)
+    , m_baseURL(DeploymentUrl::withoutTrailingSlash(std::move(baseURL)))
+    , m_network(new QNetworkAccessManager(this))
+{
+    m_network->setAutoDeleteReplies(false);
+}
+
+ConvexClient::~ConvexClient() = default;
+
+QUrl ConvexClient::deploymentUrl()
+{
+    return DeploymentUrl::configured();
+}
+
+std::optional<QString> ConvexClient::authToken() const
+{
+    std::lock_guard lock(m_tokenMutex);
+    return m_tokens.authToken;
+}
+
+std::optional<QString> ConvexClient::refreshToken() const
+{
+    std::lock_guard lock(m_tokenMutex);
+    return m_tokens.refreshToken;
+}
+
+ConvexClient::TokenPair ConvexClient::tokenPair() const
+{
+    std::lock_guard lock(m_tokenMutex);
+    return m_tokens;
+}
+
+void ConvexClient::setTokens(std::optional<QString> authToken, std::optional<QString> refreshToken)
+{
+    std::lock_guard lock(m_tokenMutex);
+    m_tokens = TokenPair{std::move(authToken), std::move(refreshToken)};
+}
+
+void ConvexClient::setRequestTimeout(std::chrono::milliseconds timeout)
+{
+    m_requestTimeout = timeout;
+}
+
+QCoro::Task<ConvexClient::HttpAnswer> ConvexClient::post(QString endpoint, QString path, QJsonObject args,
+                                                         std::optional<QString> bearer)
+{
+    if (const auto problem = DeploymentUrl::problem(m_baseURL))
+        throw ConfigurationError(*problem);
+
+    QNetworkRequest request(QUrl(m_baseURL.toString() + QStringLiteral("/api/") + endpoint));
+    request.setTransferTimeout(int(m_requestTimeout.count()));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    if (bearer)
+        request.setRawHeader(QByteArrayLiteral("Authorization"),
+                             QByteArrayLiteral("Bearer ") + bearer->toUtf8());
+
+    const QJsonObject body{{QStringLiteral("path"), path},
+                           {QStringLiteral("args"), args},
+                           {QStringLiteral("format"), QStringLiteral("json")}};
+    std::unique_ptr<QNetworkReply, DeleteLater> reply(
+        m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact)));
+    co_await reply.get();
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QNetworkReply::NetworkError error = reply->error();
+    if (error != QNetworkReply::NoError && (!status.isValid() || !isStatusDerivedError(error)))
+        throw TransportError(error, reply->errorString());
+    if (!status.isValid())
+        throw ConvexError::networkError(QStringLiteral("Not an HTTP response"));
+    co_return HttpAnswer{status.toInt(), reply->readAll()};
+}
+
+QCoro::Task<QByteArray> ConvexClient::exchange(QString endpoint, QString path, QJsonObject args,
+                                               bool authenticated)
+{
+    HttpAnswer answer =
+        co_await post(endpoint, path, args, authenticated ? authToken() : std::optional<QString>());
+    if (answer.status == 401 && authenticated && refreshToken()) {
+        co_await refreshSession();
+        // One refresh per call: if the repeated call meets 401 again, that 401 is
+        // the outcome. A server that keeps refusing fresh tokens would otherwise
+        // make us loop.
+        answer = co_await post(endpoint, path, args, authToken());
+    }
+    if (answer.status != 200)
+        throw ConvexError::serverError(answer.status, bodyText(answer.body));
+    co_return answer.body;
+}
+
+QString ConvexClient::bodyText(const QByteArray &body)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(body);
+    if (decoder.hasError())
+        return QStringLiteral("Unknown error");
+    return text;
+}
+
+QCoro::Task<AuthTokens> ConvexClient::signIn(QString email, QString password, QString flow)
+{
+    // No "verifier" member: the server's validator refuses an explicit null.
+    const QJsonObject args{{kProvider, kPassword},
+                           {kParams, QJsonObject{{kEmail, email}, {kPassword, password}, {kFlow, flow}}}};
+    const AuthSignInResponse response = co_await call<AuthSignInResponse>(kAction, kAuthSignIn, args, false);
+    if (!response.tokens)
+        throw ConvexError::authFailed(kNoTokensReturned);
+    setTokens(response.tokens->token, response.tokens->refreshToken);
+    co_return *response.tokens;
+}
+
+QCoro::Task<AuthTokens> ConvexClient::refreshSession()
+{
+    const std::optional<QString> sentRefreshToken = refreshToken();
+    if (!sentRefreshToken)
+        throw ConvexError::authFailed(kNoRefreshToken);
+    const QJsonObject args{{kRefreshToken, *sentRefreshToken}, {kCalledBy, kRefreshSession}};
+    const AuthSignInResponse response = co_await call<AuthSignInResponse>(kAction, kAuthSignIn, args, false);
+    if (!response.tokens)
+        throw ConvexError::authFailed(kTokenRefreshFailed);
+
+    // Store the new pair only if the pair we refreshed is still the current one. A
+    // sign-out (or a sign-in, or another refresh) while this refresh was under way
+    // must not be undone by a late answer: that would sign a signed-out user back
+    // in, or mix two accounts.
+    bool stored = false;
+    {
+        std::lock_guard lock(m_tokenMutex);
+        if (m_tokens.refreshToken == sentRefreshToken) {
+            m_tokens = TokenPair{response.tokens->token, response.tokens->refreshToken};
+            stored = true;
+        }
+    }
+    if (stored)
+        Q_EMIT tokensRefreshed(response.tokens->token, response.tokens->refreshToken);
+    co_return *response.tokens;
+}
+
+void ConvexClient::signOut()
+{
+    std::optional<QString> heldToken;
+    {
+        std::lock_guard lock(m_tokenMutex);
+        heldToken = m_tokens.authToken;
+        m_tokens = TokenPair{};
+    }
+    if (heldToken)
+        signOutInBackground(*heldToken);
+}
+
+QCoro::Task<void> ConvexClient::signOutInBackground(QString heldToken)
+{
+    // Nobody waits for this: the answer and any failure are dropped.
+    try {
+        co_await post(kAction, kAuthSignOut, QJsonObject{}, heldToken);
+    } catch (...) {
+    }
+}
+
+QCoro::Task<Deck> ConvexClient::getActiveDeck()
+{
+    co_return co_await call<Deck>(kQuery, kDecksGetActiveDeck, QJsonObject(), true);
+}
+
+QCoro::Task<void> ConvexClient::setActiveDeck(QString deckId)
+{
+    const QJsonObject args{{kDeckId, deckId}};
+    co_await call<EmptyResponse>(kMutation, kDecksSetActiveDeck, args, true);
+}
+
+QCoro::Task<QList<TranslationResult>> ConvexClient::translateWord(QString word, QString langFrom,
+                                                                  QString langTo)
+{
+    const QJsonObject args{{kWord, word}, {kLangFrom, langFrom}, {kLangTo, langTo}};
+    co_return co_await call<QList<TranslationResult>>(kAction, kAiTranslateWord, args, true);
+}
+
+QCoro::Task<AuthTokens> ConvexClient::redeemMacLinkCode(QString code)
+{
+    const QJsonObject args{{kCode, code}};
+    co_return co_await call<AuthTokens>(kAction, kUsersRedeemMacLinkCode, args, false);
+}
+
+QCoro::Task<UserInfo> ConvexClient::getCurrentUser()
+{
+    co_return co_await call<UserInfo>(kQuery, kUsersGetCurrentUser, QJsonObject(), true);
+}
+
+QCoro::Task<void> ConvexClient::createCard(QString deckId, QString word, QString translation,
+                                           QString phonetic, QString exampleSentence,
+                                           QString exampleSentenceTranslation, QString category)
+{
+    const QJsonObject args{{kDeckId, deckId},
+                           {kWord, word},
+                           {kTranslation, translation},
+                           {kPhonetic, phonetic},
+                           {kExampleSentence, exampleSentence},
+                           {kExampleSentenceTranslation, exampleSentenceTranslation},
+                           {kCategory, category}};
+    co_await call<EmptyResponse>(kMutation, kCardsCreateCard, args, true);
+}
+
+QCoro::Task<QString> ConvexClient::checkEmailExists(QString email)
+{
+    const QJsonObject args{{kEmail, email}};
+    co_return co_await call<QString>(kQuery, kUsersCheckEmailExists, args, true);
+}

@@ -1,0 +1,19 @@
+#include "backend/Failure.h"
+
+Failure::Failure(QString description)
+    : m_description(std::move(description))
+    , m_utf8(m_description.toUtf8())
+{
+}
+
+Failure::~Failure() = default;
+
+QString Failure::description() const
+{
+    return m_description;
+}
+
+const char *Failure::what() const noexcept
+{
+    return m_utf8.constData();
+}

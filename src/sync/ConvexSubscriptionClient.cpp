@@ -1,0 +1,405 @@
+#include "sync/ConvexSubscriptionClient.h"
+
+#include "backend/ConvexClient.h"
+#include "backend/DeploymentUrl.h"
+#include "backend/Failure.h"
+#include "platform/Log.h"
+#include "sync/ConvexWSError.h"
+#include "sync/PendingSleep.h"
+#include "sync/Sleeper.h"
+#include "sync/SyncSocket.h"
+#include "sync/SystemClock.h"
+#include "sync/TimerSleeper.h"
+
+#include <QMetaObject>
+#include <QUuid>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+void syncLog(const QString &text)
+{
+    logLine(LogChannel::Sync, QStringLiteral("[Convex WS] ") + text);
+}
+
+QString describe(const std::exception &error)
+{
+    if (const auto *failure = dynamic_cast<const Failure *>(&error))
+        return failure->description();
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+ConvexSubscriptionClient &ConvexSubscriptionClient::shared()
+{
+    // Never destroyed: the connection lives for the whole run, and tearing down
+    // sockets after the application object is gone would be unsafe.
+    static auto *instance =
+        new ConvexSubscriptionClient(syncUrl(ConvexClient::shared().baseURL()), ConvexClient::shared());
+    return *instance;
+}
+
+ConvexSubscriptionClient::ConvexSubscriptionClient(QUrl wsURL, ConvexClient &http,
+                                                   std::unique_ptr<Sleeper> sleeper,
+                                                   std::unique_ptr<Clock> clock, QObject *parent)
+    : QObject(parent)
+    , m_wsURL(std::move(wsURL))
+    , m_http(http)
+    , m_sleeper(sleeper ? std::move(sleeper) : std::make_unique<TimerSleeper>())
+    , m_clock(clock ? std::move(clock) : std::make_unique<SystemClock>())
+    , m_sessionId(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())
+{
+}
+
+ConvexSubscriptionClient::~ConvexSubscriptionClient()
+{
+    *m_alive = false;
+    if (m_reconnectSleep)
+        m_reconnectSleep->cancel();
+    if (m_socket)
+        m_socket->discard();
+}
+
+QUrl ConvexSubscriptionClient::syncUrl(const QUrl &baseURL)
+{
+    QUrl url;
+    const bool plainLoopback =
+        baseURL.scheme() == QLatin1String("http") && DeploymentUrl::isLoopbackHost(baseURL.host());
+    url.setScheme(plainLoopback ? QStringLiteral("ws") : QStringLiteral("wss"));
+    url.setHost(baseURL.host());
+    url.setPort(baseURL.port());
+    url.setPath(QStringLiteral("/api/sync"));
+    return url;
+}
+
+QCoro::Task<int> ConvexSubscriptionClient::addSubscription(QString udfPath, QJsonObject args,
+                                                           RawUpdate onUpdate)
+{
+    const int queryId = m_nextQueryId++;
+    m_subscriptions.emplace(queryId, Subscription{udfPath, args, std::move(onUpdate)});
+    if (m_isConnected) {
+        // The server already holds every earlier query of this connection and
+        // closes it when one is added twice, so only the new one goes out.
+        QList<SyncFrames::QueryAdd> adds;
+        adds.append(SyncFrames::QueryAdd{queryId, udfPath, args});
+        try {
+            co_await sendModifyQuerySet(std::move(adds));
+        } catch (...) {
+            // The query goes out with the next connection.
+        }
+    }
+    co_return queryId;
+}
+
+void ConvexSubscriptionClient::deliver(std::function<void()> call)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [call = std::move(call)]() {
+            try {
+                call();
+            } catch (...) {
+                // A subscriber's failure must not reach the event loop.
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+QCoro::Task<void> ConvexSubscriptionClient::startIfNeeded()
+{
+    if (m_isConnected || m_isConnecting)
+        co_return;
+    if (m_reconnectSleep) {
+        reconnectNow();
+        co_return;
+    }
+    co_await connect();
+}
+
+void ConvexSubscriptionClient::reconnectForAccountChange()
+{
+    if (!m_socket && !m_isConnecting && !m_reconnectSleep)
+        return; // never started: the first connection will use the new identity
+    dropSocket();
+    setConnected(false);
+    setConnecting(false);
+    m_reconnectDelay = 1.0;
+    reconnectNow();
+}
+
+void ConvexSubscriptionClient::reconnectNow()
+{
+    if (m_reconnectSleep) {
+        m_reconnectSleep->cancel();
+        m_reconnectSleep.reset();
+    }
+    m_queryVersion = 0;
+    ++m_connectionCount;
+    connect(); // runs on its own; every failure inside is handled there
+}
+
+QCoro::Task<void> ConvexSubscriptionClient::connect()
+{
+    if (m_isConnecting)
+        co_return;
+    setConnecting(true);
+    syncLog(QStringLiteral("Connecting... (attempt %1)").arg(m_connectionCount + 1));
+
+    dropSocket();
+    const quint64 epoch = m_epoch;
+    const auto alive = m_alive;
+    // A new connection starts with empty query and identity sets on the server.
+    m_queryVersion = 0;
+    m_identityVersion = 0;
+    m_socket = SyncSocket::open(m_wsURL, this);
+    receiveLoop(m_socket, epoch);
+
+    std::optional<QString> failure;
+    try {
+        co_await sendConnect();
+        if (*alive && epoch == m_epoch)
+            co_await sendAuthenticate();
+        if (*alive && epoch == m_epoch)
+            co_await sendModifyQuerySet(everySubscription());
+    } catch (const std::exception &error) {
+        failure = describe(error);
+    }
+    if (!*alive || epoch != m_epoch)
+        co_return; // replaced by a newer connection while sending
+
+    if (failure) {
+        syncLog(QStringLiteral("Connect failed: %1").arg(*failure));
+        setConnected(false);
+        setConnecting(false);
+        if (m_socket) {
+            m_socket->abort();
+            m_socket.reset();
+        }
+        scheduleReconnect();
+        co_return;
+    }
+    m_reconnectDelay = 1.0;
+    m_lastCloseReason.reset();
+    m_isConnecting = false;
+    setConnected(true);
+    syncLog(QStringLiteral("Connected and subscribed (queryVersion=%1)").arg(m_queryVersion));
+}
+
+QCoro::Task<void> ConvexSubscriptionClient::receiveLoop(std::shared_ptr<SyncSocket> socket, quint64 epoch)
+{
+    const auto alive = m_alive;
+    try {
+        for (;;) {
+            const SyncSocket::Event event = co_await socket->nextEvent();
+            if (!*alive || epoch != m_epoch)
+                co_return;
+            if (event.kind == SyncSocket::Event::Kind::Ended) {
+                syncLog(QStringLiteral("Receive error: %1").arg(event.text));
+                m_lastCloseReason = event.text;
+                if (m_socket == socket)
+                    m_socket.reset();
+                setConnected(false);
+                setConnecting(false);
+                scheduleReconnect();
+                co_return;
+            }
+            if (m_socket != socket)
+                continue; // a failed attempt's leftovers
+            QString text = event.text;
+            if (event.kind == SyncSocket::Event::Kind::Binary) {
+                const std::optional<QString> decoded = SyncFrames::decodeUtf8(event.data);
+                if (!decoded)
+                    continue;
+                text = *decoded;
+                syncLog(QStringLiteral("<< (data) %1").arg(text));
+            }
+            co_await handleMessage(text, socket, epoch);
+            if (!*alive)
+                co_return;
+        }
+    } catch (...) {
+        // Nothing may escape to the event loop; the socket's end still reconnects.
+    }
+}
+
+QCoro::Task<void> ConvexSubscriptionClient::handleMessage(QString text, std::shared_ptr<SyncSocket> socket,
+                                                          quint64 epoch)
+{
+    const std::optional<SyncFrames::ServerMessage> message = SyncFrames::parse(text);
+    if (!message)
+        co_return;
+    switch (message->type) {
+    case SyncFrames::ServerMessage::Type::Transition:
+        handleTransition(*message);
+        break;
+    case SyncFrames::ServerMessage::Type::Ping:
+        // The server has no "Pong" message and ends the session on unknown
+        // ones; its Ping only keeps the line busy. Socket-level pings are
+        // answered by the socket itself.
+        break;
+    case SyncFrames::ServerMessage::Type::AuthError:
+        syncLog(QStringLiteral("AuthError: %1").arg(message->error));
+        co_await handleAuthError(std::move(socket), epoch);
+        break;
+    case SyncFrames::ServerMessage::Type::FatalError:
+        syncLog(QStringLiteral("FatalError: %1").arg(message->error));
+        setConnected(false);
+        scheduleReconnect();
+        break;
+    case SyncFrames::ServerMessage::Type::Other:
+        break;
+    }
+}
+
+void ConvexSubscriptionClient::handleTransition(const SyncFrames::ServerMessage &message)
+{
+    for (const SyncFrames::QueryUpdate &update : message.updates) {
+        const auto subscription = m_subscriptions.find(update.queryId);
+        if (subscription == m_subscriptions.end())
+            continue;
+        syncLog(QStringLiteral("Transition for queryId=%1").arg(update.queryId));
+        subscription->second.onUpdate(update.value);
+    }
+}
+
+QCoro::Task<void> ConvexSubscriptionClient::handleAuthError(std::shared_ptr<SyncSocket> socket, quint64 epoch)
+{
+    const auto alive = m_alive;
+    std::optional<QString> failure;
+    try {
+        co_await m_http.refreshSession();
+    } catch (const std::exception &error) {
+        failure = describe(error);
+    }
+    if (!*alive || epoch != m_epoch)
+        co_return;
+    // The server closes the connection after an AuthError; the new token then
+    // goes out with the reconnection. Only a connection it kept is re-authenticated.
+    if (!failure && m_socket == socket && socket->isOpen()) {
+        try {
+            co_await sendAuthenticate();
+        } catch (const std::exception &error) {
+            failure = describe(error);
+        }
+        if (!*alive || epoch != m_epoch)
+            co_return;
+    }
+    if (failure) {
+        syncLog(QStringLiteral("Token refresh failed: %1").arg(*failure));
+        setConnected(false);
+        scheduleReconnect();
+    }
+}
+
+void ConvexSubscriptionClient::scheduleReconnect()
+{
+    if (m_reconnectSleep) {
+        m_reconnectSleep->cancel();
+        m_reconnectSleep.reset();
+    }
+    const double delay = m_reconnectDelay;
+    m_reconnectDelay = std::min(delay * 2, 30.0);
+    syncLog(QStringLiteral("Reconnecting in %1s...").arg(delay, 0, 'f', 0));
+    m_reconnectSleep = m_sleeper->sleep(std::chrono::milliseconds(std::llround(delay * 1000)));
+    reconnectAfter(m_reconnectSleep);
+}
+
+QCoro::Task<void> ConvexSubscriptionClient::reconnectAfter(std::shared_ptr<PendingSleep> sleep)
+{
+    const auto alive = m_alive;
+    const bool timeIsUp = co_await sleep->wait();
+    if (!timeIsUp || !*alive || m_reconnectSleep != sleep)
+        co_return;
+    m_reconnectSleep.reset();
+    m_queryVersion = 0;
+    ++m_connectionCount;
+    co_await connect();
+}
+
+QCoro::Task<void> ConvexSubscriptionClient::sendConnect()
+{
+    const QJsonObject message = SyncFrames::connect(m_sessionId, m_connectionCount, m_lastCloseReason,
+                                                    m_clock->millisecondsSinceEpoch());
+    syncLog(QStringLiteral(">> Connect (sessionId=%1, connectionCount=%2)")
+                .arg(m_sessionId)
+                .arg(m_connectionCount));
+    co_await send(message);
+}
+
+QCoro::Task<void> ConvexSubscriptionClient::sendAuthenticate()
+{
+    const std::optional<QString> token = m_http.authToken();
+    if (!token) {
+        syncLog(QStringLiteral("sendAuthenticate skipped — no auth token"));
+        co_return;
+    }
+    const int baseVersion = m_identityVersion;
+    syncLog(QStringLiteral(">> Authenticate (baseVersion=%1)").arg(baseVersion));
+    co_await send(SyncFrames::authenticate(*token, baseVersion));
+    ++m_identityVersion;
+}
+
+QCoro::Task<void> ConvexSubscriptionClient::sendModifyQuerySet(QList<SyncFrames::QueryAdd> adds)
+{
+    const int baseVersion = m_queryVersion;
+    const int newVersion = baseVersion + 1;
+    syncLog(QStringLiteral(">> ModifyQuerySet v%1->v%2 (%3 queries)")
+                .arg(baseVersion)
+                .arg(newVersion)
+                .arg(adds.size()));
+    co_await send(SyncFrames::modifyQuerySet(baseVersion, newVersion, adds));
+    m_queryVersion = newVersion;
+}
+
+QCoro::Task<void> ConvexSubscriptionClient::send(QJsonObject message)
+{
+    const std::shared_ptr<SyncSocket> socket = m_socket;
+    if (!socket)
+        throw ConvexWSError::notConnected();
+    const auto alive = m_alive;
+    const bool open = co_await socket->untilOpen();
+    if (!*alive)
+        throw ConvexWSError::notConnected();
+    if (!open)
+        throw ConvexWSError::socketFailure(socket->endDescription());
+    QString failure;
+    if (!socket->sendText(SyncFrames::serialize(message), &failure))
+        throw ConvexWSError::socketFailure(failure);
+}
+
+QList<SyncFrames::QueryAdd> ConvexSubscriptionClient::everySubscription() const
+{
+    QList<SyncFrames::QueryAdd> adds;
+    for (const auto &[queryId, subscription] : m_subscriptions)
+        adds.append({queryId, subscription.udfPath, subscription.args});
+    return adds;
+}
+
+void ConvexSubscriptionClient::setConnected(bool connected)
+{
+    if (m_isConnected == connected)
+        return;
+    m_isConnected = connected;
+    Q_EMIT connectionStateChanged();
+}
+
+void ConvexSubscriptionClient::setConnecting(bool connecting)
+{
+    if (m_isConnecting == connecting)
+        return;
+    m_isConnecting = connecting;
+    Q_EMIT connectionStateChanged();
+}
+
+// Also retires whatever was begun for the previous connection.
+void ConvexSubscriptionClient::dropSocket()
+{
+    ++m_epoch;
+    if (m_socket) {
+        m_socket->discard();
+        m_socket.reset();
+    }
+}

@@ -1,0 +1,145 @@
+#pragma once
+
+#include "backend/Records.h"
+#include "sync/SyncFrames.h"
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <QCoroTask>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+class Clock;
+class ConvexClient;
+class PendingSleep;
+class Sleeper;
+class SyncSocket;
+
+// The one live-sync connection to the deployment. Parts of the program
+// register a server query once with subscribe() and get every new result,
+// decoded, on the main thread. The client connects on demand, sends the whole
+// query set as the first query-set message of every (re)connection,
+// authenticates with the HTTP client's current access token, refreshes it when
+// the server rejects it, and reconnects with exponential back-off after any
+// failure. It only consumes results: it never removes a query and tracks no
+// server versions.
+//
+// All state lives on the main thread. The socket's frames are read by one
+// receive loop per connection; frames of a connection that has been replaced
+// are ignored, so late events of an old socket never touch the new one.
+class ConvexSubscriptionClient : public QObject {
+    Q_OBJECT
+
+public:
+    static ConvexSubscriptionClient &shared();
+
+    // `sleeper` and `clock` default to real timers and the system clock.
+    ConvexSubscriptionClient(QUrl wsURL, ConvexClient &http, std::unique_ptr<Sleeper> sleeper = {},
+                             std::unique_ptr<Clock> clock = {}, QObject *parent = nullptr);
+    ~ConvexSubscriptionClient() override;
+
+    // The sync endpoint of the deployment at `baseURL`: wss (ws only for a
+    // loopback host reached over plain http), same host and port, path /api/sync.
+    static QUrl syncUrl(const QUrl &baseURL);
+
+    // Registers a query; `onUpdate` runs on the main thread with each new result,
+    // or with nothing when the result is null, missing or does not decode as T.
+    // Returns the query id.
+    template <class T>
+    QCoro::Task<int> subscribe(QString udfPath, QJsonObject args,
+                               std::function<void(std::optional<T>)> onUpdate)
+    {
+        RawUpdate raw = [this, onUpdate = std::move(onUpdate)](const std::optional<QJsonValue> &value) {
+            deliver([onUpdate, decoded = decode<T>(value)]() { onUpdate(decoded); });
+        };
+        return addSubscription(std::move(udfPath), std::move(args), std::move(raw));
+    }
+
+    // Connects unless connected or connecting; a pending reconnection happens now.
+    QCoro::Task<void> startIfNeeded();
+
+    bool isConnected() const { return m_isConnected; }
+    bool isConnecting() const { return m_isConnecting; }
+
+    // After a sign-in or sign-out: drop the connection and reconnect at once, so
+    // the new identity (or none) is used and the previous account's results stop.
+    void reconnectForAccountChange();
+
+    QUrl wsURL() const { return m_wsURL; }
+    QString sessionId() const { return m_sessionId; }
+    int connectionCount() const { return m_connectionCount; }
+    int queryVersion() const { return m_queryVersion; }
+
+Q_SIGNALS:
+    void connectionStateChanged();
+
+private:
+    using RawUpdate = std::function<void(const std::optional<QJsonValue> &)>;
+
+    struct Subscription {
+        QString udfPath;
+        QJsonObject args;
+        RawUpdate onUpdate;
+    };
+
+    template <class T> static std::optional<T> decode(const std::optional<QJsonValue> &value)
+    {
+        if (!value || value->isNull() || value->isUndefined())
+            return std::nullopt;
+        try {
+            return decodeRecord<T>(*value);
+        } catch (...) {
+            return std::nullopt;
+        }
+    }
+
+    QCoro::Task<int> addSubscription(QString udfPath, QJsonObject args, RawUpdate onUpdate);
+    void deliver(std::function<void()> call);
+
+    QCoro::Task<void> connect();
+    QCoro::Task<void> receiveLoop(std::shared_ptr<SyncSocket> socket, quint64 epoch);
+    QCoro::Task<void> handleMessage(QString text, std::shared_ptr<SyncSocket> socket, quint64 epoch);
+    void handleTransition(const SyncFrames::ServerMessage &message);
+    QCoro::Task<void> handleAuthError(std::shared_ptr<SyncSocket> socket, quint64 epoch);
+    void scheduleReconnect();
+    QCoro::Task<void> reconnectAfter(std::shared_ptr<PendingSleep> sleep);
+    void reconnectNow();
+    QCoro::Task<void> sendConnect();
+    QCoro::Task<void> sendAuthenticate();
+    QCoro::Task<void> sendModifyQuerySet(QList<SyncFrames::QueryAdd> adds);
+    QCoro::Task<void> send(QJsonObject message);
+    QList<SyncFrames::QueryAdd> everySubscription() const;
+    void setConnected(bool connected);
+    void setConnecting(bool connecting);
+    void dropSocket();
+
+    const QUrl m_wsURL;
+    ConvexClient &m_http;
+    const std::unique_ptr<Sleeper> m_sleeper;
+    const std::unique_ptr<Clock> m_clock;
+    // Cleared when the client is destroyed; every coroutine checks it after resuming.
+    const std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+
+    std::shared_ptr<SyncSocket> m_socket;
+    const QString m_sessionId;
+    int m_connectionCount = 0;
+    int m_queryVersion = 0;
+    // Identity versions count per connection, apart from query-set versions.
+    int m_identityVersion = 0;
+    bool m_isConnected = false;
+    bool m_isConnecting = false;
+    double m_reconnectDelay = 1.0;
+    std::shared_ptr<PendingSleep> m_reconnectSleep;
+    std::optional<QString> m_lastCloseReason = QStringLiteral("InitialConnect");
+    std::map<int, Subscription> m_subscriptions;
+    int m_nextQueryId = 0;
+    // Increases with every connection attempt; work begun for an older attempt stops quietly.
+    quint64 m_epoch = 0;
+};

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QQueue>
+#include <QString>
+#include <QUrl>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <utility>
+
+class QTcpServer;
+class QTcpSocket;
+
+// An in-process stand-in for the deployment, listening on 127.0.0.1 at a free
+// port. It speaks enough HTTP/1.1 for the client (Content-Length bodies,
+// keep-alive or close), records every request, and answers each server
+// function path (the "path" member of the JSON body) as the test scripts it.
+//
+// GET requests that ask for a WebSocket upgrade are handed, untouched, to the
+// upgrade handler (the sync endpoint plugs in there).
+class FakeDeployment : public QObject {
+    Q_OBJECT
+
+public:
+    using Header = std::pair<QByteArray, QByteArray>;
+
+    struct Request {
+        int connection = 0; // which TCP connection carried it, counted from 1
+        QByteArray method;
+        QByteArray target; // as sent, with any query
+        QByteArray path;   // target without the query
+        QList<Header> headers;
+        QByteArray body;
+
+        // Case-insensitive header lookup; empty when absent.
+        QByteArray header(const QByteArray &name) const;
+        bool hasHeader(const QByteArray &name) const;
+        // The body as a JSON object ({} if it is not one).
+        QJsonObject json() const;
+        // The called server function ("module:function"), empty if the body has none.
+        QString functionPath() const;
+        QJsonObject args() const;
+    };
+
+    struct Answer {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "application/json";
+        QList<Header> extraHeaders;
+        std::optional<QByteArray> raw; // written verbatim instead of a formed response
+        std::chrono::milliseconds delay{0};
+        bool drop = false;       // close the connection without answering
+        bool closeAfter = false; // answer, then close the connection
+
+        // {"status":"success","value":value}
+        static Answer success(const QJsonValue &value);
+        // {"status":"success"} with no "value" member
+        static Answer successWithoutValue();
+        // {"status":"error"} with "errorMessage" when given
+        static Answer error(std::optional<QString> message = std::nullopt);
+        static Answer envelope(const QJsonObject &envelope);
+        static Answer json(int status, const QJsonObject &object);
+        static Answer text(int status, QByteArray body, QByteArray contentType = "text/plain; charset=utf-8");
+        static Answer rawBytes(QByteArray bytes);
+        static Answer dropped();
+
+        Answer after(std::chrono::milliseconds wait) const;
+        Answer closingConnection() const;
+    };
+
+    // Consulted before the scripted answers; return nothing to fall through.
+    using Handler = std::function<std::optional<Answer>(const Request &)>;
+    // Receives the socket with the upgrade request still unread in it (so that
+    // QWebSocketServer::handleConnection can read the handshake itself) and a
+    // copy of the request head. The handler owns the socket from then on.
+    using UpgradeHandler = std::function<void(QTcpSocket *socket, const QByteArray &requestHead)>;
+
+    explicit FakeDeployment(QObject *parent = nullptr);
+    ~FakeDeployment() override;
+
+    bool isListening() const;
+    QUrl url() const; // http://127.0.0.1:<port>
+    quint16 port() const;
+
+    // The answer to every call of `functionPath` from now on.
+    void answer(const QString &functionPath, Answer answer);
+    // One-shot answers, used in order before the standing answer.
+    void answerOnce(const QString &functionPath, Answer answer);
+    void setHandler(Handler handler);
+    void setUpgradeHandler(UpgradeHandler handler);
+
+    QList<Request> requests() const { return m_requests; }
+    QList<Request> requestsFor(const QString &functionPath) const;
+    int count(const QString &functionPath) const;
+    void clearRequests() { m_requests.clear(); }
+    int connectionsAccepted() const { return m_connectionsAccepted; }
+    // Aborts every open connection (not the ones handed to the upgrade handler).
+    void closeAllConnections();
+    // Stops accepting connections; later requests fail to connect.
+    void stopListening();
+
+    static constexpr qsizetype maxHeadBytes = 64 * 1024;
+    static constexpr qsizetype maxBodyBytes = 16 * 1024 * 1024;
+
+Q_SIGNALS:
+    void requestReceived(const FakeDeployment::Request &request);
+
+private:
+    struct Connection {
+        int number = 0;
+        bool busy = false; // an answer is pending (delayed)
+    };
+
+    void accept();
+    void readFrom(QTcpSocket *socket);
+    Answer answerFor(const Request &request);
+    void respond(QTcpSocket *socket, const Answer &answer, bool keepAlive);
+    void refuse(QTcpSocket *socket, int status, const QByteArray &reason);
+    void forget(QTcpSocket *socket);
+    void closeAfterWriting(QTcpSocket *socket);
+
+    QTcpServer *m_server;
+    QHash<QTcpSocket *, Connection> m_connections;
+    QHash<QString, Answer> m_standing;
+    QHash<QString, QQueue<Answer>> m_once;
+    Handler m_handler;
+    UpgradeHandler m_upgradeHandler;
+    QList<Request> m_requests;
+    int m_connectionsAccepted = 0;
+};
