@@ -1,0 +1,11 @@
+#pragma once
+
+#include "platform/Browser.h"
+
+// The default browser as the desktop names it (xdg-open, or the portal).
+class DesktopServicesBrowser : public Browser {
+public:
+    static DesktopServicesBrowser &shared();
+
+    bool openUrl(const QUrl &url) override;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/SecretStore.h"
+
+// The desktop's Secret Service (GNOME Keyring, KWallet) through libsecret's
+// asynchronous calls, so an unlock prompt never freezes the program. Items go
+// into the default collection under the schema "me.brindlefox.vocarta.menubar"
+// with the string attributes "service" and "account"; the secret is the value's
+// UTF-8 bytes.
+//
+// Without a usable Secret Service every operation still completes: loads give
+// nothing, saves and removals are dropped, and one line says that sign-in will
+// not be kept across restarts. There is never a plain-text fallback.
+class LibsecretStore : public SecretStore {
+public:
+    static LibsecretStore &shared();
+
+    QCoro::Task<void> save(QString service, QString account, QString value, QString label) override;
+    QCoro::Task<std::optional<QString>> load(QString service, QString account) override;
+    QCoro::Task<void> remove(QString service, QString account) override;
+
+private:
+    void reportUnavailable(const QString &reason);
+
+    bool m_reported = false;
+};
