@@ -1,0 +1,49 @@
+#include "capture/SelectedTextReader.h"
+
+#include "platform/SelectionSource.h"
+#include "platform/SelectionSources.h"
+
+#include <QGuiApplication>
+
+SelectedTextReader &SelectedTextReader::shared()
+{
+    static SelectedTextReader reader(SelectionSources::system());
+    return reader;
+}
+
+SelectedTextReader::SelectedTextReader(std::vector<SelectionSource *> sources)
+    : m_sources(std::move(sources))
+{
+}
+
+QCoro::Task<std::optional<QString>> SelectedTextReader::capture()
+{
+    // Our own window in front: never read from ourselves.
+    if (QGuiApplication::focusWindow())
+        co_return std::nullopt;
+    const std::vector<SelectionSource *> sources = m_sources;
+    for (SelectionSource *source : sources) {
+        SelectionSource::Result result;
+        try {
+            result = co_await source->read();
+        } catch (const std::exception &) {
+            continue;
+        }
+        switch (result.status) {
+        case SelectionSource::Result::Status::Selected:
+            if (!result.text.isEmpty())
+                co_return result.text;
+            co_return std::nullopt;
+        case SelectionSource::Result::Status::NothingSelected:
+            co_return std::nullopt;
+        case SelectionSource::Result::Status::Unavailable:
+            break;
+        }
+    }
+    co_return std::nullopt;
+}
+
+bool SelectedTextReader::requestAccessibility()
+{
+    return SelectionSources::enableAccessibility();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <QCoroTask>
+
+#include <chrono>
+#include <optional>
+#include <vector>
+
+class SelectionSource;
+
+// Reads the text selected in the application in front, for the add-card
+// overlay: through the accessibility bus first, then (on X11) the PRIMARY
+// selection of the active window. Reads only: never the clipboard, never
+// synthetic key strokes. Every problem gives absent.
+class SelectedTextReader {
+public:
+    static SelectedTextReader &shared();
+    // Sources are asked in order until one is sure; they must outlive the reader.
+    explicit SelectedTextReader(std::vector<SelectionSource *> sources);
+
+    QCoro::Task<std::optional<QString>> capture();
+
+    // The start-up request for accessibility: turns the desktop's
+    // accessibility on (toolkits started later expose their widgets) and says
+    // whether the accessibility bus can be used.
+    static bool requestAccessibility();
+
+private:
+    std::vector<SelectionSource *> m_sources;
+};

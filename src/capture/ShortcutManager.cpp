@@ -1,0 +1,142 @@
+#include "capture/ShortcutManager.h"
+
+#include "capture/KeyMapping.h"
+#include "capture/SelectedTextReader.h"
+#include "platform/HotKeyService.h"
+#include "platform/Log.h"
+#include "platform/SystemHotKeyService.h"
+
+#include <QPointer>
+#include <QSettings>
+#include <QTimer>
+
+#include <QCoroSignal>
+
+namespace {
+
+// Seam until the overlay panel lands: opens the add-card overlay.
+void showAddCardPanel(std::optional<QString> prefilledText)
+{
+    Q_UNUSED(prefilledText);
+    logLine(LogChannel::Shell, QStringLiteral("[Vocarta] The add-card overlay is not available yet."));
+}
+
+} // namespace
+
+ShortcutManager &ShortcutManager::shared()
+{
+    static SystemHotKeyService hotKeys;
+    static ShortcutManager manager(
+        hotKeys, [] { return SelectedTextReader::shared().capture(); }, showAddCardPanel);
+    return manager;
+}
+
+ShortcutManager::ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture, ShowPanelFunction showPanel,
+                                 QObject *parent)
+    : QObject(parent)
+    , m_hotKeys(hotKeys)
+    , m_capture(std::move(capture))
+    , m_showPanel(std::move(showPanel))
+{
+    connect(&m_hotKeys, &HotKeyService::activated, this, &ShortcutManager::onActivated);
+}
+
+ShortcutManager::~ShortcutManager() = default;
+
+QVariant ShortcutManager::currentComboVariant() const
+{
+    return m_currentCombo ? QVariant::fromValue(*m_currentCombo) : QVariant();
+}
+
+void ShortcutManager::loadAndRegister()
+{
+    const QVariant stored = QSettings().value(defaultsKey);
+    if (!stored.isValid())
+        return;
+    // A bad value is left alone: recording a new shortcut overwrites it.
+    const auto combo = KeyCombo::fromJson(stored.toByteArray());
+    if (!combo)
+        return;
+    m_currentCombo = combo;
+    Q_EMIT currentComboChanged();
+    registerCombo(*combo);
+}
+
+void ShortcutManager::set(std::optional<KeyCombo> combo)
+{
+    if (m_registered) {
+        m_hotKeys.unregisterHotKey();
+        m_registered = false;
+    }
+    m_currentCombo = combo;
+    Q_EMIT currentComboChanged();
+    QSettings settings;
+    if (!combo) {
+        settings.remove(defaultsKey);
+        return;
+    }
+    settings.setValue(defaultsKey, combo->toJson());
+    settings.sync();
+    registerCombo(*combo);
+}
+
+void ShortcutManager::registerCombo(const KeyCombo &combo)
+{
+    const auto evdev = KeyMapping::evdevFromMac(combo.keyCode);
+    if (!evdev) {
+        logLine(LogChannel::Shell, QStringLiteral("[Vocarta] The shortcut %1 has no key on this system.")
+                                       .arg(combo.displayString()));
+        return;
+    }
+    const KeyMapping::LinuxModifiers modifiers = KeyMapping::linuxFromMacFlags(combo.modifierFlags);
+    HotKeyService::Chord chord;
+    chord.evdevCode = *evdev;
+    chord.control = modifiers.control;
+    chord.alt = modifiers.alt;
+    chord.shift = modifiers.shift;
+    chord.super = modifiers.super;
+    chord.keysymName = KeyMapping::keysymNameForEvdev(*evdev);
+    chord.displayText = combo.displayString();
+    m_hotKeys.registerHotKey(chord);
+    m_registered = true;
+}
+
+void ShortcutManager::onActivated(quint32 timestamp)
+{
+    if (timestamp != 0)
+        m_lastTriggerTime = timestamp;
+    triggerCapture();
+}
+
+void ShortcutManager::triggerCapture()
+{
+    // A second press while reading only repeats what is already under way.
+    if (m_capturing)
+        return;
+    m_capturing = true;
+    QCoro::connect(runCapture(), this, [] {});
+}
+
+QCoro::Task<void> ShortcutManager::runCapture()
+{
+    QPointer<ShortcutManager> self(this);
+    std::optional<QString> text;
+    try {
+        // While an X11 grab holds the keyboard, GTK applications report no
+        // active window; read once the key is up (or after a short while).
+        if (m_hotKeys.isKeyHeld())
+            co_await qCoro(&m_hotKeys, &HotKeyService::released, m_releaseWait);
+        if (self)
+            text = co_await m_capture();
+    } catch (const std::exception &) {
+        text.reset();
+    }
+    if (!self)
+        co_return;
+    m_capturing = false;
+    // The overlay opens on a later turn of the event loop, after the reading.
+    QTimer::singleShot(0, this, [this, text] {
+        m_showPanel(text);
+        Q_EMIT captureFinished();
+    });
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// A system-wide hot key: one combination at a time, one `activated` per press,
+// delivered on the main thread. Implementations: X11 key grab, the desktop
+// portal's global shortcuts, and one that only says nothing is available.
+class HotKeyService : public QObject {
+    Q_OBJECT
+
+public:
+    // A physical key (Linux evdev code) with the modifiers that must be held.
+    struct Chord {
+        quint16 evdevCode = 0;
+        bool control = false;
+        bool alt = false;
+        bool shift = false;
+        bool super = false;
+        // The key's keysym name on a US layout, for services that take key names.
+        QString keysymName;
+        // What the user sees for the combination, for messages.
+        QString displayText;
+        friend bool operator==(const Chord &, const Chord &) = default;
+    };
+
+    using QObject::QObject;
+
+    // Registers `chord`. Does not unregister an earlier registration; a refusal
+    // is logged by the service and otherwise silent.
+    virtual void registerHotKey(const Chord &chord) = 0;
+    virtual void unregisterHotKey() = 0;
+    // True between a press that fired and the key's release, where the
+    // service can tell (an X11 grab holds the keyboard meanwhile).
+    virtual bool isKeyHeld() const { return false; }
+
+Q_SIGNALS:
+    // `timestamp` is the triggering event's time (X server time on X11), 0 when unknown.
+    void activated(quint32 timestamp);
+    void released();
+};

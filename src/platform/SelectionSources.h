@@ -1,0 +1,13 @@
+#pragma once
+
+#include <vector>
+
+class SelectionSource;
+
+// The selection sources of this desktop, in the order they are asked.
+namespace SelectionSources {
+// Process-wide instances: accessibility, then X11 PRIMARY on X11 sessions.
+std::vector<SelectionSource *> system();
+// Sets org.a11y.Status.IsEnabled; true when the accessibility bus answered.
+bool enableAccessibility();
+} // namespace SelectionSources

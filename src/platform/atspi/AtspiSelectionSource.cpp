@@ -1,0 +1,295 @@
+#include "platform/atspi/AtspiSelectionSource.h"
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QUuid>
+
+#include <QCoroDBus>
+#include <QCoroTimer>
+
+namespace {
+
+using ObjectRef = AtspiSelectionSource::ObjectRef;
+
+const QString accessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
+const QString textInterface = QStringLiteral("org.a11y.atspi.Text");
+
+// Bits of the AT-SPI state set (AtspiStateType).
+constexpr int stateActive = 1;
+constexpr int stateDefunct = 6;
+constexpr int stateFocused = 12;
+
+QDBusMessage a11yBusCall(const QString &member)
+{
+    return QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                          QStringLiteral("org.a11y.Bus"), member);
+}
+
+bool isReply(const QDBusMessage &message, const char *signature)
+{
+    return message.type() == QDBusMessage::ReplyMessage && message.signature() == QLatin1String(signature);
+}
+
+QList<ObjectRef> objectRefs(const QDBusMessage &reply)
+{
+    QList<ObjectRef> refs;
+    if (!isReply(reply, "a(so)"))
+        return refs;
+    const QDBusArgument argument = qvariant_cast<QDBusArgument>(reply.arguments().constFirst());
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        ObjectRef ref;
+        QDBusObjectPath path;
+        argument.beginStructure();
+        argument >> ref.service >> path;
+        argument.endStructure();
+        ref.path = path.path();
+        refs.append(ref);
+    }
+    argument.endArray();
+    return refs;
+}
+
+// A session (budget and per-call time-out) over one bus connection.
+class Walk {
+public:
+    Walk(QDBusConnection bus, const AtspiSelectionSource::Limits &limits, QDeadlineTimer deadline)
+        : m_bus(std::move(bus))
+        , m_limits(limits)
+        , m_deadline(deadline)
+    {
+    }
+
+    bool expired() const { return m_deadline.hasExpired(); }
+
+    QCoro::Task<QDBusMessage> call(const ObjectRef &object, const QString &interface, const QString &member,
+                                   const QVariantList &args = {})
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(object.service, object.path, interface, member);
+        message.setArguments(args);
+        const qint64 left = m_deadline.remainingTime();
+        const int timeout = int(std::min<qint64>(m_limits.callTimeout.count(), std::max<qint64>(left, 1)));
+        co_return co_await m_bus.asyncCall(message, timeout);
+    }
+
+    QCoro::Task<QList<ObjectRef>> children(const ObjectRef &object)
+    {
+        co_return objectRefs(co_await call(object, accessibleInterface, QStringLiteral("GetChildren")));
+    }
+
+    // The state set, or absent when the object did not answer.
+    QCoro::Task<std::optional<quint64>> state(const ObjectRef &object)
+    {
+        const QDBusMessage reply = co_await call(object, accessibleInterface, QStringLiteral("GetState"));
+        if (!isReply(reply, "au"))
+            co_return std::nullopt;
+        QList<uint> words;
+        qvariant_cast<QDBusArgument>(reply.arguments().constFirst()) >> words;
+        quint64 bits = 0;
+        if (words.size() > 0)
+            bits |= words.at(0);
+        if (words.size() > 1)
+            bits |= quint64(words.at(1)) << 32;
+        co_return bits;
+    }
+
+    QCoro::Task<std::optional<uint>> processOf(const QString &service)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
+        message << service;
+        const QDBusMessage reply = co_await m_bus.asyncCall(message, int(m_limits.callTimeout.count()));
+        if (!isReply(reply, "u"))
+            co_return std::nullopt;
+        co_return reply.arguments().constFirst().toUInt();
+    }
+
+    // Depth-first search for the focused object, bounded in depth and size.
+    QCoro::Task<std::optional<ObjectRef>> findFocused(const ObjectRef &root)
+    {
+        QList<std::pair<ObjectRef, int>> stack{{root, 0}};
+        int visited = 0;
+        while (!stack.isEmpty() && visited < m_limits.maxNodes && !expired()) {
+            const auto [object, depth] = stack.takeLast();
+            ++visited;
+            const auto bits = co_await state(object);
+            if (!bits || (*bits & (1ull << stateDefunct)))
+                continue;
+            if (*bits & (1ull << stateFocused))
+                co_return object;
+            if (depth >= m_limits.maxDepth)
+                continue;
+            const QList<ObjectRef> kids = co_await children(object);
+            for (auto it = kids.crbegin(); it != kids.crend(); ++it)
+                stack.append({*it, depth + 1});
+        }
+        co_return std::nullopt;
+    }
+
+private:
+    QDBusConnection m_bus;
+    AtspiSelectionSource::Limits m_limits;
+    QDeadlineTimer m_deadline;
+};
+
+} // namespace
+
+AtspiSelectionSource::AtspiSelectionSource()
+    : AtspiSelectionSource(Limits{})
+{
+}
+
+AtspiSelectionSource::AtspiSelectionSource(Limits limits)
+    : m_limits(limits)
+{
+}
+
+bool AtspiSelectionSource::enableAccessibility(std::chrono::milliseconds timeout)
+{
+    QDBusConnection session = QDBusConnection::sessionBus();
+    if (!session.isConnected())
+        return false;
+    QDBusMessage set = QDBusMessage::createMethodCall(
+        QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+    set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
+        << QVariant::fromValue(QDBusVariant(true));
+    // Once at start-up, bounded: the answer is what the caller asked for.
+    const QDBusMessage reply = session.call(set, QDBus::Block, int(timeout.count()));
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+QCoro::Task<bool> AtspiSelectionSource::isEnabled(std::chrono::milliseconds timeout)
+{
+    QDBusConnection session = QDBusConnection::sessionBus();
+    if (!session.isConnected())
+        co_return false;
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled");
+    const QDBusMessage reply = co_await session.asyncCall(get, int(timeout.count()));
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        co_return false;
+    const QVariant value = reply.arguments().constFirst().value<QDBusVariant>().variant();
+    co_return value.metaType() == QMetaType::fromType<bool>() && value.toBool();
+}
+
+QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
+{
+    if (m_bus && m_bus->isConnected())
+        co_return m_bus;
+    QDBusConnection session = QDBusConnection::sessionBus();
+    if (!session.isConnected())
+        co_return std::nullopt;
+    const QDBusMessage reply = co_await session.asyncCall(a11yBusCall(QStringLiteral("GetAddress")),
+                                                          int(m_limits.callTimeout.count()));
+    if (!isReply(reply, "s"))
+        co_return std::nullopt;
+    const QString address = reply.arguments().constFirst().toString();
+    if (address.isEmpty())
+        co_return std::nullopt;
+    if (m_bus)
+        QDBusConnection::disconnectFromBus(m_bus->name());
+    // A private connection name per source: tests build several.
+    const QString name = QStringLiteral("vocarta-a11y-") + QUuid::createUuid().toString(QUuid::Id128);
+    QDBusConnection bus = QDBusConnection::connectToBus(address, name);
+    if (!bus.isConnected()) {
+        QDBusConnection::disconnectFromBus(name);
+        co_return std::nullopt;
+    }
+    m_bus = bus;
+    co_return m_bus;
+}
+
+QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
+{
+    try {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        if (!co_await isEnabled(m_limits.callTimeout))
+            co_return Result::unavailable();
+        const auto bus = co_await connection();
+        if (!bus)
+            co_return Result::unavailable();
+        for (;;) {
+            bool noActiveWindow = false;
+            const Result result = co_await readOnce(*bus, noActiveWindow);
+            if (!noActiveWindow || elapsed.elapsed() >= m_limits.activeWindowRetry.count() ||
+                elapsed.elapsed() >= m_limits.budget.count())
+                co_return result;
+            co_await QCoro::sleepFor(std::chrono::milliseconds(50));
+        }
+    } catch (const std::exception &) {
+        co_return Result::unavailable();
+    }
+}
+
+QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readOnce(QDBusConnection bus, bool &noActiveWindow)
+{
+    Walk walk(bus, m_limits, QDeadlineTimer(m_limits.budget));
+    const ObjectRef registry{QStringLiteral("org.a11y.atspi.Registry"),
+                             QStringLiteral("/org/a11y/atspi/accessible/root")};
+    const uint ownPid = uint(QCoreApplication::applicationPid());
+
+    // The application whose top-level window is active.
+    std::optional<ObjectRef> activeWindow;
+    const QList<ObjectRef> applications = co_await walk.children(registry);
+    for (const ObjectRef &application : applications) {
+        if (walk.expired())
+            break;
+        const QList<ObjectRef> windows = co_await walk.children(application);
+        for (const ObjectRef &window : windows) {
+            const auto bits = co_await walk.state(window);
+            if (bits && (*bits & (1ull << stateActive)) && !(*bits & (1ull << stateDefunct))) {
+                activeWindow = window;
+                break;
+            }
+        }
+        if (activeWindow)
+            break;
+    }
+    if (!activeWindow) {
+        noActiveWindow = true;
+        co_return Result::unavailable();
+    }
+    // Our own process: never read from ourselves.
+    const auto pid = co_await walk.processOf(activeWindow->service);
+    if (pid && *pid == ownPid)
+        co_return Result::nothing();
+
+    const auto focused = co_await walk.findFocused(*activeWindow);
+    if (!focused)
+        co_return Result::unavailable();
+
+    const QDBusMessage count = co_await walk.call(*focused, textInterface, QStringLiteral("GetNSelections"));
+    if (!isReply(count, "i"))
+        co_return Result::unavailable(); // no Text interface: maybe PRIMARY knows
+    if (count.arguments().constFirst().toInt() <= 0)
+        co_return Result::nothing();
+    const QVariantList firstSelection{QVariant(int(0))};
+    const QDBusMessage range =
+        co_await walk.call(*focused, textInterface, QStringLiteral("GetSelection"), firstSelection);
+    if (!isReply(range, "ii"))
+        co_return Result::unavailable();
+    const int start = range.arguments().at(0).toInt();
+    const int end = range.arguments().at(1).toInt();
+    if (start < 0 || end <= start)
+        co_return Result::nothing();
+    const QVariantList bounds{QVariant(start), QVariant(end)};
+    const QDBusMessage text = co_await walk.call(*focused, textInterface, QStringLiteral("GetText"), bounds);
+    if (!isReply(text, "s"))
+        co_return Result::unavailable();
+    const QString selected = text.arguments().constFirst().toString();
+    if (selected.isEmpty())
+        co_return Result::nothing();
+    co_return Result::selected(selected);
+}
