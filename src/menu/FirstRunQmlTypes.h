@@ -1,0 +1,17 @@
+#pragma once
+
+#include "menu/ShortcutRecorderModel.h"
+
+class QObject;
+
+// Makes the first-run window's models known to QML under "Vocarta.Models" 1.0:
+// LinkCodeModel, ShortcutRecorderModel and ScrollingWordsRowModel types, the
+// session as the singleton "FirstRunAuth", and "FirstRunConfig" with the
+// phone app's download page. Call once, before the window's QML is loaded.
+void registerFirstRunQmlTypes();
+
+// The same with explicit collaborators: `auth` is any object with the
+// session's property and invokable names; `shortcutNotifier` emits
+// `currentComboChanged()` when the manager's combination changes.
+void registerFirstRunQmlTypes(QObject *auth, ShortcutRecorderModel::Manager shortcuts,
+                              QObject *shortcutNotifier);

@@ -1,0 +1,264 @@
+#include "menu/LinkCodeModel.h"
+
+#include <QMetaMethod>
+#include <QMetaProperty>
+#include <QTextBoundaryFinder>
+#include <QVariant>
+
+namespace {
+
+QPointer<QObject> &defaultAuthSlot()
+{
+    static QPointer<QObject> instance;
+    return instance;
+}
+
+const char *const watchedAuthProperties[] = {"isAuthenticated", "isLoading", "error"};
+
+} // namespace
+
+LinkCodeModel::LinkCodeModel(QObject *parent)
+    : QObject(parent)
+    , m_chars(boxCount, QString())
+{
+    if (defaultAuthSlot())
+        setAuth(defaultAuthSlot());
+}
+
+void LinkCodeModel::setDefaultAuth(QObject *auth)
+{
+    defaultAuthSlot() = auth;
+}
+
+QObject *LinkCodeModel::defaultAuth()
+{
+    return defaultAuthSlot();
+}
+
+void LinkCodeModel::setAuth(QObject *auth)
+{
+    if (m_auth == auth)
+        return;
+    if (m_auth)
+        disconnect(m_auth, nullptr, this, nullptr);
+    m_auth = auth;
+    if (m_auth) {
+        const QMetaObject *meta = m_auth->metaObject();
+        const QMetaMethod slot =
+            staticMetaObject.method(staticMetaObject.indexOfSlot("onAuthStateChanged()"));
+        for (const char *name : watchedAuthProperties) {
+            const int index = meta->indexOfProperty(name);
+            if (index >= 0 && meta->property(index).hasNotifySignal())
+                QObject::connect(m_auth, meta->property(index).notifySignal(), this, slot);
+        }
+    }
+    m_lastAuthenticated = isAuthenticated();
+    Q_EMIT authChanged();
+    Q_EMIT authStateChanged();
+    emitIfCanConnectChanged();
+}
+
+QVariant LinkCodeModel::authValue(const char *name) const
+{
+    return m_auth ? m_auth->property(name) : QVariant();
+}
+
+bool LinkCodeModel::isAuthenticated() const
+{
+    return authValue("isAuthenticated").toBool();
+}
+
+bool LinkCodeModel::isLoading() const
+{
+    return authValue("isLoading").toBool();
+}
+
+QString LinkCodeModel::error() const
+{
+    return authValue("error").toString();
+}
+
+void LinkCodeModel::onAuthStateChanged()
+{
+    const bool authenticated = isAuthenticated();
+    Q_EMIT authStateChanged();
+    emitIfCanConnectChanged();
+    if (authenticated != m_lastAuthenticated) {
+        m_lastAuthenticated = authenticated;
+        // A link closes the code entry and opens the shortcut; a sign-out reverses it.
+        setExpanded(!authenticated, authenticated, authChangeDuration);
+    }
+}
+
+void LinkCodeModel::setFocusedIndex(int index)
+{
+    if (index < noFocus || index >= boxCount)
+        index = noFocus;
+    if (m_focusedIndex == index)
+        return;
+    m_focusedIndex = index;
+    Q_EMIT focusedIndexChanged();
+}
+
+void LinkCodeModel::setSuppress(bool on)
+{
+    if (m_suppressOnChange == on)
+        return;
+    m_suppressOnChange = on;
+    Q_EMIT suppressOnChangeChanged();
+}
+
+void LinkCodeModel::setExpanded(bool connectOpen, bool shortcutOpen, int duration)
+{
+    if (m_expansionDuration != duration) {
+        m_expansionDuration = duration;
+        Q_EMIT expansionDurationChanged();
+    }
+    if (m_connectExpanded != connectOpen) {
+        m_connectExpanded = connectOpen;
+        Q_EMIT connectExpandedChanged();
+    }
+    if (m_shortcutExpanded != shortcutOpen) {
+        m_shortcutExpanded = shortcutOpen;
+        Q_EMIT shortcutExpandedChanged();
+    }
+}
+
+void LinkCodeModel::emitIfCanConnectChanged()
+{
+    const bool now = canConnect();
+    if (now != m_lastCanConnect) {
+        m_lastCanConnect = now;
+        Q_EMIT canConnectChanged();
+    }
+}
+
+QStringList LinkCodeModel::cleanCharacters(const QString &text)
+{
+    // Upper-casing may lengthen the text (ß becomes SS); filtering works on
+    // whole user-perceived characters so a letter with a combining accent stays one box.
+    const QString upper = text.toUpper();
+    QStringList kept;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, upper);
+    qsizetype start = 0;
+    for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary()) {
+        if (end <= start)
+            continue;
+        const QString cluster = upper.mid(start, end - start);
+        start = end;
+        const char32_t first = cluster.at(0).isHighSurrogate() && cluster.size() > 1
+                                   ? QChar::surrogateToUcs4(cluster.at(0), cluster.at(1))
+                                   : char32_t(cluster.at(0).unicode());
+        if (QChar::isLetterOrNumber(first))
+            kept.append(cluster);
+    }
+    return kept;
+}
+
+QString LinkCodeModel::formattedCode() const
+{
+    const QString joined = m_chars.join(QString());
+    const QStringList characters = cleanCharacters(joined);
+    if (characters.size() == boxCount && characters.join(QString()) == joined)
+        return characters.mid(0, 4).join(QString()) + QLatin1Char('-') + characters.mid(4).join(QString());
+    return joined;
+}
+
+bool LinkCodeModel::allFilled() const
+{
+    for (const QString &c : m_chars) {
+        if (c.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+void LinkCodeModel::writeBox(int index, const QString &value)
+{
+    if (m_chars.at(index) == value)
+        return;
+    m_chars[index] = value;
+    Q_EMIT charsChanged();
+    emitIfCanConnectChanged();
+    runChangeRule(index, value);
+}
+
+void LinkCodeModel::changeText(int index, const QString &content)
+{
+    if (index < 0 || index >= boxCount)
+        return;
+    writeBox(index, content);
+}
+
+void LinkCodeModel::runChangeRule(int index, const QString &content)
+{
+    if (m_suppressOnChange) {
+        setSuppress(false);
+        return;
+    }
+    const QStringList clean = cleanCharacters(content);
+    if (clean.size() == 1) {
+        writeBox(index, clean.first());
+        if (index < boxCount - 1)
+            setFocusedIndex(index + 1);
+        return;
+    }
+    if (clean.isEmpty()) {
+        writeBox(index, QString());
+        if (index > 0)
+            setFocusedIndex(index - 1);
+        return;
+    }
+    const int written = int(std::min<qsizetype>(clean.size(), boxCount - index));
+    for (int k = 0; k < written; ++k)
+        writeBox(index + k, clean.at(k));
+    setFocusedIndex(std::min(index + written, boxCount - 1));
+}
+
+void LinkCodeModel::tapBox(int index)
+{
+    if (index < 0 || index >= boxCount)
+        return;
+    if (!m_chars.at(index).isEmpty()) {
+        setSuppress(true);
+        writeBox(index, QString());
+    }
+    setFocusedIndex(index);
+}
+
+void LinkCodeModel::toggleConnect()
+{
+    setExpanded(!m_connectExpanded, m_shortcutExpanded, toggleDuration);
+}
+
+void LinkCodeModel::toggleShortcut()
+{
+    setExpanded(m_connectExpanded, !m_shortcutExpanded, toggleDuration);
+}
+
+void LinkCodeModel::shown()
+{
+    if (isAuthenticated())
+        setExpanded(false, true, 0);
+    setFocusedIndex(0);
+}
+
+void LinkCodeModel::connect()
+{
+    // The button is disabled in these cases; a stray call must not send a partial code.
+    if (!m_auth || !canConnect())
+        return;
+    QMetaObject::invokeMethod(m_auth, "signInWithLinkCode", Q_ARG(QString, formattedCode()));
+}
+
+void LinkCodeModel::relink()
+{
+    if (m_auth)
+        QMetaObject::invokeMethod(m_auth, "signOut");
+    // Emptied directly, without the change rule, so focus stays where it is.
+    if (!m_chars.join(QString()).isEmpty()) {
+        m_chars = QStringList(boxCount, QString());
+        Q_EMIT charsChanged();
+        emitIfCanConnectChanged();
+    }
+}

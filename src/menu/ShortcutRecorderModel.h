@@ -1,0 +1,73 @@
+#pragma once
+
+#include "capture/KeyCombo.h"
+
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+// State and key rules of the shortcut recorder. While recording it watches
+// every key press sent to this program's windows (an application-local
+// monitor): Escape stops, a key without modifiers passes through, a reserved
+// combination is refused with a message that stays for a while, anything else
+// becomes the global shortcut through the manager.
+class ShortcutRecorderModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
+    Q_PROPERTY(bool reservedError READ reservedError NOTIFY reservedErrorChanged)
+    Q_PROPERTY(bool hasShortcut READ hasShortcut NOTIFY currentComboChanged)
+    Q_PROPERTY(QString displayString READ displayString NOTIFY currentComboChanged)
+
+public:
+    // What the recorder needs of the shortcut manager.
+    struct Manager {
+        std::function<std::optional<KeyCombo>()> currentCombo;
+        std::function<void(std::optional<KeyCombo>)> set;
+    };
+    // Runs `action` once after `delay` on the main thread; never cancelled.
+    using Scheduler = std::function<void(std::chrono::milliseconds delay, std::function<void()> action)>;
+
+    static constexpr std::chrono::milliseconds reservedMessageDuration{2500};
+    static constexpr quint16 escapeKeyCode = 53;
+
+    explicit ShortcutRecorderModel(QObject *parent = nullptr);
+    ShortcutRecorderModel(Manager manager, Scheduler scheduler, QObject *parent = nullptr);
+    ~ShortcutRecorderModel() override;
+
+    // What a recorder created from QML talks to; set up once at start-up.
+    static void setDefaultManager(Manager manager, QObject *notifier, const char *changedSignal);
+
+    bool isRecording() const { return m_isRecording; }
+    bool reservedError() const { return m_reservedError; }
+    bool hasShortcut() const;
+    QString displayString() const;
+
+    Q_INVOKABLE void startRecording();
+    Q_INVOKABLE void stopRecording();
+    Q_INVOKABLE void clickField();
+    Q_INVOKABLE void clear();
+
+    // The key-down rule for one press in the stored key model. Returns true
+    // when the press is swallowed, false when it passes on to the window.
+    bool handleKeyDown(quint16 keyCode, quint64 modifierFlags);
+
+Q_SIGNALS:
+    void isRecordingChanged();
+    void reservedErrorChanged();
+    void currentComboChanged();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setReservedError(bool on);
+
+    Manager m_manager;
+    Scheduler m_scheduler;
+    bool m_isRecording = false;
+    bool m_monitorInstalled = false;
+    bool m_reservedError = false;
+};

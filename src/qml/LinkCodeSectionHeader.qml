@@ -1,0 +1,66 @@
+import QtQuick
+
+// A section's header row: symbol, title and a chevron that points down when
+// open and right when closed. The whole row toggles the section.
+Item {
+    id: header
+    property string title
+    property url icon
+    property size iconSize: Qt.size(11, 17)
+    property bool expanded: true
+    signal toggled()
+
+    implicitWidth: 420
+    implicitHeight: 18 + Math.max(titleText.implicitHeight, iconSlot.height) + 18
+
+    Accessible.role: Accessible.Button
+    Accessible.name: title
+
+    Item {
+        id: iconSlot
+        x: 28
+        anchors.verticalCenter: parent.verticalCenter
+        width: 18
+        height: header.iconSize.height
+        Image {
+            anchors.centerIn: parent
+            width: header.iconSize.width
+            height: header.iconSize.height
+            sourceSize: Qt.size(width * 2, height * 2)
+            source: header.icon
+        }
+    }
+
+    Text {
+        id: titleText
+        anchors.left: iconSlot.right
+        anchors.leftMargin: 10
+        anchors.verticalCenter: parent.verticalCenter
+        text: header.title
+        color: "white"
+        font.family: "Staatliches"
+        font.pixelSize: 18
+        font.letterSpacing: 0.5
+    }
+
+    Image {
+        id: chevron
+        anchors.right: parent.right
+        anchors.rightMargin: 28
+        anchors.verticalCenter: parent.verticalCenter
+        width: 11
+        height: 7
+        sourceSize: Qt.size(24, 16)
+        source: "LinkCodeIconChevron.svg"
+        opacity: 0.4
+        rotation: header.expanded ? 0 : -90
+        Behavior on rotation {
+            NumberAnimation { duration: 220; easing.type: Easing.Bezier; easing.bezierCurve: [0.42, 0, 0.58, 1, 1, 1] }
+        }
+    }
+
+    MouseArea {
+        anchors.fill: parent
+        onClicked: header.toggled()
+    }
+}

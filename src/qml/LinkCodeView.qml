@@ -1,0 +1,256 @@
+import QtQuick
+import Vocarta.Models 1.0
+
+// The link-code page: eight boxes for the code the phone app shows, CONNECT,
+// the linked state with RELINK, and the global shortcut.
+Rectangle {
+    id: page
+
+    // The page's state and rules; created with the page, bound to the session.
+    property LinkCodeModel model: LinkCodeModel {}
+    readonly property var easeInOut: [0.42, 0, 0.58, 1, 1, 1]
+    property var boxes: []
+
+    implicitWidth: 420
+    implicitHeight: 525
+    color: "#312E35"
+
+    function focusBox(index) {
+        if (index >= 0 && index < boxes.length && boxes[index])
+            boxes[index].field.forceActiveFocus()
+    }
+    // Called when the page comes on screen.
+    function shown() {
+        model.shown()
+        focusBox(model.focusedIndex)
+    }
+
+    Component.onCompleted: shown()
+
+    Connections {
+        target: page.model
+        function onFocusedIndexChanged() { page.focusBox(page.model.focusedIndex) }
+    }
+
+    Column {
+        width: page.width
+
+        LinkCodeSectionHeader {
+            objectName: "connectHeader"
+            width: parent.width
+            title: "CONNECT TO VOCARTA"
+            icon: "LinkCodeIconPhone.svg"
+            iconSize: Qt.size(11, 17)
+            expanded: page.model.connectExpanded
+            onToggled: page.model.toggleConnect()
+        }
+
+        LinkCodeSection {
+            id: connectSection
+            objectName: "connectSection"
+            width: parent.width
+            expanded: page.model.connectExpanded
+            duration: page.model.expansionDuration
+            spacing: 16
+
+            // Signed out: instruction, boxes, error, CONNECT.
+            Text {
+                visible: !page.model.isAuthenticated
+                width: parent.width
+                text: "Open the iOS app → Settings → Mac App and enter the code below."
+                wrapMode: Text.Wrap
+                color: Qt.rgba(1, 1, 1, 0.75)
+                font.family: "Nunito"
+                font.pixelSize: 13
+            }
+
+            // Wider than the inset column (eight boxes, separator, spacing):
+            // centred on the page so it overhangs both insets equally.
+            Item {
+                visible: !page.model.isAuthenticated
+                width: parent.width
+                height: boxRow.height
+                Row {
+                    id: boxRow
+                    x: (parent.width - width) / 2
+                    spacing: 6
+                    Repeater {
+                        model: 4
+                        LinkCodeBox {
+                            id: firstHalfBox
+                            index: modelData
+                            model: page.model
+                            editable: !page.model.isLoading
+                            Component.onCompleted: page.boxes[index] = firstHalfBox
+                        }
+                    }
+                    Item {
+                        width: 18
+                        height: 42
+                        Text {
+                            anchors.centerIn: parent
+                            text: "\u2013"
+                            color: Qt.rgba(1, 1, 1, 0.35)
+                            font.family: "Nunito"
+                            font.pixelSize: 20
+                        }
+                    }
+                    Repeater {
+                        model: 4
+                        LinkCodeBox {
+                            id: secondHalfBox
+                            index: modelData + 4
+                            model: page.model
+                            editable: !page.model.isLoading
+                            Component.onCompleted: page.boxes[index] = secondHalfBox
+                        }
+                    }
+                }
+            }
+
+            Text {
+                objectName: "errorText"
+                visible: !page.model.isAuthenticated && page.model.error !== ""
+                width: parent.width
+                text: page.model.error
+                wrapMode: Text.Wrap
+                color: "#FF6B6B"
+                font.family: "Nunito"
+                font.pixelSize: 13
+            }
+
+            PillButton {
+                id: connectButton
+                objectName: "connectButton"
+                visible: !page.model.isAuthenticated
+                width: parent.width
+                label: page.model.isLoading ? "" : "CONNECT"
+                background: "#EAD153"
+                foreground: "#312E35"
+                backdrop: page.color
+                outlineColor: "#ECBF2E"
+                outlineWidth: 5
+                enabled: page.model.canConnect
+                icon: page.model.isLoading ? spinnerComponent : null
+                onClicked: page.model.connect()
+
+                Component {
+                    id: spinnerComponent
+                    LinkCodeSpinner { color: connectButton.contentColor }
+                }
+            }
+
+            // Signed in: the linked state and RELINK.
+            Item {
+                visible: page.model.isAuthenticated
+                width: parent.width
+                height: Math.max(checkIcon.height, linkedTexts.height)
+                Image {
+                    id: checkIcon
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 26
+                    height: 26
+                    sourceSize: Qt.size(52, 52)
+                    source: "LinkCodeIconCheckCircle.svg"
+                }
+                Column {
+                    id: linkedTexts
+                    anchors.left: checkIcon.right
+                    anchors.leftMargin: 12
+                    anchors.verticalCenter: parent.verticalCenter
+                    Text {
+                        text: "CONNECTED!"
+                        color: "white"
+                        font.family: "Staatliches"
+                        font.pixelSize: 20
+                    }
+                    Text {
+                        text: "Your computer is linked to the iOS app."
+                        color: Qt.rgba(1, 1, 1, 0.65)
+                        font.family: "Nunito"
+                        font.pixelSize: 13
+                    }
+                }
+            }
+
+            Rectangle {
+                id: relinkButton
+                objectName: "relinkButton"
+                visible: page.model.isAuthenticated
+                width: relinkContent.implicitWidth + 28
+                height: relinkContent.implicitHeight + 16
+                radius: 8
+                color: Qt.rgba(1, 1, 1, relinkMouse.pressed ? 0.14 : 0.08)
+                border.width: 1
+                border.color: Qt.rgba(1, 1, 1, 0.15)
+                Accessible.role: Accessible.Button
+                Accessible.name: "RELINK"
+
+                Row {
+                    id: relinkContent
+                    anchors.centerIn: parent
+                    spacing: 6
+                    opacity: 0.75
+                    Image {
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 13
+                        height: 13
+                        sourceSize: Qt.size(28, 28)
+                        source: "LinkCodeIconRelink.svg"
+                    }
+                    Text {
+                        anchors.verticalCenter: parent.verticalCenter
+                        text: "RELINK"
+                        color: "white"
+                        font.family: "Staatliches"
+                        font.pixelSize: 16
+                        font.letterSpacing: 0.5
+                    }
+                }
+                MouseArea {
+                    id: relinkMouse
+                    anchors.fill: parent
+                    onClicked: page.model.relink()
+                }
+            }
+        }
+
+        Rectangle {
+            width: parent.width
+            height: 1
+            color: Qt.rgba(1, 1, 1, 0.08)
+        }
+
+        LinkCodeSectionHeader {
+            objectName: "shortcutHeader"
+            width: parent.width
+            title: "ADD CARD SHORTCUT"
+            icon: "LinkCodeIconKeyboard.svg"
+            iconSize: Qt.size(19, 13)
+            expanded: page.model.shortcutExpanded
+            onToggled: page.model.toggleShortcut()
+        }
+
+        LinkCodeSection {
+            objectName: "shortcutSection"
+            width: parent.width
+            expanded: page.model.shortcutExpanded
+            duration: page.model.expansionDuration
+            spacing: 12
+
+            Text {
+                width: parent.width
+                text: "Set a global keyboard shortcut to open the Add Card overlay from anywhere on your computer."
+                wrapMode: Text.Wrap
+                color: Qt.rgba(1, 1, 1, 0.65)
+                font.family: "Nunito"
+                font.pixelSize: 13
+            }
+
+            ShortcutRecorderView {
+                objectName: "shortcutRecorder"
+                width: parent.width
+            }
+        }
+    }
+}

@@ -1,0 +1,135 @@
+import QtQuick
+import Vocarta.Models 1.0
+
+// Three tilted bands of large words drifting left forever, single words
+// brightening and fading at random moments. Decoration only: it draws and
+// takes no input. Every motion is a declarative animation; nothing runs while
+// the view is not on screen.
+Item {
+    id: background
+
+    // False while the page or its window is hidden: every animation pauses.
+    property bool active: visible && Window.window !== null && Window.window.visible
+
+    readonly property var wordRows: [
+        { words: ["apple", "journey", "river", "sunshine", "mountain", "horizon", "wonder", "twilight"],
+          duration: 136.348 },
+        { words: ["bonjour", "soleil", "lumière", "château", "voyage", "liberté", "rêve", "papillon"],
+          duration: 98.719 },
+        { words: ["language", "culture", "wisdom", "growth", "learn", "explore", "discover", "evolve"],
+          duration: 182.25 }
+    ]
+    readonly property real rowHeight: 55
+    readonly property real wordSpacing: 28
+
+    implicitWidth: 420
+    implicitHeight: rowHeight * wordRows.length
+    clip: true
+
+    component PulsingWord: Text {
+        id: word
+        property bool active: true
+
+        font.family: "Nunito"
+        font.weight: Font.ExtraBold
+        font.pixelSize: 34
+        color: "white"
+        opacity: 0.1
+
+        // Brighten (ease-out, 1.05 s), fade (ease-in, 1.5 s), then wait a new
+        // random 2 to 8 s before the next pulse.
+        SequentialAnimation {
+            id: pulse
+            running: true
+            paused: running && !word.active
+            PauseAnimation { id: wait; duration: 2000 + Math.random() * 6000 }
+            NumberAnimation {
+                target: word; property: "opacity"; to: 0.55; duration: 1050
+                easing.type: Easing.Bezier; easing.bezierCurve: [0, 0, 0.58, 1, 1, 1]
+            }
+            NumberAnimation {
+                target: word; property: "opacity"; to: 0.1; duration: 1500
+                easing.type: Easing.Bezier; easing.bezierCurve: [0.42, 0, 1, 1, 1, 1]
+            }
+            onFinished: {
+                wait.duration = 2000 + Math.random() * 6000
+                pulse.start()
+            }
+        }
+    }
+
+    component ScrollingWordRow: Item {
+        id: row
+        property var words: []
+        property real duration: 1
+        property alias initialOffset: rowModel.initialOffset
+        property bool active: true
+
+        clip: true
+
+        ScrollingWordsRowModel { id: rowModel }
+
+        // One copy of the words, laid out like the band, never drawn: its
+        // width is one loop's length.
+        Row {
+            id: measure
+            opacity: 0
+            spacing: background.wordSpacing
+            Repeater {
+                model: row.words
+                Text {
+                    text: modelData
+                    font.family: "Nunito"
+                    font.weight: Font.ExtraBold
+                    font.pixelSize: 34
+                }
+            }
+            onWidthChanged: rowModel.offerWidth(width)
+            Component.onCompleted: rowModel.offerWidth(width)
+        }
+
+        Row {
+            id: band
+            anchors.verticalCenter: parent.verticalCenter
+            spacing: background.wordSpacing
+            x: rowModel.started ? rowModel.startOffset : 0
+            Repeater {
+                model: row.words.concat(row.words, row.words)
+                PulsingWord {
+                    text: modelData
+                    active: row.active
+                }
+            }
+        }
+
+        NumberAnimation {
+            target: band
+            property: "x"
+            from: rowModel.startOffset
+            to: rowModel.endOffset
+            duration: row.duration * 1000
+            loops: Animation.Infinite
+            running: rowModel.started
+            paused: running && !row.active
+        }
+    }
+
+    Column {
+        id: stack
+        width: background.width
+        height: background.implicitHeight
+        rotation: -8
+
+        Repeater {
+            model: background.wordRows
+            ScrollingWordRow {
+                width: stack.width
+                height: background.rowHeight
+                words: modelData.words
+                duration: modelData.duration
+                initialOffset: index * 180
+                active: background.active
+            }
+        }
+    }
+}

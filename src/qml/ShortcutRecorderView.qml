@@ -1,0 +1,114 @@
+import QtQuick
+import Vocarta.Models 1.0
+
+// Sets, changes or clears the global shortcut: click the field, press a
+// combination. Reserved combinations are refused with a short message.
+Column {
+    id: recorder
+
+    // The recorder's state; a fresh one by default, talking to the shortcut manager.
+    property ShortcutRecorderModel model: ShortcutRecorderModel {}
+    readonly property bool showsClear: model.hasShortcut && !model.isRecording
+    readonly property string displayState: model.isRecording ? "recording"
+                                                              : (model.hasShortcut ? "set" : "empty")
+
+    spacing: 6
+
+    readonly property var easeInOut: [0.42, 0, 0.58, 1, 1, 1]
+
+    Item {
+        id: fieldRow
+        width: recorder.width
+        height: field.height
+
+        Rectangle {
+            id: field
+            objectName: "shortcutField"
+            width: recorder.showsClear ? fieldRow.width - clearButton.width - 10 : fieldRow.width
+            height: Math.max(fieldText.implicitHeight, dot.height) + 24
+            radius: 10
+            color: recorder.model.isRecording ? Qt.rgba(1, 0.231, 0.188, 0.12) : Qt.rgba(1, 1, 1, 0.08)
+            border.width: 1.5
+            border.color: recorder.model.isRecording ? Qt.rgba(1, 0.231, 0.188, 0.45)
+                                                     : Qt.rgba(1, 1, 1, 0.12)
+
+            Behavior on color { ColorAnimation { duration: 150; easing.type: Easing.Bezier; easing.bezierCurve: recorder.easeInOut } }
+            Behavior on border.color { ColorAnimation { duration: 150; easing.type: Easing.Bezier; easing.bezierCurve: recorder.easeInOut } }
+
+            Accessible.role: Accessible.Button
+            Accessible.name: fieldText.text
+
+            Row {
+                anchors.centerIn: parent
+                width: Math.min(implicitWidth, field.width - 32)
+                spacing: 8
+
+                Rectangle {
+                    id: dot
+                    visible: recorder.model.isRecording
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: 8
+                    height: 8
+                    radius: 4
+                    color: "#FF3B30"
+                }
+                Text {
+                    id: fieldText
+                    anchors.verticalCenter: parent.verticalCenter
+                    elide: Text.ElideRight
+                    text: recorder.displayState === "recording" ? "Press shortcut keys..."
+                        : recorder.displayState === "set" ? recorder.model.displayString
+                        : "Click to set shortcut"
+                    color: recorder.displayState === "recording" ? Qt.rgba(1, 1, 1, 0.55)
+                         : recorder.displayState === "set" ? "white" : Qt.rgba(1, 1, 1, 0.45)
+                    font.family: recorder.displayState === "set" ? "monospace" : "Nunito"
+                    font.pixelSize: recorder.displayState === "set" ? 16 : 14
+                    font.weight: recorder.displayState === "set" ? Font.Medium : Font.Normal
+                }
+            }
+
+            MouseArea {
+                anchors.fill: parent
+                onClicked: recorder.model.clickField()
+            }
+        }
+
+        Image {
+            id: clearButton
+            objectName: "shortcutClearButton"
+            anchors.right: parent.right
+            anchors.verticalCenter: field.verticalCenter
+            width: 18
+            height: 18
+            sourceSize: Qt.size(36, 36)
+            source: "LinkCodeIconClear.svg"
+            opacity: recorder.showsClear ? 0.3 : 0
+            visible: opacity > 0
+            Behavior on opacity { NumberAnimation { duration: 150; easing.type: Easing.Bezier; easing.bezierCurve: recorder.easeInOut } }
+
+            Accessible.role: Accessible.Button
+            Accessible.name: "Clear shortcut"
+
+            MouseArea {
+                anchors.fill: parent
+                anchors.margins: -4
+                enabled: recorder.showsClear
+                onClicked: recorder.model.clear()
+            }
+        }
+    }
+
+    Text {
+        id: reservedMessage
+        objectName: "reservedMessage"
+        width: recorder.width
+        text: "This shortcut is reserved by the system."
+        color: "#FF6B6B"
+        font.family: "Nunito"
+        font.pixelSize: 12
+        wrapMode: Text.Wrap
+        opacity: recorder.model.reservedError ? 1 : 0
+        visible: opacity > 0
+        Behavior on opacity { NumberAnimation { duration: 250; easing.type: Easing.Bezier; easing.bezierCurve: recorder.easeInOut } }
+    }
+}
