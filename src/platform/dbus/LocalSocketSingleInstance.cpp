@@ -59,7 +59,9 @@ QCoro::Task<SingleInstance::Role> LocalSocketSingleInstance::claim()
 {
     {
         QLocalSocket probe;
-        if (co_await qCoro(probe).connectToServer(m_path, QIODevice::ReadWrite, std::chrono::seconds(2))) {
+        const bool connected =
+            co_await qCoro(probe).connectToServer(m_path, QIODevice::ReadWrite, std::chrono::seconds(2));
+        if (connected) {
             probe.abort();
             co_return Role::Secondary;
         }
@@ -101,7 +103,9 @@ void LocalSocketSingleInstance::onConnection()
 QCoro::Task<bool> LocalSocketSingleInstance::forward(QStringList arguments, QString activationToken)
 {
     QLocalSocket socket;
-    if (!co_await qCoro(socket).connectToServer(m_path, QIODevice::ReadWrite, exchangeTimeout))
+    const bool connected =
+        co_await qCoro(socket).connectToServer(m_path, QIODevice::ReadWrite, exchangeTimeout);
+    if (!connected)
         co_return false;
     QJsonObject message{{QStringLiteral("arguments"), QJsonArray::fromStringList(arguments)},
                         {QStringLiteral("token"), activationToken}};

@@ -45,16 +45,17 @@ bool xembedTrayPresent()
 
 QCoro::Task<bool> TrayHost::isAvailable()
 {
-    if (co_await statusNotifierHostRegistered())
-        co_return true;
-    co_return xembedTrayPresent();
+    // Awaited into named values: g++ 12 mishandles a task awaited inside a condition.
+    const bool statusNotifier = co_await statusNotifierHostRegistered();
+    co_return statusNotifier || xembedTrayPresent();
 }
 
 QCoro::Task<bool> TrayHost::waitForHost(std::chrono::milliseconds limit)
 {
     QDeadlineTimer deadline(limit);
     while (true) {
-        if (co_await isAvailable())
+        const bool available = co_await isAvailable();
+        if (available)
             co_return true;
         if (deadline.hasExpired())
             co_return false;
