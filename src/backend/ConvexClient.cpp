@@ -31,8 +31,19 @@ bool isStatusDerivedError(QNetworkReply::NetworkError error)
            error == QNetworkReply::ProtocolInvalidOperationError;
 }
 
-// Names and texts used inside coroutines. (g++ 12 miscompiles string literals
-// in some co_await expressions, so coroutine bodies only use these.)
+// A token goes into a header line as it is; one with line breaks or other
+// control characters would let its bytes become headers of their own.
+bool isHeaderSafe(const QString &token)
+{
+    for (QChar c : token)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    return true;
+}
+
+// Names and texts used inside coroutines. g++ 12 rejects some temporaries inside
+// co_await expressions ("array used as initializer": braced lists, literal
+// arrays), so coroutine bodies build their arguments from these and from locals.
 const QString kNoRefreshToken = QStringLiteral("No refresh token");
 const QString kNoTokensReturned = QStringLiteral("No tokens returned");
 const QString kTokenRefreshFailed = QStringLiteral("Token refresh failed");
@@ -84,7 +95,15 @@ ConvexClient::ConvexClient(QUrl baseURL, QObject *parent)
     m_network->setAutoDeleteReplies(false);
 }
 
-ConvexClient::~ConvexClient() = default;
+ConvexClient::~ConvexClient()
+{
+    // Calls still waiting end now with a cancellation instead of never resuming
+    // (a reply destroyed with its manager never reports that it finished).
+    const QList<QNetworkReply *> running = m_network->findChildren<QNetworkReply *>();
+    for (QNetworkReply *reply : running)
+        if (reply->isRunning())
+            reply->abort();
+}
 
 QUrl ConvexClient::deploymentUrl()
 {
@@ -129,6 +148,8 @@ QCoro::Task<ConvexClient::HttpAnswer> ConvexClient::post(QString endpoint, QStri
     QNetworkRequest request(QUrl(m_baseURL.toString() + QStringLiteral("/api/") + endpoint));
     request.setTransferTimeout(int(m_requestTimeout.count()));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+    if (bearer && !isHeaderSafe(*bearer))
+        throw ConvexError::authFailed(QStringLiteral("Malformed access token"));
     if (bearer)
         request.setRawHeader(QByteArrayLiteral("Authorization"),
                              QByteArrayLiteral("Bearer ") + bearer->toUtf8());
@@ -138,8 +159,23 @@ QCoro::Task<ConvexClient::HttpAnswer> ConvexClient::post(QString endpoint, QStri
                            {QStringLiteral("format"), QStringLiteral("json")}};
     std::unique_ptr<QNetworkReply, DeleteLater> reply(
         m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact)));
+    // No answer of ours comes near this; a server that sends more is not allowed
+    // to make us hold it all in memory.
+    bool tooLarge = false;
+    QNetworkReply *watched = reply.get();
+    connect(watched, &QNetworkReply::downloadProgress, watched,
+            [watched, &tooLarge](qint64 received, qint64 total) {
+                if (received > maxAnswerBytes || total > maxAnswerBytes) {
+                    tooLarge = true;
+                    watched->abort();
+                }
+            });
     co_await reply.get();
 
+    if (tooLarge)
+        throw TransportError(QNetworkReply::OperationCanceledError,
+                             QStringLiteral("The server's answer is larger than ") +
+                                 QString::number(maxAnswerBytes / (1024 * 1024)) + QStringLiteral(" MiB"));
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
     if (error != QNetworkReply::NoError && (!status.isValid() || !isStatusDerivedError(error)))

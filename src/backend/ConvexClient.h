@@ -54,6 +54,9 @@ public:
     // Both fields change in one step.
     void setTokens(std::optional<QString> authToken, std::optional<QString> refreshToken);
 
+    // Larger answers are cut off and fail as a TransportError.
+    static constexpr qint64 maxAnswerBytes = 16 * 1024 * 1024;
+
     void setRequestTimeout(std::chrono::milliseconds timeout);
     std::chrono::milliseconds requestTimeout() const { return m_requestTimeout; }
 

@@ -26,6 +26,9 @@ std::optional<QString> DeploymentUrl::problem(const QUrl &url)
     const QString shown = url.toDisplayString(QUrl::RemoveUserInfo);
     if (!url.isValid() || url.isRelative() || url.host().isEmpty())
         return QStringLiteral("The deployment address \"") + shown + QStringLiteral("\" is not a valid URL.");
+    if (url.hasQuery() || url.hasFragment())
+        return QStringLiteral("The deployment address \"") + shown +
+               QStringLiteral("\" must not have a query or fragment.");
     const QString scheme = url.scheme();
     if (scheme == QLatin1String("https"))
         return std::nullopt;
@@ -49,4 +52,12 @@ bool DeploymentUrl::isLoopbackHost(const QString &host)
     if (!address.setAddress(bare))
         return false;
     return address.isLoopback();
+}
+
+QUrl DeploymentUrl::syncUrl(const QUrl &baseURL)
+{
+    QUrl url = withoutTrailingSlash(baseURL);
+    url.setScheme(url.scheme() == QLatin1String("http") ? QStringLiteral("ws") : QStringLiteral("wss"));
+    url.setPath(url.path() + QStringLiteral("/api/sync"));
+    return url;
 }

@@ -25,4 +25,8 @@ public:
     static bool isLoopbackHost(const QString &host);
 
     static QUrl withoutTrailingSlash(QUrl url);
+
+    // The live-sync WebSocket address of a deployment: https -> wss, http -> ws,
+    // with "/api/sync" after any path of the base.
+    static QUrl syncUrl(const QUrl &baseURL);
 };

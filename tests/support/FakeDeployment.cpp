@@ -172,6 +172,13 @@ FakeDeployment::Answer FakeDeployment::Answer::closingConnection() const
     return answer;
 }
 
+FakeDeployment::Answer FakeDeployment::Answer::heldBack() const
+{
+    Answer answer = *this;
+    answer.held = true;
+    return answer;
+}
+
 // ---- FakeDeployment ----
 
 FakeDeployment::FakeDeployment(QObject *parent)
@@ -250,9 +257,29 @@ void FakeDeployment::stopListening()
     m_server->close();
 }
 
+int FakeDeployment::releaseHeld()
+{
+    const QList<HeldAnswer> held = std::exchange(m_held, {});
+    for (const HeldAnswer &entry : held) {
+        QTcpSocket *socket = entry.socket.data();
+        if (!socket || !m_connections.contains(socket))
+            continue;
+        m_connections[socket].busy = false;
+        respondTo(socket, entry.request, entry.answer, entry.keepAlive);
+        readFrom(socket);
+    }
+    return int(held.size());
+}
+
+int FakeDeployment::heldCount() const
+{
+    return int(m_held.size());
+}
+
 void FakeDeployment::accept()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         m_connections.insert(socket, Connection{++m_connectionsAccepted, false});
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { forget(socket); });
@@ -371,19 +398,25 @@ void FakeDeployment::readFrom(QTcpSocket *socket)
 
         m_requests.append(request);
         Q_EMIT requestReceived(request);
-        const Answer answer = answerFor(request);
+        Answer answer = answerFor(request);
+        if (answer.held) {
+            answer.held = false;
+            m_connections[socket].busy = true;
+            m_held.append(HeldAnswer{socket, request, answer, keepAlive});
+            return;
+        }
         if (answer.delay.count() > 0) {
             m_connections[socket].busy = true;
-            QTimer::singleShot(answer.delay, socket, [this, socket, answer, keepAlive] {
+            QTimer::singleShot(answer.delay, socket, [this, socket, request, answer, keepAlive] {
                 if (!m_connections.contains(socket))
                     return;
                 m_connections[socket].busy = false;
-                respond(socket, answer, keepAlive);
+                respondTo(socket, request, answer, keepAlive);
                 readFrom(socket);
             });
             return;
         }
-        respond(socket, answer, keepAlive);
+        respondTo(socket, request, answer, keepAlive);
     }
 }
 
@@ -403,6 +436,13 @@ FakeDeployment::Answer FakeDeployment::answerFor(const Request &request)
     if (standing != m_standing.constEnd())
         return *standing;
     return Answer::text(404, "No answer scripted for " + functionPath.toUtf8());
+}
+
+void FakeDeployment::respondTo(QTcpSocket *socket, const Request &request, const Answer &answer,
+                               bool keepAlive)
+{
+    respond(socket, answer, keepAlive);
+    Q_EMIT answered(request);
 }
 
 void FakeDeployment::respond(QTcpSocket *socket, const Answer &answer, bool keepAlive)

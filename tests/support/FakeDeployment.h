@@ -59,6 +59,7 @@ public:
         std::chrono::milliseconds delay{0};
         bool drop = false;       // close the connection without answering
         bool closeAfter = false; // answer, then close the connection
+        bool held = false;       // wait for releaseHeld() before answering
 
         // {"status":"success","value":value}
         static Answer success(const QJsonValue &value);
@@ -74,6 +75,9 @@ public:
 
         Answer after(std::chrono::milliseconds wait) const;
         Answer closingConnection() const;
+        // The answer waits until the test calls releaseHeld(): for "while the call
+        // is still under way" without guessing a delay.
+        Answer heldBack() const;
     };
 
     // Consulted before the scripted answers; return nothing to fall through.
@@ -106,23 +110,35 @@ public:
     void closeAllConnections();
     // Stops accepting connections; later requests fail to connect.
     void stopListening();
+    // Sends every held answer now, in arrival order; returns how many there were.
+    int releaseHeld();
+    int heldCount() const;
 
     static constexpr qsizetype maxHeadBytes = 64 * 1024;
     static constexpr qsizetype maxBodyBytes = 16 * 1024 * 1024;
 
 Q_SIGNALS:
     void requestReceived(const FakeDeployment::Request &request);
+    // The answer to `request` has been handed to the socket (or the connection dropped).
+    void answered(const FakeDeployment::Request &request);
 
 private:
     struct Connection {
         int number = 0;
-        bool busy = false; // an answer is pending (delayed)
+        bool busy = false; // an answer is pending (delayed or held)
+    };
+    struct HeldAnswer {
+        QPointer<QTcpSocket> socket;
+        Request request;
+        Answer answer;
+        bool keepAlive = true;
     };
 
     void accept();
     void readFrom(QTcpSocket *socket);
     Answer answerFor(const Request &request);
     void respond(QTcpSocket *socket, const Answer &answer, bool keepAlive);
+    void respondTo(QTcpSocket *socket, const Request &request, const Answer &answer, bool keepAlive);
     void refuse(QTcpSocket *socket, int status, const QByteArray &reason);
     void forget(QTcpSocket *socket);
     void closeAfterWriting(QTcpSocket *socket);
@@ -134,5 +150,6 @@ private:
     Handler m_handler;
     UpgradeHandler m_upgradeHandler;
     QList<Request> m_requests;
+    QList<HeldAnswer> m_held;
     int m_connectionsAccepted = 0;
 };

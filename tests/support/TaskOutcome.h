@@ -76,7 +76,7 @@ template <class T> TaskOutcome<T> awaitTask(QCoro::Task<T> task, int timeoutMs =
 {
     auto outcome = std::make_shared<TaskOutcome<T>>();
     TaskOutcomeDetail::collect(std::move(task), outcome);
-    QTest::qWaitFor([&] { return outcome->finished; }, timeoutMs);
+    (void)QTest::qWaitFor([&] { return outcome->finished; }, timeoutMs);
     return *outcome;
 }
 
