@@ -112,11 +112,10 @@ QCoro::Task<void> ConvexSubscriptionClient::startIfNeeded()
 {
     if (m_isConnected || m_isConnecting)
         co_return;
-    if (m_reconnectSleep) {
-        reconnectNow();
-        co_return;
-    }
-    co_await connect();
+    if (m_reconnectSleep)
+        co_await reconnectNow();
+    else
+        co_await connect();
 }
 
 void ConvexSubscriptionClient::reconnectForAccountChange()
@@ -127,10 +126,10 @@ void ConvexSubscriptionClient::reconnectForAccountChange()
     setConnected(false);
     setConnecting(false);
     m_reconnectDelay = 1.0;
-    reconnectNow();
+    reconnectNow(); // runs on its own; every failure inside is handled there
 }
 
-void ConvexSubscriptionClient::reconnectNow()
+QCoro::Task<void> ConvexSubscriptionClient::reconnectNow()
 {
     if (m_reconnectSleep) {
         m_reconnectSleep->cancel();
@@ -138,7 +137,7 @@ void ConvexSubscriptionClient::reconnectNow()
     }
     m_queryVersion = 0;
     ++m_connectionCount;
-    connect(); // runs on its own; every failure inside is handled there
+    co_await connect();
 }
 
 QCoro::Task<void> ConvexSubscriptionClient::connect()
@@ -162,8 +161,10 @@ QCoro::Task<void> ConvexSubscriptionClient::connect()
         co_await sendConnect();
         if (*alive && epoch == m_epoch)
             co_await sendAuthenticate();
-        if (*alive && epoch == m_epoch)
-            co_await sendModifyQuerySet(everySubscription());
+        if (*alive && epoch == m_epoch) {
+            QList<SyncFrames::QueryAdd> adds = everySubscription();
+            co_await sendModifyQuerySet(std::move(adds));
+        }
     } catch (const std::exception &error) {
         failure = describe(error);
     }
@@ -338,7 +339,8 @@ QCoro::Task<void> ConvexSubscriptionClient::sendAuthenticate()
     }
     const int baseVersion = m_identityVersion;
     syncLog(QStringLiteral(">> Authenticate (baseVersion=%1)").arg(baseVersion));
-    co_await send(SyncFrames::authenticate(*token, baseVersion));
+    QJsonObject message = SyncFrames::authenticate(*token, baseVersion);
+    co_await send(std::move(message));
     ++m_identityVersion;
 }
 
@@ -350,7 +352,8 @@ QCoro::Task<void> ConvexSubscriptionClient::sendModifyQuerySet(QList<SyncFrames:
                 .arg(baseVersion)
                 .arg(newVersion)
                 .arg(adds.size()));
-    co_await send(SyncFrames::modifyQuerySet(baseVersion, newVersion, adds));
+    QJsonObject message = SyncFrames::modifyQuerySet(baseVersion, newVersion, adds);
+    co_await send(std::move(message));
     m_queryVersion = newVersion;
 }
 

@@ -110,7 +110,7 @@ private:
     QCoro::Task<void> handleAuthError(std::shared_ptr<SyncSocket> socket, quint64 epoch);
     void scheduleReconnect();
     QCoro::Task<void> reconnectAfter(std::shared_ptr<PendingSleep> sleep);
-    void reconnectNow();
+    QCoro::Task<void> reconnectNow();
     QCoro::Task<void> sendConnect();
     QCoro::Task<void> sendAuthenticate();
     QCoro::Task<void> sendModifyQuerySet(QList<SyncFrames::QueryAdd> adds);

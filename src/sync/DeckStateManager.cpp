@@ -4,7 +4,10 @@
 #include "backend/Failure.h"
 #include "sync/ConvexSubscriptionClient.h"
 
+#include <QJsonObject>
 #include <QPointer>
+
+#include <functional>
 
 DeckStateManager &DeckStateManager::shared()
 {
@@ -27,19 +30,23 @@ QCoro::Task<void> DeckStateManager::startSubscriptions()
     setLoading(true);
 
     // The sync client outlives any deck state; its callbacks hold this one weakly.
+    // (Named callbacks: a lambda converted inside a co_await expression is
+    // destroyed twice by this compiler.)
     QPointer<DeckStateManager> self(this);
-    co_await m_sync.subscribe<QList<Deck>>(QStringLiteral("decks:listDecks"), {},
-                                           [self](std::optional<QList<Deck>> decks) {
-                                               if (!self)
-                                                   return;
-                                               self->setDecks(decks.value_or(QList<Deck>()));
-                                               self->setLoading(false);
-                                           });
-    co_await m_sync.subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), {},
-                                    [self](std::optional<Deck> deck) {
-                                        if (self)
-                                            self->setActiveDeck(std::move(deck));
-                                    });
+    std::function<void(std::optional<QList<Deck>>)> onDecks = [self](std::optional<QList<Deck>> decks) {
+        if (!self)
+            return;
+        self->setDecks(decks.value_or(QList<Deck>()));
+        self->setLoading(false);
+    };
+    std::function<void(std::optional<Deck>)> onActiveDeck = [self](std::optional<Deck> deck) {
+        if (self)
+            self->setActiveDeck(std::move(deck));
+    };
+    co_await m_sync.subscribe<QList<Deck>>(QStringLiteral("decks:listDecks"), QJsonObject(),
+                                           std::move(onDecks));
+    co_await m_sync.subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), QJsonObject(),
+                                    std::move(onActiveDeck));
     co_await m_sync.startIfNeeded();
 }
 

@@ -126,7 +126,7 @@ void SyncSocket::onEnded()
     if (m_endDescription.isEmpty()) {
         if (!m_error.isEmpty()) {
             m_endDescription = m_error;
-        } else if (m_socket && m_socket->closeCode() != QWebSocketProtocol::CloseCodeNormal) {
+        } else if (m_socket) {
             const QString reason = m_socket->closeReason();
             m_endDescription = QStringLiteral("The connection was closed (code %1%2)")
                                    .arg(int(m_socket->closeCode()))

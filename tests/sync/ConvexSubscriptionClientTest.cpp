@@ -1,0 +1,581 @@
+#include "SyncTestRig.h"
+#include "TaskOutcome.h"
+
+#include "backend/ConvexError.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTest>
+#include <QWebSocket>
+
+namespace {
+
+constexpr int timeout = 20000;
+
+QJsonObject deckJson(const QString &id, const QString &name)
+{
+    return QJsonObject{{QStringLiteral("_id"), id},
+                       {QStringLiteral("name"), name},
+                       {QStringLiteral("langFrom"), QStringLiteral("en")},
+                       {QStringLiteral("langTo"), QStringLiteral("sv")}};
+}
+
+QJsonObject updated(const QJsonValue &queryId, const std::optional<QJsonValue> &value)
+{
+    QJsonObject entry{{QStringLiteral("type"), QStringLiteral("QueryUpdated")},
+                      {QStringLiteral("queryId"), queryId}};
+    if (value)
+        entry.insert(QStringLiteral("value"), *value);
+    return entry;
+}
+
+QStringList keys(const QJsonObject &object)
+{
+    QStringList names = object.keys();
+    names.sort();
+    return names;
+}
+
+// Records what the callbacks of two subscriptions received, in arrival order.
+struct Received {
+    QStringList events;
+    std::function<void(std::optional<Deck>)> deck(const QString &label)
+    {
+        return [this, label](std::optional<Deck> deck) {
+            events.append(label + QLatin1Char('=') + (deck ? deck->name : QStringLiteral("absent")));
+        };
+    }
+    std::function<void(std::optional<QList<Deck>>)> list(const QString &label)
+    {
+        return [this, label](std::optional<QList<Deck>> decks) {
+            QStringList names;
+            if (decks)
+                for (const Deck &deck : *decks)
+                    names.append(deck.name);
+            events.append(label + QLatin1Char('=') +
+                          (decks ? QLatin1Char('[') + names.join(QLatin1Char(',')) + QLatin1Char(']')
+                                 : QStringLiteral("absent")));
+        };
+    }
+};
+
+// The wait in seconds of every "Reconnecting in ..." line.
+QList<int> loggedWaits(const QStringList &lines)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\[Convex WS\\] Reconnecting in (\\d+)s\\.\\.\\.$"));
+    QList<int> waits;
+    for (const QString &line : lines) {
+        const auto match = pattern.match(line);
+        if (match.hasMatch())
+            waits.append(match.captured(1).toInt());
+    }
+    return waits;
+}
+
+// A loopback port on which nothing listens.
+quint16 refusingPort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = server.serverPort();
+    server.close();
+    return port;
+}
+
+} // namespace
+
+class ConvexSubscriptionClientTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void endpointFollowsTheDeployment();
+    void openingFramesCarryEverySubscription();
+    void signedOutConnectionSkipsAuthenticate();
+    void subscriptionWhileConnectedAddsOnlyItself();
+    void receiveErrorReconnectsWithReasonAndFreshQuerySet();
+    void backOffDoublesAndOnlyTheLastWaitIsSlept();
+    void startWhileWaitingReconnectsNow();
+    void transitionsDeliverUsableUpdatesInOrder();
+    void binaryFramesAndGarbageAreHandledSafely();
+    void jsonPingIsNotAnswered();
+    void authErrorRefreshesAndTheNewTokenReachesTheServer();
+    void authErrorOnAKeptConnectionCountsIdentityVersions();
+    void authErrorWithoutRefreshTokenReconnects();
+    void fatalErrorReconnects();
+    void accountChangeSwitchesIdentityAndStopsOldResults();
+};
+
+void ConvexSubscriptionClientTest::endpointFollowsTheDeployment()
+{
+    QCOMPARE(ConvexSubscriptionClient::syncUrl(QUrl(QStringLiteral("https://happy-otter-123.convex.cloud"))),
+             QUrl(QStringLiteral("wss://happy-otter-123.convex.cloud/api/sync")));
+    QCOMPARE(ConvexSubscriptionClient::syncUrl(QUrl(QStringLiteral("http://127.0.0.1:3210"))),
+             QUrl(QStringLiteral("ws://127.0.0.1:3210/api/sync")));
+    // Plain text only ever stays on the machine.
+    QCOMPARE(ConvexSubscriptionClient::syncUrl(QUrl(QStringLiteral("http://example.com:8080/x?y=1"))),
+             QUrl(QStringLiteral("wss://example.com:8080/api/sync")));
+}
+
+void ConvexSubscriptionClientTest::openingFramesCarryEverySubscription()
+{
+    SyncTestRig rig;
+    rig.http->setTokens(QStringLiteral("access-1"), QStringLiteral("refresh-1"));
+    Received received;
+    QCOMPARE(awaitTask(rig.client->subscribe<QList<Deck>>(QStringLiteral("decks:listDecks"), {},
+                                                          received.list(QStringLiteral("list"))))
+                 .value,
+             0);
+    QCOMPARE(awaitTask(rig.client->subscribe<Deck>(QStringLiteral("decks:getActiveDeck"),
+                                                   QJsonObject{{QStringLiteral("k"), 1}},
+                                                   received.deck(QStringLiteral("active"))))
+                 .value,
+             1);
+    QVERIFY(rig.endpoint.frames().isEmpty()); // nothing goes out before a connection
+
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    QVERIFY(rig.client->isConnected());
+    QVERIFY(!rig.client->isConnecting());
+    QCOMPARE(rig.client->queryVersion(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.frames().size(), 3, timeout);
+
+    const auto frames = rig.endpoint.frames();
+    const QString sessionId = rig.client->sessionId();
+    QVERIFY(
+        QRegularExpression(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"))
+            .match(sessionId)
+            .hasMatch());
+
+    const QJsonObject connect = frames[0].message;
+    QCOMPARE(keys(connect), QStringList({"clientTs", "connectionCount", "lastCloseReason",
+                                         "maxObservedTimestamp", "sessionId", "type"}));
+    QCOMPARE(connect.value("type").toString(), QStringLiteral("Connect"));
+    QCOMPARE(connect.value("sessionId").toString(), sessionId);
+    QCOMPARE(connect.value("connectionCount").toInteger(), 0);
+    QCOMPARE(connect.value("lastCloseReason").toString(), QStringLiteral("InitialConnect"));
+    QVERIFY(connect.value("maxObservedTimestamp").isNull());
+    QCOMPARE(connect.value("clientTs").toInteger(), 1765000000123);
+
+    QCOMPARE(
+        frames[1].message,
+        QJsonObject(
+            {{"type", "Authenticate"}, {"tokenType", "User"}, {"value", "access-1"}, {"baseVersion", 0}}));
+    const QJsonArray adds{
+        QJsonObject{{"type", "Add"},
+                    {"queryId", 0},
+                    {"udfPath", "decks:listDecks"},
+                    {"args", QJsonArray{QJsonObject()}},
+                    {"journal", QJsonValue()}},
+        QJsonObject{{"type", "Add"},
+                    {"queryId", 1},
+                    {"udfPath", "decks:getActiveDeck"},
+                    {"args", QJsonArray{QJsonObject{{"k", 1}}}},
+                    {"journal", QJsonValue()}},
+    };
+    QCOMPARE(
+        frames[2].message,
+        QJsonObject(
+            {{"type", "ModifyQuerySet"}, {"baseVersion", 0}, {"newVersion", 1}, {"modifications", adds}}));
+    // Compact text: what was sent is exactly the compact serialisation.
+    for (const auto &frame : frames)
+        QCOMPARE(frame.text, QString::fromUtf8(QJsonDocument(frame.message).toJson(QJsonDocument::Compact)));
+
+    QCOMPARE(rig.syncLines(),
+             QStringList(
+                 {QStringLiteral("[Convex WS] Connecting... (attempt 1)"),
+                  QStringLiteral("[Convex WS] >> Connect (sessionId=%1, connectionCount=0)").arg(sessionId),
+                  QStringLiteral("[Convex WS] >> Authenticate (baseVersion=0)"),
+                  QStringLiteral("[Convex WS] >> ModifyQuerySet v0->v1 (2 queries)"),
+                  QStringLiteral("[Convex WS] Connected and subscribed (queryVersion=1)")}));
+    for (const QString &line : rig.log.allLines())
+        QVERIFY2(!line.contains(QStringLiteral("access-1")), qPrintable(line));
+    // Already connected: nothing more happens.
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    QCOMPARE(rig.endpoint.connectionsOpened(), 1);
+    QVERIFY(rig.endpoint.violations().isEmpty());
+}
+
+void ConvexSubscriptionClientTest::signedOutConnectionSkipsAuthenticate()
+{
+    SyncTestRig rig;
+    awaitTask(
+        rig.client->subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), {}, [](std::optional<Deck>) {}));
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.frames().size(), 2, timeout);
+    QCOMPARE(rig.endpoint.frames()[0].type(), QStringLiteral("Connect"));
+    QCOMPARE(rig.endpoint.frames()[1].type(), QStringLiteral("ModifyQuerySet"));
+    QVERIFY(rig.syncLines().contains(QStringLiteral("[Convex WS] sendAuthenticate skipped — no auth token")));
+    QVERIFY(rig.client->isConnected());
+}
+
+void ConvexSubscriptionClientTest::subscriptionWhileConnectedAddsOnlyItself()
+{
+    SyncTestRig rig;
+    rig.endpoint.setQueryResult(QStringLiteral("decks:getActiveDeck"), deckJson("d2", "Second"));
+    Received received;
+    awaitTask(
+        rig.client->subscribe<QList<Deck>>(QStringLiteral("decks:listDecks"), {}, received.list("list")));
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+
+    QCOMPARE(awaitTask(rig.client->subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), {},
+                                                   received.deck("active")))
+                 .value,
+             1);
+    QCOMPARE(rig.client->queryVersion(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.framesOfType("ModifyQuerySet").size(), 2, timeout);
+    const QJsonObject second = rig.endpoint.framesOfType("ModifyQuerySet")[1].message;
+    QCOMPARE(second.value("baseVersion").toInt(), 1);
+    QCOMPARE(second.value("newVersion").toInt(), 2);
+    QCOMPARE(second.value("modifications").toArray().size(), 1);
+    QCOMPARE(second.value("modifications").toArray()[0].toObject().value("queryId").toInt(), 1);
+    QVERIFY(rig.syncLines().contains("[Convex WS] >> ModifyQuerySet v1->v2 (1 queries)"));
+
+    // The server answered the new query and kept the connection.
+    QTRY_COMPARE_WITH_TIMEOUT(received.events, QStringList({"active=Second"}), timeout);
+    QCOMPARE(rig.endpoint.liveQueries(),
+             (QMap<int, QString>{{0, "decks:listDecks"}, {1, "decks:getActiveDeck"}}));
+    QVERIFY(rig.endpoint.violations().isEmpty());
+    QCOMPARE(rig.endpoint.liveConnectionCount(), 1);
+}
+
+void ConvexSubscriptionClientTest::receiveErrorReconnectsWithReasonAndFreshQuerySet()
+{
+    SyncTestRig rig;
+    rig.http->setTokens(QStringLiteral("access-1"), QStringLiteral("refresh-1"));
+    awaitTask(rig.client->subscribe<Deck>(QStringLiteral("a:one"), {}, [](std::optional<Deck>) {}));
+    awaitTask(rig.client->subscribe<Deck>(QStringLiteral("a:two"), {}, [](std::optional<Deck>) {}));
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    awaitTask(rig.client->subscribe<Deck>(QStringLiteral("a:three"), {}, [](std::optional<Deck>) {}));
+    QCOMPARE(rig.client->queryVersion(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.frames().size(), 4, timeout);
+    rig.endpoint.clearFrames();
+
+    rig.endpoint.closeConnections(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("restarting"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.frames().size(), 3, timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.client->isConnected(), timeout);
+
+    const QStringList lines = rig.syncLines();
+    const auto receiveError = std::find_if(lines.begin(), lines.end(), [](const QString &line) {
+        return line.startsWith("[Convex WS] Receive error: ");
+    });
+    QVERIFY(receiveError != lines.end());
+    const QString reason = receiveError->mid(QStringLiteral("[Convex WS] Receive error: ").size());
+    QVERIFY(!reason.isEmpty());
+    QVERIFY(lines.contains("[Convex WS] Reconnecting in 1s..."));
+    QVERIFY(lines.contains("[Convex WS] Connecting... (attempt 2)"));
+
+    const auto frames = rig.endpoint.frames();
+    QCOMPARE(frames[0].message.value("connectionCount").toInt(), 1);
+    QCOMPARE(frames[0].message.value("lastCloseReason").toString(), reason);
+    QCOMPARE(frames[0].message.value("sessionId").toString(), rig.client->sessionId());
+    QCOMPARE(frames[1].message.value("baseVersion").toInt(), 0);
+    QCOMPARE(frames[2].message.value("baseVersion").toInt(), 0);
+    QCOMPARE(frames[2].message.value("newVersion").toInt(), 1);
+    QCOMPARE(frames[2].message.value("modifications").toArray().size(), 3);
+    QCOMPARE(rig.client->connectionCount(), 1);
+    QVERIFY(rig.endpoint.violations().isEmpty());
+
+    // The next Connect after a success reports no close reason.
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.frames().size(), 3, timeout);
+    rig.endpoint.clearFrames();
+    rig.client->reconnectForAccountChange();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.frames().size(), 3, timeout);
+    QVERIFY(rig.endpoint.frames()[0].message.value("lastCloseReason").isNull());
+}
+
+void ConvexSubscriptionClientTest::backOffDoublesAndOnlyTheLastWaitIsSlept()
+{
+    auto sleeper = std::make_unique<ManualSleeper>();
+    const auto requested = sleeper->requested;
+    ManualSleeper *waits = sleeper.get();
+    LogCapture log;
+    FakeDeployment deployment;
+    ConvexClient http(deployment.url());
+    ConvexSubscriptionClient client(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/sync").arg(refusingPort())),
+                                    http, std::move(sleeper), std::make_unique<FixedClock>());
+
+    // Every attempt fails twice: its send, then its cancelled socket's receive.
+    QList<int> slept;
+    client.startIfNeeded();
+    for (int round = 1; round <= 4; ++round) {
+        QTRY_COMPARE_WITH_TIMEOUT(loggedWaits(log.lines(LogChannel::Sync)).size(), 2 * round, timeout);
+        QCOMPARE(log.lines(LogChannel::Sync).filter("Connect failed: ").size(), round);
+        QCOMPARE(log.lines(LogChannel::Sync).filter("Receive error: ").size(), round);
+        QVERIFY(!client.isConnected());
+        QVERIFY(!client.isConnecting());
+        const auto running = waits->running();
+        QCOMPARE(running.size(), 1);
+        slept.append(int(running.first()->duration().count() / 1000));
+        running.first()->finish();
+        if (round < 4)
+            QTRY_VERIFY_WITH_TIMEOUT(
+                log.lines(LogChannel::Sync)
+                    .contains(QStringLiteral("[Convex WS] Connecting... (attempt %1)").arg(round + 1)),
+                timeout);
+    }
+    QCOMPARE(loggedWaits(log.lines(LogChannel::Sync)), QList<int>({1, 2, 4, 8, 16, 30, 30, 30}));
+    QCOMPARE(slept, QList<int>({2, 8, 30, 30}));
+    // The replaced waits were cancelled, not left to fire.
+    int cancelled = 0;
+    for (const auto &sleep : *requested)
+        cancelled += sleep->isCancelled() ? 1 : 0;
+    QCOMPARE(cancelled, 4);
+    QTRY_COMPARE_WITH_TIMEOUT(client.connectionCount(), 4, timeout);
+}
+
+void ConvexSubscriptionClientTest::startWhileWaitingReconnectsNow()
+{
+    auto sleeper = std::make_unique<ManualSleeper>();
+    ManualSleeper *waits = sleeper.get();
+    SyncTestRig rig(std::move(sleeper));
+    awaitTask(rig.client->subscribe<Deck>(QStringLiteral("a:one"), {}, [](std::optional<Deck>) {}));
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    rig.endpoint.abortConnections();
+    QTRY_COMPARE_WITH_TIMEOUT(waits->running().size(), 1, timeout);
+    const auto pending = waits->running().first();
+
+    // Someone asks for the decks (the menu's refresh): no need to sit out the wait.
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.client->isConnected() && rig.endpoint.liveConnectionCount() == 1, timeout);
+    QVERIFY(pending->isCancelled());
+    QCOMPARE(rig.client->connectionCount(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.liveQueries().size(), 1, timeout);
+    QVERIFY(rig.endpoint.violations().isEmpty());
+}
+
+void ConvexSubscriptionClientTest::transitionsDeliverUsableUpdatesInOrder()
+{
+    SyncTestRig rig;
+    Received received;
+    awaitTask(
+        rig.client->subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), {}, received.deck("active")));
+    awaitTask(
+        rig.client->subscribe<QList<Deck>>(QStringLiteral("decks:listDecks"), {}, received.list("list")));
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    rig.log.clear();
+
+    QJsonObject failed{{"type", "QueryFailed"}, {"queryId", 0}, {"errorMessage", "boom"}};
+    QJsonObject removed{{"type", "QueryRemoved"}, {"queryId", 1}};
+    QJsonObject malformedDeck = deckJson("x", "Broken");
+    malformedDeck.remove("langTo");
+    rig.endpoint.pushTransition(QJsonArray{
+        updated(1, QJsonArray{deckJson("d1", "One"), deckJson("d2", "Two")}),
+        updated(0, deckJson("d1", "One")),
+        failed,
+        removed,
+        updated(7, deckJson("d9", "Unknown id")),
+        updated("0", deckJson("d9", "Text id")),
+        updated(0.5, deckJson("d9", "Fractional id")),
+        updated(1, QJsonValue()),
+        updated(0, std::nullopt),
+        updated(1, QJsonArray{deckJson("d1", "One"), malformedDeck}),
+        updated(0, QStringLiteral("not a deck")),
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(received.events.size(), 6, timeout);
+    QCOMPARE(received.events, QStringList({"list=[One,Two]", "active=One", "list=absent", "active=absent",
+                                           "list=absent", "active=absent"}));
+    QCOMPARE(rig.log.lines(LogChannel::Sync),
+             QStringList({"[Convex WS] Transition for queryId=1", "[Convex WS] Transition for queryId=0",
+                          "[Convex WS] Transition for queryId=1", "[Convex WS] Transition for queryId=0",
+                          "[Convex WS] Transition for queryId=1", "[Convex WS] Transition for queryId=0"}));
+    QVERIFY(rig.client->isConnected());
+}
+
+void ConvexSubscriptionClientTest::binaryFramesAndGarbageAreHandledSafely()
+{
+    SyncTestRig rig;
+    Received received;
+    awaitTask(
+        rig.client->subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), {}, received.deck("active")));
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    rig.log.clear();
+
+    rig.endpoint.sendText(QStringLiteral("not json"));
+    rig.endpoint.sendText(QStringLiteral("[1,2]"));
+    rig.endpoint.sendText(QStringLiteral("{\"type\":7}"));
+    rig.endpoint.sendText(QStringLiteral("{\"type\":\"Transition\",\"modifications\":{\"a\":1}}"));
+    rig.endpoint.sendText(QStringLiteral("{\"type\":\"SomethingNew\"}"));
+    rig.endpoint.sendBinary(QByteArray("\xff\xfe{\"type\":\"FatalError\"}"));
+    const QString transition =
+        QStringLiteral("{\"type\":\"Transition\",\"modifications\":[{\"type\":\"QueryUpdated\","
+                       "\"queryId\":0,\"value\":{\"_id\":\"d1\",\"name\":\"Åsa\","
+                       "\"langFrom\":\"sv\",\"langTo\":\"en\"}}]}");
+    rig.endpoint.sendBinary(transition.toUtf8());
+
+    QTRY_COMPARE_WITH_TIMEOUT(received.events, QStringList({"active=Åsa"}), timeout);
+    QCOMPARE(rig.log.lines(LogChannel::Sync),
+             QStringList({"[Convex WS] << (data) " + transition, "[Convex WS] Transition for queryId=0"}));
+    QVERIFY(rig.client->isConnected());
+    QCOMPARE(rig.endpoint.connectionsOpened(), 1);
+}
+
+void ConvexSubscriptionClientTest::jsonPingIsNotAnswered()
+{
+    SyncTestRig rig;
+    rig.endpoint.setQueryResult(QStringLiteral("decks:getActiveDeck"), deckJson("d1", "First"));
+    Received received;
+    awaitTask(
+        rig.client->subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), {}, received.deck("active")));
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    QTRY_COMPARE_WITH_TIMEOUT(received.events.size(), 1, timeout);
+
+    rig.endpoint.pushPing();
+    // Messages are handled in order: once this update arrived, the Ping was handled.
+    rig.endpoint.setQueryResult(QStringLiteral("decks:getActiveDeck"), deckJson("d2", "Second"));
+    QTRY_COMPARE_WITH_TIMEOUT(received.events.size(), 2, timeout);
+    awaitTask(rig.client->subscribe<Deck>(QStringLiteral("decks:other"), {}, [](std::optional<Deck>) {}));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.framesOfType("ModifyQuerySet").size(), 2, timeout);
+
+    QCOMPARE(rig.endpoint.frames().size(), 3); // Connect, the opening query set, the new query
+    QVERIFY(rig.endpoint.violations().isEmpty());
+    QVERIFY(rig.client->isConnected());
+    QCOMPARE(rig.endpoint.liveConnectionCount(), 1);
+}
+
+void ConvexSubscriptionClientTest::authErrorRefreshesAndTheNewTokenReachesTheServer()
+{
+    SyncTestRig rig;
+    rig.http->setTokens(QStringLiteral("stale-access"), QStringLiteral("refresh-1"));
+    rig.endpoint.setAcceptedTokens({QStringLiteral("fresh-access")});
+    rig.endpoint.setQueryResultForToken(QStringLiteral("fresh-access"), QStringLiteral("decks:getActiveDeck"),
+                                        deckJson("d1", "Mine"));
+    rig.deployment.answer(
+        QStringLiteral("auth:signIn"),
+        FakeDeployment::Answer::success(
+            QJsonObject{{"tokens", QJsonObject{{"token", "fresh-access"}, {"refreshToken", "refresh-2"}}}}));
+    Received received;
+    awaitTask(
+        rig.client->subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), {}, received.deck("active")));
+    rig.client->startIfNeeded();
+
+    QTRY_COMPARE_WITH_TIMEOUT(received.events, QStringList({"active=Mine"}), timeout);
+    QCOMPARE(rig.endpoint.liveToken(), std::optional<QString>(QStringLiteral("fresh-access")));
+    QCOMPARE(rig.http->authToken(), std::optional<QString>(QStringLiteral("fresh-access")));
+    QCOMPARE(rig.http->refreshToken(), std::optional<QString>(QStringLiteral("refresh-2")));
+    const auto refreshes = rig.deployment.requestsFor(QStringLiteral("auth:signIn"));
+    QCOMPARE(refreshes.size(), 1);
+    QCOMPARE(refreshes[0].args().value("refreshToken").toString(), QStringLiteral("refresh-1"));
+
+    const QStringList lines = rig.syncLines();
+    QVERIFY(lines.contains("[Convex WS] AuthError: Token is not valid"));
+    QVERIFY(lines.filter("Token refresh failed").isEmpty());
+    // Every Authenticate started from its connection's identity version 0.
+    for (const auto &frame : rig.endpoint.framesOfType("Authenticate"))
+        QCOMPARE(frame.message.value("baseVersion").toInt(), 0);
+    QCOMPARE(rig.endpoint.framesOfType("Authenticate").last().message.value("value").toString(),
+             QStringLiteral("fresh-access"));
+    QVERIFY(rig.endpoint.violations().isEmpty());
+    QCOMPARE(rig.endpoint.liveConnectionCount(), 1);
+}
+
+void ConvexSubscriptionClientTest::authErrorOnAKeptConnectionCountsIdentityVersions()
+{
+    SyncTestRig rig;
+    rig.endpoint.setClosesAfterAuthError(false);
+    rig.http->setTokens(QStringLiteral("access-1"), QStringLiteral("refresh-1"));
+    int refreshes = 0;
+    rig.deployment.setHandler(
+        [&refreshes](const FakeDeployment::Request &request) -> std::optional<FakeDeployment::Answer> {
+            if (request.functionPath() != QLatin1String("auth:signIn"))
+                return std::nullopt;
+            ++refreshes;
+            return FakeDeployment::Answer::success(QJsonObject{
+                {"tokens", QJsonObject{{"token", QStringLiteral("access-%1").arg(refreshes + 1)},
+                                       {"refreshToken", QStringLiteral("refresh-%1").arg(refreshes + 1)}}}});
+        });
+    awaitTask(rig.client->subscribe<Deck>(QStringLiteral("a:one"), {}, [](std::optional<Deck>) {}));
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    awaitTask(rig.client->subscribe<Deck>(QStringLiteral("a:two"), {}, [](std::optional<Deck>) {}));
+    QCOMPARE(rig.client->queryVersion(), 2); // apart from the identity version, which is 1
+
+    rig.endpoint.pushAuthError(QStringLiteral("expired"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.framesOfType("Authenticate").size(), 2, timeout);
+    rig.endpoint.pushAuthError(QStringLiteral("expired again"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.framesOfType("Authenticate").size(), 3, timeout);
+
+    const auto authenticates = rig.endpoint.framesOfType("Authenticate");
+    QCOMPARE(authenticates[1].message.value("baseVersion").toInt(), 1);
+    QCOMPARE(authenticates[1].message.value("value").toString(), QStringLiteral("access-2"));
+    QCOMPARE(authenticates[2].message.value("baseVersion").toInt(), 2);
+    QCOMPARE(authenticates[2].message.value("value").toString(), QStringLiteral("access-3"));
+    QVERIFY(rig.syncLines().contains("[Convex WS] >> Authenticate (baseVersion=2)"));
+    QVERIFY(rig.endpoint.violations().isEmpty());
+    QVERIFY(rig.client->isConnected());
+    QCOMPARE(rig.endpoint.connectionsOpened(), 1);
+    QCOMPARE(rig.endpoint.liveToken(), std::optional<QString>("access-3"));
+}
+
+void ConvexSubscriptionClientTest::authErrorWithoutRefreshTokenReconnects()
+{
+    SyncTestRig rig;
+    rig.http->setTokens(QStringLiteral("access-1"), std::nullopt);
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    rig.log.clear();
+    rig.endpoint.pushAuthError(std::nullopt);
+
+    QTRY_VERIFY_WITH_TIMEOUT(rig.endpoint.connectionsOpened() == 2 && rig.client->isConnected(), timeout);
+    const QStringList lines = rig.syncLines();
+    QCOMPARE(lines.value(0), QStringLiteral("[Convex WS] AuthError: unknown"));
+    QCOMPARE(lines.value(1), QStringLiteral("[Convex WS] Token refresh failed: ") +
+                                 ConvexError::authFailed(QStringLiteral("No refresh token")).description());
+    QCOMPARE(lines.value(2), QStringLiteral("[Convex WS] Reconnecting in 1s..."));
+    QVERIFY(lines.contains("[Convex WS] Connecting... (attempt 2)"));
+    QCOMPARE(rig.deployment.count(QStringLiteral("auth:signIn")), 0);
+}
+
+void ConvexSubscriptionClientTest::fatalErrorReconnects()
+{
+    SyncTestRig rig;
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    rig.log.clear();
+    rig.endpoint.pushFatalError(std::nullopt);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.endpoint.connectionsOpened() == 2 && rig.client->isConnected(), timeout);
+    QCOMPARE(rig.syncLines().value(0), QStringLiteral("[Convex WS] FatalError: unknown"));
+    QCOMPARE(rig.syncLines().value(1), QStringLiteral("[Convex WS] Reconnecting in 1s..."));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.liveConnectionCount(), 1, timeout);
+
+    rig.endpoint.pushFatalError(QStringLiteral("Server shutting down"));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.syncLines().contains("[Convex WS] FatalError: Server shutting down"),
+                             timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.endpoint.connectionsOpened() == 3 && rig.client->isConnected(), timeout);
+}
+
+void ConvexSubscriptionClientTest::accountChangeSwitchesIdentityAndStopsOldResults()
+{
+    SyncTestRig rig;
+    rig.http->setTokens(QStringLiteral("token-a"), QStringLiteral("refresh-a"));
+    rig.endpoint.setQueryResultForToken("token-a", "decks:getActiveDeck", deckJson("a1", "Anna's"));
+    rig.endpoint.setQueryResultForToken("token-b", "decks:getActiveDeck", deckJson("b1", "Bo's"));
+    Received received;
+    // Before any connection, an account change has nothing to redo.
+    rig.client->reconnectForAccountChange();
+    QCOMPARE(rig.endpoint.connectionsOpened(), 0);
+    QVERIFY(!rig.client->isConnecting());
+
+    awaitTask(
+        rig.client->subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), {}, received.deck("active")));
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    QTRY_COMPARE_WITH_TIMEOUT(received.events, QStringList({"active=Anna's"}), timeout);
+
+    rig.http->setTokens(QStringLiteral("token-b"), QStringLiteral("refresh-b"));
+    rig.client->reconnectForAccountChange();
+    QTRY_COMPARE_WITH_TIMEOUT(received.events, QStringList({"active=Anna's", "active=Bo's"}), timeout);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.liveConnectionCount(), 1, timeout);
+    QCOMPARE(rig.endpoint.liveToken(), std::optional<QString>("token-b"));
+
+    // The previous account's changes no longer arrive; signing out drops the identity.
+    rig.endpoint.setQueryResultForToken("token-a", "decks:getActiveDeck", deckJson("a2", "Anna's new"));
+    rig.http->setTokens(std::nullopt, std::nullopt);
+    rig.client->reconnectForAccountChange();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.endpoint.connectionsOpened() == 3 && rig.client->isConnected(), timeout);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.liveConnectionCount(), 1, timeout);
+    QCOMPARE(rig.endpoint.liveToken(), std::nullopt);
+    QCOMPARE(received.events, QStringList({"active=Anna's", "active=Bo's"}));
+    QVERIFY(rig.endpoint.violations().isEmpty());
+    QCOMPARE(rig.client->findChildren<QWebSocket *>().size(), 1);
+}
+
+QTEST_GUILESS_MAIN(ConvexSubscriptionClientTest)
+#include "ConvexSubscriptionClientTest.moc"
