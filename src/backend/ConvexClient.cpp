@@ -188,8 +188,11 @@ QCoro::Task<ConvexClient::HttpAnswer> ConvexClient::post(QString endpoint, QStri
 QCoro::Task<QByteArray> ConvexClient::exchange(QString endpoint, QString path, QJsonObject args,
                                                bool authenticated)
 {
-    HttpAnswer answer =
-        co_await post(endpoint, path, args, authenticated ? authToken() : std::optional<QString>());
+    // Not written as a ?: inside the co_await: g++ 12 destroys such a temporary twice.
+    std::optional<QString> bearer;
+    if (authenticated)
+        bearer = authToken();
+    HttpAnswer answer = co_await post(endpoint, path, args, bearer);
     if (answer.status == 401 && authenticated && refreshToken()) {
         co_await refreshSession();
         // One refresh per call: if the repeated call meets 401 again, that 401 is

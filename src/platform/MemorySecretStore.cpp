@@ -6,8 +6,10 @@
 
 #include <chrono>
 
-QCoro::Task<void> MemorySecretStore::settle()
+QCoro::Task<void> MemorySecretStore::settle(QString operation)
 {
+    if (onOperationStarted)
+        onOperationStarted(operation);
     if (!m_deferred)
         co_return;
     QTimer timer;
@@ -18,16 +20,18 @@ QCoro::Task<void> MemorySecretStore::settle()
 
 QCoro::Task<void> MemorySecretStore::save(QString service, QString account, QString value, QString label)
 {
-    co_await settle();
-    m_operations.append(QStringLiteral("save %1=%2").arg(account, value));
+    const QString operation = QStringLiteral("save %1=%2").arg(account, value);
+    co_await settle(operation);
+    m_operations.append(operation);
     if (m_available)
         m_items.insert({service, account}, Item{value, label});
 }
 
 QCoro::Task<std::optional<QString>> MemorySecretStore::load(QString service, QString account)
 {
-    co_await settle();
-    m_operations.append(QStringLiteral("load %1").arg(account));
+    const QString operation = QStringLiteral("load %1").arg(account);
+    co_await settle(operation);
+    m_operations.append(operation);
     if (!m_available)
         co_return std::nullopt;
     co_return value(service, account);
@@ -35,8 +39,9 @@ QCoro::Task<std::optional<QString>> MemorySecretStore::load(QString service, QSt
 
 QCoro::Task<void> MemorySecretStore::remove(QString service, QString account)
 {
-    co_await settle();
-    m_operations.append(QStringLiteral("remove %1").arg(account));
+    const QString operation = QStringLiteral("remove %1").arg(account);
+    co_await settle(operation);
+    m_operations.append(operation);
     if (m_available)
         m_items.remove({service, account});
 }

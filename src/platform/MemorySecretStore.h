@@ -6,6 +6,8 @@
 #include <QPair>
 #include <QStringList>
 
+#include <functional>
+
 // A SecretStore held in memory: used where no real store may be touched (tests)
 // and to observe what the session stores and in which order.
 class MemorySecretStore : public SecretStore {
@@ -32,13 +34,17 @@ public:
         m_delayMs = delayMs;
     }
 
+    // Called as each operation begins, before it completes: lets a test act while
+    // the store is busy.
+    std::function<void(const QString &operation)> onOperationStarted;
+
     // Completed operations in order, as "save <account>=<value>", "load <account>",
     // "remove <account>".
     QStringList operations() const { return m_operations; }
     void clearOperations() { m_operations.clear(); }
 
 private:
-    QCoro::Task<void> settle();
+    QCoro::Task<void> settle(QString operation);
 
     struct Item {
         QString value;

@@ -1,0 +1,106 @@
+#include "auth/TokenKeychain.h"
+
+#include "platform/SecretStore.h"
+
+#include <QMetaObject>
+
+class TokenKeychain::Turn {
+public:
+    explicit Turn(TokenKeychain *keychain)
+        : m_keychain(keychain)
+    {
+    }
+    bool await_ready() const noexcept
+    {
+        if (m_keychain->m_busy)
+            return false;
+        m_keychain->m_busy = true;
+        return true;
+    }
+    void await_suspend(std::coroutine_handle<> handle) { m_keychain->m_waiting.push_back(handle); }
+    void await_resume() const noexcept {}
+
+private:
+    TokenKeychain *m_keychain;
+};
+
+TokenKeychain::TokenKeychain(SecretStore &store, QString service, QString tokenAccount,
+                             QString refreshTokenAccount, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_service(std::move(service))
+    , m_tokenAccount(std::move(tokenAccount))
+    , m_refreshTokenAccount(std::move(refreshTokenAccount))
+{
+}
+
+TokenKeychain::Turn TokenKeychain::nextTurn()
+{
+    return Turn(this);
+}
+
+void TokenKeychain::endTurn()
+{
+    if (m_waiting.empty()) {
+        m_busy = false;
+        return;
+    }
+    // The turn passes straight to the next waiter (m_busy stays set). It resumes
+    // from the event loop, not from inside the operation that just ended.
+    const std::coroutine_handle<> next = m_waiting.front();
+    m_waiting.pop_front();
+    QMetaObject::invokeMethod(
+        this, [next] { next.resume(); }, Qt::QueuedConnection);
+}
+
+QCoro::Task<std::optional<QString>> TokenKeychain::load(QString account)
+{
+    co_await nextTurn();
+    std::optional<QString> value;
+    try {
+        value = co_await m_store.load(m_service, account);
+    } catch (...) {
+        // A store never fails to its caller; should one throw, read it as absent.
+    }
+    endTurn();
+    co_return value;
+}
+
+QCoro::Task<std::optional<QString>> TokenKeychain::loadToken()
+{
+    return load(m_tokenAccount);
+}
+
+QCoro::Task<std::optional<QString>> TokenKeychain::loadRefreshToken()
+{
+    return load(m_refreshTokenAccount);
+}
+
+QCoro::Task<void> TokenKeychain::savePair(AuthTokens tokens)
+{
+    co_await nextTurn();
+    if (m_lastSaved != tokens) {
+        try {
+            co_await m_store.save(m_service, m_tokenAccount, tokens.token,
+                                  QStringLiteral("Vocarta sign-in (access token)"));
+            co_await m_store.save(m_service, m_refreshTokenAccount, tokens.refreshToken,
+                                  QStringLiteral("Vocarta sign-in (refresh token)"));
+            m_lastSaved = tokens;
+        } catch (...) {
+            m_lastSaved.reset();
+        }
+    }
+    endTurn();
+}
+
+QCoro::Task<void> TokenKeychain::deletePair()
+{
+    co_await nextTurn();
+    m_lastSaved.reset();
+    try {
+        co_await m_store.remove(m_service, m_tokenAccount);
+        co_await m_store.remove(m_service, m_refreshTokenAccount);
+    } catch (...) {
+    }
+    endTurn();
+}

@@ -1,0 +1,42 @@
+#include "auth/WebAuthSession.h"
+
+#include "auth/PlatformError.h"
+
+#include <QCoro/QCoroSignal>
+
+WebAuthSession::WebAuthSession(std::chrono::milliseconds timeLimit, QObject *parent)
+    : QObject(parent)
+{
+    m_timeLimit.setSingleShot(true);
+    connect(&m_timeLimit, &QTimer::timeout, this, &WebAuthSession::cancel);
+    m_timeLimit.start(timeLimit);
+}
+
+void WebAuthSession::complete(const QUrl &callbackUrl)
+{
+    finish(callbackUrl);
+}
+
+void WebAuthSession::cancel()
+{
+    finish(std::nullopt);
+}
+
+void WebAuthSession::finish(std::optional<QUrl> url)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_timeLimit.stop();
+    m_url = std::move(url);
+    Q_EMIT finished();
+}
+
+QCoro::Task<QUrl> WebAuthSession::callbackUrl()
+{
+    if (!m_finished)
+        co_await qCoro(this, &WebAuthSession::finished);
+    if (!m_url)
+        throw PlatformError::cancelled();
+    co_return *m_url;
+}

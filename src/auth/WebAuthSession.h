@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+
+#include <QCoro/QCoroTask>
+
+#include <chrono>
+#include <optional>
+
+// One Google sign-in waiting in the user's browser for its callback URL
+// (vocarta://auth/google#...), which reaches the program from outside. It ends
+// with that URL, or as cancelled: after the time limit, or when a newer attempt
+// replaces it.
+class WebAuthSession : public QObject {
+    Q_OBJECT
+
+public:
+    explicit WebAuthSession(std::chrono::milliseconds timeLimit, QObject *parent = nullptr);
+
+    void complete(const QUrl &callbackUrl);
+    void cancel();
+    bool isFinished() const { return m_finished; }
+
+    // The callback URL; throws PlatformError::cancelled() when cancelled.
+    QCoro::Task<QUrl> callbackUrl();
+
+Q_SIGNALS:
+    void finished();
+
+private:
+    void finish(std::optional<QUrl> url);
+
+    QTimer m_timeLimit;
+    std::optional<QUrl> m_url;
+    bool m_finished = false;
+};

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "FakeDeployment.h"
+
+#include "auth/AuthManager.h"
+#include "backend/ConvexClient.h"
+#include "platform/Browser.h"
+#include "platform/MemorySecretStore.h"
+
+#include <QJsonObject>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+// A browser that only records what it was asked to open; `onOpen` may answer
+// (for example by handing a callback URL to the session).
+class FakeBrowser : public Browser {
+public:
+    QList<QUrl> opened;
+    bool works = true;
+    std::function<void(const QUrl &)> onOpen;
+
+    bool openUrl(const QUrl &url) override
+    {
+        opened.append(url);
+        if (onOpen)
+            onOpen(url);
+        return works;
+    }
+};
+
+// One session wired to a fake deployment, an in-memory secret store and a fake
+// browser. Nothing here reaches the keyring or the browser of the person
+// running the tests.
+class SessionRig {
+public:
+    FakeDeployment server;
+    ConvexClient client{server.url()};
+    MemorySecretStore store;
+    FakeBrowser browser;
+    std::unique_ptr<AuthManager> manager;
+
+    static QString tokenKey() { return AuthManager::tokenKey; }
+    static QString refreshKey() { return AuthManager::refreshTokenKey; }
+    static QString service() { return AuthManager::keychainService; }
+
+    void storePair(const QString &token, const QString &refreshToken)
+    {
+        store.put(service(), tokenKey(), token);
+        store.put(service(), refreshKey(), refreshToken);
+    }
+    std::optional<QString> storedToken() const { return store.value(service(), tokenKey()); }
+    std::optional<QString> storedRefreshToken() const { return store.value(service(), refreshKey()); }
+
+    static QJsonObject tokens(const QString &token, const QString &refreshToken)
+    {
+        return QJsonObject{{QStringLiteral("token"), token}, {QStringLiteral("refreshToken"), refreshToken}};
+    }
+    // What "auth:signIn" answers when it issues a pair.
+    void answerSignIn(const QString &token, const QString &refreshToken)
+    {
+        server.answer(QStringLiteral("auth:signIn"),
+                      FakeDeployment::Answer::success(
+                          QJsonObject{{QStringLiteral("tokens"), tokens(token, refreshToken)}}));
+    }
+    void answerEmail(const QString &email)
+    {
+        server.answer(QStringLiteral("users:getCurrentUser"),
+                      FakeDeployment::Answer::success(QJsonObject{
+                          {QStringLiteral("_id"), QStringLiteral("u1")}, {QStringLiteral("email"), email}}));
+    }
+
+    AuthManager &start()
+    {
+        manager = std::make_unique<AuthManager>(client, store, browser);
+        return *manager;
+    }
+
+    // Lets the start-up work end before the test looks at the outcome.
+    bool startAndSettle()
+    {
+        start();
+        return QTest::qWaitFor([this] { return manager->isStartupFinished(); }, 20000);
+    }
+};

@@ -1,0 +1,291 @@
+#include "SessionRig.h"
+#include "TaskOutcome.h"
+
+#include <QSignalSpy>
+
+using Answer = FakeDeployment::Answer;
+
+class SessionTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void oneStoredItemIsNotASession_data()
+    {
+        QTest::addColumn<bool>("tokenStored");
+        QTest::addColumn<QStringList>("expectedLoads");
+        QTest::newRow("only the access token")
+            << true
+            << QStringList{QStringLiteral("load ") + AuthManager::tokenKey,
+                           QStringLiteral("load ") + AuthManager::refreshTokenKey};
+        QTest::newRow("only the refresh token")
+            << false << QStringList{QStringLiteral("load ") + AuthManager::tokenKey};
+    }
+
+    void oneStoredItemIsNotASession()
+    {
+        QFETCH(bool, tokenStored);
+        QFETCH(QStringList, expectedLoads);
+        SessionRig rig;
+        rig.store.setDeferred(true);
+        if (tokenStored)
+            rig.store.put(rig.service(), rig.tokenKey(), QStringLiteral("t1"));
+        else
+            rig.store.put(rig.service(), rig.refreshKey(), QStringLiteral("r1"));
+
+        AuthManager &session = rig.start();
+        QVERIFY(!session.isRestored());
+        QSignalSpy restored(&session, &AuthManager::restored);
+        QVERIFY(restored.wait(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(session.isStartupFinished(), 20000);
+
+        QVERIFY(!session.isAuthenticated());
+        QCOMPARE(rig.store.itemCount(), 1);
+        QCOMPARE(rig.store.operations(), expectedLoads);
+        QVERIFY(rig.server.requests().isEmpty());
+        QCOMPARE(rig.client.authToken(), std::nullopt);
+    }
+
+    void restoredSessionIsRefreshedAndKept()
+    {
+        SessionRig rig;
+        rig.store.setDeferred(true);
+        rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
+        rig.answerSignIn(QStringLiteral("t2"), QStringLiteral("r2"));
+        rig.answerEmail(QStringLiteral("ana@example.com"));
+
+        AuthManager &session = rig.start();
+        QSignalSpy authChanges(&session, &AuthManager::isAuthenticatedChanged);
+        QSignalSpy accountChanges(&session, &AuthManager::accountChanged);
+        QCoro::waitFor(session.untilRestored());
+        QVERIFY(session.isAuthenticated());
+        QCOMPARE(rig.client.refreshToken(), std::optional<QString>(QStringLiteral("r1")));
+
+        QCoro::waitFor(session.untilStartupFinished());
+        QVERIFY(session.isAuthenticated());
+        QCOMPARE(authChanges.count(), 1); // up once, never down
+        QCOMPARE(accountChanges.count(), 0);
+        QCOMPARE(rig.storedToken(), std::optional<QString>(QStringLiteral("t2")));
+        QCOMPARE(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r2")));
+        QCOMPARE(rig.client.authToken(), std::optional<QString>(QStringLiteral("t2")));
+        QCOMPARE(session.userEmail(), std::optional<QString>(QStringLiteral("ana@example.com")));
+        QCOMPARE(session.property("userEmail").toString(), QStringLiteral("ana@example.com"));
+
+        // The refresh sent the stored refresh token; the e-mail query the new access token.
+        const auto refresh = rig.server.requestsFor(QStringLiteral("auth:signIn"));
+        QCOMPARE(refresh.size(), 1);
+        QCOMPARE(refresh.first().args().value(QStringLiteral("refreshToken")).toString(),
+                 QStringLiteral("r1"));
+        const auto user = rig.server.requestsFor(QStringLiteral("users:getCurrentUser"));
+        QCOMPARE(user.size(), 1);
+        QCOMPARE(user.first().header("Authorization"), QByteArray("Bearer t2"));
+
+        // Written once, access token first.
+        const QStringList saves = rig.store.operations().filter(QStringLiteral("save "));
+        QCOMPARE(saves, (QStringList{QStringLiteral("save %1=t2").arg(AuthManager::tokenKey),
+                                     QStringLiteral("save %1=r2").arg(AuthManager::refreshTokenKey)}));
+    }
+
+    void refreshRefusedByTheServerSignsOut_data()
+    {
+        QTest::addColumn<Answer>("answer");
+        QTest::newRow("error envelope") << Answer::error(QStringLiteral("Invalid refresh token"));
+        QTest::newRow("no tokens issued")
+            << Answer::success(QJsonObject{{QStringLiteral("tokens"), QJsonValue()}});
+        QTest::newRow("HTTP 400") << Answer::text(400, "bad request");
+    }
+
+    void refreshRefusedByTheServerSignsOut()
+    {
+        QFETCH(Answer, answer);
+        SessionRig rig;
+        rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
+        rig.server.answer(QStringLiteral("auth:signIn"), answer);
+        rig.answerEmail(QStringLiteral("ana@example.com"));
+
+        QVERIFY(rig.startAndSettle());
+        AuthManager &session = *rig.manager;
+        QVERIFY(!session.isAuthenticated());
+        QCOMPARE(session.userEmail(), std::nullopt);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.store.itemCount(), 0, 20000);
+        QCOMPARE(rig.client.authToken(), std::nullopt);
+        QCOMPARE(rig.client.refreshToken(), std::nullopt);
+        QVERIFY(!session.hasError());
+        // The server-side sign-out went out with the token that was held.
+        QTRY_COMPARE_WITH_TIMEOUT(rig.server.count(QStringLiteral("auth:signOut")), 1, 20000);
+        QCOMPARE(rig.server.requestsFor(QStringLiteral("auth:signOut")).first().header("Authorization"),
+                 QByteArray("Bearer t1"));
+    }
+
+    void offlineAtStartKeepsTheSession_data()
+    {
+        QTest::addColumn<bool>("serverGone");
+        QTest::newRow("connection dropped during the refresh") << false;
+        QTest::newRow("nothing listening") << true;
+    }
+
+    void offlineAtStartKeepsTheSession()
+    {
+        QFETCH(bool, serverGone);
+        SessionRig rig;
+        rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
+        rig.server.answer(QStringLiteral("auth:signIn"), Answer::dropped());
+        rig.answerEmail(QStringLiteral("ana@example.com"));
+        if (serverGone)
+            rig.server.stopListening();
+
+        QVERIFY(rig.startAndSettle());
+        AuthManager &session = *rig.manager;
+        QVERIFY(session.isAuthenticated());
+        QCOMPARE(rig.storedToken(), std::optional<QString>(QStringLiteral("t1")));
+        QCOMPARE(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r1")));
+        QCOMPARE(rig.client.authToken(), std::optional<QString>(QStringLiteral("t1")));
+        QCOMPARE(rig.client.refreshToken(), std::optional<QString>(QStringLiteral("r1")));
+        if (serverGone) {
+            QCOMPARE(session.userEmail(), std::nullopt);
+        } else {
+            // The e-mail query still went out, with the stored token.
+            QCOMPARE(session.userEmail(), std::optional<QString>(QStringLiteral("ana@example.com")));
+            QCOMPARE(rig.server.requestsFor(QStringLiteral("users:getCurrentUser"))
+                         .first()
+                         .header("Authorization"),
+                     QByteArray("Bearer t1"));
+        }
+    }
+
+    void userWithoutAddress_data()
+    {
+        QTest::addColumn<Answer>("answer");
+        QTest::newRow("no email member")
+            << Answer::success(QJsonObject{{QStringLiteral("_id"), QStringLiteral("u1")}});
+        QTest::newRow("email null") << Answer::success(QJsonObject{{QStringLiteral("email"), QJsonValue()}});
+        QTest::newRow("no user") << Answer::success(QJsonValue());
+        QTest::newRow("malformed") << Answer::success(QJsonObject{{QStringLiteral("email"), 42}});
+    }
+
+    void userWithoutAddress()
+    {
+        QFETCH(Answer, answer);
+        SessionRig rig;
+        rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
+        rig.answerSignIn(QStringLiteral("t2"), QStringLiteral("r2"));
+        rig.server.answer(QStringLiteral("users:getCurrentUser"), answer);
+        QVERIFY(rig.startAndSettle());
+        QVERIFY(rig.manager->isAuthenticated());
+        QCOMPARE(rig.manager->userEmail(), std::nullopt);
+        QCOMPARE(rig.manager->property("userEmail").toString(), QString());
+    }
+
+    void signingOutTwice()
+    {
+        SessionRig rig;
+        rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
+        rig.answerSignIn(QStringLiteral("t2"), QStringLiteral("r2"));
+        rig.answerEmail(QStringLiteral("ana@example.com"));
+        QVERIFY(rig.startAndSettle());
+        AuthManager &session = *rig.manager;
+        QSignalSpy accountChanges(&session, &AuthManager::accountChanged);
+        QSignalSpy authChanges(&session, &AuthManager::isAuthenticatedChanged);
+        QSignalSpy emailChanges(&session, &AuthManager::userEmailChanged);
+
+        session.signOut();
+        QVERIFY(!session.isAuthenticated());
+        QCOMPARE(session.userEmail(), std::nullopt);
+        QCOMPARE(rig.client.authToken(), std::nullopt);
+        QCOMPARE(accountChanges.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.store.itemCount(), 0, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.server.count(QStringLiteral("auth:signOut")), 1, 20000);
+        QCOMPARE(rig.server.requestsFor(QStringLiteral("auth:signOut")).first().header("Authorization"),
+                 QByteArray("Bearer t2"));
+
+        rig.store.clearOperations();
+        session.signOut();
+        QVERIFY(!session.isAuthenticated());
+        QCOMPARE(authChanges.count(), 1);
+        QCOMPARE(emailChanges.count(), 1);
+        QCOMPARE(accountChanges.count(), 2); // the sync connection is told every time
+        QTRY_COMPARE_WITH_TIMEOUT(rig.store.operations().size(), 2, 20000);
+        QCOMPARE(rig.store.operations(),
+                 (QStringList{QStringLiteral("remove ") + AuthManager::tokenKey,
+                              QStringLiteral("remove ") + AuthManager::refreshTokenKey}));
+        QCOMPARE(rig.server.count(QStringLiteral("auth:signOut")), 1);
+    }
+
+    void signOutKeepsTheSignInError()
+    {
+        SessionRig rig;
+        rig.server.answer(QStringLiteral("users:redeemMacLinkCode"),
+                          Answer::error(QStringLiteral("expired")));
+        QVERIFY(rig.startAndSettle());
+        AuthManager &session = *rig.manager;
+        QVERIFY(awaitTask(session.signInWithLinkCodeTask(QStringLiteral("ABCD1234"))).succeeded());
+        QVERIFY(session.hasError());
+        const QString text = session.errorText();
+        session.signOut();
+        QCOMPARE(session.errorText(), text);
+        QVERIFY(!session.isLoading());
+    }
+
+    void refreshesMadeByTheClientAreKept()
+    {
+        SessionRig rig;
+        rig.store.setDeferred(true);
+        rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
+        rig.answerSignIn(QStringLiteral("t2"), QStringLiteral("r2"));
+        rig.answerEmail(QStringLiteral("ana@example.com"));
+        QVERIFY(rig.startAndSettle());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r2")),
+                                  20000);
+
+        // A call meets 401; the client refreshes by itself and repeats the call.
+        rig.server.answerOnce(QStringLiteral("decks:getActiveDeck"), Answer::text(401, "expired"));
+        rig.server.answer(QStringLiteral("decks:getActiveDeck"),
+                          Answer::success(QJsonObject{{QStringLiteral("_id"), QStringLiteral("d1")},
+                                                      {QStringLiteral("name"), QStringLiteral("Swedish")},
+                                                      {QStringLiteral("langFrom"), QStringLiteral("en")},
+                                                      {QStringLiteral("langTo"), QStringLiteral("sv")}}));
+        rig.answerSignIn(QStringLiteral("t3"), QStringLiteral("r3"));
+        rig.store.clearOperations();
+        QVERIFY(awaitTask(rig.client.getActiveDeck()).succeeded());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.store.operations().size(), 2, 20000);
+        QCOMPARE(rig.store.operations(),
+                 (QStringList{QStringLiteral("save %1=t3").arg(AuthManager::tokenKey),
+                              QStringLiteral("save %1=r3").arg(AuthManager::refreshTokenKey)}));
+
+        // So does the sync connection after an authentication error.
+        rig.answerSignIn(QStringLiteral("t4"), QStringLiteral("r4"));
+        QVERIFY(awaitTask(rig.client.refreshSession()).succeeded());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r4")),
+                                  20000);
+        QCOMPARE(rig.storedToken(), std::optional<QString>(QStringLiteral("t4")));
+        QVERIFY(rig.manager->isAuthenticated());
+    }
+
+    void signOutWhileASignInIsBeingStoredWins()
+    {
+        SessionRig rig;
+        rig.store.setDeferred(true, 30);
+        rig.server.answer(QStringLiteral("users:redeemMacLinkCode"),
+                          Answer::success(SessionRig::tokens(QStringLiteral("t1"), QStringLiteral("r1"))));
+        rig.answerEmail(QStringLiteral("ana@example.com"));
+        QVERIFY(rig.startAndSettle());
+        AuthManager &session = *rig.manager;
+        bool signedOut = false;
+        rig.store.onOperationStarted = [&](const QString &operation) {
+            if (!signedOut && operation.startsWith(QStringLiteral("save "))) {
+                signedOut = true;
+                session.signOut();
+            }
+        };
+        QVERIFY(awaitTask(session.signInWithLinkCodeTask(QStringLiteral("ABCD1234"))).succeeded());
+        QVERIFY(signedOut);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.store.operations().filter(QStringLiteral("remove ")).size(), 2, 20000);
+        QCOMPARE(rig.store.itemCount(), 0);
+        QVERIFY(!session.isAuthenticated());
+        QCOMPARE(rig.client.authToken(), std::nullopt);
+        QCOMPARE(session.userEmail(), std::nullopt);
+        QVERIFY(!session.isLoading());
+    }
+};
+
+QTEST_GUILESS_MAIN(SessionTest)
+#include "SessionTest.moc"

@@ -1,0 +1,407 @@
+#include "SessionRig.h"
+#include "TaskOutcome.h"
+
+#include "auth/OAuthFragment.h"
+
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QUrlQuery>
+
+#include "BuildConfig.h"
+
+using Answer = FakeDeployment::Answer;
+
+namespace {
+
+const QString linkCodeText = QStringLiteral("Invalid or expired code. Generate a new one in the iOS app.");
+const QString cancelledText = QStringLiteral("The operation was cancelled.");
+
+// The sequence of values a flag took, read from its change signal.
+class FlagRecorder : public QObject {
+public:
+    FlagRecorder(AuthManager &session)
+    {
+        connect(&session, &AuthManager::isLoadingChanged, this,
+                [this, &session] { loading.append(session.isLoading()); });
+    }
+    QList<bool> loading;
+};
+
+} // namespace
+
+class SignInTest : public QObject {
+    Q_OBJECT
+
+    // Starts a signed-out session whose e-mail query answers.
+    static AuthManager &signedOut(SessionRig &rig)
+    {
+        rig.answerEmail(QStringLiteral("ana@example.com"));
+        if (!rig.startAndSettle())
+            qFatal("the session did not start");
+        return *rig.manager;
+    }
+
+private Q_SLOTS:
+    void validLinkCode()
+    {
+        SessionRig rig;
+        rig.store.setDeferred(true);
+        rig.server.answer(QStringLiteral("users:redeemMacLinkCode"),
+                          Answer::success(SessionRig::tokens(QStringLiteral("t1"), QStringLiteral("r1"))));
+        AuthManager &session = signedOut(rig);
+        FlagRecorder flags(session);
+        QSignalSpy accountChanges(&session, &AuthManager::accountChanged);
+
+        auto outcome = startTask(session.signInWithLinkCodeTask(QStringLiteral("AB12CD34")));
+        QVERIFY(session.isLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(outcome->finished, 20000);
+
+        QCOMPARE(flags.loading, (QList<bool>{true, false}));
+        QVERIFY(session.isAuthenticated());
+        QVERIFY(!session.hasError());
+        QCOMPARE(session.userEmail(), std::optional<QString>(QStringLiteral("ana@example.com")));
+        QCOMPARE(rig.storedToken(), std::optional<QString>(QStringLiteral("t1")));
+        QCOMPARE(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r1")));
+        QCOMPARE(rig.store.label(rig.service(), rig.tokenKey()),
+                 QStringLiteral("Vocarta sign-in (access token)"));
+        QCOMPARE(rig.client.authToken(), std::optional<QString>(QStringLiteral("t1")));
+        QCOMPARE(rig.client.refreshToken(), std::optional<QString>(QStringLiteral("r1")));
+        QCOMPARE(accountChanges.count(), 1);
+
+        const auto redeem = rig.server.requestsFor(QStringLiteral("users:redeemMacLinkCode"));
+        QCOMPARE(redeem.size(), 1);
+        QCOMPARE(redeem.first().args(), (QJsonObject{{QStringLiteral("code"), QStringLiteral("AB12CD34")}}));
+        QVERIFY(!redeem.first().hasHeader("Authorization"));
+        const auto user = rig.server.requestsFor(QStringLiteral("users:getCurrentUser"));
+        QCOMPARE(user.size(), 1);
+        QCOMPARE(user.first().header("Authorization"), QByteArray("Bearer t1"));
+    }
+
+    void failedLinkCode_data()
+    {
+        QTest::addColumn<Answer>("answer");
+        QTest::newRow("invalid code") << Answer::error(QStringLiteral("Invalid code"));
+        QTest::newRow("server failure") << Answer::text(500, "boom");
+        QTest::newRow("offline") << Answer::dropped();
+        QTest::newRow("incomplete pair")
+            << Answer::success(QJsonObject{{QStringLiteral("token"), QStringLiteral("t1")}});
+    }
+
+    void failedLinkCode()
+    {
+        QFETCH(Answer, answer);
+        SessionRig rig;
+        rig.server.answer(QStringLiteral("users:redeemMacLinkCode"), answer);
+        AuthManager &session = signedOut(rig);
+        QSignalSpy accountChanges(&session, &AuthManager::accountChanged);
+
+        QVERIFY(awaitTask(session.signInWithLinkCodeTask(QStringLiteral("AB12CD34"))).succeeded());
+        QCOMPARE(session.error(), std::optional<QString>(linkCodeText));
+        QCOMPARE(session.property("error").toString(), linkCodeText);
+        QVERIFY(!session.isLoading());
+        QVERIFY(!session.isAuthenticated());
+        QCOMPARE(rig.store.itemCount(), 0);
+        QCOMPARE(rig.client.authToken(), std::nullopt);
+        QCOMPARE(accountChanges.count(), 0);
+    }
+
+    void failedSignInLeavesTheCurrentSession()
+    {
+        SessionRig rig;
+        rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
+        rig.answerSignIn(QStringLiteral("t2"), QStringLiteral("r2"));
+        rig.answerEmail(QStringLiteral("ana@example.com"));
+        rig.server.answer(QStringLiteral("users:redeemMacLinkCode"), Answer::error());
+        QVERIFY(rig.startAndSettle());
+        AuthManager &session = *rig.manager;
+
+        QVERIFY(awaitTask(session.signInWithLinkCodeTask(QStringLiteral("AB12CD34"))).succeeded());
+        QCOMPARE(session.error(), std::optional<QString>(linkCodeText));
+        QVERIFY(session.isAuthenticated());
+        QCOMPARE(rig.storedToken(), std::optional<QString>(QStringLiteral("t2")));
+        QCOMPARE(rig.client.authToken(), std::optional<QString>(QStringLiteral("t2")));
+        QCOMPARE(session.userEmail(), std::optional<QString>(QStringLiteral("ana@example.com")));
+    }
+
+    void newAttemptClearsTheLastError()
+    {
+        SessionRig rig;
+        rig.server.answerOnce(QStringLiteral("users:redeemMacLinkCode"), Answer::error());
+        rig.server.answer(QStringLiteral("users:redeemMacLinkCode"),
+                          Answer::success(SessionRig::tokens(QStringLiteral("t1"), QStringLiteral("r1"))));
+        AuthManager &session = signedOut(rig);
+        QVERIFY(awaitTask(session.signInWithLinkCodeTask(QStringLiteral("WRONG000"))).succeeded());
+        QVERIFY(session.hasError());
+
+        auto outcome = startTask(session.signInWithLinkCodeTask(QStringLiteral("AB12CD34")));
+        QVERIFY(!session.hasError());
+        QVERIFY(session.isLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(outcome->finished, 20000);
+        QVERIFY(!session.hasError());
+        QVERIFY(session.isAuthenticated());
+    }
+
+    void passwordSignIn_data()
+    {
+        QTest::addColumn<Answer>("answer");
+        QTest::addColumn<QString>("expectedError");
+        QTest::newRow("issued") << Answer::success(QJsonObject{
+                                       {QStringLiteral("tokens"),
+                                        SessionRig::tokens(QStringLiteral("t1"), QStringLiteral("r1"))}})
+                                << QString();
+        QTest::newRow("no tokens") << Answer::success(QJsonObject{})
+                                   << QStringLiteral("Auth failed: No tokens returned");
+        QTest::newRow("refused") << Answer::error(QStringLiteral("Invalid password"))
+                                 << QStringLiteral("Server error (200): Invalid password");
+    }
+
+    void passwordSignIn()
+    {
+        QFETCH(Answer, answer);
+        QFETCH(QString, expectedError);
+        SessionRig rig;
+        rig.server.answer(QStringLiteral("auth:signIn"), answer);
+        AuthManager &session = signedOut(rig);
+
+        QVERIFY(awaitTask(session.signInTask(QStringLiteral("ana@example.com"), QStringLiteral("pw"),
+                                             QStringLiteral("signIn")))
+                    .succeeded());
+        const auto calls = rig.server.requestsFor(QStringLiteral("auth:signIn"));
+        QCOMPARE(calls.size(), 1);
+        const QJsonObject args = calls.first().args();
+        QVERIFY2(!args.contains(QStringLiteral("verifier")), "the server refuses a null verifier");
+        QCOMPARE(args.value(QStringLiteral("provider")).toString(), QStringLiteral("password"));
+        QCOMPARE(args.value(QStringLiteral("params")).toObject(),
+                 (QJsonObject{{QStringLiteral("email"), QStringLiteral("ana@example.com")},
+                              {QStringLiteral("password"), QStringLiteral("pw")},
+                              {QStringLiteral("flow"), QStringLiteral("signIn")}}));
+        QCOMPARE(session.errorText(), expectedError);
+        QCOMPARE(session.isAuthenticated(), expectedError.isEmpty());
+        QCOMPARE(rig.storedToken().has_value(), expectedError.isEmpty());
+        QVERIFY(!session.isLoading());
+    }
+
+    void googleAuthorizationAddress()
+    {
+        SessionRig rig;
+        AuthManager &session = signedOut(rig);
+        session.setGoogleCallbackTimeout(std::chrono::milliseconds(1));
+        for (int attempt = 0; attempt < 2; ++attempt)
+            QVERIFY(awaitTask(session.signInWithGoogleTask()).succeeded());
+        QCOMPARE(rig.browser.opened.size(), 2);
+
+        const QUrl url = rig.browser.opened.first();
+        QCOMPARE(url.scheme(), QStringLiteral("https"));
+        QCOMPARE(url.host(), QStringLiteral("accounts.google.com"));
+        QCOMPARE(url.path(), QStringLiteral("/o/oauth2/v2/auth"));
+        const auto items = QUrlQuery(url).queryItems(QUrl::FullyDecoded);
+        QCOMPARE(items.size(), 5);
+        QCOMPARE(items[0],
+                 qMakePair(QStringLiteral("client_id"), QString::fromUtf8(BuildConfig::googleClientId)));
+        QCOMPARE(items[1],
+                 qMakePair(QStringLiteral("redirect_uri"), QStringLiteral("vocarta://auth/google")));
+        QCOMPARE(items[2], qMakePair(QStringLiteral("response_type"), QStringLiteral("token id_token")));
+        QCOMPARE(items[3], qMakePair(QStringLiteral("scope"), QStringLiteral("openid email profile")));
+        QCOMPARE(items[4].first, QStringLiteral("nonce"));
+        const QString nonce = items[4].second;
+        QVERIFY2(QRegularExpression(
+                     QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"))
+                     .match(nonce)
+                     .hasMatch(),
+                 qPrintable(nonce));
+        QVERIFY(QUrlQuery(rig.browser.opened.last()).queryItemValue(QStringLiteral("nonce")) != nonce);
+    }
+
+    void googleCallback_data()
+    {
+        QTest::addColumn<QString>("callback");
+        QTest::addColumn<QString>("idTokenSent"); // empty: no server call
+        QTest::addColumn<QString>("expectedError");
+        const QString base = QStringLiteral("vocarta://auth/google");
+        QTest::newRow("encoded plus sign")
+            << base +
+                   QStringLiteral("#access_token=ya29.a0&id_token=eyJ.pay%2Bload%3D%3D.sig&token_type=Bearer")
+            << QStringLiteral("eyJ.pay+load==.sig") << QString();
+        QTest::newRow("literal plus stays")
+            << base + QStringLiteral("#id_token=a+b") << QStringLiteral("a+b") << QString();
+        QTest::newRow("second equals sign kept")
+            << base + QStringLiteral("#id_token=a=b") << QStringLiteral("a=b") << QString();
+        QTest::newRow("later key wins") << base + QStringLiteral("#id_token=first&&id_token=second")
+                                        << QStringLiteral("second") << QString();
+        QTest::newRow("empty sides skipped")
+            << base + QStringLiteral("#=x&id_token=&id_token=v&novalue") << QStringLiteral("v") << QString();
+        QTest::newRow("undecodable kept as sent")
+            << base + QStringLiteral("#id_token=a%zz%FF") << QStringLiteral("a%zz%FF") << QString();
+        QTest::newRow("query, no fragment") << base + QStringLiteral("?id_token=abc") << QString()
+                                            << QStringLiteral("Auth failed: No fragment in callback URL");
+        QTest::newRow("no id_token") << base + QStringLiteral("#access_token=ya29&token_type=Bearer")
+                                     << QString()
+                                     << QStringLiteral("Auth failed: No id_token in Google response");
+        QTest::newRow("empty fragment") << base + QStringLiteral("#") << QString()
+                                        << QStringLiteral("Auth failed: No id_token in Google response");
+    }
+
+    void googleCallback()
+    {
+        QFETCH(QString, callback);
+        QFETCH(QString, idTokenSent);
+        QFETCH(QString, expectedError);
+        SessionRig rig;
+        rig.answerSignIn(QStringLiteral("t1"), QStringLiteral("r1"));
+        AuthManager &session = signedOut(rig);
+        // The browser answers later, through the program's URL handler.
+        rig.browser.onOpen = [&](const QUrl &) {
+            QTimer::singleShot(0, &session,
+                               [&session, callback] { session.handleCallbackUrl(QUrl(callback)); });
+        };
+
+        QVERIFY(awaitTask(session.signInWithGoogleTask()).succeeded());
+        QCOMPARE(session.errorText(), expectedError);
+        QVERIFY(!session.isLoading());
+        const auto calls = rig.server.requestsFor(QStringLiteral("auth:signIn"));
+        if (idTokenSent.isEmpty()) {
+            QCOMPARE(calls.size(), 0);
+            QVERIFY(!session.isAuthenticated());
+            return;
+        }
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(
+            calls.first().args(),
+            (QJsonObject{{QStringLiteral("provider"), QStringLiteral("google")},
+                         {QStringLiteral("params"), QJsonObject{{QStringLiteral("idToken"), idTokenSent}}}}));
+        QVERIFY(!calls.first().hasHeader("Authorization"));
+        QVERIFY(session.isAuthenticated());
+        QCOMPARE(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r1")));
+        QCOMPARE(
+            rig.server.requestsFor(QStringLiteral("users:getCurrentUser")).last().header("Authorization"),
+            QByteArray("Bearer t1"));
+    }
+
+    void googleCallbackDuringBrowserStart()
+    {
+        SessionRig rig;
+        rig.answerSignIn(QStringLiteral("t1"), QStringLiteral("r1"));
+        AuthManager &session = signedOut(rig);
+        rig.browser.onOpen = [&](const QUrl &) {
+            session.handleCallbackUrl(QUrl(QStringLiteral("vocarta://auth/google#id_token=abc")));
+        };
+        QVERIFY(awaitTask(session.signInWithGoogleTask()).succeeded());
+        QVERIFY(session.isAuthenticated());
+    }
+
+    void googleWithoutTokens()
+    {
+        SessionRig rig;
+        rig.server.answer(QStringLiteral("auth:signIn"),
+                          Answer::success(QJsonObject{{QStringLiteral("tokens"), QJsonValue()}}));
+        AuthManager &session = signedOut(rig);
+        rig.browser.onOpen = [&](const QUrl &) {
+            session.handleCallbackUrl(QUrl(QStringLiteral("vocarta://auth/google#id_token=abc")));
+        };
+        QVERIFY(awaitTask(session.signInWithGoogleTask()).succeeded());
+        QCOMPARE(session.errorText(), QStringLiteral("Auth failed: No tokens from Google sign-in"));
+        QVERIFY(!session.isAuthenticated());
+    }
+
+    void googleTimesOut()
+    {
+        SessionRig rig;
+        rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
+        rig.answerSignIn(QStringLiteral("t2"), QStringLiteral("r2"));
+        rig.answerEmail(QStringLiteral("ana@example.com"));
+        QVERIFY(rig.startAndSettle());
+        AuthManager &session = *rig.manager;
+        session.setGoogleCallbackTimeout(std::chrono::milliseconds(50));
+
+        QVERIFY(awaitTask(session.signInWithGoogleTask()).succeeded());
+        QCOMPARE(session.errorText(), cancelledText);
+        QVERIFY(!session.isLoading());
+        QVERIFY(session.isAuthenticated());
+        QCOMPARE(rig.storedToken(), std::optional<QString>(QStringLiteral("t2")));
+
+        // A late callback finds nobody waiting and changes nothing.
+        session.handleCallbackUrl(QUrl(QStringLiteral("vocarta://auth/google#id_token=late")));
+        QCOMPARE(rig.server.count(QStringLiteral("auth:signIn")), 1); // only the start-up refresh
+    }
+
+    void secondGoogleAttemptReplacesTheFirst()
+    {
+        SessionRig rig;
+        rig.answerSignIn(QStringLiteral("t1"), QStringLiteral("r1"));
+        AuthManager &session = signedOut(rig);
+
+        auto first = startTask(session.signInWithGoogleTask());
+        QCOMPARE(rig.browser.opened.size(), 1);
+        auto second = startTask(session.signInWithGoogleTask());
+        QCOMPARE(rig.browser.opened.size(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(first->finished, 20000);
+        // The newer attempt still waits, and owns the published state.
+        QVERIFY(!second->finished);
+        QVERIFY(session.isLoading());
+        QVERIFY(!session.hasError());
+
+        session.handleCallbackUrl(QUrl(QStringLiteral("vocarta://auth/google#id_token=abc")));
+        QTRY_VERIFY_WITH_TIMEOUT(second->finished, 20000);
+        QVERIFY(session.isAuthenticated());
+        QVERIFY(!session.isLoading());
+        QCOMPARE(rig.server.count(QStringLiteral("auth:signIn")), 1);
+    }
+
+    void googleWithoutBrowser()
+    {
+        SessionRig rig;
+        AuthManager &session = signedOut(rig);
+        rig.browser.works = false;
+        QVERIFY(awaitTask(session.signInWithGoogleTask()).succeeded());
+        QCOMPARE(session.errorText(), QStringLiteral("The web browser could not be opened."));
+        QVERIFY(!session.isLoading());
+    }
+
+    void strayCallbacksAreIgnored()
+    {
+        SessionRig rig;
+        AuthManager &session = signedOut(rig);
+        session.handleCallbackUrl(QUrl(QStringLiteral("vocarta://auth/google#id_token=abc")));
+        session.handleCallbackUrl(QUrl(QStringLiteral("https://example.com/#id_token=abc")));
+        session.setGoogleCallbackTimeout(std::chrono::milliseconds(200));
+        rig.browser.onOpen = [&](const QUrl &) {
+            session.handleCallbackUrl(QUrl(QStringLiteral("https://example.com/#id_token=abc")));
+        };
+        QVERIFY(awaitTask(session.signInWithGoogleTask()).succeeded());
+        QCOMPARE(session.errorText(), cancelledText);
+        QVERIFY(rig.server.requestsFor(QStringLiteral("auth:signIn")).isEmpty());
+    }
+
+    void appleIsNotOffered()
+    {
+        SessionRig rig;
+        AuthManager &session = signedOut(rig);
+        FlagRecorder flags(session);
+        QVERIFY(awaitTask(session.signInWithAppleTask()).succeeded());
+        QCOMPARE(session.errorText(), QStringLiteral("Sign in with Apple is not available on this system."));
+        QCOMPARE(flags.loading, (QList<bool>{true, false}));
+        QVERIFY(!session.isAuthenticated());
+        QVERIFY(rig.server.requestsFor(QStringLiteral("auth:signIn")).isEmpty());
+    }
+
+    void fragmentDecoding_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("decoded"); // "<none>" when it does not decode
+        QTest::newRow("plain") << QStringLiteral("abc") << QStringLiteral("abc");
+        QTest::newRow("utf-8") << QStringLiteral("%C3%A5r") << QStringLiteral("år");
+        QTest::newRow("truncated escape") << QStringLiteral("ab%4") << QStringLiteral("<none>");
+        QTest::newRow("not hex") << QStringLiteral("%G1") << QStringLiteral("<none>");
+        QTest::newRow("not utf-8") << QStringLiteral("%C3%28") << QStringLiteral("<none>");
+    }
+
+    void fragmentDecoding()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, decoded);
+        QCOMPARE(OAuthFragment::percentDecoded(text).value_or(QStringLiteral("<none>")), decoded);
+    }
+};
+
+QTEST_GUILESS_MAIN(SignInTest)
+#include "SignInTest.moc"
