@@ -1,0 +1,74 @@
+// A window with a focused text field and a selection, for the capture tests.
+//   selection_app [--multiline] [--text T] [--select FROM,TO] [--primary P] [--title W]
+// Prints "ready" once its window is active and the field has the focus.
+#include <QApplication>
+#include <QClipboard>
+#include <QCommandLineParser>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption multiline(QStringLiteral("multiline"));
+    const QCommandLineOption text(QStringLiteral("text"), {}, QStringLiteral("text"));
+    const QCommandLineOption select(QStringLiteral("select"), {}, QStringLiteral("range"));
+    const QCommandLineOption primary(QStringLiteral("primary"), {}, QStringLiteral("text"));
+    const QCommandLineOption title(QStringLiteral("title"), {}, QStringLiteral("title"));
+    parser.addOptions({multiline, text, select, primary, title});
+    parser.process(app);
+
+    QWidget window;
+    window.setWindowTitle(parser.isSet(title) ? parser.value(title) : QStringLiteral("selection app"));
+    auto *layout = new QVBoxLayout(&window);
+    QWidget *field = nullptr;
+    int from = 0, to = 0;
+    if (parser.isSet(select)) {
+        const QStringList range = parser.value(select).split(u',');
+        from = range.value(0).toInt();
+        to = range.value(1).toInt();
+    }
+    // Qt's command line keeps "\n" literally; the tests pass it escaped.
+    const QString content = parser.value(text).replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+    if (parser.isSet(multiline)) {
+        auto *edit = new QPlainTextEdit(content);
+        QTextCursor cursor = edit->textCursor();
+        cursor.setPosition(from);
+        cursor.setPosition(to, QTextCursor::KeepAnchor);
+        edit->setTextCursor(cursor);
+        field = edit;
+    } else {
+        auto *edit = new QLineEdit(content);
+        if (to > from)
+            edit->setSelection(from, to - from);
+        else
+            edit->setCursorPosition(0);
+        field = edit;
+    }
+    layout->addWidget(field);
+    window.resize(400, 200);
+    window.show();
+    window.activateWindow();
+    field->setFocus();
+    if (parser.isSet(primary))
+        QApplication::clipboard()->setText(parser.value(primary), QClipboard::Selection);
+
+    // Report once the window really has the keyboard focus.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (window.isActiveWindow() && field->hasFocus()) {
+            std::printf("ready\n");
+            std::fflush(stdout);
+            poll.stop();
+        }
+    });
+    poll.start(20);
+    return QApplication::exec();
+}
