@@ -76,6 +76,7 @@ void AddCardPanelController::ensureWindow()
         delete created;
         return;
     }
+    m_root->setParent(m_window->contentItem());
     m_root->setParentItem(m_window->contentItem());
     m_root->setSize(m_window->size());
     connect(m_window, &QWindow::widthChanged, m_root, [this](int w) { m_root->setWidth(w); });
@@ -85,16 +86,18 @@ void AddCardPanelController::ensureWindow()
 void AddCardPanelController::warmUp()
 {
     ensureWindow();
-    if (!m_window || m_window->isVisible())
+    if (!m_window || !m_root || m_window->isVisible())
         return;
-    // Draw once far outside every screen, then withdraw: the scene graph,
-    // its shaders, the fonts' glyphs and the QML items are ready afterwards.
+    // Draw once in a one-pixel window in a corner, then withdraw: the scene
+    // graph, its shaders, the fonts' glyphs and the QML items are ready
+    // afterwards. Nothing shows in it (the card is faded out and the glyph
+    // samples nearly transparent).
     QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
     m_root->setProperty("warmingUp", true);
     m_window->setScreen(screen);
-    m_window->setGeometry(QRect(screen->geometry().topLeft() - QPoint(20000, 20000), QSize(64, 64)));
+    m_window->setGeometry(QRect(screen->geometry().bottomRight(), QSize(1, 1)));
     auto connection = std::make_shared<QMetaObject::Connection>();
     *connection = connect(m_window, &QQuickWindow::frameSwapped, this, [this, connection] {
         disconnect(*connection);
@@ -102,6 +105,7 @@ void AddCardPanelController::warmUp()
         if (!isOpen())
             m_window->hide();
     });
+    m_hints->prepareForShow(*m_window);
     m_window->show();
 }
 
@@ -112,7 +116,8 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
         return;
 
     if (isOpen()) {
-        m_hints->activate(*m_window);
+        if (m_window->isVisible())
+            m_hints->activate(*m_window);
         return;
     }
 
@@ -122,11 +127,6 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
 
     m_dismissSignal->setTriggered(false);
 
-    // A warm-up still on its way is simply overtaken.
-    m_root->setProperty("warmingUp", false);
-    if (m_window->isVisible())
-        m_window->hide();
-
     QPointer<AddCardPanelController> self(this);
     m_content = new AddCardOverlayContent(
         *m_dismissSignal, std::move(prefilledText),
@@ -135,18 +135,49 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
                 self->hidePanel();
         },
         m_client ? *m_client : ConvexClient::shared());
+    m_root->setProperty("warmingUp", false);
     m_root->setProperty("content", QVariant::fromValue(m_content.data()));
 
     m_window->installEventFilter(this);
     m_keyFilterInstalled = true;
+    emit opened();
 
+    if (m_window->isVisible()) {
+        // Still mapped by the warm-up: move it into place rather than
+        // withdrawing and mapping it again.
+        m_window->setScreen(screen);
+        m_window->setGeometry(screen->geometry());
+        m_hints->activate(*m_window);
+        m_content->appear();
+        return;
+    }
+    mapWhenWithdrawn(screen, 0);
+}
+
+void AddCardPanelController::mapWhenWithdrawn(QPointer<QScreen> screen, int attempt)
+{
+    if (!m_content || m_window->isVisible())
+        return;
+    // Right after a hide the window manager may still hold the window; a map
+    // request then would be lost. It lets go within a few milliseconds.
+    constexpr int maximumAttempts = 250;
+    if (attempt < maximumAttempts && !m_hints->isWithdrawn(*m_window)) {
+        QTimer::singleShot(std::chrono::milliseconds(2), this,
+                           [this, screen, attempt] { mapWhenWithdrawn(screen, attempt + 1); });
+        return;
+    }
+    if (!screen)
+        screen = m_hints->focusedScreen();
+    if (!screen) {
+        hidePanel();
+        return;
+    }
     m_window->setScreen(screen);
     m_window->setGeometry(screen->geometry());
     m_hints->prepareForShow(*m_window);
     m_window->show();
     m_hints->activate(*m_window);
     m_content->appear();
-    emit opened();
 }
 
 void AddCardPanelController::hidePanel()

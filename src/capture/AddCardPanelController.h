@@ -14,6 +14,7 @@ class OverlayWindowHints;
 class QQmlEngine;
 class QQuickItem;
 class QQuickWindow;
+class QScreen;
 
 // Owns the add-card overlay's window: one frameless, translucent,
 // always-on-top window covering the focused screen. It is created once (at
@@ -57,6 +58,7 @@ protected:
 
 private:
     void ensureWindow();
+    void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
 
     ConvexClient *m_client;
     std::unique_ptr<DismissSignal> m_dismissSignal;

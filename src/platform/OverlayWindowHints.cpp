@@ -20,6 +20,11 @@ void OverlayWindowHints::prepareForShow(QWindow &)
 {
 }
 
+bool OverlayWindowHints::isWithdrawn(QWindow &)
+{
+    return true;
+}
+
 void OverlayWindowHints::activate(QWindow &window)
 {
     window.raise();

@@ -18,6 +18,9 @@ public:
     // Called before every mapping of the window (the window manager forgets
     // these states when a window is withdrawn).
     virtual void prepareForShow(QWindow &window);
+    // Whether the window manager has let go of the window after a hide, so
+    // it can be mapped again (mapping it before that can leave it unmapped).
+    virtual bool isWithdrawn(QWindow &window);
     // Gives the shown window the keyboard focus.
     virtual void activate(QWindow &window);
 

@@ -291,6 +291,7 @@ Item {
     // ready before the first opening.
     Column {
         visible: root.warmingUp
+        opacity: 0.01
         Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"; font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 36 }
         Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZ"; font.family: "Staatliches"; font.pixelSize: 48 }
     }

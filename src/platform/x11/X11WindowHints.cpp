@@ -175,6 +175,30 @@ void X11WindowHints::prepareForShow(QWindow &window)
     XFlush(display);
 }
 
+bool X11WindowHints::isWithdrawn(QWindow &window)
+{
+    Display *display = qtDisplay();
+    if (!display)
+        return true;
+    // The window manager keeps WM_STATE (Normal or Iconic) on a window it
+    // manages and removes it, or sets it to Withdrawn, once it has let go.
+    const Atom wmState = XInternAtom(display, "WM_STATE", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char *data = nullptr;
+    bool withdrawn = true;
+    if (XGetWindowProperty(display, Window(window.winId()), wmState, 0, 2, False, wmState, &type, &format,
+                           &count, &remaining, &data) == Success &&
+        data) {
+        if (format == 32 && count >= 1)
+            withdrawn = reinterpret_cast<const long *>(data)[0] == WithdrawnState;
+        XFree(data);
+    }
+    return withdrawn;
+}
+
 void X11WindowHints::activate(QWindow &window)
 {
     Display *display = qtDisplay();

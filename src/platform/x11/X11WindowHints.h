@@ -17,6 +17,7 @@ public:
 
     QScreen *focusedScreen() override;
     void prepareForShow(QWindow &window) override;
+    bool isWithdrawn(QWindow &window) override;
     void activate(QWindow &window) override;
 
     // The X server's current time, read through a private connection.
