@@ -1,6 +1,7 @@
 #include "menu/FirstRunQmlTypes.h"
 
 #include "BuildConfig.h"
+#include "capture/ShortcutManager.h"
 #include "menu/LinkCodeModel.h"
 #include "menu/ScrollingWordsRowModel.h"
 
@@ -42,7 +43,16 @@ void registerFirstRunQmlTypes(QObject *auth, ShortcutRecorderModel::Manager shor
     });
 }
 
+void registerFirstRunQmlTypes(QObject *auth)
+{
+    ShortcutManager &shortcuts = ShortcutManager::shared();
+    registerFirstRunQmlTypes(auth,
+                             {[&shortcuts] { return shortcuts.currentCombo(); },
+                              [&shortcuts](std::optional<KeyCombo> combo) { shortcuts.set(combo); }},
+                             &shortcuts);
+}
+
 void registerFirstRunQmlTypes()
 {
-    registerFirstRunQmlTypes(nullptr, {}, nullptr);
+    registerFirstRunQmlTypes(nullptr);
 }

@@ -9,6 +9,8 @@ class QObject;
 // session as the singleton "FirstRunAuth", and "FirstRunConfig" with the
 // phone app's download page. Call once, before the window's QML is loaded.
 void registerFirstRunQmlTypes();
+// With the shortcut manager and the given session.
+void registerFirstRunQmlTypes(QObject *auth);
 
 // The same with explicit collaborators: `auth` is any object with the
 // session's property and invokable names; `shortcutNotifier` emits

@@ -12,7 +12,7 @@ Rectangle {
     width: 39
     height: 42
     radius: 10
-    color: input.activeFocus ? Qt.rgba(1, 1, 1, 0.15) : Qt.rgba(1, 1, 1, 0.10)
+    color: model && model.focusedIndex === index ? Qt.rgba(1, 1, 1, 0.15) : Qt.rgba(1, 1, 1, 0.10)
 
     TextInput {
         id: input

@@ -34,7 +34,11 @@ Item {
         font.weight: Font.ExtraBold
         font.pixelSize: 34
         color: "white"
-        opacity: 0.1
+        // The animated value; the drawn opacity follows it in steps of 1/64
+        // (invisible at these opacities) so a pulse repaints about 25 times a
+        // second instead of every frame.
+        property real level: 0.1
+        opacity: Math.min(0.55, Math.max(0.1, Math.round(level * 64) / 64))
 
         // Brighten (ease-out, 1.05 s), fade (ease-in, 1.5 s), then wait a new
         // random 2 to 8 s before the next pulse.
@@ -44,11 +48,11 @@ Item {
             paused: running && !word.active
             PauseAnimation { id: wait; duration: 2000 + Math.random() * 6000 }
             NumberAnimation {
-                target: word; property: "opacity"; to: 0.55; duration: 1050
+                target: word; property: "level"; to: 0.55; duration: 1050
                 easing.type: Easing.Bezier; easing.bezierCurve: [0, 0, 0.58, 1, 1, 1]
             }
             NumberAnimation {
-                target: word; property: "opacity"; to: 0.1; duration: 1500
+                target: word; property: "level"; to: 0.1; duration: 1500
                 easing.type: Easing.Bezier; easing.bezierCurve: [0.42, 0, 1, 1, 1, 1]
             }
             onFinished: {
@@ -92,19 +96,24 @@ Item {
             id: band
             anchors.verticalCenter: parent.verticalCenter
             spacing: background.wordSpacing
-            x: rowModel.started ? rowModel.startOffset : 0
+            // The animated value; the band moves in whole device pixels (7 to 13
+            // steps a second at these speeds) rather than repainting every frame.
+            property real offset: rowModel.started ? rowModel.startOffset : 0
+            readonly property real pixelRatio: Screen.devicePixelRatio > 0 ? Screen.devicePixelRatio : 1
+            x: Math.round(offset * pixelRatio) / pixelRatio
             Repeater {
                 model: row.words.concat(row.words, row.words)
                 PulsingWord {
                     text: modelData
-                    active: row.active
+                    // A word outside the band's visible stretch keeps its place in its pulse.
+                    active: row.active && band.x + x + width > 0 && band.x + x < row.width
                 }
             }
         }
 
         NumberAnimation {
             target: band
-            property: "x"
+            property: "offset"
             from: rowModel.startOffset
             to: rowModel.endOffset
             duration: row.duration * 1000

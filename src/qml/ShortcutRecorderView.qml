@@ -14,6 +14,11 @@ Column {
 
     spacing: 6
 
+    // Recording watches every key press of the program; once the recorder is
+    // off screen it must not take keys meant for another window (the overlay).
+    readonly property bool onScreen: visible && Window.window !== null && Window.window.visible
+    onOnScreenChanged: if (!onScreen) model.stopRecording()
+
     readonly property var easeInOut: [0.42, 0, 0.58, 1, 1, 1]
 
     Item {

@@ -1,6 +1,6 @@
 // Shows the first-run window in a chosen state for screenshots:
 //   firstrun_preview [--signed-in] [--next] [--type TEXT] [--error TEXT] [--loading]
-//                    [--shortcut] [--record] [--reject] [--open-shortcut]
+//                    [--shortcut] [--record] [--reject] [--open-shortcut] [--open-connect]
 #include "FakeSession.h"
 #include "app/Fonts.h"
 #include "menu/FirstRunQmlTypes.h"
@@ -21,7 +21,7 @@ Q_SIGNALS:
     void currentComboChanged();
 };
 
-template<class T> T *find(QQuickView &view, const char *name)
+template <class T> T *find(QQuickView &view, const char *name)
 {
     return view.rootObject()->findChild<T *>(QString::fromLatin1(name));
 }
@@ -77,6 +77,8 @@ int main(int argc, char *argv[])
                 session.setLoading(true);
             if (args.contains(QStringLiteral("--open-shortcut")) && !model->shortcutExpanded())
                 model->toggleShortcut();
+            if (args.contains(QStringLiteral("--open-connect")) && !model->connectExpanded())
+                model->toggleConnect();
         }
         auto *recorder = page ? page->findChild<ShortcutRecorderModel *>() : nullptr;
         if (recorder && args.contains(QStringLiteral("--record")))

@@ -1,7 +1,10 @@
 #include "menu/ShortcutRecorderModel.h"
 #include "capture/KeyMapping.h"
+#include "capture/ShortcutManager.h"
+#include "platform/HotKeyService.h"
 
 #include <QKeyEvent>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QWindow>
 #include <QtTest>
@@ -62,6 +65,15 @@ bool sendPress(KeyWindow &window, quint16 macKeyCode, Qt::Key key, Qt::KeyboardM
     return window.presses == before;
 }
 
+// Records what the shortcut manager asks of the desktop.
+class RecordingHotKeys : public HotKeyService {
+public:
+    QList<Chord> registered;
+    int unregistrations = 0;
+    void registerHotKey(const Chord &chord) override { registered.append(chord); }
+    void unregisterHotKey() override { ++unregistrations; }
+};
+
 } // namespace
 
 class ShortcutRecorderModelTest : public QObject {
@@ -75,6 +87,7 @@ private Q_SLOTS:
     void reservedCombinationIsRefusedWithTimedMessage();
     void fieldClickTogglesAndClearRemovesShortcut();
     void windowKeyPressesAreSeenOnlyWhileRecording();
+    void recordedCombinationIsStoredAndRegisteredByManager();
 };
 
 void ShortcutRecorderModelTest::bareKeyPassesThroughAndRecordingGoesOn()
@@ -219,6 +232,43 @@ void ShortcutRecorderModelTest::windowKeyPressesAreSeenOnlyWhileRecording()
     QCOMPARE(*manager.current,
              KeyCombo(macK, KeyCombo::ControlFlag | KeyCombo::OptionFlag | KeyCombo::CapsLockFlag));
     QVERIFY(!model.isRecording());
+}
+
+void ShortcutRecorderModelTest::recordedCombinationIsStoredAndRegisteredByManager()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("vocarta-firstrun-test"));
+    QSettings().remove(ShortcutManager::defaultsKey);
+    RecordingHotKeys hotKeys;
+    ShortcutManager manager(
+        hotKeys, []() -> QCoro::Task<std::optional<QString>> { co_return std::nullopt; },
+        [](std::optional<QString>) {});
+    ShortcutRecorderModel model(
+        {[&] { return manager.currentCombo(); }, [&](std::optional<KeyCombo> c) { manager.set(c); }},
+        ManualClock().seam());
+    QObject::connect(&manager, &ShortcutManager::currentComboChanged, &model,
+                     &ShortcutRecorderModel::currentComboChanged);
+    QSignalSpy shown(&model, &ShortcutRecorderModel::currentComboChanged);
+
+    model.startRecording();
+    QVERIFY(model.handleKeyDown(macK, command | shift));
+    QCOMPARE(shown.count(), 1);
+    QCOMPARE(model.displayString(), QStringLiteral("⇧⌘K"));
+    QCOMPARE(QSettings().value(ShortcutManager::defaultsKey).toByteArray(),
+             QByteArray(R"({"keyCode":40,"modifierFlags":1179648})"));
+    QCOMPARE(hotKeys.registered.size(), 1);
+    QCOMPARE(hotKeys.registered.first().evdevCode, *KeyMapping::evdevFromMac(macK));
+    QVERIFY(hotKeys.registered.first().super && hotKeys.registered.first().shift);
+
+    // A refused combination leaves the manager alone.
+    model.startRecording();
+    QVERIFY(model.handleKeyDown(macQ, command));
+    QCOMPARE(hotKeys.registered.size(), 1);
+    QCOMPARE(manager.currentCombo(), KeyCombo(macK, command | shift));
+
+    model.clear();
+    QVERIFY(!model.hasShortcut());
+    QVERIFY(!QSettings().contains(ShortcutManager::defaultsKey));
+    QCOMPARE(hotKeys.unregistrations, 1);
 }
 
 QTEST_MAIN(ShortcutRecorderModelTest)

@@ -1,0 +1,103 @@
+// CPU used by the program while the first-run info page is on screen and
+// animating (scrolling, pulsing words), in % of one core, averaged over a
+// window of time, once with the software scene graph and once with OpenGL.
+//   onboarding_cpu_bench [seconds]        runs both and prints the figures
+#include "app/Fonts.h"
+#include "menu/FirstRunQmlTypes.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QQuickView>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+
+namespace {
+
+// Signed out, as a new user is.
+class SignedOutSession : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isAuthenticated READ isAuthenticated CONSTANT)
+    Q_PROPERTY(bool isLoading READ isLoading CONSTANT)
+    Q_PROPERTY(QString error READ error CONSTANT)
+public:
+    bool isAuthenticated() const { return false; }
+    bool isLoading() const { return false; }
+    QString error() const { return QString(); }
+};
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+int measure(int seconds)
+{
+    registerFonts();
+    SignedOutSession session;
+    registerFirstRunQmlTypes(&session, {}, nullptr);
+    QQuickView view;
+    view.setSource(QUrl(QStringLiteral("qrc:/qt/qml/Vocarta/OnboardingView.qml")));
+    if (view.status() != QQuickView::Ready)
+        return 2;
+    view.show();
+
+    double startCpu = 0;
+    QElapsedTimer wall;
+    // Let start-up (fonts, first frames, measuring) settle before counting.
+    QTimer::singleShot(3000, [&] {
+        startCpu = cpuSeconds();
+        wall.start();
+        QTimer::singleShot(seconds * 1000, [&] {
+            const double cpu = cpuSeconds() - startCpu;
+            const double elapsed = double(wall.elapsed()) / 1000.0;
+            std::printf("%.2f\n", 100.0 * cpu / elapsed);
+            std::fflush(stdout);
+            QGuiApplication::quit();
+        });
+    });
+    return QGuiApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const bool child = argc > 1 && qstrcmp(argv[1], "--measure") == 0;
+    if (child) {
+        QGuiApplication app(argc, argv);
+        return measure(argc > 2 ? QByteArray(argv[2]).toInt() : 30);
+    }
+    const int seconds = argc > 1 ? QByteArray(argv[1]).toInt() : 30;
+    QCoreApplication app(argc, argv);
+    std::printf("onboarding info page, CPU averaged over %d s (%% of one core)\n", seconds);
+    const QList<QPair<QString, QString>> backends = {{QStringLiteral("software scene graph"),
+                                                      QStringLiteral("software")},
+                                                     {QStringLiteral("OpenGL scene graph"), QString()}};
+    for (const auto &[name, backend] : backends) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (backend.isEmpty())
+            env.remove(QStringLiteral("QT_QUICK_BACKEND"));
+        else
+            env.insert(QStringLiteral("QT_QUICK_BACKEND"), backend);
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("--measure"), QString::number(seconds)});
+        process.waitForFinished(-1);
+        const QByteArray figure = process.readAllStandardOutput().trimmed();
+        std::printf("  %-22s %s %%\n", qPrintable(name),
+                    figure.isEmpty() ? "failed" : figure.constData());
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+#include "main.moc"
