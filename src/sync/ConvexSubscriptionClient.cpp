@@ -153,7 +153,7 @@ QCoro::Task<void> ConvexSubscriptionClient::connect()
     // A new connection starts with empty query and identity sets on the server.
     m_queryVersion = 0;
     m_identityVersion = 0;
-    m_socket = SyncSocket::open(m_wsURL, this);
+    m_socket = SyncSocket::open(m_wsURL, this, m_handshakeTimeout);
     receiveLoop(m_socket, epoch);
 
     std::optional<QString> failure;

@@ -11,6 +11,7 @@
 
 #include <QCoroTask>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -72,6 +73,9 @@ public:
     // the new identity (or none) is used and the previous account's results stop.
     void reconnectForAccountChange();
 
+    // How long opening a connection may take before it counts as failed.
+    void setHandshakeTimeout(std::chrono::milliseconds timeout) { m_handshakeTimeout = timeout; }
+
     QUrl wsURL() const { return m_wsURL; }
     QString sessionId() const { return m_sessionId; }
     int connectionCount() const { return m_connectionCount; }
@@ -127,6 +131,7 @@ private:
     // Cleared when the client is destroyed; every coroutine checks it after resuming.
     const std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 
+    std::chrono::milliseconds m_handshakeTimeout{std::chrono::seconds(60)};
     std::shared_ptr<SyncSocket> m_socket;
     const QString m_sessionId;
     int m_connectionCount = 0;

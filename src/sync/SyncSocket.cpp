@@ -2,6 +2,7 @@
 
 #include "sync/Resume.h"
 
+#include <QTimer>
 #include <QWebSocket>
 
 namespace {
@@ -12,12 +13,18 @@ constexpr quint64 maximumIncomingMessageSize = 16 * 1024 * 1024;
 
 } // namespace
 
-std::shared_ptr<SyncSocket> SyncSocket::open(const QUrl &url, QObject *owner)
+std::shared_ptr<SyncSocket> SyncSocket::open(const QUrl &url, QObject *owner,
+                                             std::chrono::milliseconds handshakeTimeout)
 {
     std::shared_ptr<SyncSocket> socket(new SyncSocket);
     auto *webSocket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, owner);
     webSocket->setMaxAllowedIncomingMessageSize(maximumIncomingMessageSize);
     socket->attach(webSocket);
+    std::weak_ptr<SyncSocket> weak = socket;
+    QTimer::singleShot(handshakeTimeout, webSocket, [weak]() {
+        if (auto self = weak.lock())
+            self->onHandshakeTimeout();
+    });
     webSocket->open(url);
     return socket;
 }
@@ -110,6 +117,14 @@ void SyncSocket::onConnected()
 {
     m_opened = true;
     wakeOpenWaiter();
+}
+
+void SyncSocket::onHandshakeTimeout()
+{
+    if (m_opened || m_ended)
+        return;
+    m_error = QStringLiteral("The connection timed out");
+    abort();
 }
 
 void SyncSocket::onError()

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <chrono>
 #include <coroutine>
 #include <deque>
 #include <memory>
@@ -27,8 +28,11 @@ public:
         QByteArray data; // Binary frames
     };
 
-    // Starts opening a socket to `url`.
-    static std::shared_ptr<SyncSocket> open(const QUrl &url, QObject *owner);
+    // Starts opening a socket to `url`; a handshake not done within
+    // `handshakeTimeout` ends the socket (a server that accepts and then says
+    // nothing must not leave the client connecting forever).
+    static std::shared_ptr<SyncSocket> open(const QUrl &url, QObject *owner,
+                                            std::chrono::milliseconds handshakeTimeout);
     ~SyncSocket();
     SyncSocket(const SyncSocket &) = delete;
     SyncSocket &operator=(const SyncSocket &) = delete;
@@ -68,6 +72,7 @@ private:
     SyncSocket() = default;
     void attach(QWebSocket *socket);
     void onConnected();
+    void onHandshakeTimeout();
     void onError();
     void onEnded();
     void push(Event event);

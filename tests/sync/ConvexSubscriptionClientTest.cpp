@@ -98,6 +98,7 @@ private Q_SLOTS:
     void receiveErrorReconnectsWithReasonAndFreshQuerySet();
     void backOffDoublesAndOnlyTheLastWaitIsSlept();
     void startWhileWaitingReconnectsNow();
+    void silentServerTimesOutTheHandshake();
     void transitionsDeliverUsableUpdatesInOrder();
     void binaryFramesAndGarbageAreHandledSafely();
     void jsonPingIsNotAnswered();
@@ -343,6 +344,29 @@ void ConvexSubscriptionClientTest::startWhileWaitingReconnectsNow()
     QCOMPARE(rig.client->connectionCount(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.liveQueries().size(), 1, timeout);
     QVERIFY(rig.endpoint.violations().isEmpty());
+}
+
+void ConvexSubscriptionClientTest::silentServerTimesOutTheHandshake()
+{
+    // Accepts connections and never answers the upgrade request.
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+    auto sleeper = std::make_unique<ManualSleeper>();
+    ManualSleeper *waits = sleeper.get();
+    LogCapture log;
+    FakeDeployment deployment;
+    ConvexClient http(deployment.url());
+    ConvexSubscriptionClient client(
+        QUrl(QStringLiteral("ws://127.0.0.1:%1/api/sync").arg(silent.serverPort())), http, std::move(sleeper),
+        std::make_unique<FixedClock>());
+    client.setHandshakeTimeout(std::chrono::milliseconds(100));
+
+    client.startIfNeeded();
+    QVERIFY(client.isConnecting());
+    QTRY_COMPARE_WITH_TIMEOUT(waits->running().size(), 1, timeout);
+    QVERIFY(!client.isConnecting());
+    QVERIFY(log.lines(LogChannel::Sync).contains("[Convex WS] Connect failed: The connection timed out"));
+    QTRY_COMPARE_WITH_TIMEOUT(client.findChildren<QWebSocket *>().size(), 0, timeout);
 }
 
 void ConvexSubscriptionClientTest::transitionsDeliverUsableUpdatesInOrder()

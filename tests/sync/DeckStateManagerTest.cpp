@@ -17,7 +17,10 @@ QJsonObject deckJson(const QString &id, const QString &name)
     return QJsonObject{{QStringLiteral("_id"), id},
                        {QStringLiteral("name"), name},
                        {QStringLiteral("langFrom"), QStringLiteral("en")},
-                       {QStringLiteral("langTo"), QStringLiteral("de")}};
+                       {QStringLiteral("langTo"), QStringLiteral("de")},
+                       // documents carry more than the client reads
+                       {QStringLiteral("_creationTime"), 1765000000123.5},
+                       {QStringLiteral("userId"), QStringLiteral("u1")}};
 }
 
 Deck deck(const QString &id, const QString &name)
