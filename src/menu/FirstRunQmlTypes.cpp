@@ -1,6 +1,7 @@
 #include "menu/FirstRunQmlTypes.h"
 
 #include "BuildConfig.h"
+#include "auth/AuthManager.h"
 #include "capture/ShortcutManager.h"
 #include "menu/LinkCodeModel.h"
 #include "menu/ScrollingWordsRowModel.h"
@@ -54,5 +55,5 @@ void registerFirstRunQmlTypes(QObject *auth)
 
 void registerFirstRunQmlTypes()
 {
-    registerFirstRunQmlTypes(nullptr);
+    registerFirstRunQmlTypes(&AuthManager::shared());
 }

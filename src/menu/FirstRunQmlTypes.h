@@ -7,7 +7,8 @@ class QObject;
 // Makes the first-run window's models known to QML under "Vocarta.Models" 1.0:
 // LinkCodeModel, ShortcutRecorderModel and ScrollingWordsRowModel types, the
 // session as the singleton "FirstRunAuth", and "FirstRunConfig" with the
-// phone app's download page. Call once, before the window's QML is loaded.
+// phone app's download page. Uses AuthManager::shared() and
+// ShortcutManager::shared(). Call once, before the window's QML is loaded.
 void registerFirstRunQmlTypes();
 // With the shortcut manager and the given session.
 void registerFirstRunQmlTypes(QObject *auth);

@@ -58,11 +58,17 @@ Rectangle {
             goTo(target, true)
     }
 
+    // Closing the window and opening it again starts over.
+    property bool closedSincePresented: false
     Connections {
         target: onboarding.Window.window
         function onVisibleChanged() {
-            if (onboarding.Window.window.visible)
+            if (!onboarding.Window.window.visible) {
+                onboarding.closedSincePresented = true
+            } else if (onboarding.closedSincePresented) {
+                onboarding.closedSincePresented = false
                 onboarding.present()
+            }
         }
     }
 

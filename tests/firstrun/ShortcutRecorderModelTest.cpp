@@ -93,7 +93,8 @@ private Q_SLOTS:
 void ShortcutRecorderModelTest::bareKeyPassesThroughAndRecordingGoesOn()
 {
     FakeManager manager;
-    ShortcutRecorderModel model(manager.seam(), ManualClock().seam());
+    ManualClock clock;
+    ShortcutRecorderModel model(manager.seam(), clock.seam());
     model.startRecording();
     QVERIFY(!model.handleKeyDown(macA, 0));
     // Device-dependent bits alone (the low 16) are no modifier either.
@@ -106,7 +107,8 @@ void ShortcutRecorderModelTest::escapeStopsWhateverModifiersAreHeld()
 {
     FakeManager manager;
     manager.current = KeyCombo(macK, command | shift);
-    ShortcutRecorderModel model(manager.seam(), ManualClock().seam());
+    ManualClock clock;
+    ShortcutRecorderModel model(manager.seam(), clock.seam());
     for (quint64 flags : {quint64(0), command, command | shift | KeyCombo::OptionFlag}) {
         model.startRecording();
         QVERIFY(model.handleKeyDown(macEscape, flags));
@@ -119,7 +121,8 @@ void ShortcutRecorderModelTest::escapeStopsWhateverModifiersAreHeld()
 void ShortcutRecorderModelTest::acceptedCombinationIsMaskedAndHandedToManager()
 {
     FakeManager manager;
-    ShortcutRecorderModel model(manager.seam(), ManualClock().seam());
+    ManualClock clock;
+    ShortcutRecorderModel model(manager.seam(), clock.seam());
     QSignalSpy recording(&model, &ShortcutRecorderModel::isRecordingChanged);
     model.startRecording();
     QVERIFY(model.handleKeyDown(macK, command | shift | 0x0108));
@@ -135,7 +138,8 @@ void ShortcutRecorderModelTest::acceptedCombinationIsMaskedAndHandedToManager()
 void ShortcutRecorderModelTest::capsLockCountsAsModifier()
 {
     FakeManager manager;
-    ShortcutRecorderModel model(manager.seam(), ManualClock().seam());
+    ManualClock clock;
+    ShortcutRecorderModel model(manager.seam(), clock.seam());
     model.startRecording();
     QVERIFY(model.handleKeyDown(macA, KeyCombo::CapsLockFlag));
     QCOMPARE(*manager.current, KeyCombo(macA, KeyCombo::CapsLockFlag));
@@ -189,7 +193,8 @@ void ShortcutRecorderModelTest::reservedCombinationIsRefusedWithTimedMessage()
 void ShortcutRecorderModelTest::fieldClickTogglesAndClearRemovesShortcut()
 {
     FakeManager manager;
-    ShortcutRecorderModel model(manager.seam(), ManualClock().seam());
+    ManualClock clock;
+    ShortcutRecorderModel model(manager.seam(), clock.seam());
     QVERIFY(!model.hasShortcut());
     model.clickField();
     QVERIFY(model.isRecording());
@@ -209,7 +214,8 @@ void ShortcutRecorderModelTest::fieldClickTogglesAndClearRemovesShortcut()
 void ShortcutRecorderModelTest::windowKeyPressesAreSeenOnlyWhileRecording()
 {
     FakeManager manager;
-    ShortcutRecorderModel model(manager.seam(), ManualClock().seam());
+    ManualClock clock;
+    ShortcutRecorderModel model(manager.seam(), clock.seam());
     KeyWindow window;
 
     QVERIFY(!sendPress(window, macK, Qt::Key_K, Qt::ControlModifier));
@@ -242,9 +248,10 @@ void ShortcutRecorderModelTest::recordedCombinationIsStoredAndRegisteredByManage
     ShortcutManager manager(
         hotKeys, []() -> QCoro::Task<std::optional<QString>> { co_return std::nullopt; },
         [](std::optional<QString>) {});
+    ManualClock clock;
     ShortcutRecorderModel model(
         {[&] { return manager.currentCombo(); }, [&](std::optional<KeyCombo> c) { manager.set(c); }},
-        ManualClock().seam());
+        clock.seam());
     QObject::connect(&manager, &ShortcutManager::currentComboChanged, &model,
                      &ShortcutRecorderModel::currentComboChanged);
     QSignalSpy shown(&model, &ShortcutRecorderModel::currentComboChanged);
