@@ -1,0 +1,46 @@
+#include "app/SubsystemLinks.h"
+
+#include "app/SparkleUpdater.h"
+#include "auth/AuthManager.h"
+#include "capture/AddCardPanelController.h"
+#include "capture/SelectedTextReader.h"
+#include "capture/ShortcutManager.h"
+#include "menu/FirstRunQmlTypes.h"
+#include "overlay/AddCardOverlayContent.h" // AddCardPanelController.h holds a QPointer to it
+#include "overlay/OverlayQmlTypes.h"
+#include "sync/ConvexSubscriptionClient.h"
+#include "sync/DeckStateManager.h"
+#include "sync/SyncQmlTypes.h"
+
+#include <QApplication>
+#include <QVariant>
+
+AppShell::Subsystems linkSubsystems()
+{
+    AuthManager &session = AuthManager::shared();
+    AppShell::Subsystems s;
+    s.auth = &session;
+    s.untilSessionRestored = [&session] { return session.untilRestored(); };
+    s.connectAccountChanges = [&session] {
+        // A sign-in or sign-out must not leave the live connection serving the
+        // previous account's decks.
+        QObject::connect(&session, &AuthManager::accountChanged, &ConvexSubscriptionClient::shared(),
+                         &ConvexSubscriptionClient::reconnectForAccountChange);
+    };
+    s.deckState = &DeckStateManager::shared();
+    s.registerQmlTypes = [] {
+        registerSyncQmlTypes();
+        registerOverlayQmlTypes();
+        registerFirstRunQmlTypes();
+    };
+    s.requestAccessibility = [] { SelectedTextReader::requestAccessibility(); };
+    s.loadAndRegisterShortcut = [] { ShortcutManager::shared().loadAndRegister(); };
+    s.triggerCapture = [] { ShortcutManager::shared().triggerCapture(); };
+    s.startUpdater = [] { SparkleUpdater::shared(); };
+    s.checkForUpdates = [] { SparkleUpdater::shared().checkForUpdates(); };
+    s.updatesFromDistribution = SparkleUpdater::buildConfig().checksDisabled;
+    s.warmUpOverlay = [] { AddCardPanelController::shared().warmUp(); };
+    s.showAddCard = [] { AddCardPanelController::shared().show(std::nullopt); };
+    s.quit = [] { QApplication::quit(); };
+    return s;
+}
