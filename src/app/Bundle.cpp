@@ -11,8 +11,7 @@
 
 namespace Bundle {
 
-QStringList candidates(const QString &executableDir, const QString &shareDir,
-                       const QString &buildTreePath)
+QStringList candidates(const QString &executableDir, const QString &shareDir, const QString &buildTreePath)
 {
     const QString name = QString::fromUtf8(BuildConfig::bundleName);
     return {QDir(executableDir).filePath(name), QDir(shareDir).filePath(name), buildTreePath};
@@ -27,8 +26,7 @@ std::optional<QString> locate(const QStringList &candidates)
     return std::nullopt;
 }
 
-QString resourcesFrom(const QString &executableDir, const QString &shareDir,
-                      const QString &buildTreePath)
+QString resourcesFrom(const QString &executableDir, const QString &shareDir, const QString &buildTreePath)
 {
     const QStringList places = candidates(executableDir, shareDir, buildTreePath);
     if (auto found = locate(places))
@@ -47,7 +45,8 @@ QString resources()
     // to /proc so the lookup also works that early.
     QString executableDir = QCoreApplication::applicationDirPath();
     if (executableDir.isEmpty())
-        executableDir = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
+        executableDir =
+            QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
     return resourcesFrom(executableDir, QString::fromUtf8(BuildConfig::shareDir),
                          QString::fromUtf8(BuildConfig::bundleBuildPath));
 }

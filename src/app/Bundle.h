@@ -11,8 +11,7 @@ namespace Bundle {
 
 // The candidate directories in the order they are tried: next to the
 // executable, the installed share directory, the build tree.
-QStringList candidates(const QString &executableDir, const QString &shareDir,
-                       const QString &buildTreePath);
+QStringList candidates(const QString &executableDir, const QString &shareDir, const QString &buildTreePath);
 
 // The first candidate that exists as a directory.
 std::optional<QString> locate(const QStringList &candidates);
@@ -23,7 +22,6 @@ std::optional<QString> locate(const QStringList &candidates);
 QString resources();
 
 // Same lookup with explicit places (tests run it in a child process).
-QString resourcesFrom(const QString &executableDir, const QString &shareDir,
-                      const QString &buildTreePath);
+QString resourcesFrom(const QString &executableDir, const QString &shareDir, const QString &buildTreePath);
 
 } // namespace Bundle

@@ -11,8 +11,8 @@ QColor hex(QStringView text)
     while (end > begin && !text.at(end - 1).isLetterOrNumber())
         --end;
     QStringView rest = text.mid(begin, end - begin);
-    if (rest.size() >= 2 && rest.at(0) == QLatin1Char('0')
-        && (rest.at(1) == QLatin1Char('x') || rest.at(1) == QLatin1Char('X')))
+    if (rest.size() >= 2 && rest.at(0) == QLatin1Char('0') &&
+        (rest.at(1) == QLatin1Char('x') || rest.at(1) == QLatin1Char('X')))
         rest = rest.mid(2);
 
     // Like an unsigned 64-bit scan: a number too long for 64 bits saturates.

@@ -1,7 +1,9 @@
 #include "capture/ShortcutManager.h"
 
+#include "capture/AddCardPanelController.h"
 #include "capture/KeyMapping.h"
 #include "capture/SelectedTextReader.h"
+#include "overlay/AddCardOverlayContent.h" // the controller header needs the complete type
 #include "platform/HotKeyService.h"
 #include "platform/Log.h"
 #include "platform/SystemHotKeyService.h"
@@ -12,22 +14,12 @@
 
 #include <QCoroSignal>
 
-namespace {
-
-// Seam until the overlay panel lands: opens the add-card overlay.
-void showAddCardPanel(std::optional<QString> prefilledText)
-{
-    Q_UNUSED(prefilledText);
-    logLine(LogChannel::Shell, QStringLiteral("[Vocarta] The add-card overlay is not available yet."));
-}
-
-} // namespace
-
 ShortcutManager &ShortcutManager::shared()
 {
     static SystemHotKeyService hotKeys;
     static ShortcutManager manager(
-        hotKeys, [] { return SelectedTextReader::shared().capture(); }, showAddCardPanel);
+        hotKeys, [] { return SelectedTextReader::shared().capture(); },
+        [](std::optional<QString> text) { AddCardPanelController::shared().show(std::move(text)); });
     return manager;
 }
 

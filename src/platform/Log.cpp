@@ -32,8 +32,8 @@ void writeDefault(LogChannel channel, const QString &line)
         return;
     }
     if (journalAvailable()) {
-        sd_journal_send("MESSAGE=%s", bytes.constData(), "SYSLOG_IDENTIFIER=vocarta-menubar",
-                        "PRIORITY=6", nullptr);
+        sd_journal_send("MESSAGE=%s", bytes.constData(), "SYSLOG_IDENTIFIER=vocarta-menubar", "PRIORITY=6",
+                        nullptr);
         return;
     }
     std::fprintf(stderr, "%s\n", bytes.constData());

@@ -1,10 +1,15 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QProcess>
+#include <QTest>
+
+#include <QCoroTask>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 // Helpers shared by the capture suites.
 namespace CaptureTest {
@@ -29,6 +34,21 @@ struct Helper {
 // Starts `program` and waits (bounded) for it to print "ready" or `readyLine`.
 std::unique_ptr<Helper> startHelper(const QString &program, const QStringList &arguments,
                                     const QByteArray &readyLine = "ready", const QStringList &extraEnv = {});
+
+// Runs a task to completion while the event loop turns; absent if it did not
+// finish within 30 s.
+template <class T> std::optional<T> await(QCoro::Task<T> task)
+{
+    std::optional<T> result;
+    bool done = false;
+    QCoro::connect(std::move(task), qApp, [&](T value) {
+        result = std::move(value);
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, 30000))
+        return std::nullopt;
+    return result;
+}
 
 // True inside scripts/with-session (throwaway HOME and XDG directories).
 bool inTestSession();

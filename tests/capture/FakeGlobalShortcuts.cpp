@@ -137,7 +137,8 @@ public:
                 m_portal.emitActivated(connection, m_portal.openSessions.last(), args.value(0).toString());
             connection.send(message.createReply());
         } else if (member == QLatin1String("ActivateSession")) {
-            m_portal.emitActivated(connection, args.value(0).toString(), args.value(1).toString());
+            m_portal.emitActivated(connection, qdbus_cast<QDBusObjectPath>(args.value(0)).path(),
+                                   args.value(1).toString());
             connection.send(message.createReply());
         } else if (member == QLatin1String("SetRefuseBind")) {
             m_portal.refuseBind = args.value(0).toBool();

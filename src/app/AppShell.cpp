@@ -1,0 +1,139 @@
+#include "app/AppShell.h"
+
+#include "app/AppWindows.h"
+#include "menu/MenuBarMenu.h"
+#include "platform/Log.h"
+#include "platform/TrayHost.h"
+#include "platform/WindowActivation.h"
+
+#include <QCursor>
+#include <QIcon>
+#include <QMenu>
+#include <QQmlEngine>
+#include <QSystemTrayIcon>
+
+namespace {
+template <class F> void call(const F &function)
+{
+    if (function)
+        function();
+}
+} // namespace
+
+const QString AppShell::noTrayMessage =
+    QStringLiteral("[Vocarta] No system tray on this desktop: the window stays open instead; run "
+                   "\"vocarta-menubar\" again to bring it back.");
+
+AppShell::AppShell(Subsystems subsystems, Options options, QObject *parent)
+    : QObject(parent)
+    , m_subsystems(std::move(subsystems))
+    , m_options(options)
+    , m_engine(std::make_unique<QQmlEngine>())
+{
+}
+
+AppShell::~AppShell()
+{
+    delete m_tray;
+}
+
+bool AppShell::isAuthenticated() const
+{
+    return m_subsystems.auth && m_subsystems.auth->property("isAuthenticated").toBool();
+}
+
+void AppShell::createTrayIcon()
+{
+    m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/vocarta-menubar-tray.svg")));
+    m_tray->setToolTip(QStringLiteral("Vocarta Menubar"));
+    m_tray->setContextMenu(m_menu->menu());
+    // Every action lives in the menu, so a plain click opens it too.
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::MiddleClick)
+            m_menu->menu()->popup(QCursor::pos());
+    });
+    m_tray->show();
+}
+
+QCoro::Task<void> AppShell::start(CommandLine first)
+{
+    QPointer<AppShell> self(this);
+    // Views come only after every subsystem's QML types exist.
+    call(m_subsystems.registerQmlTypes);
+
+    m_windows = std::make_unique<AppWindows>(m_engine.get(), m_subsystems.auth, m_subsystems.deckState);
+    MenuBarMenu::Actions actions;
+    actions.openAuthWindow = [this] { m_windows->openAuthWindow(); };
+    actions.showAddCard = m_subsystems.showAddCard;
+    actions.checkForUpdates = m_subsystems.checkForUpdates;
+    actions.quit = m_subsystems.quit;
+    actions.updatesFromDistribution = m_subsystems.updatesFromDistribution;
+    m_menu = std::make_unique<MenuBarMenu>(m_subsystems.auth, m_subsystems.deckState, actions);
+
+    // The tray item.
+    const bool trayAvailable = co_await TrayHost::waitForHost(m_options.trayWait);
+    if (!self)
+        co_return;
+    if (trayAvailable)
+        createTrayIcon();
+
+    // Launching has finished. No taskbar entry: the program has no window
+    // open and Qt keeps running without one (quitOnLastWindowClosed is off).
+    call(m_subsystems.requestAccessibility); // the answer matters only when reading a selection
+    call(m_subsystems.loadAndRegisterShortcut);
+    call(m_subsystems.startUpdater);
+    call(m_subsystems.warmUpOverlay);
+    call(m_subsystems.connectAccountChanges);
+
+    if (m_subsystems.untilSessionRestored) {
+        co_await m_subsystems.untilSessionRestored();
+        if (!self)
+            co_return;
+    }
+    if (isAuthenticated() && m_subsystems.deckState) {
+        // Started from the event loop, after this step has returned.
+        QMetaObject::invokeMethod(m_subsystems.deckState, "startSubscriptionsLater", Qt::QueuedConnection);
+    }
+
+    // The tray item's first appearance: a signed-out user sees the sign-in
+    // window once per start. Without a tray the window is the only way in.
+    const QString token =
+        first.outcome == CommandLine::Outcome::Run ? WindowActivation::tokenFromEnvironment() : QString();
+    if (!trayAvailable) {
+        logLine(LogChannel::Shell, noTrayMessage);
+        m_windows->openAuthWindow(token);
+    } else if (!isAuthenticated()) {
+        m_windows->openAuthWindow(token);
+    }
+    m_started = true;
+    if (first.request != CommandLine::Request::Activate)
+        handle(first, token);
+    Q_EMIT started();
+}
+
+void AppShell::handleArguments(const QStringList &arguments, const QString &activationToken)
+{
+    const CommandLine line = CommandLine::parse(arguments);
+    if (line.outcome != CommandLine::Outcome::Run || !m_started)
+        return;
+    handle(line, activationToken);
+}
+
+void AppShell::handle(const CommandLine &line, const QString &activationToken)
+{
+    switch (line.request) {
+    case CommandLine::Request::Activate:
+        m_windows->openAuthWindow(activationToken);
+        break;
+    case CommandLine::Request::Preferences:
+        m_windows->openSettingsWindow(activationToken);
+        break;
+    case CommandLine::Request::Capture:
+        call(m_subsystems.triggerCapture);
+        break;
+    case CommandLine::Request::OpenUrl:
+        if (m_subsystems.auth)
+            QMetaObject::invokeMethod(m_subsystems.auth, "handleCallbackUrl", Q_ARG(QUrl, line.url));
+        break;
+    }
+}

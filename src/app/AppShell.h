@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/CommandLine.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <qcoro/qcorotask.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class AppWindows;
+class MenuBarMenu;
+class QQmlEngine;
+#include <QSystemTrayIcon>
+
+// The program's frame: the tray item and its menu, the two windows, the
+// start-up sequence and the requests of later starts.
+class AppShell : public QObject {
+    Q_OBJECT
+public:
+    // What the shell needs of the other subsystems. The session and the deck
+    // state are read through their published properties.
+    struct Subsystems {
+        QObject *auth = nullptr;
+        QObject *deckState = nullptr;
+        std::function<void()> registerQmlTypes;
+        std::function<QCoro::Task<void>()> untilSessionRestored;
+        std::function<void()> requestAccessibility;
+        std::function<void()> loadAndRegisterShortcut;
+        std::function<void()> startUpdater;
+        std::function<void()> checkForUpdates;
+        bool updatesFromDistribution = false;
+        std::function<void()> warmUpOverlay;
+        std::function<void()> connectAccountChanges;
+        std::function<void()> showAddCard;
+        std::function<void()> triggerCapture;
+        std::function<void()> quit;
+    };
+    struct Options {
+        // How long a start waits for the desktop's tray to come up.
+        std::chrono::milliseconds trayWait = std::chrono::seconds(10);
+    };
+
+    AppShell(Subsystems subsystems, Options options, QObject *parent = nullptr);
+    ~AppShell() override;
+
+    // The start-up sequence; `first` is this start's own request.
+    QCoro::Task<void> start(CommandLine first);
+    // A later start's request, forwarded by the single-instance layer.
+    void handleArguments(const QStringList &arguments, const QString &activationToken);
+
+    AppWindows &windows() const { return *m_windows; }
+    MenuBarMenu &menu() const { return *m_menu; }
+    QSystemTrayIcon *trayIcon() const { return m_tray; }
+    QQmlEngine &engine() const { return *m_engine; }
+
+    static const QString noTrayMessage;
+
+Q_SIGNALS:
+    void started();
+
+private:
+    void handle(const CommandLine &line, const QString &activationToken);
+    void createTrayIcon();
+    bool isAuthenticated() const;
+
+    Subsystems m_subsystems;
+    Options m_options;
+    std::unique_ptr<QQmlEngine> m_engine;
+    std::unique_ptr<AppWindows> m_windows;
+    std::unique_ptr<MenuBarMenu> m_menu;
+    QPointer<QSystemTrayIcon> m_tray;
+    bool m_started = false;
+};

@@ -1,0 +1,121 @@
+#include "app/AppWindows.h"
+
+#include "platform/WindowActivation.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickWindow>
+#include <QScreen>
+
+namespace {
+const QString viewsRoot = QStringLiteral("qrc:/qt/qml/Vocarta/");
+}
+
+AppWindows::AppWindows(QQmlEngine *engine, QObject *auth, QObject *deckState, QObject *parent)
+    : QObject(parent)
+    , m_engine(engine)
+    , m_authObject(auth)
+    , m_deckState(deckState)
+{
+    qApp->installEventFilter(this);
+}
+
+AppWindows::~AppWindows()
+{
+    qApp->removeEventFilter(this);
+    delete m_auth;
+    delete m_settings;
+}
+
+QString AppWindows::authContentSource()
+{
+    if (QFile::exists(QStringLiteral(":/qt/qml/Vocarta/OnboardingView.qml")))
+        return viewsRoot + QStringLiteral("OnboardingView.qml");
+    return {};
+}
+
+QQuickWindow *AppWindows::create(const QString &file, const QVariantMap &properties)
+{
+    QQmlComponent component(m_engine, QUrl(viewsRoot + file));
+    QObject *object = component.createWithInitialProperties(properties);
+    auto *window = qobject_cast<QQuickWindow *>(object);
+    if (!window) {
+        qWarning("%s: %s", qPrintable(file), qPrintable(component.errorString()));
+        delete object;
+        return nullptr;
+    }
+    // Closing only hides: the window is kept for the next opening, and the
+    // program goes on running in the tray.
+    window->setFlag(Qt::WindowMinimizeButtonHint, false);
+    return window;
+}
+
+void AppWindows::present(QQuickWindow *window, const QString &activationToken, bool centre)
+{
+    if (centre) {
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        if (screen) {
+            const QRect area = screen->availableGeometry();
+            window->setPosition(area.center() - QPoint(window->width() / 2, window->height() / 2));
+        }
+    }
+    WindowActivation::activate(window, activationToken);
+    if (!window->isExposed()) {
+        // The window manager must see the window mapped before the request
+        // to activate it; ask again once the first frame is on screen.
+        QPointer<QQuickWindow> guard(window);
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = connect(
+            window, &QQuickWindow::frameSwapped, this,
+            [guard, activationToken, connection] {
+                QObject::disconnect(*connection);
+                if (guard)
+                    WindowActivation::activate(guard, activationToken);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void AppWindows::openAuthWindow(const QString &activationToken)
+{
+    const bool first = !m_auth;
+    if (first) {
+        m_auth = create(QStringLiteral("AuthWindow.qml"),
+                        {{QStringLiteral("contentSource"), QUrl(authContentSource())}});
+        if (!m_auth)
+            return;
+    }
+    ++m_authOpenings;
+    present(m_auth, activationToken, first);
+    Q_EMIT authWindowOpened();
+}
+
+void AppWindows::openSettingsWindow(const QString &activationToken)
+{
+    const bool first = !m_settings;
+    if (first) {
+        m_settings = create(QStringLiteral("SettingsWindow.qml"),
+                            {{QStringLiteral("auth"), QVariant::fromValue(m_authObject.data())},
+                             {QStringLiteral("deckState"), QVariant::fromValue(m_deckState.data())}});
+        if (!m_settings)
+            return;
+    }
+    present(m_settings, activationToken, first);
+    Q_EMIT settingsWindowOpened();
+}
+
+bool AppWindows::eventFilter(QObject *watched, QEvent *event)
+{
+    // Qt's Preferences key sequence is empty on Linux; Ctrl+, is the usual one.
+    if (event->type() == QEvent::KeyPress && watched->isWindowType()) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Comma && key->modifiers() == Qt::ControlModifier) {
+            openSettingsWindow();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class QQmlEngine;
+#include <QQuickWindow>
+
+// The program's two ordinary windows, each created once and then shown,
+// raised and activated whenever asked for:
+// - "auth" ("Vocarta Settings", 420 x 525): sign-in and the first-run pages,
+//   centred on its first showing;
+// - the settings window (420 x 320): account and decks tabs.
+// Ctrl+, in any of the program's windows opens the settings window.
+class AppWindows : public QObject {
+    Q_OBJECT
+public:
+    AppWindows(QQmlEngine *engine, QObject *auth, QObject *deckState, QObject *parent = nullptr);
+    ~AppWindows() override;
+
+    void openAuthWindow(const QString &activationToken = {});
+    void openSettingsWindow(const QString &activationToken = {});
+
+    QQuickWindow *authWindow() const { return m_auth; }
+    QQuickWindow *settingsWindow() const { return m_settings; }
+    int authWindowOpenings() const { return m_authOpenings; }
+
+    // The onboarding pages when this build carries them, else an empty page.
+    static QString authContentSource();
+
+Q_SIGNALS:
+    void authWindowOpened();
+    void settingsWindowOpened();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QQuickWindow *create(const QString &file, const QVariantMap &properties);
+    void present(QQuickWindow *window, const QString &activationToken, bool centre);
+
+    QQmlEngine *m_engine;
+    QPointer<QObject> m_authObject;
+    QPointer<QObject> m_deckState;
+    QPointer<QQuickWindow> m_auth;
+    QPointer<QQuickWindow> m_settings;
+    int m_authOpenings = 0;
+};

@@ -1,0 +1,68 @@
+#include "app/UpdateDialog.h"
+
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPushButton>
+
+UpdateDialog &UpdateDialog::shared()
+{
+    static UpdateDialog instance([](const QUrl &url) { QDesktopServices::openUrl(url); });
+    return instance;
+}
+
+UpdateDialog::UpdateDialog(UrlOpener openUrl, QObject *parent)
+    : QObject(parent)
+    , m_openUrl(std::move(openUrl))
+{
+}
+
+UpdateDialog::~UpdateDialog()
+{
+    delete m_box;
+}
+
+void UpdateDialog::showResult(const UpdateCheckResult &result)
+{
+    delete m_box;
+    m_box = new QMessageBox();
+    m_box->setAttribute(Qt::WA_DeleteOnClose);
+    m_box->setWindowTitle(QStringLiteral("Software Update"));
+    m_box->setTextFormat(Qt::PlainText);
+    switch (result.kind) {
+    case UpdateCheckResult::Kind::UpdateAvailable: {
+        m_box->setIcon(QMessageBox::Information);
+        m_box->setText(QStringLiteral("A new version of Vocarta Menubar is available!"));
+        QString details = QStringLiteral("Vocarta Menubar %1 is now available; you have %2.")
+                              .arg(result.newest.displayVersion, result.currentVersion);
+        if (!result.newest.notes.isEmpty())
+            details += QStringLiteral("\n\n") + result.newest.notes;
+        m_box->setInformativeText(details);
+        QPushButton *download = m_box->addButton(QStringLiteral("Download..."), QMessageBox::AcceptRole);
+        m_box->addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
+        m_box->setDefaultButton(download);
+        const QUrl page = result.newest.downloadPage;
+        connect(download, &QPushButton::clicked, this, [this, page] {
+            if (m_openUrl)
+                m_openUrl(page);
+        });
+        break;
+    }
+    case UpdateCheckResult::Kind::UpToDate:
+        m_box->setIcon(QMessageBox::Information);
+        m_box->setText(QStringLiteral("You're up to date!"));
+        m_box->setInformativeText(
+            QStringLiteral("Vocarta Menubar %1 is currently the newest version available.")
+                .arg(result.currentVersion));
+        m_box->addButton(QMessageBox::Ok);
+        break;
+    case UpdateCheckResult::Kind::Failed:
+        m_box->setIcon(QMessageBox::Warning);
+        m_box->setText(QStringLiteral("Update Error!"));
+        m_box->setInformativeText(result.error);
+        m_box->addButton(QMessageBox::Ok);
+        break;
+    }
+    m_box->show();
+    m_box->raise();
+    m_box->activateWindow();
+}

@@ -1,0 +1,215 @@
+#include "capture/AddCardPanelController.h"
+
+#include "backend/ConvexClient.h"
+#include "overlay/AddCardOverlayContent.h"
+#include "overlay/DismissSignal.h"
+#include "overlay/OverlayQmlTypes.h"
+#include "platform/Log.h"
+#include "platform/OverlayWindowHints.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+const QUrl viewUrl(QStringLiteral("qrc:/qt/qml/Vocarta/AddCardOverlayView.qml"));
+} // namespace
+
+AddCardPanelController &AddCardPanelController::shared()
+{
+    static AddCardPanelController instance;
+    return instance;
+}
+
+AddCardPanelController::AddCardPanelController(ConvexClient *client, QObject *parent)
+    : QObject(parent)
+    , m_client(client)
+    , m_dismissSignal(std::make_unique<DismissSignal>())
+{
+}
+
+AddCardPanelController::~AddCardPanelController()
+{
+    delete m_content;
+    delete m_window;
+    delete m_engine;
+}
+
+QQuickWindow *AddCardPanelController::window() const
+{
+    const_cast<AddCardPanelController *>(this)->ensureWindow();
+    return m_window;
+}
+
+void AddCardPanelController::ensureWindow()
+{
+    if (m_window)
+        return;
+    registerOverlayQmlTypes();
+    m_hints = OverlayWindowHints::create();
+
+    m_engine = new QQmlEngine;
+    addOverlayImageProviders(*m_engine);
+
+    // Without an alpha channel the window would paint an opaque rectangle
+    // over the whole screen.
+    QQuickWindow::setDefaultAlphaBuffer(true);
+    m_window = new QQuickWindow;
+    m_window->setObjectName(QStringLiteral("AddCardPanel"));
+    m_window->setTitle(QStringLiteral("Add card"));
+    m_window->setColor(Qt::transparent);
+    // Not Qt::Tool: some window managers then keep the window small and
+    // transient for another one.
+    m_window->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+
+    QQmlComponent component(m_engine, viewUrl);
+    QObject *created = component.create();
+    m_root = qobject_cast<QQuickItem *>(created);
+    if (!m_root) {
+        logLine(LogChannel::Shell, QStringLiteral("[Vocarta] Add-card view failed to load: ") +
+                                       component.errorString().trimmed());
+        delete created;
+        return;
+    }
+    m_root->setParent(m_window->contentItem());
+    m_root->setParentItem(m_window->contentItem());
+    m_root->setSize(m_window->size());
+    connect(m_window, &QWindow::widthChanged, m_root, [this](int w) { m_root->setWidth(w); });
+    connect(m_window, &QWindow::heightChanged, m_root, [this](int h) { m_root->setHeight(h); });
+}
+
+void AddCardPanelController::warmUp()
+{
+    ensureWindow();
+    if (!m_window || !m_root || m_window->isVisible())
+        return;
+    // Draw once in a one-pixel window in a corner, then withdraw: the scene
+    // graph, its shaders, the fonts' glyphs and the QML items are ready
+    // afterwards. Nothing shows in it (the card is faded out and the glyph
+    // samples nearly transparent).
+    QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    m_root->setProperty("warmingUp", true);
+    m_window->setScreen(screen);
+    m_window->setGeometry(QRect(screen->geometry().bottomRight(), QSize(1, 1)));
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(m_window, &QQuickWindow::frameSwapped, this, [this, connection] {
+        disconnect(*connection);
+        m_root->setProperty("warmingUp", false);
+        if (!isOpen())
+            m_window->hide();
+    });
+    m_hints->prepareForShow(*m_window);
+    m_window->show();
+}
+
+void AddCardPanelController::show(std::optional<QString> prefilledText)
+{
+    ensureWindow();
+    if (!m_window || !m_root)
+        return;
+
+    if (isOpen()) {
+        if (m_window->isVisible())
+            m_hints->activate(*m_window);
+        return;
+    }
+
+    QScreen *screen = m_hints->focusedScreen();
+    if (!screen)
+        return;
+
+    m_dismissSignal->setTriggered(false);
+
+    QPointer<AddCardPanelController> self(this);
+    m_content = new AddCardOverlayContent(
+        *m_dismissSignal, std::move(prefilledText),
+        [self] {
+            if (self)
+                self->hidePanel();
+        },
+        m_client ? *m_client : ConvexClient::shared());
+    m_root->setProperty("warmingUp", false);
+    m_root->setProperty("content", QVariant::fromValue(m_content.data()));
+
+    m_window->installEventFilter(this);
+    m_keyFilterInstalled = true;
+    emit opened();
+
+    if (m_window->isVisible()) {
+        // Still mapped by the warm-up: move it into place rather than
+        // withdrawing and mapping it again.
+        m_window->setScreen(screen);
+        m_window->setGeometry(screen->geometry());
+        m_hints->activate(*m_window);
+        m_content->appear();
+        return;
+    }
+    mapWhenWithdrawn(screen, 0);
+}
+
+void AddCardPanelController::mapWhenWithdrawn(QPointer<QScreen> screen, int attempt)
+{
+    if (!m_content || m_window->isVisible())
+        return;
+    // Right after a hide the window manager may still hold the window; a map
+    // request then would be lost. It lets go within a few milliseconds.
+    constexpr int maximumAttempts = 250;
+    if (attempt < maximumAttempts && !m_hints->isWithdrawn(*m_window)) {
+        QTimer::singleShot(std::chrono::milliseconds(2), this,
+                           [this, screen, attempt] { mapWhenWithdrawn(screen, attempt + 1); });
+        return;
+    }
+    if (!screen)
+        screen = m_hints->focusedScreen();
+    if (!screen) {
+        hidePanel();
+        return;
+    }
+    m_window->setScreen(screen);
+    m_window->setGeometry(screen->geometry());
+    m_hints->prepareForShow(*m_window);
+    m_window->show();
+    m_hints->activate(*m_window);
+    m_content->appear();
+}
+
+void AddCardPanelController::hidePanel()
+{
+    if (m_keyFilterInstalled) {
+        m_window->removeEventFilter(this);
+        m_keyFilterInstalled = false;
+    }
+    if (m_content) {
+        if (m_window)
+            m_window->hide();
+        if (m_root)
+            m_root->setProperty("content", QVariant::fromValue<QObject *>(nullptr));
+        // The overlay may be calling us from one of its own timers.
+        m_content->deleteLater();
+        m_content = nullptr;
+        emit closed();
+    }
+    m_dismissSignal->setTriggered(false);
+}
+
+bool AddCardPanelController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window && event->type() == QEvent::KeyPress && isOpen()) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Escape) {
+            QTimer::singleShot(0, this, [this] {
+                if (isOpen())
+                    m_dismissSignal->setTriggered(true);
+            });
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class AddCardOverlayContent;
+class ConvexClient;
+class DismissSignal;
+class OverlayWindowHints;
+class QQmlEngine;
+class QQuickItem;
+class QQuickWindow;
+class QScreen;
+
+// Owns the add-card overlay's window: one frameless, translucent,
+// always-on-top window covering the focused screen. It is created once (at
+// start-up through warmUp(), so an opening costs only a map and a frame) and
+// every opening gets a fresh AddCardOverlayContent, so nothing of the previous
+// opening survives. Escape is taken by a key filter on the window before the
+// text field sees it and turned into the dismissal signal, so the overlay
+// closes through its exit animation.
+class AddCardPanelController : public QObject {
+    Q_OBJECT
+public:
+    static AddCardPanelController &shared();
+
+    // `client` is handed to every overlay; the default is ConvexClient::shared().
+    explicit AddCardPanelController(ConvexClient *client = nullptr, QObject *parent = nullptr);
+    ~AddCardPanelController() override;
+
+    // Opens the overlay with fresh content, or only raises and focuses the
+    // open one (the new text is then dropped).
+    void show(std::optional<QString> prefilledText);
+    // Closes the overlay at once; harmless when it is not open.
+    void hidePanel();
+    // Creates the window and draws it once off-screen, so the first opening
+    // is as quick as the later ones.
+    void warmUp();
+
+    bool isOpen() const { return m_content != nullptr; }
+    bool hasKeyFilter() const { return m_keyFilterInstalled; }
+    DismissSignal &dismissSignal() { return *m_dismissSignal; }
+    // The window (created on first use) and the open overlay, for tests and
+    // the latency benchmark.
+    QQuickWindow *window() const;
+    AddCardOverlayContent *content() const { return m_content; }
+
+signals:
+    void opened();
+    void closed();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void ensureWindow();
+    void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
+
+    ConvexClient *m_client;
+    std::unique_ptr<DismissSignal> m_dismissSignal;
+    std::unique_ptr<OverlayWindowHints> m_hints;
+    QQmlEngine *m_engine = nullptr;
+    QQuickWindow *m_window = nullptr;
+    QQuickItem *m_root = nullptr;
+    QPointer<AddCardOverlayContent> m_content;
+    bool m_keyFilterInstalled = false;
+};

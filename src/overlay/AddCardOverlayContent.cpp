@@ -1,0 +1,293 @@
+#include "overlay/AddCardOverlayContent.h"
+
+#include "backend/ConvexClient.h"
+#include "backend/Failure.h"
+#include "overlay/DismissSignal.h"
+
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+// What the user sees of a failure: its own description for ours, the
+// library's text for anything else.
+QString describe(const std::exception &failure)
+{
+    if (const auto *ours = dynamic_cast<const Failure *>(&failure))
+        return ours->description();
+    return QString::fromUtf8(failure.what());
+}
+
+bool isSpaceOrTab(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+} // namespace
+
+AddCardOverlayContent::AddCardOverlayContent(DismissSignal &dismissSignal,
+                                             std::optional<QString> prefilledText,
+                                             std::function<void()> onDismiss, ConvexClient &client,
+                                             QObject *parent)
+    : QObject(parent)
+    , m_dismissSignal(dismissSignal)
+    , m_prefilledText(std::move(prefilledText))
+    , m_onDismiss(std::move(onDismiss))
+    , m_client(client)
+{
+    connect(&m_dismissSignal, &DismissSignal::triggeredChanged, this, [this](bool triggered) {
+        if (triggered)
+            performDismiss();
+    });
+}
+
+AddCardOverlayContent::AddCardOverlayContent(DismissSignal &dismissSignal,
+                                             std::optional<QString> prefilledText,
+                                             std::function<void()> onDismiss, QObject *parent)
+    : AddCardOverlayContent(dismissSignal, std::move(prefilledText), std::move(onDismiss),
+                            ConvexClient::shared(), parent)
+{
+}
+
+AddCardOverlayContent::~AddCardOverlayContent() = default;
+
+std::optional<QString> AddCardOverlayContent::prefill(const std::optional<QString> &selection)
+{
+    if (!selection)
+        return std::nullopt;
+    const QString trimmed = selection->trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    // Only the space character separates words here: a selection with tabs
+    // or line breaks inside counts those parts as one word.
+    const auto pieces = trimmed.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (pieces.size() >= 7)
+        return std::nullopt;
+    return trimmed;
+}
+
+QString AddCardOverlayContent::trimSpacesAndTabs(const QString &text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isSpaceOrTab(text.at(start)))
+        ++start;
+    while (end > start && isSpaceOrTab(text.at(end - 1)))
+        --end;
+    return text.mid(start, end - start);
+}
+
+QString AddCardOverlayContent::resultLabel(const QString &typedWord, const TranslationResult &result)
+{
+    const QString typed = trimSpacesAndTabs(typedWord).toLower();
+    return typed == result.word.toLower() ? result.translation : result.word;
+}
+
+QStringList AddCardOverlayContent::resultLabels() const
+{
+    QStringList labels;
+    labels.reserve(m_results.size());
+    for (const TranslationResult &result : m_results)
+        labels.append(resultLabel(m_word, result));
+    return labels;
+}
+
+void AddCardOverlayContent::setWord(const QString &word)
+{
+    if (word == m_word)
+        return;
+    m_word = word;
+    emit wordChanged();
+    if (!m_results.isEmpty())
+        emit resultLabelsChanged();
+}
+
+void AddCardOverlayContent::setInputFocused(bool focused)
+{
+    if (focused == m_inputFocused)
+        return;
+    m_inputFocused = focused;
+    emit inputFocusedChanged();
+}
+
+void AddCardOverlayContent::appear()
+{
+    animateIn();
+    fetchActiveDeck();
+}
+
+void AddCardOverlayContent::animateIn()
+{
+    setIsVisible(true);
+    if (const auto text = prefill(m_prefilledText))
+        setWord(*text);
+    QTimer::singleShot(focusDelay, this, [this] { setInputFocused(true); });
+}
+
+QCoro::Task<void> AddCardOverlayContent::fetchActiveDeck()
+{
+    QPointer<AddCardOverlayContent> self(this);
+    std::optional<Deck> deck;
+    try {
+        deck = co_await m_client.getActiveDeck();
+    } catch (const std::exception &) {
+        // No deck, not signed in, offline: the overlay simply cannot translate
+        // or save, and says nothing about it.
+        deck.reset();
+    }
+    if (self)
+        setActiveDeck(std::move(deck));
+}
+
+void AddCardOverlayContent::translate()
+{
+    // Return only exists in the input field; anything else asking for a
+    // translation meanwhile (a request is running, a card is chosen) is late.
+    if (m_phase != Phase::Input)
+        return;
+    if (!m_activeDeck)
+        return;
+    const QString text = trimSpacesAndTabs(m_word);
+    if (text.isEmpty())
+        return;
+    setPhase(Phase::Loading);
+    setError(std::nullopt);
+    runTranslation(text, m_activeDeck->langFrom, m_activeDeck->langTo);
+}
+
+QCoro::Task<void> AddCardOverlayContent::runTranslation(QString word, QString langFrom, QString langTo)
+{
+    QPointer<AddCardOverlayContent> self(this);
+    try {
+        QList<TranslationResult> found = co_await m_client.translateWord(word, langFrom, langTo);
+        if (!self)
+            co_return;
+        setResults(std::move(found));
+        setPhase(Phase::Results);
+    } catch (const std::exception &failure) {
+        if (!self)
+            co_return;
+        setError(describe(failure));
+        setPhase(Phase::Input);
+    }
+}
+
+void AddCardOverlayContent::choose(int index)
+{
+    if (index < 0 || index >= m_results.size())
+        return;
+    setSelected(m_results.at(index));
+    setPhase(Phase::Selected);
+}
+
+void AddCardOverlayContent::save()
+{
+    if (!m_activeDeck || !m_selected)
+        return;
+    // The button is disabled while saving; a click that still gets here must
+    // not send the card twice.
+    if (m_isSaving)
+        return;
+    setIsSaving(true);
+    setError(std::nullopt);
+    runSave(*m_activeDeck, *m_selected);
+}
+
+QCoro::Task<void> AddCardOverlayContent::runSave(Deck deck, TranslationResult result)
+{
+    QPointer<AddCardOverlayContent> self(this);
+    try {
+        co_await m_client.createCard(deck._id, result.word, result.translation, result.phonetic,
+                                     result.exampleSentence, result.exampleSentenceTranslation,
+                                     result.category);
+        if (!self)
+            co_return;
+        // isSaving stays set: the overlay is going away.
+        performDismiss();
+    } catch (const std::exception &failure) {
+        if (!self)
+            co_return;
+        setError(describe(failure));
+        setIsSaving(false);
+    }
+}
+
+void AddCardOverlayContent::performDismiss()
+{
+    setIsVisible(false);
+    // Each request schedules its own call; the host copes with a second one.
+    QTimer::singleShot(dismissDelay, this, [this] {
+        if (m_onDismiss)
+            m_onDismiss();
+    });
+}
+
+QVariantList AddCardOverlayContent::resultsForView() const
+{
+    QVariantList list;
+    list.reserve(m_results.size());
+    for (const TranslationResult &result : m_results)
+        list.append(QVariant::fromValue(result));
+    return list;
+}
+
+QVariant AddCardOverlayContent::selectedForView() const
+{
+    return m_selected ? QVariant::fromValue(*m_selected) : QVariant();
+}
+
+QVariant AddCardOverlayContent::activeDeckForView() const
+{
+    return m_activeDeck ? QVariant::fromValue(*m_activeDeck) : QVariant();
+}
+
+void AddCardOverlayContent::setPhase(Phase phase)
+{
+    if (phase == m_phase)
+        return;
+    m_phase = phase;
+    emit phaseChanged();
+}
+
+void AddCardOverlayContent::setError(std::optional<QString> error)
+{
+    if (error == m_error)
+        return;
+    m_error = std::move(error);
+    emit errorChanged();
+}
+
+void AddCardOverlayContent::setIsSaving(bool saving)
+{
+    if (saving == m_isSaving)
+        return;
+    m_isSaving = saving;
+    emit isSavingChanged();
+}
+
+void AddCardOverlayContent::setIsVisible(bool visible)
+{
+    if (visible == m_isVisible)
+        return;
+    m_isVisible = visible;
+    emit isVisibleChanged();
+}
+
+void AddCardOverlayContent::setResults(QList<TranslationResult> results)
+{
+    m_results = std::move(results);
+    emit resultsChanged();
+    emit resultLabelsChanged();
+}
+
+void AddCardOverlayContent::setSelected(std::optional<TranslationResult> selected)
+{
+    m_selected = std::move(selected);
+    emit selectedChanged();
+}
+
+void AddCardOverlayContent::setActiveDeck(std::optional<Deck> deck)
+{
+    if (deck == m_activeDeck)
+        return;
+    m_activeDeck = std::move(deck);
+    emit activeDeckChanged();
+}

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "backend/Deck.h"
+#include "backend/TranslationResult.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+
+#include <QCoroTask>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class ConvexClient;
+class DismissSignal;
+
+// The state and operations of one opening of the add-card overlay: the text to
+// translate, the candidates, the chosen one and its saving. The view binds to
+// these properties and forwards Return, clicks and the "ADD" button here; the
+// panel creates a new one for every opening, so nothing survives a closing.
+class AddCardOverlayContent : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(Phase phase READ phase NOTIFY phaseChanged)
+    Q_PROPERTY(QString word READ word WRITE setWord NOTIFY wordChanged)
+    Q_PROPERTY(QVariantList results READ resultsForView NOTIFY resultsChanged)
+    Q_PROPERTY(QStringList resultLabels READ resultLabels NOTIFY resultLabelsChanged)
+    Q_PROPERTY(QVariant selected READ selectedForView NOTIFY selectedChanged)
+    Q_PROPERTY(bool isSaving READ isSaving NOTIFY isSavingChanged)
+    Q_PROPERTY(QVariant activeDeck READ activeDeckForView NOTIFY activeDeckChanged)
+    Q_PROPERTY(QString error READ errorText NOTIFY errorChanged)
+    Q_PROPERTY(bool hasError READ hasError NOTIFY errorChanged)
+    Q_PROPERTY(bool isVisible READ isVisible NOTIFY isVisibleChanged)
+    Q_PROPERTY(bool inputFocused READ inputFocused WRITE setInputFocused NOTIFY inputFocusedChanged)
+
+public:
+    enum class Phase { Input, Loading, Results, Selected };
+    Q_ENUM(Phase)
+
+    // How long the exit animation runs before the host is told to remove the
+    // panel, and how long after opening the input field asks for the focus.
+    static constexpr std::chrono::milliseconds dismissDelay{180};
+    static constexpr std::chrono::milliseconds focusDelay{150};
+
+    AddCardOverlayContent(DismissSignal &dismissSignal, std::optional<QString> prefilledText,
+                          std::function<void()> onDismiss, ConvexClient &client, QObject *parent = nullptr);
+    AddCardOverlayContent(DismissSignal &dismissSignal, std::optional<QString> prefilledText,
+                          std::function<void()> onDismiss, QObject *parent = nullptr);
+    ~AddCardOverlayContent() override;
+
+    Phase phase() const { return m_phase; }
+    QString word() const { return m_word; }
+    void setWord(const QString &word);
+    const QList<TranslationResult> &results() const { return m_results; }
+    QStringList resultLabels() const;
+    const std::optional<TranslationResult> &selected() const { return m_selected; }
+    bool isSaving() const { return m_isSaving; }
+    const std::optional<Deck> &activeDeck() const { return m_activeDeck; }
+    const std::optional<QString> &error() const { return m_error; }
+    QString errorText() const { return m_error.value_or(QString()); }
+    bool hasError() const { return m_error.has_value(); }
+    bool isVisible() const { return m_isVisible; }
+    bool inputFocused() const { return m_inputFocused; }
+    void setInputFocused(bool focused);
+
+    // What happens when the view is first displayed: animateIn() and the
+    // active-deck fetch, started side by side.
+    Q_INVOKABLE void appear();
+    void animateIn();
+    QCoro::Task<void> fetchActiveDeck();
+
+    // Return in the input field.
+    Q_INVOKABLE void translate();
+    // A click on the result at `index` of the list.
+    Q_INVOKABLE void choose(int index);
+    // The "ADD" button.
+    Q_INVOKABLE void save();
+    // A click outside the card, the dismissal signal, or a saved card.
+    Q_INVOKABLE void performDismiss();
+
+    // The text a prefilled selection puts into the field, if it is used at all:
+    // trimmed, and only when it holds fewer than seven space-separated pieces.
+    static std::optional<QString> prefill(const std::optional<QString> &selection);
+    // The label of a result in the list for what the user typed.
+    static QString resultLabel(const QString &typedWord, const TranslationResult &result);
+    // Trims spaces and tabs (not line breaks) from both ends.
+    static QString trimSpacesAndTabs(const QString &text);
+
+signals:
+    void phaseChanged();
+    void wordChanged();
+    void resultsChanged();
+    void resultLabelsChanged();
+    void selectedChanged();
+    void isSavingChanged();
+    void activeDeckChanged();
+    void errorChanged();
+    void isVisibleChanged();
+    void inputFocusedChanged();
+
+private:
+    QCoro::Task<void> runTranslation(QString word, QString langFrom, QString langTo);
+    QCoro::Task<void> runSave(Deck deck, TranslationResult result);
+
+    QVariantList resultsForView() const;
+    QVariant selectedForView() const;
+    QVariant activeDeckForView() const;
+
+    void setPhase(Phase phase);
+    void setError(std::optional<QString> error);
+    void setIsSaving(bool saving);
+    void setIsVisible(bool visible);
+    void setResults(QList<TranslationResult> results);
+    void setSelected(std::optional<TranslationResult> selected);
+    void setActiveDeck(std::optional<Deck> deck);
+
+    DismissSignal &m_dismissSignal;
+    const std::optional<QString> m_prefilledText;
+    const std::function<void()> m_onDismiss;
+    ConvexClient &m_client;
+
+    bool m_isVisible = false;
+    QString m_word;
+    Phase m_phase = Phase::Input;
+    QList<TranslationResult> m_results;
+    std::optional<TranslationResult> m_selected;
+    bool m_isSaving = false;
+    std::optional<Deck> m_activeDeck;
+    std::optional<QString> m_error;
+    bool m_inputFocused = false;
+};

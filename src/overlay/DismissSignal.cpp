@@ -1,0 +1,9 @@
+#include "overlay/DismissSignal.h"
+
+void DismissSignal::setTriggered(bool triggered)
+{
+    if (triggered == m_triggered)
+        return;
+    m_triggered = triggered;
+    emit triggeredChanged(m_triggered);
+}

@@ -1,0 +1,28 @@
+#include "overlay/OverlayQmlTypes.h"
+
+#include "overlay/AddCardOverlayContent.h"
+#include "overlay/CardShadow.h"
+#include "overlay/DismissSignal.h"
+#include "overlay/FlagIcon.h"
+
+#include <QQmlEngine>
+
+void registerOverlayQmlTypes()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+    const char *uri = "Vocarta.Models";
+    qmlRegisterUncreatableType<AddCardOverlayContent>(uri, 1, 0, "AddCardOverlayContent",
+                                                      QStringLiteral("made by the add-card panel"));
+    qmlRegisterUncreatableType<DismissSignal>(uri, 1, 0, "DismissSignal",
+                                              QStringLiteral("owned by the add-card panel"));
+    qmlRegisterType<CardShadow>(uri, 1, 0, "CardShadow");
+}
+
+void addOverlayImageProviders(QQmlEngine &engine)
+{
+    if (!engine.imageProvider(QStringLiteral("flag")))
+        engine.addImageProvider(QStringLiteral("flag"), new FlagIcon);
+}

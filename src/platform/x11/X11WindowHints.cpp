@@ -1,0 +1,226 @@
+#include "platform/x11/X11WindowHints.h"
+
+#include <QGuiApplication>
+#include <QRect>
+#include <QScreen>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+
+#undef signals
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+// Requests on a window that disappears in between (the active window of
+// another program) fail with BadWindow; Xlib's default handler would end the
+// process, so queries run under this one.
+int ignoreErrors(Display *, XErrorEvent *)
+{
+    return 0;
+}
+
+class ScopedErrorTrap {
+public:
+    explicit ScopedErrorTrap(Display *display)
+        : m_display(display)
+    {
+        XSync(m_display, False);
+        m_previous = XSetErrorHandler(ignoreErrors);
+    }
+    ~ScopedErrorTrap()
+    {
+        XSync(m_display, False);
+        XSetErrorHandler(m_previous);
+    }
+    ScopedErrorTrap(const ScopedErrorTrap &) = delete;
+    ScopedErrorTrap &operator=(const ScopedErrorTrap &) = delete;
+
+private:
+    Display *m_display;
+    int (*m_previous)(Display *, XErrorEvent *) = nullptr;
+};
+
+Display *qtDisplay()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->display() : nullptr;
+}
+} // namespace
+
+struct X11WindowHints::Private {
+    // A connection of our own for round trips (timestamps, the active
+    // window), so Qt's event queue is never read behind its back.
+    Display *own = nullptr;
+    Window timeWindow = 0;
+    Atom timeAtom = 0;
+
+    Display *ownDisplay()
+    {
+        if (!own) {
+            own = XOpenDisplay(nullptr);
+            if (own) {
+                XSetWindowAttributes attributes{};
+                attributes.event_mask = PropertyChangeMask;
+                timeWindow = XCreateWindow(own, DefaultRootWindow(own), -1, -1, 1, 1, 0, CopyFromParent,
+                                           InputOnly, CopyFromParent, CWEventMask, &attributes);
+                timeAtom = XInternAtom(own, "_VOCARTA_TIMESTAMP", False);
+            }
+        }
+        return own;
+    }
+
+    ~Private()
+    {
+        if (own) {
+            if (timeWindow)
+                XDestroyWindow(own, timeWindow);
+            XCloseDisplay(own);
+        }
+    }
+};
+
+X11WindowHints::X11WindowHints()
+    : d(std::make_unique<Private>())
+{
+}
+
+X11WindowHints::~X11WindowHints() = default;
+
+unsigned long X11WindowHints::serverTime()
+{
+    Display *display = d->ownDisplay();
+    if (!display)
+        return CurrentTime;
+    // An empty append changes nothing but makes the server send a
+    // PropertyNotify carrying its current time.
+    XChangeProperty(display, d->timeWindow, d->timeAtom, XA_INTEGER, 32, PropModeAppend, nullptr, 0);
+    XEvent event;
+    XWindowEvent(display, d->timeWindow, PropertyChangeMask, &event);
+    return event.xproperty.time;
+}
+
+QScreen *X11WindowHints::focusedScreen()
+{
+    Display *display = d->ownDisplay();
+    if (!display)
+        return OverlayWindowHints::focusedScreen();
+
+    const Window root = DefaultRootWindow(display);
+    const Atom activeAtom = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    std::optional<QRect> activeRect;
+    {
+        ScopedErrorTrap trap(display);
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char *data = nullptr;
+        Window active = 0;
+        if (XGetWindowProperty(display, root, activeAtom, 0, 1, False, XA_WINDOW, &type, &format, &count,
+                               &remaining, &data) == Success &&
+            data) {
+            if (type == XA_WINDOW && format == 32 && count == 1)
+                active = *reinterpret_cast<Window *>(data);
+            XFree(data);
+        }
+        if (active) {
+            Window unusedRoot = 0;
+            int x = 0;
+            int y = 0;
+            unsigned int width = 0;
+            unsigned int height = 0;
+            unsigned int border = 0;
+            unsigned int depth = 0;
+            Window child = 0;
+            int rootX = 0;
+            int rootY = 0;
+            if (XGetGeometry(display, active, &unusedRoot, &x, &y, &width, &height, &border, &depth) &&
+                XTranslateCoordinates(display, active, root, 0, 0, &rootX, &rootY, &child))
+                activeRect = QRect(rootX, rootY, int(width), int(height));
+        }
+    }
+    if (activeRect && activeRect->isValid()) {
+        // Window coordinates are in device pixels; screens in Qt's logical ones.
+        for (QScreen *screen : QGuiApplication::screens()) {
+            const qreal ratio = screen->devicePixelRatio();
+            const QRect native(screen->geometry().topLeft(), screen->geometry().size() * ratio);
+            if (native.contains(activeRect->center()))
+                return screen;
+        }
+    }
+    return OverlayWindowHints::focusedScreen();
+}
+
+void X11WindowHints::prepareForShow(QWindow &window)
+{
+    Display *display = qtDisplay();
+    if (!display)
+        return;
+    const Window id = Window(window.winId());
+
+    const unsigned long allDesktops = 0xFFFFFFFFul;
+    XChangeProperty(display, id, XInternAtom(display, "_NET_WM_DESKTOP", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char *>(&allDesktops), 1);
+
+    // Qt adds its own states (ABOVE for stay-on-top) to what it finds here
+    // when it maps the window, so these survive the show.
+    const Atom states[] = {
+        XInternAtom(display, "_NET_WM_STATE_ABOVE", False),
+        XInternAtom(display, "_NET_WM_STATE_SKIP_TASKBAR", False),
+        XInternAtom(display, "_NET_WM_STATE_SKIP_PAGER", False),
+    };
+    XChangeProperty(display, id, XInternAtom(display, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(states), int(std::size(states)));
+    XFlush(display);
+}
+
+bool X11WindowHints::isWithdrawn(QWindow &window)
+{
+    Display *display = qtDisplay();
+    if (!display)
+        return true;
+    // The window manager keeps WM_STATE (Normal or Iconic) on a window it
+    // manages and removes it, or sets it to Withdrawn, once it has let go.
+    const Atom wmState = XInternAtom(display, "WM_STATE", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char *data = nullptr;
+    bool withdrawn = true;
+    if (XGetWindowProperty(display, Window(window.winId()), wmState, 0, 2, False, wmState, &type, &format,
+                           &count, &remaining, &data) == Success &&
+        data) {
+        if (format == 32 && count >= 1)
+            withdrawn = reinterpret_cast<const long *>(data)[0] == WithdrawnState;
+        XFree(data);
+    }
+    return withdrawn;
+}
+
+void X11WindowHints::activate(QWindow &window)
+{
+    Display *display = qtDisplay();
+    if (!display) {
+        OverlayWindowHints::activate(window);
+        return;
+    }
+    const unsigned long now = serverTime();
+    const Window id = Window(window.winId());
+    const Window root = DefaultRootWindow(display);
+
+    // On Qt's own connection, so the window manager sees it after the map
+    // request Qt has just sent.
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = id;
+    event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1; // from an application
+    event.xclient.data.l[1] = long(now);
+    event.xclient.data.l[2] = 0;
+    XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XRaiseWindow(display, id);
+    XFlush(display);
+}

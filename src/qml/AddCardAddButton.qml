@@ -1,0 +1,49 @@
+import QtQuick
+
+// The "ADD" button: a yellow rounded slab with a darker outline; while the
+// card is being saved it shows a progress indicator and takes no clicks.
+Item {
+    id: button
+    property bool saving: false
+    signal clicked()
+
+    implicitHeight: 80
+
+    Rectangle {
+        anchors.fill: parent
+        radius: 20
+        antialiasing: true
+        color: "#EAD152"
+    }
+    // The outline straddles the shape's edge, half inside and half outside.
+    Rectangle {
+        anchors.fill: parent
+        anchors.margins: -4
+        radius: 24
+        antialiasing: true
+        color: "transparent"
+        border.width: 8
+        border.color: "#ECBF2E"
+    }
+    Text {
+        objectName: "addLabel"
+        anchors.centerIn: parent
+        visible: !button.saving
+        text: "ADD"
+        font.family: "Staatliches"; font.pixelSize: 48
+        color: "#1A1A1A"
+    }
+    AddCardSpinner {
+        objectName: "addSpinner"
+        anchors.centerIn: parent
+        visible: button.saving
+        width: 28; height: 28
+        tint: "#1A1A1A"
+    }
+    MouseArea {
+        objectName: "addButtonArea"
+        anchors.fill: parent
+        enabled: !button.saving
+        onClicked: button.clicked()
+    }
+}

@@ -1,0 +1,137 @@
+import QtQuick
+
+// The chosen candidate as a card: the word with its flag and phonetic, the
+// translation, the two example sentences and the category badge.
+Rectangle {
+    id: resultCard
+    property var result
+    property var deck
+
+    readonly property string langFrom: deck ? deck.langFrom : ""
+    readonly property string langTo: deck ? deck.langTo : ""
+    readonly property int rowSpacing: 8
+
+    color: "white"
+    radius: 20
+    antialiasing: true
+    implicitHeight: stack.implicitHeight + 32
+
+    component Divider: Rectangle {
+        width: parent ? parent.width : 0
+        height: 1
+        color: Qt.rgba(0, 0, 0, 0.12)
+    }
+
+    Column {
+        id: stack
+        x: 16
+        y: 16
+        width: resultCard.width - 32
+        spacing: 6
+
+        Row {
+            objectName: "wordRow"
+            width: parent.width
+            spacing: resultCard.rowSpacing
+            Item {
+                width: 24; height: 28
+                AddCardFlag { objectName: "wordFlag"; y: 4; size: 24; langCode: resultCard.langTo }
+            }
+            Column {
+                width: parent.width - 24 - parent.spacing
+                spacing: 2
+                Text {
+                    objectName: "resultWord"
+                    width: parent.width
+                    text: resultCard.result ? resultCard.result.word : ""
+                    font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 28
+                    color: "#1A1A1A"
+                    wrapMode: Text.Wrap
+                }
+                Text {
+                    objectName: "resultPhonetic"
+                    width: parent.width
+                    visible: text.length > 0
+                    text: resultCard.result ? resultCard.result.phonetic : ""
+                    font.family: "Nunito"; font.pixelSize: 14
+                    color: "#8E8E93"
+                    wrapMode: Text.Wrap
+                }
+            }
+        }
+
+        Divider {}
+
+        Row {
+            width: parent.width
+            spacing: resultCard.rowSpacing
+            Item {
+                width: 24; height: 28
+                AddCardFlag { y: 4; size: 24; langCode: resultCard.langFrom }
+            }
+            Text {
+                objectName: "resultTranslation"
+                width: parent.width - 24 - parent.spacing
+                text: resultCard.result ? resultCard.result.translation : ""
+                font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 28
+                color: "#1A1A1A"
+                wrapMode: Text.Wrap
+            }
+        }
+
+        Divider {}
+
+        Row {
+            width: parent.width
+            spacing: resultCard.rowSpacing
+            Item {
+                width: 18; height: 20
+                AddCardFlag { y: 2; size: 18; langCode: resultCard.langFrom }
+            }
+            Text {
+                objectName: "resultExampleTranslation"
+                width: parent.width - 18 - parent.spacing
+                text: resultCard.result ? resultCard.result.exampleSentenceTranslation : ""
+                font.family: "Nunito"; font.pixelSize: 13
+                color: "#333333"
+                wrapMode: Text.Wrap
+            }
+        }
+
+        Row {
+            width: parent.width
+            spacing: resultCard.rowSpacing
+            Item {
+                width: 18; height: 20
+                AddCardFlag { y: 2; size: 18; langCode: resultCard.langTo }
+            }
+            Text {
+                objectName: "resultExample"
+                width: parent.width - 18 - parent.spacing
+                text: resultCard.result ? resultCard.result.exampleSentence : ""
+                font.family: "Nunito"; font.pixelSize: 13
+                color: "#333333"
+                wrapMode: Text.Wrap
+            }
+        }
+
+        Divider {}
+
+        Rectangle {
+            objectName: "categoryBadge"
+            width: badgeText.implicitWidth + 24
+            height: badgeText.implicitHeight + 8
+            radius: height / 2
+            antialiasing: true
+            color: "#1A1A1A"
+            Text {
+                id: badgeText
+                objectName: "categoryText"
+                anchors.centerIn: parent
+                text: resultCard.result ? resultCard.result.category.toUpperCase() : ""
+                font.family: "Staatliches"; font.pixelSize: 14
+                color: "white"
+            }
+        }
+    }
+}

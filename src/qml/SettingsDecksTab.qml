@@ -1,0 +1,152 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// Decks: progress while loading, "No decks found", or the list; the red error
+// line under whichever shows. Clicking a row (or moving the list's selection)
+// makes that deck active; the check mark follows the deck state.
+Item {
+    id: tab
+    objectName: "decksTab"
+    required property QtObject deckState
+    // True while the tab is on screen; each showing makes sure the connection runs.
+    property bool shown: false
+    onShownChanged: if (shown) tab.deckState.loadLater()
+
+    readonly property color secondary: Qt.rgba(palette.windowText.r, palette.windowText.g, palette.windowText.b, 0.55)
+    readonly property var decks: tab.deckState.decks
+    readonly property string activeId: tab.deckState.activeDeck ? tab.deckState.activeDeck._id : ""
+    readonly property int activeIndex: {
+        for (let i = 0; i < decks.length; ++i) {
+            if (decks[i]._id === activeId)
+                return i
+        }
+        return -1
+    }
+
+    function moveSelection(step) {
+        const target = activeIndex < 0 ? (step > 0 ? 0 : decks.length - 1) : activeIndex + step
+        if (target >= 0 && target < decks.length)
+            tab.deckState.select(decks[target]._id)
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Item {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+
+            BusyIndicator {
+                objectName: "decksProgress"
+                anchors.centerIn: parent
+                running: visible
+                visible: tab.deckState.isLoading
+            }
+
+            Text {
+                objectName: "noDecks"
+                anchors.centerIn: parent
+                visible: !tab.deckState.isLoading && tab.decks.length === 0
+                text: "No decks found"
+                color: tab.secondary
+                font.pixelSize: 13
+            }
+
+            ListView {
+                id: list
+                objectName: "decksList"
+                anchors.fill: parent
+                anchors.margins: 8
+                clip: true
+                visible: !tab.deckState.isLoading && tab.decks.length > 0
+                model: tab.decks
+                // The list's selection is the active deck: drawn on the active
+                // row, and moved by the arrow keys through select(), never
+                // through the view's own current index (a new model would
+                // reset that and pick a deck nobody chose).
+                currentIndex: -1
+                keyNavigationEnabled: false
+                focus: visible
+                Keys.onUpPressed: tab.moveSelection(-1)
+                Keys.onDownPressed: tab.moveSelection(1)
+
+                delegate: Item {
+                    id: row
+                    required property var modelData
+                    required property int index
+                    readonly property bool active: modelData._id === tab.activeId
+                    objectName: "deckRow_" + modelData._id
+                    width: ListView.view.width
+                    height: 44
+
+                    Rectangle {
+                        anchors.fill: parent
+                        radius: 6
+                        visible: row.active
+                        color: Qt.rgba(palette.highlight.r, palette.highlight.g, palette.highlight.b, 0.18)
+                    }
+
+                    ColumnLayout {
+                        anchors.left: parent.left
+                        anchors.leftMargin: 10
+                        anchors.right: mark.left
+                        anchors.rightMargin: 8
+                        anchors.verticalCenter: parent.verticalCenter
+                        spacing: 2
+                        Text {
+                            Layout.fillWidth: true
+                            text: row.modelData.name
+                            elide: Text.ElideRight
+                            color: palette.windowText
+                            font.pixelSize: 13
+                        }
+                        Text {
+                            Layout.fillWidth: true
+                            text: row.modelData.langFrom + " \u2192 " + row.modelData.langTo
+                            elide: Text.ElideRight
+                            color: tab.secondary
+                            font.pixelSize: 11
+                        }
+                    }
+                    Rectangle {
+                        id: mark
+                        objectName: "checkMark"
+                        visible: row.active
+                        anchors.right: parent.right
+                        anchors.rightMargin: 10
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 18
+                        height: 18
+                        radius: 9
+                        color: "#007AFF"
+                        Text {
+                            anchors.centerIn: parent
+                            text: "\u2713"
+                            color: "white"
+                            font.pixelSize: 12
+                            font.bold: true
+                        }
+                    }
+                    MouseArea {
+                        objectName: "rowArea"
+                        anchors.fill: parent
+                        onClicked: tab.deckState.select(row.modelData._id)
+                    }
+                }
+            }
+        }
+
+        Text {
+            objectName: "deckError"
+            Layout.fillWidth: true
+            Layout.margins: 8
+            visible: tab.deckState.error !== undefined && tab.deckState.error !== ""
+            text: tab.deckState.error ?? ""
+            color: "#FF3B30"
+            font.pixelSize: 11
+            wrapMode: Text.Wrap
+        }
+    }
+}

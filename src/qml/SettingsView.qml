@@ -1,0 +1,42 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// Two tabs: the account (status, e-mail, sign out) and the decks (choose the
+// active one). Everything shown comes from the session and the deck state.
+Item {
+    id: root
+    implicitWidth: 420
+    implicitHeight: 320
+
+    required property QtObject auth
+    required property QtObject deckState
+    property alias currentTab: tabs.currentIndex
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        TabBar {
+            id: tabs
+            objectName: "tabs"
+            Layout.fillWidth: true
+            TabButton { objectName: "accountTabButton"; text: "\u25CE  Account" }
+            TabButton { objectName: "decksTabButton"; text: "\u2630  Decks" }
+        }
+
+        StackLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            currentIndex: tabs.currentIndex
+
+            SettingsAccountTab {
+                auth: root.auth
+            }
+            SettingsDecksTab {
+                deckState: root.deckState
+                shown: tabs.currentIndex === 1 && root.visible
+            }
+        }
+    }
+}

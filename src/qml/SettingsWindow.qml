@@ -1,0 +1,25 @@
+import QtQuick
+import QtQuick.Window
+
+// The settings window, opened with Ctrl+, or "vocarta-menubar --preferences".
+Window {
+    id: window
+    title: "Vocarta Menubar Settings"
+    width: 420
+    height: 320
+    minimumWidth: 420
+    maximumWidth: 420
+    minimumHeight: 320
+    maximumHeight: 320
+    color: view.palette.window
+
+    required property QtObject auth
+    required property QtObject deckState
+
+    SettingsView {
+        id: view
+        anchors.fill: parent
+        auth: window.auth
+        deckState: window.deckState
+    }
+}

@@ -1,0 +1,200 @@
+#include "app/AppShell.h"
+#include "ShellFakes.h"
+#include "TestSupport.h"
+#include "TrayerProcess.h"
+#include "app/AppWindows.h"
+#include "capture/ShortcutManager.h"
+#include "menu/FirstRunQmlTypes.h"
+#include "menu/MenuBarMenu.h"
+#include "platform/TrayHost.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QtTest>
+
+#include <qcoro/qcorotimer.h>
+
+class AppShellTest : public QObject {
+    Q_OBJECT
+
+    FakeSession *m_auth = nullptr;
+    FakeDeckState *m_decks = nullptr;
+    QStringList m_calls;
+    int m_captures = 0;
+    // How the session comes back from the keyring: signed in or not, and when.
+    bool m_restoresSignedIn = false;
+
+    AppShell::Subsystems subsystems()
+    {
+        AppShell::Subsystems s;
+        s.auth = m_auth;
+        s.deckState = m_decks;
+        s.registerQmlTypes = [this] {
+            m_calls << "qml";
+            registerFirstRunQmlTypes(
+                m_auth, {[] { return std::optional<KeyCombo>(); }, [](std::optional<KeyCombo>) {}}, nullptr);
+        };
+        s.untilSessionRestored = [this]() -> QCoro::Task<void> {
+            m_calls << "restore";
+            co_await QCoro::sleepFor(std::chrono::milliseconds(50));
+            if (m_restoresSignedIn)
+                m_auth->setAuthenticated(true);
+        };
+        s.requestAccessibility = [this] { m_calls << "accessibility"; };
+        s.loadAndRegisterShortcut = [this] {
+            m_calls << "shortcut";
+            ShortcutManager::shared().loadAndRegister(); // nothing stored in this session's settings
+        };
+        s.startUpdater = [this] { m_calls << "updater"; };
+        s.warmUpOverlay = [this] { m_calls << "overlay"; };
+        s.connectAccountChanges = [this] { m_calls << "account"; };
+        s.triggerCapture = [this] { ++m_captures; };
+        return s;
+    }
+
+    std::unique_ptr<AppShell> startShell(std::chrono::milliseconds trayWait, CommandLine first = {})
+    {
+        auto shell = std::make_unique<AppShell>(subsystems(), AppShell::Options{trayWait});
+        QSignalSpy started(shell.get(), &AppShell::started);
+        shell->start(first);
+        if (!started.wait(30000))
+            return nullptr;
+        return shell;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_auth = new FakeSession;
+        m_decks = new FakeDeckState;
+        m_calls.clear();
+        m_captures = 0;
+        m_restoresSignedIn = false;
+    }
+    void cleanup()
+    {
+        delete m_auth;
+        delete m_decks;
+    }
+
+    // Runs first: Qt decides once per process which kind of tray it talks to.
+    void withoutATraySaysSoAndOpensTheWindow()
+    {
+        m_restoresSignedIn = true;
+        LogCapture log;
+        auto shell = startShell(std::chrono::milliseconds(300));
+        QVERIFY(shell);
+        QVERIFY(!shell->trayIcon());
+        QCOMPARE(log.lines(LogChannel::Shell), QStringList{AppShell::noTrayMessage});
+        QVERIFY(shell->windows().authWindow() && shell->windows().authWindow()->isVisible());
+        QCOMPARE(m_decks->startCalls >= 1, true); // signed in all the same
+    }
+
+    void firstStartWithoutSessionOpensTheWindowOnce()
+    {
+        TrayerProcess trayer;
+        QVERIFY(trayer.started());
+        QTRY_VERIFY_WITH_TIMEOUT(QCoro::waitFor(TrayHost::isAvailable()), 20000);
+
+        auto shell = startShell(std::chrono::seconds(20));
+        QVERIFY(shell);
+        QCOMPARE(m_calls, (QStringList{"qml", "accessibility", "shortcut", "updater", "overlay", "account",
+                                       "restore"}));
+        QVERIFY(shell->trayIcon() && shell->trayIcon()->isVisible());
+        QCOMPARE(shell->trayIcon()->toolTip(), QStringLiteral("Vocarta Menubar"));
+        QCOMPARE(shell->trayIcon()->contextMenu(), shell->menu().menu());
+        QCOMPARE(shell->menu().menu()->actions().first()->text(), QStringLiteral("Sign In..."));
+
+        QQuickWindow *auth = shell->windows().authWindow();
+        QVERIFY(auth);
+        QVERIFY(QTest::qWaitForWindowExposed(auth, 20000));
+        QCOMPARE(auth->title(), QStringLiteral("Vocarta Settings"));
+        QCOMPARE(auth->size(), QSize(420, 525));
+        QCOMPARE(auth->minimumSize(), auth->maximumSize());
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(qAbs(auth->geometry().center().x() - screen.center().x()) <= 1);
+        QCOMPARE(shell->windows().authWindowOpenings(), 1);
+        QCOMPARE(m_decks->startCalls, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::focusWindow(), auth, 20000);
+
+        // Showing the menu again while signed out opens nothing more.
+        Q_EMIT shell->menu().menu()->aboutToShow();
+        QCOMPARE(shell->windows().authWindowOpenings(), 1);
+
+        // Closing only hides: the same window comes back.
+        auth->close();
+        QTRY_VERIFY(!auth->isVisible());
+        shell->menu().menu()->actions().first()->trigger(); // "Sign In..."
+        QCOMPARE(shell->windows().authWindow(), auth);
+        QVERIFY(auth->isVisible());
+    }
+
+    void startWithStoredSessionSubscribesAndOpensNothing()
+    {
+        TrayerProcess trayer;
+        QVERIFY(trayer.started());
+        m_restoresSignedIn = true;
+        auto shell = startShell(std::chrono::seconds(20));
+        QVERIFY(shell);
+        QVERIFY(shell->trayIcon());
+        QTRY_VERIFY(m_decks->startCalls >= 1);
+        QVERIFY(!shell->windows().authWindow());
+        QCOMPARE(shell->menu().menu()->actions().first()->text(), MenuBarMenu::noActiveDeckText);
+
+        // Losing the session later shows the sign-in window.
+        m_auth->signOut();
+        QVERIFY(shell->windows().authWindow() && shell->windows().authWindow()->isVisible());
+    }
+
+    void laterStartsAreHandled()
+    {
+        TrayerProcess trayer;
+        QVERIFY(trayer.started());
+        m_restoresSignedIn = true;
+        auto shell = startShell(std::chrono::seconds(20));
+        QVERIFY(shell);
+
+        shell->handleArguments({"--capture"}, {});
+        QCOMPARE(m_captures, 1);
+        shell->handleArguments({"vocarta://auth/google#code=abc"}, {});
+        QCOMPARE(m_auth->callbackUrls, QList<QUrl>{QUrl("vocarta://auth/google#code=abc")});
+        shell->handleArguments({"--bogus"}, {});
+        shell->handleArguments({"--capture", "--capture"}, {});
+        QCOMPARE(m_captures, 1);
+        QVERIFY(!shell->windows().settingsWindow());
+
+        shell->handleArguments({"--preferences"}, {});
+        QQuickWindow *settings = shell->windows().settingsWindow();
+        QVERIFY(settings && settings->isVisible());
+        QCOMPARE(settings->size(), QSize(420, 320));
+        settings->close();
+
+        shell->handleArguments({}, {});
+        QQuickWindow *auth = shell->windows().authWindow();
+        QVERIFY(auth && auth->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(auth, 20000));
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::focusWindow(), auth, 20000);
+
+        // Ctrl+, in any of the program's windows opens the settings.
+        QTest::keyClick(auth, Qt::Key_Comma, Qt::ControlModifier);
+        QVERIFY(settings->isVisible());
+        QCOMPARE(shell->windows().settingsWindow(), settings);
+    }
+
+    void ownRequestRunsAfterStart()
+    {
+        TrayerProcess trayer;
+        QVERIFY(trayer.started());
+        m_restoresSignedIn = true;
+        auto shell = startShell(std::chrono::seconds(20), CommandLine::parse({"--preferences"}));
+        QVERIFY(shell);
+        QVERIFY(shell->windows().settingsWindow() && shell->windows().settingsWindow()->isVisible());
+        QVERIFY(!shell->windows().authWindow());
+    }
+};
+
+QTEST_MAIN(AppShellTest)
+#include "AppShellTest.moc"

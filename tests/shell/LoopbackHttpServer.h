@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QTcpServer>
+#include <QUrl>
+
+// A tiny HTTP/1.1 server on 127.0.0.1 for the updater's tests: answers GETs
+// from a table of path -> (status, body), records the paths asked for, and
+// can hold every request unanswered to provoke time-outs.
+class LoopbackHttpServer : public QObject {
+    Q_OBJECT
+public:
+    explicit LoopbackHttpServer(QObject *parent = nullptr);
+
+    QUrl url(const QString &path) const;
+    void serve(const QString &path, const QByteArray &body, int status = 200);
+    void setSilent(bool silent) { m_silent = silent; }
+    QStringList requests() const { return m_requests; }
+
+private:
+    void onConnection();
+
+    QTcpServer m_server;
+    QHash<QString, QPair<int, QByteArray>> m_routes;
+    QStringList m_requests;
+    bool m_silent = false;
+};

@@ -1,0 +1,194 @@
+#include "platform/SingleInstance.h"
+#include "platform/dbus/DBusSingleInstance.h"
+#include "platform/dbus/LocalSocketSingleInstance.h"
+
+#include <QDBusConnection>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <qcoro/qcorotask.h>
+
+namespace {
+
+using Role = SingleInstance::Role;
+
+QString program()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/vocarta-menubar");
+}
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+// Keeps this process's event loop running meanwhile: it may be the copy
+// that the program hands its request to.
+Run runProgram(const QStringList &arguments, int timeoutMs = 30000)
+{
+    QProcess process;
+    QSignalSpy finished(&process, &QProcess::finished);
+    process.start(program(), arguments);
+    Run run;
+    if (!finished.wait(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+bool visibleWindowNamed(const QString &title)
+{
+    QProcess search;
+    search.setStandardErrorFile(QProcess::nullDevice());
+    search.start(QStringLiteral("xdotool"),
+                 {"search", "--onlyvisible", "--name", QLatin1Char('^') + title + QLatin1Char('$')});
+    search.waitForFinished(10000);
+    return search.exitCode() == 0 && !search.readAllStandardOutput().trimmed().isEmpty();
+}
+
+// xdotool fails now and then when a window goes away during its search: ask
+// again until the deadline.
+bool waitForVisibleWindow(const QString &title, int timeoutMs = 20000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (visibleWindowNamed(title))
+            return true;
+        QTest::qWait(200);
+    }
+    return false;
+}
+
+} // namespace
+
+class SingleInstanceTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sessionBusNameIsOwnedOnce()
+    {
+        const QString name = QStringLiteral("me.brindlefox.vocarta.menubar.test");
+        DBusSingleInstance first(QDBusConnection::sessionBus(), name);
+        QCOMPARE(QCoro::waitFor(first.claim()), Role::Primary);
+
+        QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "second-start");
+        {
+            DBusSingleInstance second(other, name);
+            QCOMPARE(QCoro::waitFor(second.claim()), Role::Secondary);
+            QSignalSpy activated(&first, &SingleInstance::activated);
+            QVERIFY(QCoro::waitFor(second.forward({"--preferences"}, "token-1")));
+            QTRY_COMPARE(activated.size(), 1);
+            QCOMPARE(activated.first().at(0).toStringList(), QStringList{"--preferences"});
+            QCOMPARE(activated.first().at(1).toString(), QStringLiteral("token-1"));
+        }
+        QDBusConnection::disconnectFromBus("second-start");
+    }
+
+    void localSocketFallback()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("instance.socket");
+        // A file left behind by a copy that crashed does not block the next start.
+        QFile stale(path);
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+
+        LocalSocketSingleInstance first(path);
+        QCOMPARE(QCoro::waitFor(first.claim()), Role::Primary);
+        LocalSocketSingleInstance second(path);
+        QCOMPARE(QCoro::waitFor(second.claim()), Role::Secondary);
+
+        QSignalSpy activated(&first, &SingleInstance::activated);
+        QVERIFY(QCoro::waitFor(second.forward({"vocarta://auth/google#x=1"}, "")));
+        QTRY_COMPARE(activated.size(), 1);
+        QCOMPARE(activated.first().at(0).toStringList(), QStringList{"vocarta://auth/google#x=1"});
+
+        // Anything else on the socket is refused and changes nothing.
+        for (const QByteArray &junk : {QByteArray("{\"arguments\": [1], \"token\": \"\"}\n"),
+                                       QByteArray("not json\n"), QByteArray(70000, 'x')}) {
+            QLocalSocket raw;
+            raw.connectToServer(path);
+            QVERIFY(raw.waitForConnected(10000));
+            raw.write(junk);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                raw.state() == QLocalSocket::UnconnectedState || raw.bytesAvailable() > 0, 20000);
+            QVERIFY(!raw.readAll().startsWith("ok"));
+        }
+        QCOMPARE(activated.size(), 1);
+    }
+
+    void commandLineWithoutARunningCopy()
+    {
+        const Run help = runProgram({"--help"});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.startsWith("Usage: vocarta-menubar"));
+        const Run version = runProgram({"--version"});
+        QCOMPARE(version.exitCode, 0);
+        QVERIFY(version.out.startsWith("vocarta-menubar "));
+        for (const QStringList &bad : {QStringList{"--bogus"}, QStringList{"--capture", "--preferences"},
+                                       QStringList{"https://evil.example/"}, QStringList{"-platform"}}) {
+            const Run run = runProgram(bad);
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY(run.err.contains("Usage: vocarta-menubar"));
+            QVERIFY(run.out.isEmpty());
+        }
+    }
+
+    void secondStartHandsOverItsRequest()
+    {
+        // This test is the running copy; the real program is the second start.
+        DBusSingleInstance running(QDBusConnection::sessionBus(),
+                                   QStringLiteral("me.brindlefox.vocarta.menubar"));
+        QCOMPARE(QCoro::waitFor(running.claim()), Role::Primary);
+        QSignalSpy activated(&running, &SingleInstance::activated);
+        for (const QStringList &arguments :
+             {QStringList{}, QStringList{"--preferences"}, QStringList{"--capture"},
+              QStringList{"vocarta://auth/google#access_token=a&state=s"}}) {
+            const Run run = runProgram(arguments);
+            QCOMPARE(run.exitCode, 0);
+            QTRY_VERIFY(!activated.isEmpty());
+            QCOMPARE(activated.takeFirst().at(0).toStringList(), arguments);
+        }
+    }
+
+    void twoRealProcesses()
+    {
+        QProcess first;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VOCARTA_TRAY_WAIT_MS", "0");
+        first.setProcessEnvironment(env);
+        first.start(program(), {});
+        QVERIFY(first.waitForStarted(10000));
+        // No tray in this session: the program says so once its start is done.
+        QByteArray output;
+        QTRY_VERIFY_WITH_TIMEOUT((output += first.readAllStandardOutput()).contains("No system tray"), 30000);
+        QVERIFY(waitForVisibleWindow("Vocarta Settings"));
+
+        QCOMPARE(runProgram({"--preferences"}).exitCode, 0);
+        QVERIFY(waitForVisibleWindow("Vocarta Menubar Settings"));
+        QCOMPARE(runProgram({"--capture"}).exitCode, 0);
+        // The overlay opens; until the hot-key side links the overlay in, it
+        // says instead that the overlay is not there yet.
+        QTRY_VERIFY_WITH_TIMEOUT(visibleWindowNamed("Add card") ||
+                                     (output += first.readAllStandardOutput()).contains("add-card overlay"),
+                                 20000);
+        QCOMPARE(runProgram({"vocarta://auth/google#error=access_denied"}).exitCode, 0);
+        QCOMPARE(first.state(), QProcess::Running);
+
+        first.terminate();
+        QVERIFY(first.waitForFinished(20000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(SingleInstanceTest)
+#include "SingleInstanceTest.moc"
