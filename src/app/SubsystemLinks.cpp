@@ -1,49 +1,38 @@
 #include "app/SubsystemLinks.h"
 
 #include "app/SparkleUpdater.h"
+#include "auth/AuthManager.h"
 #include "capture/AddCardPanelController.h"
 #include "capture/SelectedTextReader.h"
 #include "capture/ShortcutManager.h"
 #include "menu/FirstRunQmlTypes.h"
 #include "overlay/AddCardOverlayContent.h" // AddCardPanelController.h holds a QPointer to it
 #include "overlay/OverlayQmlTypes.h"
+#include "sync/ConvexSubscriptionClient.h"
 #include "sync/DeckStateManager.h"
 #include "sync/SyncQmlTypes.h"
 
 #include <QApplication>
 #include <QVariant>
 
-namespace {
-
-// Stand-in until the session object is linked in: a signed-out session with
-// the same members.
-class PendingSession : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(bool isAuthenticated READ isAuthenticated NOTIFY isAuthenticatedChanged)
-    Q_PROPERTY(QString userEmail READ userEmail NOTIFY userEmailChanged)
-public:
-    bool isAuthenticated() const { return false; }
-    QString userEmail() const { return {}; }
-    Q_INVOKABLE void signOut() {}
-    Q_INVOKABLE void handleCallbackUrl(const QUrl &) {}
-Q_SIGNALS:
-    void isAuthenticatedChanged();
-    void userEmailChanged();
-};
-
-} // namespace
-
 AppShell::Subsystems linkSubsystems()
 {
-    static PendingSession session;
+    AuthManager &session = AuthManager::shared();
     AppShell::Subsystems s;
     s.auth = &session;
+    s.untilSessionRestored = [&session] { return session.untilRestored(); };
+    s.connectAccountChanges = [&session] {
+        // A sign-in or sign-out must not leave the live connection serving the
+        // previous account's decks.
+        QObject::connect(&session, &AuthManager::accountChanged, &ConvexSubscriptionClient::shared(),
+                         &ConvexSubscriptionClient::reconnectForAccountChange);
+    };
     s.deckState = &DeckStateManager::shared();
     s.registerQmlTypes = [] {
         registerSyncQmlTypes();
         registerOverlayQmlTypes();
         ShortcutManager &shortcuts = ShortcutManager::shared();
-        registerFirstRunQmlTypes(&session,
+        registerFirstRunQmlTypes(&AuthManager::shared(),
                                  {[&shortcuts] { return shortcuts.currentCombo(); },
                                   [&shortcuts](std::optional<KeyCombo> combo) { shortcuts.set(combo); }},
                                  &shortcuts);
@@ -59,5 +48,3 @@ AppShell::Subsystems linkSubsystems()
     s.quit = [] { QApplication::quit(); };
     return s;
 }
-
-#include "SubsystemLinks.moc"

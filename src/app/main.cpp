@@ -17,9 +17,16 @@
 
 namespace {
 
+std::chrono::milliseconds trayWait()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("VOCARTA_TRAY_WAIT_MS", &ok);
+    return ok && ms >= 0 ? std::chrono::milliseconds(ms) : std::chrono::seconds(10);
+}
+
 // Becomes the running copy and starts it, or hands this start's request to
 // the copy that runs already and leaves.
-QCoro::Task<void> run(SingleInstance &instance, AppShell &shell, CommandLine line)
+QCoro::Task<void> run(SingleInstance &instance, CommandLine line)
 {
     try {
         const SingleInstance::Role role = co_await instance.claim();
@@ -32,19 +39,15 @@ QCoro::Task<void> run(SingleInstance &instance, AppShell &shell, CommandLine lin
             co_return;
         }
         // Unavailable (no bus, no socket): run on our own rather than not at all.
+        // The session and the other long-lived objects come into being only
+        // here: a second start must not restore (and refresh) the session too.
+        static AppShell shell(linkSubsystems(), AppShell::Options{trayWait()});
         QObject::connect(&instance, &SingleInstance::activated, &shell, &AppShell::handleArguments);
         co_await shell.start(line);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "vocarta-menubar: %s\n", e.what());
         QCoreApplication::exit(1);
     }
-}
-
-std::chrono::milliseconds trayWait()
-{
-    bool ok = false;
-    const int ms = qEnvironmentVariableIntValue("VOCARTA_TRAY_WAIT_MS", &ok);
-    return ok && ms >= 0 ? std::chrono::milliseconds(ms) : std::chrono::seconds(10);
 }
 
 } // namespace
@@ -87,8 +90,7 @@ int main(int argc, char *argv[])
                      [] { QApplication::quit(); });
 
     const auto instance = SingleInstance::create(QString::fromLatin1(BuildConfig::bundleIdentifier));
-    AppShell shell(linkSubsystems(), AppShell::Options{trayWait()});
-    QTimer::singleShot(0, &shell, [&] { run(*instance, shell, line); });
+    QTimer::singleShot(0, instance.get(), [&] { run(*instance, line); });
     const int status = QApplication::exec();
     // The process-wide objects live for the whole run and are never torn
     // down: several own windows that must not outlive the application object

@@ -35,9 +35,23 @@ AddCardPanelController::AddCardPanelController(ConvexClient *client, QObject *pa
 
 AddCardPanelController::~AddCardPanelController()
 {
+    releaseWindow();
+}
+
+void AddCardPanelController::releaseWindow()
+{
+    // The shared controller outlives the application object; the window and
+    // its engine must go while Qt is still there.
+    if (!QCoreApplication::instance())
+        return;
     delete m_content;
+    m_content = nullptr;
+    m_keyFilterInstalled = false;
     delete m_window;
+    m_window = nullptr;
+    m_root = nullptr;
     delete m_engine;
+    m_engine = nullptr;
 }
 
 QQuickWindow *AddCardPanelController::window() const
@@ -52,6 +66,8 @@ void AddCardPanelController::ensureWindow()
         return;
     registerOverlayQmlTypes();
     m_hints = OverlayWindowHints::create();
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AddCardPanelController::releaseWindow,
+            Qt::UniqueConnection);
 
     m_engine = new QQmlEngine;
     addOverlayImageProviders(*m_engine);
@@ -88,20 +104,22 @@ void AddCardPanelController::warmUp()
     ensureWindow();
     if (!m_window || !m_root || m_window->isVisible())
         return;
-    // Draw once in a one-pixel window in a corner, then withdraw: the scene
-    // graph, its shaders, the fonts' glyphs and the QML items are ready
-    // afterwards. Nothing shows in it (the card is faded out and the glyph
-    // samples nearly transparent).
-    QScreen *screen = QGuiApplication::primaryScreen();
+    // Draw once at full size, then withdraw: the scene graph, its buffers
+    // for this screen size, the fonts' glyphs and the card's items are ready
+    // afterwards. A one-pixel shape keeps it from showing (a translucent
+    // window is opaque without a compositor).
+    QScreen *screen = m_hints->focusedScreen();
     if (!screen)
         return;
     m_root->setProperty("warmingUp", true);
     m_window->setScreen(screen);
-    m_window->setGeometry(QRect(screen->geometry().bottomRight(), QSize(1, 1)));
+    m_window->setGeometry(screen->geometry());
+    m_window->setMask(QRegion(0, 0, 1, 1));
     auto connection = std::make_shared<QMetaObject::Connection>();
     *connection = connect(m_window, &QQuickWindow::frameSwapped, this, [this, connection] {
         disconnect(*connection);
         m_root->setProperty("warmingUp", false);
+        m_window->setMask(QRegion());
         if (!isOpen())
             m_window->hide();
     });
@@ -135,7 +153,10 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
                 self->hidePanel();
         },
         m_client ? *m_client : ConvexClient::shared());
-    m_root->setProperty("warmingUp", false);
+    if (m_root->property("warmingUp").toBool()) {
+        m_root->setProperty("warmingUp", false);
+        m_window->setMask(QRegion());
+    }
     m_root->setProperty("content", QVariant::fromValue(m_content.data()));
 
     m_window->installEventFilter(this);

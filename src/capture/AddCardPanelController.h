@@ -58,6 +58,7 @@ protected:
 
 private:
     void ensureWindow();
+    void releaseWindow();
     void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
 
     ConvexClient *m_client;

@@ -16,11 +16,13 @@
 
 ShortcutManager &ShortcutManager::shared()
 {
-    static SystemHotKeyService hotKeys;
-    static ShortcutManager manager(
-        hotKeys, [] { return SelectedTextReader::shared().capture(); },
+    // Kept until the process ends and never destroyed: their D-Bus and X11
+    // connections must not be torn down after the application object is gone.
+    static auto *hotKeys = new SystemHotKeyService;
+    static auto *manager = new ShortcutManager(
+        *hotKeys, [] { return SelectedTextReader::shared().capture(); },
         [](std::optional<QString> text) { AddCardPanelController::shared().show(std::move(text)); });
-    return manager;
+    return *manager;
 }
 
 ShortcutManager::ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture, ShowPanelFunction showPanel,

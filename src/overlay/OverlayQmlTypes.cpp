@@ -5,7 +5,10 @@
 #include "overlay/DismissSignal.h"
 #include "overlay/FlagIcon.h"
 
+#include <QGuiApplication>
 #include <QQmlEngine>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 
 void registerOverlayQmlTypes()
 {
@@ -13,12 +16,21 @@ void registerOverlayQmlTypes()
     if (registered)
         return;
     registered = true;
+    selectDefaultSceneGraph();
     const char *uri = "Vocarta.Models";
     qmlRegisterUncreatableType<AddCardOverlayContent>(uri, 1, 0, "AddCardOverlayContent",
                                                       QStringLiteral("made by the add-card panel"));
     qmlRegisterUncreatableType<DismissSignal>(uri, 1, 0, "DismissSignal",
                                               QStringLiteral("owned by the add-card panel"));
     qmlRegisterType<CardShadow>(uri, 1, 0, "CardShadow");
+}
+
+void selectDefaultSceneGraph()
+{
+    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") ||
+        qEnvironmentVariableIsSet("QT_QUICK_BACKEND_DEFAULT"))
+        return;
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 }
 
 void addOverlayImageProviders(QQmlEngine &engine)

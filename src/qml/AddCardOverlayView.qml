@@ -97,7 +97,7 @@ Item {
         height: card.height
         anchors.centerIn: parent
         scale: 0.92 + 0.08 * presence
-        opacity: Math.max(0, Math.min(1, presence))
+        opacity: root.warmingUp ? 1 : Math.max(0, Math.min(1, presence))
 
         CardShadow {
             x: -margin
@@ -287,11 +287,10 @@ Item {
         }
     }
 
-    // Drawn only while warming up, so the glyphs of the overlay's fonts are
-    // ready before the first opening.
+    // Drawn only while warming up (behind a one-pixel window shape), so the
+    // glyphs of the overlay's fonts are ready before the first opening.
     Column {
         visible: root.warmingUp
-        opacity: 0.01
         Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"; font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 36 }
         Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZ"; font.family: "Staatliches"; font.pixelSize: 48 }
     }

@@ -3,7 +3,7 @@
 // as a fast portal may, so a client that subscribes late misses it.
 // Test control (interface org.vocarta.test.FakePortal on /test):
 //   Calls() -> as        every call seen, as text
-//   Activate(s id)       emits Activated for the newest open session
+//   Activate(s id)       emits Activated for the newest open session (none if none is open)
 //   ActivateSession(o session, s id)
 //   SetRefuseBind(b)     answer BindShortcuts with response code 1
 #include <QCoreApplication>
@@ -52,7 +52,14 @@ public:
             const QString sessionPath = QStringLiteral("/org/freedesktop/portal/desktop/session/") +
                                         senderPart(message.service()) + u'/' +
                                         options.value(QStringLiteral("session_handle_token")).toString();
-            calls << QStringLiteral("CreateSession");
+            // Like the real portal: a session path is unique while open.
+            if (openSessions.contains(sessionPath)) {
+                calls << QStringLiteral("CreateSession refused: exists");
+                connection.send(message.createErrorReply(
+                    QStringLiteral("org.freedesktop.portal.Error.Failed"), QStringLiteral("Session exists")));
+                return true;
+            }
+            calls << QStringLiteral("CreateSession ") + sessionPath;
             openSessions << sessionPath;
             respond(message, connection, options, 0, {{QStringLiteral("session_handle"), sessionPath}});
             return true;

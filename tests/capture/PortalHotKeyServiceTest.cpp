@@ -114,19 +114,23 @@ void PortalHotKeyServiceTest::bindsTheShortcutAndFiresOnActivated()
     QVERIFY(finished.wait(20000));
     QCOMPARE(finished.first().first().toBool(), true);
 
+    // The session token is the same on every run (see sessionToken).
+    QVERIFY(service.sessionHandle().endsWith(u'/' + PortalHotKeyService::sessionToken));
+    QCOMPARE(service.boundShortcutId(), QStringLiteral("capture:CTRL+SHIFT+k"));
     const QStringList calls = portalCalls();
     QCOMPARE(calls.size(), 2);
-    QCOMPARE(calls.at(0), QStringLiteral("CreateSession"));
-    QCOMPARE(calls.at(1), QStringLiteral("BindShortcuts ") + service.sessionHandle() +
-                              QStringLiteral(" capture|CTRL+SHIFT+k|Add a card from the selected text"));
+    QCOMPARE(calls.at(0), QStringLiteral("CreateSession ") + service.sessionHandle());
+    QCOMPARE(calls.at(1),
+             QStringLiteral("BindShortcuts ") + service.sessionHandle() +
+                 QStringLiteral(" capture:CTRL+SHIFT+k|CTRL+SHIFT+k|Add a card from the selected text"));
 
     // Activations of another shortcut or another session are not ours.
     control(QStringLiteral("Activate"), {QStringLiteral("something-else")});
-    control(
-        QStringLiteral("ActivateSession"),
-        {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/freedesktop/portal/desktop/session/x/y"))),
-         PortalHotKeyService::shortcutId});
-    control(QStringLiteral("Activate"), {PortalHotKeyService::shortcutId});
+    const QVariantList otherSession{
+        QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/freedesktop/portal/desktop/session/x/y"))),
+        service.boundShortcutId()};
+    control(QStringLiteral("ActivateSession"), otherSession);
+    control(QStringLiteral("Activate"), {service.boundShortcutId()});
     QVERIFY(fired.wait(20000));
     QCOMPARE(fired.count(), 1);
     QCOMPARE(fired.first().first().toUInt(), 0u);
@@ -139,30 +143,37 @@ void PortalHotKeyServiceTest::rebindingClosesTheOldSession()
     QSignalSpy fired(&service, &HotKeyService::activated);
     service.registerHotKey(ctrlShiftK());
     QVERIFY(finished.wait(20000));
-    const QString first = service.sessionHandle();
+    const QString session = service.sessionHandle();
+    const QString firstId = service.boundShortcutId();
 
+    // Replaced at once, without an unregister in between: the old session is
+    // closed before the new one (same path) is created.
     HotKeyService::Chord other = ctrlShiftK();
     other.keysymName = QStringLiteral("l");
-    service.unregisterHotKey();
-    QVERIFY(service.sessionHandle().isEmpty());
     service.registerHotKey(other);
+    QVERIFY(service.sessionHandle().isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 20000);
-    const QString second = service.sessionHandle();
-    QVERIFY(second != first);
+    QCOMPARE(finished.last().first().toBool(), true);
+    QCOMPARE(service.sessionHandle(), session);
     const QStringList calls = portalCalls();
-    QVERIFY2(calls.contains(QStringLiteral("Close ") + first), qPrintable(calls.join(u'\n')));
-    QVERIFY(calls.last().endsWith(QStringLiteral("capture|CTRL+SHIFT+l|Add a card from the selected text")));
+    QCOMPARE(calls.size(), 5);
+    QCOMPARE(calls.at(0), QStringLiteral("CreateSession ") + session);
+    QCOMPARE(calls.at(2), QStringLiteral("Close ") + session);
+    QCOMPARE(calls.at(3), QStringLiteral("CreateSession ") + session);
+    QVERIFY(calls.at(4).endsWith(
+        QStringLiteral(" capture:CTRL+SHIFT+l|CTRL+SHIFT+l|Add a card from the selected text")));
 
-    // The old session's activation no longer fires.
-    control(QStringLiteral("ActivateSession"),
-            {QVariant::fromValue(QDBusObjectPath(first)), PortalHotKeyService::shortcutId});
-    control(QStringLiteral("Activate"), {PortalHotKeyService::shortcutId});
+    // The old shortcut's activation no longer fires.
+    control(QStringLiteral("Activate"), {firstId});
+    control(QStringLiteral("Activate"), {service.boundShortcutId()});
     QVERIFY(fired.wait(20000));
     QCOMPARE(fired.count(), 1);
 
     // Removing it closes the session too.
     service.unregisterHotKey();
-    QTRY_VERIFY_WITH_TIMEOUT(portalCalls().contains(QStringLiteral("Close ") + second), 20000);
+    QVERIFY(service.boundShortcutId().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(portalCalls().size(), 6, 20000);
+    QCOMPARE(portalCalls().last(), QStringLiteral("Close ") + session);
 }
 
 void PortalHotKeyServiceTest::refusedBindIsLoggedAndDoesNotFire()
@@ -188,8 +199,8 @@ void PortalHotKeyServiceTest::shortcutManagerRunsTheCaptureThroughThePortal()
         [&](std::optional<QString> text) { shown.append(text); });
     manager.set(KeyCombo(40, KeyCombo::ControlFlag | KeyCombo::ShiftFlag));
     QVERIFY(finished.wait(20000));
-    QVERIFY(portalCalls().last().contains(QStringLiteral("capture|CTRL+SHIFT+k|")));
-    control(QStringLiteral("Activate"), {PortalHotKeyService::shortcutId});
+    QVERIFY(portalCalls().last().contains(QStringLiteral("capture:CTRL+SHIFT+k|CTRL+SHIFT+k|")));
+    control(QStringLiteral("Activate"), {service.boundShortcutId()});
     QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 20000);
     QCOMPARE(shown.first(), std::optional<QString>(QStringLiteral("from the portal")));
 }
@@ -201,7 +212,7 @@ void PortalHotKeyServiceTest::systemServicePrefersThePortal()
     service.registerHotKey(ctrlShiftK());
     QTRY_COMPARE_WITH_TIMEOUT(service.mechanism(), QStringLiteral("portal"), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(portalCalls().size(), 2, 20000);
-    control(QStringLiteral("Activate"), {PortalHotKeyService::shortcutId});
+    control(QStringLiteral("Activate"), {QStringLiteral("capture:CTRL+SHIFT+k")});
     QVERIFY(fired.wait(20000));
 
     // Without a portal on the bus, the X11 grab is used on this X11 session.

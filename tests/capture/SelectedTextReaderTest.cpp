@@ -9,8 +9,12 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QTimer>
 #include <QtTest>
+
+#include <csignal>
 
 #include <QCoroTask>
 
@@ -41,8 +45,11 @@ private Q_SLOTS:
     void ownFocusedWindowIsAbsent();
     void primaryOfTheActiveWindowIsRead();
     void stalePrimaryOfAnotherWindowIsIgnored();
+    void focusedControlWithoutTextFallsBackToPrimary();
     void accessibilityOffLeavesPrimaryOnly();
     void requestAccessibilityTurnsItOn();
+    void hungApplicationDoesNotFreezeTheEventLoop();
+    void focusEventsSpareTheWalk();
 
 private:
     std::optional<QString> capture();
@@ -150,6 +157,16 @@ void SelectedTextReaderTest::stalePrimaryOfAnotherWindowIsIgnored()
     QCOMPARE(capture(), std::nullopt);
 }
 
+void SelectedTextReaderTest::focusedControlWithoutTextFallsBackToPrimary()
+{
+    // Like a page whose selection is not in the focused control.
+    auto app = startApp({QStringLiteral("--button"), QStringLiteral("--text"), QStringLiteral("field"),
+                         QStringLiteral("--primary"), QStringLiteral("selected elsewhere")});
+    QVERIFY(app);
+    QCOMPARE(await(m_accessibility.read())->status, SelectionSource::Result::Status::Unavailable);
+    QCOMPARE(capture(), std::optional<QString>(QStringLiteral("selected elsewhere")));
+}
+
 void SelectedTextReaderTest::accessibilityOffLeavesPrimaryOnly()
 {
     auto app =
@@ -177,6 +194,54 @@ void SelectedTextReaderTest::requestAccessibilityTurnsItOn()
     QCOMPARE(QDBusConnection::sessionBus().call(set).type(), QDBusMessage::ReplyMessage);
     QVERIFY(SelectedTextReader::requestAccessibility());
     QCOMPARE(await(AtspiSelectionSource::isEnabled(std::chrono::seconds(10))), std::optional<bool>(true));
+}
+
+void SelectedTextReaderTest::hungApplicationDoesNotFreezeTheEventLoop()
+{
+    auto app = startApp({QStringLiteral("--text"), QStringLiteral("frozen words"), QStringLiteral("--select"),
+                         QStringLiteral("0,6"), QStringLiteral("--primary"), QStringLiteral("frozen")});
+    QVERIFY(app);
+    const qint64 pid = app->process->processId();
+    QCOMPARE(::kill(pid_t(pid), SIGSTOP), 0);
+    // The event loop keeps turning while the stopped application is asked.
+    int ticks = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start();
+    AtspiSelectionSource::Limits limits;
+    limits.callTimeout = std::chrono::milliseconds(200);
+    limits.budget = std::chrono::milliseconds(600);
+    AtspiSelectionSource accessibility(limits);
+    X11PrimarySelectionSource primary;
+    primary.setTimeout(std::chrono::milliseconds(200));
+    SelectedTextReader reader({&accessibility, &primary});
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const auto result = await(reader.capture());
+    const qint64 took = elapsed.elapsed();
+    ::kill(pid_t(pid), SIGCONT);
+    QVERIFY(result);
+    QCOMPARE(*result, std::nullopt);
+    // Bounded by the budgets, and the loop ran meanwhile (not a timing
+    // assertion: a blocked loop would tick at most once or twice).
+    QVERIFY2(took < 20000, qPrintable(QString::number(took)));
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+}
+
+void SelectedTextReaderTest::focusEventsSpareTheWalk()
+{
+    AtspiSelectionSource accessibility;
+    QCOMPARE(await(accessibility.start()), std::optional<bool>(true));
+    auto app = startApp({QStringLiteral("--multiline"), QStringLiteral("--text"),
+                         QStringLiteral("one two three"), QStringLiteral("--select"), QStringLiteral("4,7")});
+    QVERIFY(app);
+    const auto readsThroughFocusEvent = [&] {
+        const auto result = await(accessibility.read());
+        return result && result->status == SelectionSource::Result::Status::Selected &&
+               result->text == QLatin1String("two") && accessibility.lastReadUsedFocusEvent();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(readsThroughFocusEvent(), 20000);
 }
 
 QTEST_MAIN(SelectedTextReaderTest)

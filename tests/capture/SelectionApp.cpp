@@ -1,11 +1,13 @@
 // A window with a focused text field and a selection, for the capture tests.
-//   selection_app [--multiline] [--text T] [--select FROM,TO] [--primary P] [--title W]
-// Prints "ready" once its window is active and the field has the focus.
+//   selection_app [--multiline] [--text T] [--select FROM,TO] [--primary P] [--title W] [--button]
+// Prints "ready" once its window is active and the field (or, with --button,
+// a push button) has the focus.
 #include <QApplication>
 #include <QClipboard>
 #include <QCommandLineParser>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -22,7 +24,8 @@ int main(int argc, char **argv)
     const QCommandLineOption select(QStringLiteral("select"), {}, QStringLiteral("range"));
     const QCommandLineOption primary(QStringLiteral("primary"), {}, QStringLiteral("text"));
     const QCommandLineOption title(QStringLiteral("title"), {}, QStringLiteral("title"));
-    parser.addOptions({multiline, text, select, primary, title});
+    const QCommandLineOption button(QStringLiteral("button"));
+    parser.addOptions({multiline, text, select, primary, title, button});
     parser.process(app);
 
     QWidget window;
@@ -53,6 +56,11 @@ int main(int argc, char **argv)
         field = edit;
     }
     layout->addWidget(field);
+    if (parser.isSet(button)) {
+        auto *push = new QPushButton(QStringLiteral("OK"));
+        layout->addWidget(push);
+        field = push;
+    }
     window.resize(400, 200);
     window.show();
     window.activateWindow();

@@ -44,6 +44,7 @@ private Q_SLOTS:
     void settingAbsentRemovesTheStoredValue();
     void storedValueIsLoadedAndBadOnesIgnored();
     void comboHeldByAnotherClientIsSurvived();
+    void keysWithoutAnX11KeycodeAreRefusedCleanly();
     void triggerCaptureRunsTheHandler();
     void captureWaitsForTheKeyRelease();
 
@@ -158,6 +159,13 @@ void ShortcutManagerTest::setStoresExactBytesAndFiresOncePerPress()
     QCOMPARE(fired.count(), 2);
     QTRY_COMPARE_WITH_TIMEOUT(m_shown.size(), 2, 20000);
     QCOMPARE(m_captures, 2);
+
+    // Command and Option are Super and Alt.
+    manager->set(KeyCombo(40, Cmd | KeyCombo::OptionFlag));
+    pressAndSettle(QStringLiteral("ctrl+alt+k"));
+    QCOMPARE(fired.count(), 2);
+    pressAndSettle(QStringLiteral("super+alt+k"));
+    QCOMPARE(fired.count(), 3);
 }
 
 void ShortcutManagerTest::heldKeyAndLocksStillFireOnce()
@@ -282,6 +290,24 @@ void ShortcutManagerTest::comboHeldByAnotherClientIsSurvived()
     QVERIFY(m_hotKeys->isFullyGrabbed());
     pressAndSettle(QStringLiteral("ctrl+shift+k"));
     QCOMPARE(fired.count(), 2);
+}
+
+void ShortcutManagerTest::keysWithoutAnX11KeycodeAreRefusedCleanly()
+{
+    LogCapture log;
+    auto manager = newManager();
+    // Fn (evdev 464) is beyond X11's 255 keycodes; 0x34 has no key at all.
+    manager->set(KeyCombo(0x3F, Ctrl));
+    QCOMPARE(manager->currentCombo(), std::optional<KeyCombo>(KeyCombo(0x3F, Ctrl)));
+    manager->set(KeyCombo(0x34, Ctrl));
+    const QStringList lines = log.lines(LogChannel::Shell);
+    QCOMPARE(lines.filter(QStringLiteral("has no key on this X server")).size(), 1);
+    QCOMPARE(lines.filter(QStringLiteral("⌃(52) has no key on this system")).size(), 1);
+    // Still working afterwards.
+    QSignalSpy fired(m_hotKeys.get(), &HotKeyService::activated);
+    manager->set(ctrlShiftK);
+    pressAndSettle(QStringLiteral("ctrl+shift+k"));
+    QCOMPARE(fired.count(), 1);
 }
 
 void ShortcutManagerTest::triggerCaptureRunsTheHandler()

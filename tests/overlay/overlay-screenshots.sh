@@ -6,7 +6,8 @@ set -euo pipefail
 build=$1
 out=$2
 mkdir -p "$out"
-backend=${QT_QUICK_BACKEND:-opengl}
+# The program draws with the software scene graph unless QT_QUICK_BACKEND=rhi.
+backend=${QT_QUICK_BACKEND:-software}
 # A window behind the overlay, so translucency shows.
 xterm_pid=""
 if command -v xmessage >/dev/null; then

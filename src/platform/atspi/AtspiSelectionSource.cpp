@@ -1,5 +1,7 @@
 #include "platform/atspi/AtspiSelectionSource.h"
 
+#include "platform/atspi/AtspiFocusTracker.h"
+
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
@@ -152,6 +154,18 @@ AtspiSelectionSource::AtspiSelectionSource(Limits limits)
 {
 }
 
+AtspiSelectionSource::~AtspiSelectionSource()
+{
+    m_focus.reset();
+    if (m_bus)
+        QDBusConnection::disconnectFromBus(m_bus->name());
+}
+
+QCoro::Task<bool> AtspiSelectionSource::start()
+{
+    co_return (co_await connection()).has_value();
+}
+
 bool AtspiSelectionSource::enableAccessibility(std::chrono::milliseconds timeout)
 {
     QDBusConnection session = QDBusConnection::sessionBus();
@@ -185,8 +199,9 @@ QCoro::Task<bool> AtspiSelectionSource::isEnabled(std::chrono::milliseconds time
 
 QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
 {
+    // QCoro 0.8 moves from any lvalue given to co_return: hand it a copy.
     if (m_bus && m_bus->isConnected())
-        co_return m_bus;
+        co_return std::optional<QDBusConnection>(*m_bus);
     QDBusConnection session = QDBusConnection::sessionBus();
     if (!session.isConnected())
         co_return std::nullopt;
@@ -197,6 +212,7 @@ QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
     const QString address = reply.arguments().constFirst().toString();
     if (address.isEmpty())
         co_return std::nullopt;
+    m_focus.reset();
     if (m_bus)
         QDBusConnection::disconnectFromBus(m_bus->name());
     // A private connection name per source: tests build several.
@@ -207,7 +223,8 @@ QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
         co_return std::nullopt;
     }
     m_bus = bus;
-    co_return m_bus;
+    m_focus = std::make_unique<AtspiFocusTracker>(bus);
+    co_return std::optional<QDBusConnection>(bus);
 }
 
 QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
@@ -215,6 +232,7 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
     try {
         QElapsedTimer elapsed;
         elapsed.start();
+        const QDeadlineTimer deadline(m_limits.budget);
         if (!co_await isEnabled(m_limits.callTimeout))
             co_return Result::unavailable();
         const auto bus = co_await connection();
@@ -222,9 +240,9 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
             co_return Result::unavailable();
         for (;;) {
             bool noActiveWindow = false;
-            const Result result = co_await readOnce(*bus, noActiveWindow);
+            const Result result = co_await readOnce(*bus, deadline, noActiveWindow);
             if (!noActiveWindow || elapsed.elapsed() >= m_limits.activeWindowRetry.count() ||
-                elapsed.elapsed() >= m_limits.budget.count())
+                deadline.hasExpired())
                 co_return result;
             co_await QCoro::sleepFor(std::chrono::milliseconds(50));
         }
@@ -233,9 +251,10 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
     }
 }
 
-QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readOnce(QDBusConnection bus, bool &noActiveWindow)
+QCoro::Task<SelectionSource::Result>
+AtspiSelectionSource::readOnce(QDBusConnection bus, QDeadlineTimer deadline, bool &noActiveWindow)
 {
-    Walk walk(bus, m_limits, QDeadlineTimer(m_limits.budget));
+    Walk walk(bus, m_limits, deadline);
     const ObjectRef registry{QStringLiteral("org.a11y.atspi.Registry"),
                              QStringLiteral("/org/a11y/atspi/accessible/root")};
     const uint ownPid = uint(QCoreApplication::applicationPid());
@@ -266,7 +285,19 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readOnce(QDBusConnect
     if (pid && *pid == ownPid)
         co_return Result::nothing();
 
-    const auto focused = co_await walk.findFocused(*activeWindow);
+    // The object that last reported the focus, if it is in that application
+    // and still focused; else a walk of the active window.
+    std::optional<ObjectRef> focused;
+    const auto reported = m_focus ? m_focus->lastFocused() : std::nullopt;
+    if (reported && reported->service == activeWindow->service) {
+        const ObjectRef candidate{reported->service, reported->path};
+        const auto bits = co_await walk.state(candidate);
+        if (bits && (*bits & (1ull << stateFocused)) && !(*bits & (1ull << stateDefunct)))
+            focused = candidate;
+    }
+    m_lastReadUsedFocusEvent = focused.has_value();
+    if (!focused)
+        focused = co_await walk.findFocused(*activeWindow);
     if (!focused)
         co_return Result::unavailable();
 

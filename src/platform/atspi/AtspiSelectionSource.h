@@ -3,15 +3,19 @@
 #include "platform/SelectionSource.h"
 
 #include <QDBusConnection>
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
 // Reads the selection of the focused accessible of the active application
 // over the AT-SPI accessibility bus. Speaks the bus protocol directly with
 // asynchronous calls and short time-outs, so a hung application never
 // blocks the event loop.
+class AtspiFocusTracker;
+
 class AtspiSelectionSource : public SelectionSource {
 public:
     struct Limits {
@@ -28,6 +32,7 @@ public:
 
     AtspiSelectionSource();
     explicit AtspiSelectionSource(Limits limits);
+    ~AtspiSelectionSource() override;
 
     QCoro::Task<Result> read() override;
 
@@ -41,10 +46,19 @@ public:
         QString path;
     };
 
+    // Connects to the accessibility bus and starts following focus events;
+    // the first read does it too. Start early so applications report focus.
+    QCoro::Task<bool> start();
+    // Whether the last read found the focused object from a focus event
+    // rather than by walking the window (for tests and diagnostics).
+    bool lastReadUsedFocusEvent() const { return m_lastReadUsedFocusEvent; }
+
 private:
     QCoro::Task<std::optional<QDBusConnection>> connection();
-    QCoro::Task<Result> readOnce(QDBusConnection bus, bool &noActiveWindow);
+    QCoro::Task<Result> readOnce(QDBusConnection bus, QDeadlineTimer deadline, bool &noActiveWindow);
 
     Limits m_limits;
     std::optional<QDBusConnection> m_bus;
+    std::unique_ptr<AtspiFocusTracker> m_focus;
+    bool m_lastReadUsedFocusEvent = false;
 };

@@ -120,6 +120,11 @@ QString PortalHotKeyService::triggerFor(const Chord &chord)
     return parts.join(u'+');
 }
 
+QString PortalHotKeyService::shortcutIdFor(const Chord &chord)
+{
+    return QStringLiteral("capture:") + triggerFor(chord);
+}
+
 void PortalHotKeyService::registerHotKey(const Chord &chord)
 {
     const quint64 generation = ++m_generation;
@@ -137,9 +142,11 @@ void PortalHotKeyService::unregisterHotKey()
 
 void PortalHotKeyService::closeSession(const QString &handle)
 {
+    m_boundId.clear();
     QDBusMessage close = QDBusMessage::createMethodCall(
         portalService, handle, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close"));
-    m_bus.asyncCall(close);
+    // The next session reuses the path: it is created once this one is gone.
+    m_pendingClose = m_bus.asyncCall(close, 5000);
 }
 
 QCoro::Task<void> PortalHotKeyService::registerApplicationOnce()
@@ -167,8 +174,14 @@ QCoro::Task<void> PortalHotKeyService::bind(Chord chord, quint64 generation)
     if (!self || generation != m_generation)
         co_return;
 
+    if (m_pendingClose) {
+        const QDBusPendingCall closing = *std::exchange(m_pendingClose, std::nullopt);
+        co_await closing;
+        if (!self || generation != m_generation)
+            co_return;
+    }
+
     // 1. A session of our own.
-    const QString sessionToken = newToken();
     const QString createToken = newToken();
     PortalRequest createRequest(m_bus, PortalRequest::pathFor(m_bus, createToken));
     QDBusMessage create = QDBusMessage::createMethodCall(portalService, portalPath, shortcutsInterface,
@@ -209,8 +222,9 @@ QCoro::Task<void> PortalHotKeyService::bind(Chord chord, quint64 generation)
     // 2. Our one shortcut in it, with the recorded keys as the suggestion.
     const QString bindToken = newToken();
     PortalRequest bindRequest(m_bus, PortalRequest::pathFor(m_bus, bindToken));
+    const QString id = shortcutIdFor(chord);
     const QList<PortalShortcut> shortcuts{
-        {shortcutId,
+        {id,
          {{QStringLiteral("description"), QStringLiteral("Add a card from the selected text")},
           {QStringLiteral("preferred_trigger"), triggerFor(chord)}}}};
     QDBusMessage bindCall = QDBusMessage::createMethodCall(portalService, portalPath, shortcutsInterface,
@@ -228,12 +242,15 @@ QCoro::Task<void> PortalHotKeyService::bind(Chord chord, quint64 generation)
             co_return;
     }
     const auto bound = bindRequest.response();
+    if (generation != m_generation)
+        co_return; // replaced meanwhile; the newer registration reports
     if (!bound || bound->code != 0) {
         logLine(LogChannel::Shell,
                 QStringLiteral("[Vocarta] The desktop did not bind the shortcut %1.").arg(chord.displayText));
         Q_EMIT registrationFinished(false);
         co_return;
     }
+    m_boundId = id;
     Q_EMIT registrationFinished(true);
 }
 
@@ -242,7 +259,7 @@ void PortalHotKeyService::onActivated(const QDBusMessage &message)
     const QVariantList args = message.arguments();
     if (m_session.isEmpty() || args.size() < 2)
         return;
-    if (handleFrom(args.at(0)) != m_session || args.at(1).toString() != shortcutId)
+    if (handleFrom(args.at(0)) != m_session || m_boundId.isEmpty() || args.at(1).toString() != m_boundId)
         return;
     // The portal's timestamp is not an X server time.
     Q_EMIT activated(0);

@@ -3,10 +3,12 @@
 #include "platform/HotKeyService.h"
 
 #include <QDBusConnection>
+#include <QDBusPendingCall>
 
 #include <QCoroTask>
 
 #include <chrono>
+#include <optional>
 
 class QDBusMessage;
 
@@ -34,7 +36,14 @@ public:
     // The session of the current binding, empty while none is bound.
     QString sessionHandle() const { return m_session; }
 
-    static inline const QString shortcutId = QStringLiteral("capture");
+    // Our shortcut's id for `chord`. It changes with the trigger, so a new
+    // recording is a new shortcut the desktop asks about (a desktop keeps the
+    // user's own binding for an id it has seen).
+    static QString shortcutIdFor(const Chord &chord);
+    QString boundShortcutId() const { return m_boundId; }
+    // Stable across runs: where the portal hands us no app id (portal 1.16),
+    // KDE names the desktop's record of our shortcuts after this token.
+    static inline const QString sessionToken = QStringLiteral("vocarta_menubar");
 
 Q_SIGNALS:
     // After each registration attempt has finished (bound or not).
@@ -50,6 +59,8 @@ private:
 
     QDBusConnection m_bus;
     QString m_session;
+    QString m_boundId;
+    std::optional<QDBusPendingCall> m_pendingClose;
     quint64 m_generation = 0;
     bool m_applicationRegistered = false;
     std::chrono::milliseconds m_responseTimeout{std::chrono::minutes(2)};

@@ -18,22 +18,24 @@ Display *display()
     return x11 ? x11->display() : nullptr;
 }
 
-// NumLock is usually Mod2, but the server's modifier map says for sure.
-unsigned int numLockMask(Display *dpy)
+// The modifier bit a key is mapped to (Num Lock is usually Mod2, Alt Mod1,
+// Super Mod4), as the server's modifier map says; `fallback` when unmapped.
+unsigned int modifierMaskOf(Display *dpy, KeySym keysym, unsigned int fallback)
 {
-    unsigned int mask = 0;
-    XModifierKeymap *map = XGetModifierMapping(dpy);
+    const KeyCode key = XKeysymToKeycode(dpy, keysym);
+    XModifierKeymap *map = key ? XGetModifierMapping(dpy) : nullptr;
     if (!map)
-        return 0;
-    const KeyCode numLock = XKeysymToKeycode(dpy, XK_Num_Lock);
-    for (int modifier = 0; modifier < 8 && numLock; ++modifier) {
+        return fallback;
+    unsigned int mask = 0;
+    // Shift, Lock and Control are fixed; only Mod1..Mod5 are looked up.
+    for (int modifier = 3; modifier < 8 && !mask; ++modifier) {
         for (int k = 0; k < map->max_keypermod; ++k) {
-            if (map->modifiermap[modifier * map->max_keypermod + k] == numLock)
+            if (map->modifiermap[modifier * map->max_keypermod + k] == key)
                 mask = 1u << modifier;
         }
     }
     XFreeModifiermap(map);
-    return mask;
+    return mask ? mask : fallback;
 }
 
 // Xlib reports errors through one process-wide handler; it is swapped in only
@@ -45,8 +47,6 @@ int countGrabErrors(Display *, XErrorEvent *event)
         ++s_refusals;
     return 0;
 }
-
-constexpr unsigned int relevantModifiers = ShiftMask | ControlMask | Mod1Mask | Mod4Mask;
 
 } // namespace
 
@@ -82,10 +82,23 @@ void X11HotKeyService::registerHotKey(const Chord &chord)
     if (m_registered)
         unregisterHotKey();
 
-    m_keycode = quint8(chord.evdevCode + 8);
+    // X keycodes are evdev codes + 8 and end at 255; the server may know fewer.
+    int minKeycode = 0, maxKeycode = 0;
+    XDisplayKeycodes(dpy, &minKeycode, &maxKeycode);
+    const int keycode = chord.evdevCode + 8;
+    if (keycode < minKeycode || keycode > maxKeycode || keycode > 255) {
+        logLine(
+            LogChannel::Shell,
+            QStringLiteral("[Vocarta] The shortcut %1 has no key on this X server.").arg(chord.displayText));
+        return;
+    }
+    m_keycode = quint8(keycode);
+    const unsigned int altMask = modifierMaskOf(dpy, XK_Alt_L, Mod1Mask);
+    const unsigned int superMask = modifierMaskOf(dpy, XK_Super_L, Mod4Mask);
+    m_relevantModifiers = ShiftMask | ControlMask | altMask | superMask;
     m_modifiers = (chord.shift ? ShiftMask : 0) | (chord.control ? ControlMask : 0) |
-                  (chord.alt ? Mod1Mask : 0) | (chord.super ? Mod4Mask : 0);
-    m_numLockMask = numLockMask(dpy);
+                  (chord.alt ? altMask : 0) | (chord.super ? superMask : 0);
+    m_numLockMask = modifierMaskOf(dpy, XK_Num_Lock, 0);
     m_keyDown = false;
     m_refusedVariants = 0;
 
@@ -153,7 +166,7 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray &eventType, void *mess
         Q_EMIT released();
         return true;
     }
-    if ((key->state & relevantModifiers) != m_modifiers)
+    if ((key->state & m_relevantModifiers) != m_modifiers)
         return false;
     // Auto-repeat: with detectable auto-repeat (Qt asks for it) repeats are
     // presses without releases; without it, each repeat's release carries the

@@ -33,6 +33,7 @@ private:
     quint8 m_keycode = 0;
     unsigned int m_modifiers = 0;
     unsigned int m_numLockMask = 0;
+    unsigned int m_relevantModifiers = 0;
     bool m_registered = false;
     int m_refusedVariants = 0;
     bool m_keyDown = false;
