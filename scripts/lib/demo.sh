@@ -15,6 +15,10 @@ root=$(cd "$here/../.." && pwd)
 build=${VOCARTA_BUILD_DIR:-$root/build}
 out=${VOCARTA_DEMO_DIR:?}
 pixels="$here/demo-pixels.py"
+if [ -z "${DISPLAY:-}" ]; then
+  echo "demo: runs inside scripts/with-session (no DISPLAY here)" >&2
+  exit 2
+fi
 screens=$out/screenshots
 mkdir -p "$screens"
 rm -rf "$out/state.json" "$out/state.json.lock" "$out"/*.log "$screens"/*.png
