@@ -199,14 +199,35 @@ struct Bench {
 
     QCoro::Task<Sample> runOverlayOnce(Watcher &watcher)
     {
-        watcher.arm(Clock::now());
+        const auto start = Clock::now();
+        double activatedAt = -1;
+        double openedAt = -1;
+        auto a = QObject::connect(&overlayKeys, &HotKeyService::activated,
+                                  [&] { activatedAt = msSince(start, Clock::now()); });
+        auto o = QObject::connect(panel.get(), &AddCardPanelController::opened,
+                                  [&] { openedAt = msSince(start, Clock::now()); });
+        watcher.arm(start);
+        double maxGap = 0;
+        auto lastTick = Clock::now();
+        QTimer gapTimer;
+        gapTimer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&gapTimer, &QTimer::timeout, [&] {
+            const auto now = Clock::now();
+            maxGap = std::max(maxGap, msSince(lastTick, now));
+            lastTick = now;
+        });
+        if (qEnvironmentVariableIsSet("BENCH_VERBOSE"))
+            gapTimer.start(1);
         keyboard.pressCtrlAlt('k');
         keyboard.releaseCtrlAlt('k');
         co_await waitUntil([&] { return watcher.complete(); }, 5s);
         const Sample sample = watcher.take();
+        QObject::disconnect(a);
+        QObject::disconnect(o);
         if (qEnvironmentVariableIsSet("BENCH_VERBOSE"))
-            std::printf("  overlay run: mapped %.1f focus %.1f painted %.1f\n", sample.mapped, sample.focused,
-                        sample.painted);
+            std::printf("  overlay run: longest stall %.1f hot key %.1f show %.1f mapped %.1f focus %.1f "
+                        "painted %.1f\n",
+                        maxGap, activatedAt, openedAt, sample.mapped, sample.focused, sample.painted);
         co_await QCoro::sleepFor(250ms); // let the entrance settle, as a person would read it
         panel->hidePanel();
         co_await waitUntil([&] { return hints->isWithdrawn(*panel->window()); }, 2s);

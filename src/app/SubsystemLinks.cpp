@@ -31,11 +31,7 @@ AppShell::Subsystems linkSubsystems()
     s.registerQmlTypes = [] {
         registerSyncQmlTypes();
         registerOverlayQmlTypes();
-        ShortcutManager &shortcuts = ShortcutManager::shared();
-        registerFirstRunQmlTypes(&AuthManager::shared(),
-                                 {[&shortcuts] { return shortcuts.currentCombo(); },
-                                  [&shortcuts](std::optional<KeyCombo> combo) { shortcuts.set(combo); }},
-                                 &shortcuts);
+        registerFirstRunQmlTypes();
     };
     s.requestAccessibility = [] { SelectedTextReader::requestAccessibility(); };
     s.loadAndRegisterShortcut = [] { ShortcutManager::shared().loadAndRegister(); };

@@ -169,7 +169,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
         m_window->setScreen(screen);
         m_window->setGeometry(screen->geometry());
         m_hints->activate(*m_window);
-        m_content->appear();
+        startOverlay();
         return;
     }
     mapWhenWithdrawn(screen, 0);
@@ -198,7 +198,30 @@ void AddCardPanelController::mapWhenWithdrawn(QPointer<QScreen> screen, int atte
     m_hints->prepareForShow(*m_window);
     m_window->show();
     m_hints->activate(*m_window);
-    m_content->appear();
+    startOverlay();
+}
+
+void AddCardPanelController::startOverlay()
+{
+    m_content->animateIn();
+    // The deck is fetched once the overlay is on screen: the first request of
+    // a run sets up the network stack, which would otherwise hold up the
+    // first frame.
+    QPointer<AddCardOverlayContent> content = m_content;
+    auto started = std::make_shared<bool>(false);
+    auto fetch = [content, started] {
+        if (*started || !content)
+            return;
+        *started = true;
+        content->fetchActiveDeck();
+    };
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(m_window, &QQuickWindow::frameSwapped, content, [connection, fetch] {
+        QObject::disconnect(*connection);
+        fetch();
+    });
+    // A window that is never drawn (covered, minimised by force) still gets its deck.
+    QTimer::singleShot(std::chrono::milliseconds(250), content, fetch);
 }
 
 void AddCardPanelController::hidePanel()

@@ -59,6 +59,7 @@ protected:
 private:
     void ensureWindow();
     void releaseWindow();
+    void startOverlay();
     void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
 
     ConvexClient *m_client;

@@ -17,6 +17,9 @@ void registerOverlayQmlTypes()
         return;
     registered = true;
     selectDefaultSceneGraph();
+    // The overlay's window is translucent; the alpha channel has to be asked
+    // for before its window is made.
+    QQuickWindow::setDefaultAlphaBuffer(true);
     const char *uri = "Vocarta.Models";
     qmlRegisterUncreatableType<AddCardOverlayContent>(uri, 1, 0, "AddCardOverlayContent",
                                                       QStringLiteral("made by the add-card panel"));
