@@ -115,6 +115,7 @@ click_in_window 209 188
 sleep 0.3 # the recorder takes the keyboard on the click's release
 xdotool key ctrl+alt+k
 wait_for 20 "recorded shortcut" grep -q shortcutKeyCombo -r "$HOME/.config"
+wait_for 20 "recorder to leave recording" pixel_settled $((wx + 100)) $((wy + 188)) 413E45
 say "recorded the shortcut Ctrl+Alt+K"
 shot shortcut-recorded
 
