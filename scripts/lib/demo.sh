@@ -112,7 +112,8 @@ say "linked; the deck list arrived over the sync connection"
 wait_for 20 "shortcut recorder" pixel_settled $((wx + 100)) $((wy + 188)) 413E45
 shot linked
 click_in_window 209 188
-sleep 0.3 # the recorder takes the keyboard on the click's release
+# Recording: the field turns red and takes the keyboard.
+wait_for 20 "recorder to start recording" pixel_settled $((wx + 100)) $((wy + 188)) 4A3034
 xdotool key ctrl+alt+k
 wait_for 20 "recorded shortcut" grep -q shortcutKeyCombo -r "$HOME/.config"
 wait_for 20 "recorder to leave recording" pixel_settled $((wx + 100)) $((wy + 188)) 413E45

@@ -17,6 +17,7 @@
 #include "sync/DeckStateManager.h"
 #include "sync/TimerSleeper.h"
 
+#include <QApplication>
 #include <QCoro/QCoroTask>
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -218,5 +219,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(WholeProgramTest)
+int main(int argc, char *argv[])
+{
+    // Nothing here is drawn; without a display the menu still needs a platform.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    WholeProgramTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "WholeProgramTest.moc"
