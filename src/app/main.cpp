@@ -76,11 +76,13 @@ int main(int argc, char *argv[])
     // Qt's own options are not ours to accept: keep its argument parsing out.
     int qtArgc = 1;
     QQuickWindow::setDefaultAlphaBuffer(true);
+    // Before the application object: the portal and the platform integration
+    // read it while they start.
+    QApplication::setDesktopFileName(QString::fromLatin1(BuildConfig::bundleIdentifier));
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("vocarta-menubar"));
     QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::version));
     QApplication::setOrganizationName(QStringLiteral("vocarta"));
-    QApplication::setDesktopFileName(QString::fromLatin1(BuildConfig::bundleIdentifier));
     QApplication::setQuitOnLastWindowClosed(false);
 
     registerFonts();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "overlay/AddCardOverlayContent.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -7,7 +9,6 @@
 #include <memory>
 #include <optional>
 
-class AddCardOverlayContent;
 class ConvexClient;
 class DismissSignal;
 class OverlayWindowHints;
