@@ -1,6 +1,6 @@
 #include "auth/WebAuthSession.h"
 
-#include "support/TaskOutcome.h"
+#include "TaskOutcome.h"
 
 #include <QTest>
 

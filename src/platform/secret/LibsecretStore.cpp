@@ -78,7 +78,7 @@ QCoro::Task<void> LibsecretStore::save(QString service, QString account, QString
                               valueBytes.constData(), nullptr, callback, userData, "service",
                               serviceBytes.constData(), "account", accountBytes.constData(), nullptr);
     });
-    AsyncResultPtr result = co_await call;
+    AsyncResultPtr result = co_await std::move(call);
     ErrorHolder error;
     if (!secret_password_store_finish(result.get(), &error.error))
         reportUnavailable(error.message());
@@ -92,7 +92,7 @@ QCoro::Task<std::optional<QString>> LibsecretStore::load(QString service, QStrin
         secret_password_lookup(tokenSchema(), nullptr, callback, userData, "service",
                                serviceBytes.constData(), "account", accountBytes.constData(), nullptr);
     });
-    AsyncResultPtr result = co_await call;
+    AsyncResultPtr result = co_await std::move(call);
     ErrorHolder error;
     SecretValue *secret = secret_password_lookup_binary_finish(result.get(), &error.error);
     if (!secret) {
@@ -115,7 +115,7 @@ QCoro::Task<void> LibsecretStore::remove(QString service, QString account)
         secret_password_clear(tokenSchema(), nullptr, callback, userData, "service", serviceBytes.constData(),
                               "account", accountBytes.constData(), nullptr);
     });
-    AsyncResultPtr result = co_await call;
+    AsyncResultPtr result = co_await std::move(call);
     ErrorHolder error;
     // FALSE without an error only means there was nothing to delete.
     if (!secret_password_clear_finish(result.get(), &error.error) && error.error)
