@@ -38,5 +38,7 @@ QCoro::Task<QUrl> WebAuthSession::callbackUrl()
         co_await qCoro(this, &WebAuthSession::finished);
     if (!m_url)
         throw PlatformError::cancelled();
-    co_return *m_url;
+    // A copy: QCoro moves from an lvalue handed to co_return, and every waiter
+    // (and a later call) must still find the URL.
+    co_return QUrl(*m_url);
 }

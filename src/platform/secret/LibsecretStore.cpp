@@ -71,11 +71,14 @@ QCoro::Task<void> LibsecretStore::save(QString service, QString account, QString
     const QByteArray valueBytes = value.toUtf8();
     const QByteArray labelBytes = label.toUtf8();
     // libsecret replaces an item with the same attributes in the collection.
-    AsyncResultPtr result = co_await GAsyncCall([&](GAsyncReadyCallback callback, gpointer userData) {
+    // Each call is a named local: a lambda converted inside a co_await expression
+    // is destroyed twice by g++ 12.
+    GAsyncCall call([&](GAsyncReadyCallback callback, gpointer userData) {
         secret_password_store(tokenSchema(), SECRET_COLLECTION_DEFAULT, labelBytes.constData(),
                               valueBytes.constData(), nullptr, callback, userData, "service",
                               serviceBytes.constData(), "account", accountBytes.constData(), nullptr);
     });
+    AsyncResultPtr result = co_await std::move(call);
     ErrorHolder error;
     if (!secret_password_store_finish(result.get(), &error.error))
         reportUnavailable(error.message());
@@ -85,10 +88,11 @@ QCoro::Task<std::optional<QString>> LibsecretStore::load(QString service, QStrin
 {
     const QByteArray serviceBytes = service.toUtf8();
     const QByteArray accountBytes = account.toUtf8();
-    AsyncResultPtr result = co_await GAsyncCall([&](GAsyncReadyCallback callback, gpointer userData) {
+    GAsyncCall call([&](GAsyncReadyCallback callback, gpointer userData) {
         secret_password_lookup(tokenSchema(), nullptr, callback, userData, "service",
                                serviceBytes.constData(), "account", accountBytes.constData(), nullptr);
     });
+    AsyncResultPtr result = co_await std::move(call);
     ErrorHolder error;
     SecretValue *secret = secret_password_lookup_binary_finish(result.get(), &error.error);
     if (!secret) {
@@ -107,10 +111,11 @@ QCoro::Task<void> LibsecretStore::remove(QString service, QString account)
 {
     const QByteArray serviceBytes = service.toUtf8();
     const QByteArray accountBytes = account.toUtf8();
-    AsyncResultPtr result = co_await GAsyncCall([&](GAsyncReadyCallback callback, gpointer userData) {
+    GAsyncCall call([&](GAsyncReadyCallback callback, gpointer userData) {
         secret_password_clear(tokenSchema(), nullptr, callback, userData, "service", serviceBytes.constData(),
                               "account", accountBytes.constData(), nullptr);
     });
+    AsyncResultPtr result = co_await std::move(call);
     ErrorHolder error;
     // FALSE without an error only means there was nothing to delete.
     if (!secret_password_clear_finish(result.get(), &error.error) && error.error)
