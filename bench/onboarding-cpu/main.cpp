@@ -33,8 +33,8 @@ double cpuSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 int measure(int seconds)
@@ -77,9 +77,9 @@ int main(int argc, char *argv[])
     const int seconds = argc > 1 ? QByteArray(argv[1]).toInt() : 30;
     QCoreApplication app(argc, argv);
     std::printf("onboarding info page, CPU averaged over %d s (%% of one core)\n", seconds);
-    const QList<QPair<QString, QString>> backends = {{QStringLiteral("software scene graph"),
-                                                      QStringLiteral("software")},
-                                                     {QStringLiteral("OpenGL scene graph"), QString()}};
+    const QList<QPair<QString, QString>> backends = {
+        {QStringLiteral("software scene graph"), QStringLiteral("software")},
+        {QStringLiteral("OpenGL scene graph"), QString()}};
     for (const auto &[name, backend] : backends) {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -93,8 +93,7 @@ int main(int argc, char *argv[])
                       {QStringLiteral("--measure"), QString::number(seconds)});
         process.waitForFinished(-1);
         const QByteArray figure = process.readAllStandardOutput().trimmed();
-        std::printf("  %-22s %s %%\n", qPrintable(name),
-                    figure.isEmpty() ? "failed" : figure.constData());
+        std::printf("  %-22s %s %%\n", qPrintable(name), figure.isEmpty() ? "failed" : figure.constData());
         std::fflush(stdout);
     }
     return 0;

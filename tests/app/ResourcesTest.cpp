@@ -91,10 +91,10 @@ void ResourcesTest::missingBundleStopsWithMessage()
     QVERIFY(child.waitForFinished(60000));
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QVERIFY(child.exitCode() != 0);
-    const QString expected = QStringLiteral("could not load resource bundle: from %1/exe/%2 or %1/build/x.bundle")
-                                 .arg(dir.path(), QString::fromUtf8(BuildConfig::bundleName));
-    QVERIFY2(QString::fromUtf8(child.readAllStandardError()).contains(expected),
-             qPrintable(expected));
+    const QString expected =
+        QStringLiteral("could not load resource bundle: from %1/exe/%2 or %1/build/x.bundle")
+            .arg(dir.path(), QString::fromUtf8(BuildConfig::bundleName));
+    QVERIFY2(QString::fromUtf8(child.readAllStandardError()).contains(expected), qPrintable(expected));
 }
 
 QString ResourcesTest::copyBundleWithout(const QTemporaryDir &dir, const QString &missingFile)
@@ -148,8 +148,7 @@ void ResourcesTest::missingFontIsReportedAndOthersRegister()
     const QString bundle = copyBundleWithout(dir, "Nunito_800ExtraBold.ttf");
     LogCapture log;
     registerFonts(bundle);
-    QCOMPARE(log.lines(LogChannel::Shell),
-             QStringList{"[Vocarta] Font not found: Nunito_800ExtraBold.ttf"});
+    QCOMPARE(log.lines(LogChannel::Shell), QStringList{"[Vocarta] Font not found: Nunito_800ExtraBold.ttf"});
     QVERIFY(QFontDatabase::families().contains("Staatliches"));
     QVERIFY(QFontDatabase::styles("Nunito").contains("Regular"));
     QVERIFY(!QFontDatabase::styles("Nunito").contains("ExtraBold"));

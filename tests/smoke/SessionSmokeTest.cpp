@@ -24,20 +24,31 @@ private Q_SLOTS:
 
     void secretRoundTripsThroughTheTestKeyring()
     {
-        static const SecretSchema schema = {
-            "me.brindlefox.vocarta.menubar.smoke",
-            SECRET_SCHEMA_NONE,
-            {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING}, {"account", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SecretSchemaAttributeType(0)}},
-            0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+        static const SecretSchema schema = {"me.brindlefox.vocarta.menubar.smoke",
+                                            SECRET_SCHEMA_NONE,
+                                            {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                             {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                             {nullptr, SecretSchemaAttributeType(0)}},
+                                            0,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr,
+                                            nullptr};
         GError *error = nullptr;
-        const gboolean stored = secret_password_store_sync(&schema, SECRET_COLLECTION_DEFAULT, "smoke", "s3crét", nullptr,
-                                                           &error, "service", "smoke", "account", "a", nullptr);
+        const gboolean stored =
+            secret_password_store_sync(&schema, SECRET_COLLECTION_DEFAULT, "smoke", "s3crét", nullptr, &error,
+                                       "service", "smoke", "account", "a", nullptr);
         QVERIFY2(stored, error ? error->message : "store failed");
-        gchar *value = secret_password_lookup_sync(&schema, nullptr, &error, "service", "smoke", "account", "a", nullptr);
+        gchar *value = secret_password_lookup_sync(&schema, nullptr, &error, "service", "smoke", "account",
+                                                   "a", nullptr);
         QVERIFY2(value, error ? error->message : "nothing stored");
         QCOMPARE(QString::fromUtf8(value), QStringLiteral("s3crét"));
         secret_password_free(value);
-        QVERIFY(secret_password_clear_sync(&schema, nullptr, &error, "service", "smoke", "account", "a", nullptr));
+        QVERIFY(secret_password_clear_sync(&schema, nullptr, &error, "service", "smoke", "account", "a",
+                                           nullptr));
     }
 };
 
