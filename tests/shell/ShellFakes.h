@@ -3,28 +3,17 @@
 // Stand-ins for the session and the deck state with the published members the
 // shell reads and the invokables it calls, counting every call.
 
+#include "backend/Deck.h"
+
 #include <QObject>
 #include <QStringList>
 #include <QUrl>
 #include <QVariant>
 
-struct TestDeck {
-    Q_GADGET
-    Q_PROPERTY(QString _id MEMBER _id)
-    Q_PROPERTY(QString name MEMBER name)
-    Q_PROPERTY(QString langFrom MEMBER langFrom)
-    Q_PROPERTY(QString langTo MEMBER langTo)
-public:
-    QString _id;
-    QString name;
-    QString langFrom;
-    QString langTo;
-};
-
 inline QVariant deck(const QString &id, const QString &name, const QString &from = QStringLiteral("en"),
                      const QString &to = QStringLiteral("sv"))
 {
-    return QVariant::fromValue(TestDeck{id, name, from, to});
+    return QVariant::fromValue(Deck{id, name, from, to});
 }
 
 class FakeSession : public QObject {
