@@ -20,9 +20,13 @@ TOLERANCE = 14
 
 def column(x, y=0, height=None):
     geometry = f"1x{height}+{x}+{y}" if height else f"1x100000+{x}+0"
-    out = subprocess.run(
-        ["import", "-window", "root", "-crop", geometry, "+repage", "-depth", "8", "txt:-"],
-        check=True, capture_output=True, text=True).stdout
+    # A failed or stuck grab reads as "not there yet": the callers poll.
+    try:
+        out = subprocess.run(
+            ["import", "-window", "root", "-crop", geometry, "+repage", "-depth", "8", "txt:-"],
+            check=True, capture_output=True, text=True, timeout=10).stdout
+    except (subprocess.CalledProcessError, subprocess.TimeoutExpired):
+        return []
     pixels = []
     for line in out.splitlines():
         if line.startswith("#"):
@@ -55,13 +59,17 @@ def runs(pixels, colour, after):
 
 def main(argv):
     if len(argv) >= 3 and argv[0] == "color":
-        print(column(int(argv[1]), int(argv[2]), 1)[0])
+        pixel = column(int(argv[1]), int(argv[2]), 1)
+        if not pixel:
+            return 1
+        print(pixel[0])
         return 0
     if len(argv) >= 4 and argv[0] == "wait":
         x, y, colour = int(argv[1]), int(argv[2]), argv[3].upper()
         deadline = time.monotonic() + (float(argv[4]) if len(argv) > 4 else 20)
         while time.monotonic() < deadline:
-            if close(column(x, y, 1)[0], colour):
+            pixel = column(x, y, 1)
+            if pixel and close(pixel[0], colour):
                 return 0
             time.sleep(0.1)
         return 1

@@ -54,7 +54,7 @@ shot() {
   step=$((step + 1))
   local file
   file=$(printf '%s/%02d-%s.png' "$screens" "$step" "$1")
-  import -window root "$file" 2>/dev/null && say "screenshot: $file"
+  timeout 20 import -window root "$file" 2>/dev/null && say "screenshot: $file"
 }
 # wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds.
 wait_for() {
@@ -84,13 +84,20 @@ say "local deployment at $url, link code $code"
 VOCARTA_DEPLOYMENT_URL=$url VOCARTA_TRAY_WAIT_MS=1000 "$build/bin/vocarta-menubar" >"$out/program.log" 2>&1 &
 program_pid=$!
 started+=($program_pid)
-auth_window() { xdotool search --onlyvisible --name '^Vocarta Settings$' | head -1; }
-has_auth_window() { [ -n "$(auth_window)" ]; }
-wait_for 30 "sign-in window" has_auth_window
-window=$(auth_window)
-origin=$(xwininfo -id "$window")
-wx=$(sed -nE 's/.*Absolute upper-left X: +([0-9]+).*/\1/p' <<<"$origin")
-wy=$(sed -nE 's/.*Absolute upper-left Y: +([0-9]+).*/\1/p' <<<"$origin")
+# xdotool exits on a window that vanishes while it walks the tree (the program
+# makes and drops short-lived windows at start-up), and xwininfo without an id
+# waits for a mouse click: so both are retried, bounded, and never given an
+# empty id.
+find_auth_window() {
+  local origin
+  window=$(timeout 5 xdotool search --onlyvisible --name '^Vocarta Settings$' 2>/dev/null | head -1)
+  [ -n "$window" ] || return 1
+  origin=$(timeout 5 xwininfo -id "$window" 2>/dev/null) || return 1
+  wx=$(sed -nE 's/.*Absolute upper-left X: +([0-9]+).*/\1/p' <<<"$origin")
+  wy=$(sed -nE 's/.*Absolute upper-left Y: +([0-9]+).*/\1/p' <<<"$origin")
+  [ -n "$wx" ] && [ -n "$wy" ]
+}
+wait_for 30 "sign-in window" find_auth_window
 click_in_window() { xdotool mousemove $((wx + $1)) $((wy + $2)) click 1; }
 
 # 3. The first page's NEXT, then the link-code page.
