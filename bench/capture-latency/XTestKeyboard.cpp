@@ -35,6 +35,14 @@ void XTestKeyboard::pressCtrlAlt(char letter)
     XFlush(d);
 }
 
+void XTestKeyboard::tapShift()
+{
+    Display *d = display(m_display);
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, XK_Shift_L), True, CurrentTime);
+    XTestFakeKeyEvent(d, XKeysymToKeycode(d, XK_Shift_L), False, CurrentTime);
+    XFlush(d);
+}
+
 void XTestKeyboard::releaseCtrlAlt(char letter)
 {
     Display *d = display(m_display);

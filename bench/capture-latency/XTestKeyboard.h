@@ -14,6 +14,8 @@ public:
     void pressCtrlAlt(char letter);
     // The letter up, then Alt and Control.
     void releaseCtrlAlt(char letter);
+    // Shift down and up: a key that nobody grabs.
+    void tapShift();
     // The window that has the X server's input focus (0 for none or the root).
     unsigned long inputFocus();
 
