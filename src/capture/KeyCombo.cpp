@@ -52,7 +52,8 @@ constexpr Reserved reservedCombos[] = {
 
 // JSON numbers arrive as doubles or 64-bit integers; accept only exact
 // non-negative integers up to `max`.
-std::optional<quint64> unsignedMember(const QJsonObject &object, QLatin1String name, quint64 max)
+std::optional<quint64> unsignedMember(const QJsonObject &object, QLatin1String name, quint64 max,
+                                      const QByteArray &source)
 {
     const QJsonValue value = object.value(name);
     if (!value.isDouble())
@@ -61,11 +62,14 @@ std::optional<quint64> unsignedMember(const QJsonObject &object, QLatin1String n
     if (asInteger >= 0)
         return quint64(asInteger) <= max ? std::optional<quint64>(quint64(asInteger)) : std::nullopt;
     // Beyond the signed range the parser keeps a double; take it only when it
-    // is a whole number inside the unsigned range.
+    // is a whole number inside the unsigned range that the text spells out
+    // exactly (a double rounds 9223372036854775809 to ...808, another combination).
     const double d = value.toDouble();
     if (!(d >= 9223372036854775808.0 && d < 18446744073709551616.0) || std::trunc(d) != d)
         return std::nullopt;
     const quint64 big = quint64(d);
+    if (!source.contains(QByteArray::number(big)))
+        return std::nullopt;
     return big <= max ? std::optional<quint64>(big) : std::nullopt;
 }
 
@@ -132,8 +136,8 @@ std::optional<KeyCombo> KeyCombo::fromJson(const QByteArray &json)
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return std::nullopt;
     const QJsonObject object = document.object();
-    const auto code = unsignedMember(object, QLatin1String("keyCode"), 0xFFFF);
-    const auto flags = unsignedMember(object, QLatin1String("modifierFlags"), ~quint64(0));
+    const auto code = unsignedMember(object, QLatin1String("keyCode"), 0xFFFF, json);
+    const auto flags = unsignedMember(object, QLatin1String("modifierFlags"), ~quint64(0), json);
     if (!code || !flags)
         return std::nullopt;
     return KeyCombo(quint16(*code), *flags);

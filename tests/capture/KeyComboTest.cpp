@@ -119,7 +119,8 @@ void KeyComboTest::jsonWritesCompactStoredForm()
 
 void KeyComboTest::jsonRoundTripsFullRange()
 {
-    const KeyCombo extremes[] = {KeyCombo(0, 0), KeyCombo(65535, 0xFFFF0000ull), KeyCombo(40, 1ull << 62)};
+    const KeyCombo extremes[] = {KeyCombo(0, 0), KeyCombo(65535, 0xFFFF0000ull), KeyCombo(40, 1ull << 62),
+                                 KeyCombo(40, 1ull << 63), KeyCombo(40, 18446744073709549568ull)};
     for (const KeyCombo &combo : extremes)
         QCOMPARE(KeyCombo::fromJson(combo.toJson()), std::optional<KeyCombo>(combo));
     // Member order and white space do not matter; unknown members are ignored.
@@ -138,6 +139,8 @@ void KeyComboTest::jsonRejects_data()
     QTest::newRow("negative keyCode") << QByteArray(R"({"keyCode":-1,"modifierFlags":0})");
     QTest::newRow("negative flags") << QByteArray(R"({"keyCode":1,"modifierFlags":-1048576})");
     QTest::newRow("flags beyond 64 bits") << QByteArray(R"({"keyCode":1,"modifierFlags":1e20})");
+    QTest::newRow("flags a double would round")
+        << QByteArray(R"({"keyCode":1,"modifierFlags":9223372036854775809})");
     QTest::newRow("fractional") << QByteArray(R"({"keyCode":1.5,"modifierFlags":0})");
     QTest::newRow("string member") << QByteArray(R"({"keyCode":"40","modifierFlags":0})");
     QTest::newRow("null member") << QByteArray(R"({"keyCode":null,"modifierFlags":0})");
