@@ -12,6 +12,8 @@
 #include <QQmlEngine>
 #include <QSystemTrayIcon>
 
+#include <utility>
+
 namespace {
 template <class F> void call(const F &function)
 {
@@ -70,8 +72,9 @@ QCoro::Task<void> AppShell::start(CommandLine first)
     actions.updatesFromDistribution = m_subsystems.updatesFromDistribution;
     m_menu = std::make_unique<MenuBarMenu>(m_subsystems.auth, m_subsystems.deckState, actions);
 
-    // The tray item.
-    const bool trayAvailable = co_await TrayHost::waitForHost(m_options.trayWait);
+    // The tray item. At a login start the panel may come up after us; the
+    // launch steps below do not wait for it, only the icon does.
+    bool trayAvailable = co_await TrayHost::isAvailable();
     if (!self)
         co_return;
     if (trayAvailable)
@@ -96,26 +99,48 @@ QCoro::Task<void> AppShell::start(CommandLine first)
     }
 
     // The tray item's first appearance: a signed-out user sees the sign-in
-    // window once per start. Without a tray the window is the only way in.
+    // window once per start.
     const QString token =
         first.outcome == CommandLine::Outcome::Run ? WindowActivation::tokenFromEnvironment() : QString();
-    if (!trayAvailable) {
-        logLine(LogChannel::Shell, noTrayMessage);
+    const bool openedForSignIn = !isAuthenticated();
+    if (openedForSignIn)
         m_windows->openAuthWindow(token);
-    } else if (!isAuthenticated()) {
-        m_windows->openAuthWindow(token);
-    }
+
     m_started = true;
     if (first.request != CommandLine::Request::Activate)
         handle(first, token);
+    // Later starts that came while this one was under way, in their order.
+    const auto waiting = std::exchange(m_waitingRequests, {});
+    for (const auto &[line, activationToken] : waiting)
+        handle(line, activationToken);
+
+    if (!trayAvailable) {
+        trayAvailable = co_await TrayHost::waitForHost(m_options.trayWait);
+        if (!self)
+            co_return;
+        if (trayAvailable) {
+            createTrayIcon();
+        } else {
+            // Without a tray the window is the only way in.
+            logLine(LogChannel::Shell, noTrayMessage);
+            if (!openedForSignIn)
+                m_windows->openAuthWindow(token);
+        }
+    }
     Q_EMIT started();
 }
 
 void AppShell::handleArguments(const QStringList &arguments, const QString &activationToken)
 {
     const CommandLine line = CommandLine::parse(arguments);
-    if (line.outcome != CommandLine::Outcome::Run || !m_started)
+    if (line.outcome != CommandLine::Outcome::Run)
         return;
+    // The other process has already been told its request arrived: keep it
+    // until the windows and the session are ready.
+    if (!m_started) {
+        m_waitingRequests.emplace_back(line, activationToken);
+        return;
+    }
     handle(line, activationToken);
 }
 

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class AppWindows;
 class MenuBarMenu;
@@ -74,4 +76,5 @@ private:
     std::unique_ptr<MenuBarMenu> m_menu;
     QPointer<QSystemTrayIcon> m_tray;
     bool m_started = false;
+    std::vector<std::pair<CommandLine, QString>> m_waitingRequests;
 };

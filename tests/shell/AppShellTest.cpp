@@ -51,7 +51,10 @@ class AppShellTest : public QObject {
         s.startUpdater = [this] { m_calls << "updater"; };
         s.warmUpOverlay = [this] { m_calls << "overlay"; };
         s.connectAccountChanges = [this] { m_calls << "account"; };
-        s.triggerCapture = [this] { ++m_captures; };
+        s.triggerCapture = [this] {
+            ++m_captures;
+            m_calls << "capture";
+        };
         return s;
     }
 
@@ -85,8 +88,18 @@ private Q_SLOTS:
     {
         m_restoresSignedIn = true;
         LogCapture log;
-        auto shell = startShell(std::chrono::milliseconds(300));
-        QVERIFY(shell);
+        auto shell =
+            std::make_unique<AppShell>(subsystems(), AppShell::Options{std::chrono::milliseconds(300)});
+        QSignalSpy started(shell.get(), &AppShell::started);
+        connect(shell.get(), &AppShell::started, this, [this] { m_calls << "started"; });
+        shell->start({});
+        // A second start's request while this one is still under way is kept, not dropped.
+        shell->handleArguments({"--capture"}, {});
+        QCOMPARE(m_captures, 0);
+        QVERIFY(started.wait(30000));
+        // The launch steps and the request did not wait for a tray that never came.
+        QCOMPARE(m_calls, (QStringList{"qml", "accessibility", "shortcut", "updater", "overlay", "account",
+                                       "restore", "capture", "started"}));
         QVERIFY(!shell->trayIcon());
         QCOMPARE(log.lines(LogChannel::Shell), QStringList{AppShell::noTrayMessage});
         QVERIFY(shell->windows().authWindow() && shell->windows().authWindow()->isVisible());
