@@ -133,10 +133,16 @@ QCoro::Task<void> AuthManager::tryRefreshToken()
     }
     if (generation != m_accountGeneration)
         co_return;
-    if (tokens)
-        co_await m_keychain->savePair(*tokens);
-    else if (rejected)
+    if (tokens) {
+        // The client drops an answer when another refresh of the same pair got
+        // there first; storing it anyway would leave the keyring with a pair
+        // the client does not use (and whose refresh token the server rotates away).
+        const ConvexClient::TokenPair held = m_client.tokenPair();
+        if (held.authToken == tokens->token && held.refreshToken == tokens->refreshToken)
+            co_await m_keychain->savePair(*tokens);
+    } else if (rejected) {
         signOut();
+    }
 }
 
 QCoro::Task<void> AuthManager::fetchUserEmail()

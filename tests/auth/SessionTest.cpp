@@ -260,6 +260,34 @@ private Q_SLOTS:
         QVERIFY(rig.manager->isAuthenticated());
     }
 
+    void startupRefreshOvertakenByAnotherIsNotStored()
+    {
+        SessionRig rig;
+        rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
+        rig.server.answerOnce(
+            QStringLiteral("auth:signIn"),
+            Answer::success(QJsonObject{{QStringLiteral("tokens"),
+                                         SessionRig::tokens(QStringLiteral("t2"), QStringLiteral("r2"))}})
+                .heldBack());
+        rig.answerSignIn(QStringLiteral("t3"), QStringLiteral("r3"));
+        rig.answerEmail(QStringLiteral("ana@example.com"));
+        AuthManager &session = rig.start();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.server.heldCount(), 1, 20000);
+
+        // The sync connection refreshes the same pair and is answered first.
+        QVERIFY(awaitTask(rig.client.refreshSession()).succeeded());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r3")),
+                                  20000);
+
+        // The start-up refresh's late answer is dropped by the client and not stored.
+        QCOMPARE(rig.server.releaseHeld(), 1);
+        QCoro::waitFor(session.untilStartupFinished());
+        QCOMPARE(rig.client.refreshToken(), std::optional<QString>(QStringLiteral("r3")));
+        QCOMPARE(rig.storedToken(), std::optional<QString>(QStringLiteral("t3")));
+        QCOMPARE(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r3")));
+        QVERIFY(session.isAuthenticated());
+    }
+
     void signOutWhileASignInIsBeingStoredWins()
     {
         SessionRig rig;
