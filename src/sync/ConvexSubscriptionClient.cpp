@@ -144,6 +144,12 @@ QCoro::Task<void> ConvexSubscriptionClient::connect()
 {
     if (m_isConnecting)
         co_return;
+    // The Authenticate frame carries the access token: an address the HTTP
+    // client refuses is not contacted here either, and not retried.
+    if (const auto problem = DeploymentUrl::problem(m_http.baseURL())) {
+        syncLog(QStringLiteral("Connect failed: %1").arg(*problem));
+        co_return;
+    }
     setConnecting(true);
     syncLog(QStringLiteral("Connecting... (attempt %1)").arg(m_connectionCount + 1));
 

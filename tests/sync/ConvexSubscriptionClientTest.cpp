@@ -92,6 +92,7 @@ class ConvexSubscriptionClientTest : public QObject {
 
 private Q_SLOTS:
     void endpointFollowsTheDeployment();
+    void refusedDeploymentIsNeverContacted();
     void openingFramesCarryEverySubscription();
     void signedOutConnectionSkipsAuthenticate();
     void subscriptionWhileConnectedAddsOnlyItself();
@@ -118,6 +119,25 @@ void ConvexSubscriptionClientTest::endpointFollowsTheDeployment()
     // Plain text only ever stays on the machine.
     QCOMPARE(ConvexSubscriptionClient::syncUrl(QUrl(QStringLiteral("http://example.com:8080/x?y=1"))),
              QUrl(QStringLiteral("wss://example.com:8080/api/sync")));
+}
+
+void ConvexSubscriptionClientTest::refusedDeploymentIsNeverContacted()
+{
+    // The HTTP client refuses an address with a query; the sync connection
+    // must not send the token to it either, even though the socket would open.
+    SyncTestRig rig;
+    QUrl refused = rig.deployment.url();
+    refused.setQuery(QStringLiteral("x=1"));
+    ConvexClient http(refused);
+    http.setTokens(QStringLiteral("access-1"), QStringLiteral("refresh-1"));
+    ConvexSubscriptionClient client(ConvexSubscriptionClient::syncUrl(rig.deployment.url()), http,
+                                    std::make_unique<ImmediateSleeper>(), std::make_unique<FixedClock>());
+    QVERIFY(awaitTask(client.startIfNeeded()).succeeded());
+    QVERIFY(!client.isConnecting());
+    QVERIFY(!client.isConnected());
+    QCOMPARE(rig.linesStartingWith(QStringLiteral("[Convex WS] Connect failed: The deployment address")), 1);
+    QCOMPARE(rig.endpoint.connectionsOpened(), 0);
+    QCOMPARE(rig.deployment.connectionsAccepted(), 0);
 }
 
 void ConvexSubscriptionClientTest::openingFramesCarryEverySubscription()
