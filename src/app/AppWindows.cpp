@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickWindow>
@@ -109,6 +110,22 @@ void AppWindows::openSettingsWindow(const QString &activationToken)
 
 bool AppWindows::eventFilter(QObject *watched, QEvent *event)
 {
+    // Closing from the title bar only hides, and the views are told: a plain
+    // close drops the native window, and Qt 6.4's QML Window announces only
+    // its showing, so bindings on `visible` kept seeing it on screen. The
+    // pages then did not start over, the recorder kept taking keys and the
+    // moving background kept running behind a closed window.
+    if (event->type() == QEvent::Close && watched->isWindowType() &&
+        (watched == m_auth.data() || watched == m_settings.data())) {
+        event->ignore();
+        auto *window = static_cast<QWindow *>(watched);
+        window->hide();
+        const QMetaObject *meta = window->metaObject();
+        const QMetaMethod notify = meta->property(meta->indexOfProperty("visible")).notifySignal();
+        if (notify.isValid() && notify.parameterCount() == 1)
+            notify.invoke(window, Qt::DirectConnection, Q_ARG(bool, false));
+        return true;
+    }
     // Qt's Preferences key sequence is empty on Linux; Ctrl+, is the usual one.
     if (event->type() == QEvent::KeyPress && watched->isWindowType()) {
         const auto *key = static_cast<QKeyEvent *>(event);

@@ -12,6 +12,8 @@ Item {
     required property QtObject auth
     required property QtObject deckState
     property alias currentTab: tabs.currentIndex
+    // Items stay visible in a hidden window: the window says when it is on screen.
+    property bool windowShown: true
 
     ColumnLayout {
         anchors.fill: parent
@@ -35,7 +37,7 @@ Item {
             }
             SettingsDecksTab {
                 deckState: root.deckState
-                shown: tabs.currentIndex === 1 && root.visible
+                shown: tabs.currentIndex === 1 && root.visible && root.windowShown
             }
         }
     }

@@ -21,5 +21,6 @@ Window {
         anchors.fill: parent
         auth: window.auth
         deckState: window.deckState
+        windowShown: window.visible
     }
 }

@@ -137,12 +137,22 @@ private Q_SLOTS:
         Q_EMIT shell->menu().menu()->aboutToShow();
         QCOMPARE(shell->windows().authWindowOpenings(), 1);
 
-        // Closing only hides: the same window comes back.
-        auth->close();
+        // Closing (the title bar's close goes the same way) only hides, and the
+        // pages know it: the moving background stops behind the closed window.
+        QPointer<QObject> words = auth->findChild<QObject *>(QStringLiteral("scrollingWords"));
+        QVERIFY(words);
+        QTRY_VERIFY(words->property("active").toBool());
+        QVERIFY(!auth->close());
         QTRY_VERIFY(!auth->isVisible());
+        QVERIFY(!words->property("active").toBool());
         shell->menu().menu()->actions().first()->trigger(); // "Sign In..."
         QCOMPARE(shell->windows().authWindow(), auth);
         QVERIFY(auth->isVisible());
+        // Opened again, the pages start over with a fresh first page.
+        QTRY_VERIFY(words.isNull());
+        QPointer<QObject> freshWords = auth->findChild<QObject *>(QStringLiteral("scrollingWords"));
+        QVERIFY(freshWords);
+        QTRY_VERIFY(freshWords->property("active").toBool());
     }
 
     void startWithStoredSessionSubscribesAndOpensNothing()

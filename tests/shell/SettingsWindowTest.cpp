@@ -147,6 +147,13 @@ private Q_SLOTS:
         showTab(0);
         showTab(1);
         QCOMPARE(m_decks->loadCalls, 2);
+
+        // Closing and opening the window again on this tab shows it again too.
+        QVERIFY(!m_window->close());
+        QTRY_VERIFY(!m_window->isVisible());
+        m_windows->openSettingsWindow();
+        QCOMPARE(m_windows->settingsWindow(), m_window);
+        QTRY_COMPARE_WITH_TIMEOUT(m_decks->loadCalls, 3, 20000);
     }
 
     void decksListMarksAndSelectsById()
