@@ -108,6 +108,9 @@ QCoro::Task<QByteArray> SparkleUpdater::fetch(const QUrl &url, QString *error)
             raw->abort();
         }
     });
+    // The transfer timeout only notices silence; a server that sends a byte
+    // now and then is stopped by a limit on the whole answer.
+    QTimer::singleShot(m_config.timeout, raw, [raw] { raw->abort(); });
     co_await reply.get();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (*tooLarge) {

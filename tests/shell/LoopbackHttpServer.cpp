@@ -1,6 +1,7 @@
 #include "LoopbackHttpServer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 LoopbackHttpServer::LoopbackHttpServer(QObject *parent)
     : QObject(parent)
@@ -35,6 +36,13 @@ void LoopbackHttpServer::onConnection()
             buffer->clear();
             if (m_silent)
                 return;
+            if (m_trickle.count() > 0) {
+                socket->write("HTTP/1.1 200 X\r\nContent-Length: 1000000\r\n\r\n");
+                auto *drip = new QTimer(socket);
+                connect(drip, &QTimer::timeout, socket, [socket] { socket->write(" "); });
+                drip->start(m_trickle);
+                return;
+            }
             const auto route = m_routes.value(path, {404, QByteArray("not found")});
             QByteArray response = "HTTP/1.1 " + QByteArray::number(route.first) +
                                   " X\r\nContent-Length: " + QByteArray::number(route.second.size()) +

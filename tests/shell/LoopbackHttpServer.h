@@ -7,9 +7,12 @@
 #include <QTcpServer>
 #include <QUrl>
 
+#include <chrono>
+
 // A tiny HTTP/1.1 server on 127.0.0.1 for the updater's tests: answers GETs
 // from a table of path -> (status, body), records the paths asked for, and
-// can hold every request unanswered to provoke time-outs.
+// can hold every request unanswered, or answer one byte at a time, to
+// provoke time-outs.
 class LoopbackHttpServer : public QObject {
     Q_OBJECT
 public:
@@ -18,6 +21,8 @@ public:
     QUrl url(const QString &path) const;
     void serve(const QString &path, const QByteArray &body, int status = 200);
     void setSilent(bool silent) { m_silent = silent; }
+    // Sends the head and then one byte of an endless body every `interval`.
+    void setTrickle(std::chrono::milliseconds interval) { m_trickle = interval; }
     QStringList requests() const { return m_requests; }
 
 private:
@@ -27,4 +32,5 @@ private:
     QHash<QString, QPair<int, QByteArray>> m_routes;
     QStringList m_requests;
     bool m_silent = false;
+    std::chrono::milliseconds m_trickle{0};
 };

@@ -178,6 +178,7 @@ private Q_SLOTS:
         QTest::newRow("no answer within the time-out") << 7 << "did not answer in time";
         QTest::newRow("no key in the build") << 8 << "no key";
         QTest::newRow("insecure feed address") << 9 << "not a secure address";
+        QTest::newRow("answer trickling past the time-out") << 10 << "did not answer in time";
     }
 
     void failuresAreReportedNotBelieved()
@@ -225,6 +226,10 @@ private Q_SLOTS:
             break;
         case 9:
             c.feedUrl = QUrl("http://updates.example/appcast.xml");
+            break;
+        case 10:
+            // A byte well within every 500 ms: only a limit on the whole answer stops it.
+            m_server->setTrickle(std::chrono::milliseconds(50));
             break;
         }
         SparkleUpdater updater(c);
