@@ -114,7 +114,7 @@ bool AppWindows::eventFilter(QObject *watched, QEvent *event)
     // close drops the native window, and Qt 6.4's QML Window announces only
     // its showing, so bindings on `visible` kept seeing it on screen. The
     // pages then did not start over, the recorder kept taking keys and the
-    // moving background kept running behind a closed window.
+    // Decks tab did not load again.
     if (event->type() == QEvent::Close && watched->isWindowType() &&
         (watched == m_auth.data() || watched == m_settings.data())) {
         event->ignore();

@@ -138,7 +138,7 @@ private Q_SLOTS:
         QCOMPARE(shell->windows().authWindowOpenings(), 1);
 
         // Closing (the title bar's close goes the same way) only hides, and the
-        // pages know it: the moving background stops behind the closed window.
+        // pages know it: the moving background counts itself off screen.
         QPointer<QObject> words = auth->findChild<QObject *>(QStringLiteral("scrollingWords"));
         QVERIFY(words);
         QTRY_VERIFY(words->property("active").toBool());
