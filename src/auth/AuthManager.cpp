@@ -69,23 +69,33 @@ AuthManager::AuthManager(ConvexClient &client, SecretStore &store, Browser &brow
     start();
 }
 
-AuthManager::~AuthManager() = default;
+AuthManager::~AuthManager()
+{
+    *m_alive = false;
+}
 
 // Start-up: restore the stored pair, then, for a restored session, refresh it
 // once and learn the user's e-mail address.
 QCoro::Task<void> AuthManager::start()
 {
+    const auto alive = m_alive;
     bool restoredSession = false;
     try {
         restoredSession = co_await restoreSession();
     } catch (...) {
         restoredSession = false;
     }
+    if (!*alive)
+        co_return;
     m_isRestored = true;
     Q_EMIT restored();
     if (restoredSession) {
         co_await tryRefreshToken();
+        if (!*alive)
+            co_return;
         co_await fetchUserEmail();
+        if (!*alive)
+            co_return;
     }
     m_isStartupFinished = true;
     Q_EMIT startupFinished();
@@ -93,13 +103,14 @@ QCoro::Task<void> AuthManager::start()
 
 QCoro::Task<bool> AuthManager::restoreSession()
 {
+    const auto alive = m_alive;
     const quint64 generation = m_accountGeneration;
     const std::optional<QString> token = co_await m_keychain->loadToken();
     // A sign-in or sign-out while the store was read wins over what it held.
-    if (!token || generation != m_accountGeneration)
+    if (!*alive || !token || generation != m_accountGeneration)
         co_return false;
     const std::optional<QString> refreshToken = co_await m_keychain->loadRefreshToken();
-    if (!refreshToken || generation != m_accountGeneration)
+    if (!*alive || !refreshToken || generation != m_accountGeneration)
         co_return false;
     m_client.setTokens(*token, *refreshToken);
     setAuthenticated(true);
@@ -120,6 +131,7 @@ QCoro::Task<void> AuthManager::untilStartupFinished()
 
 QCoro::Task<void> AuthManager::tryRefreshToken()
 {
+    const auto alive = m_alive;
     const quint64 generation = m_accountGeneration;
     std::optional<AuthTokens> tokens;
     bool rejected = false;
@@ -131,7 +143,7 @@ QCoro::Task<void> AuthManager::tryRefreshToken()
         // No answer from the server (offline at start): the stored session stays,
         // and the next authenticated call refreshes it.
     }
-    if (generation != m_accountGeneration)
+    if (!*alive || generation != m_accountGeneration)
         co_return;
     if (tokens) {
         // The client drops an answer when another refresh of the same pair got
@@ -147,6 +159,7 @@ QCoro::Task<void> AuthManager::tryRefreshToken()
 
 QCoro::Task<void> AuthManager::fetchUserEmail()
 {
+    const auto alive = m_alive;
     const quint64 generation = m_accountGeneration;
     std::optional<QString> email;
     try {
@@ -156,17 +169,18 @@ QCoro::Task<void> AuthManager::fetchUserEmail()
         email.reset();
     }
     // An answer for an account that has been replaced meanwhile is stale.
-    if (generation != m_accountGeneration)
+    if (!*alive || generation != m_accountGeneration)
         co_return;
     setUserEmail(m_isAuthenticated ? email : std::nullopt);
 }
 
 QCoro::Task<void> AuthManager::completeSignIn(AuthTokens tokens)
 {
+    const auto alive = m_alive;
     const quint64 generation = ++m_accountGeneration;
     co_await m_keychain->savePair(tokens);
-    if (generation != m_accountGeneration)
-        co_return; // signed out or in again while the store was written
+    if (!*alive || generation != m_accountGeneration)
+        co_return; // gone, or signed out or in again while the store was written
     m_client.setTokens(tokens.token, tokens.refreshToken);
     setAuthenticated(true);
     Q_EMIT accountChanged();
@@ -202,6 +216,7 @@ QCoro::Task<void> AuthManager::persistRefreshedPair(AuthTokens tokens)
 QCoro::Task<void> AuthManager::runSignIn(std::function<QCoro::Task<AuthTokens>()> obtainTokens,
                                          ErrorTexts texts)
 {
+    const auto alive = m_alive;
     const quint64 attempt = ++m_signInAttempt;
     setLoading(true);
     setError(std::nullopt);
@@ -212,6 +227,8 @@ QCoro::Task<void> AuthManager::runSignIn(std::function<QCoro::Task<AuthTokens>()
     } catch (...) {
         failure = std::current_exception();
     }
+    if (!*alive)
+        co_return;
     if (tokens) {
         try {
             co_await completeSignIn(*tokens);
@@ -219,7 +236,7 @@ QCoro::Task<void> AuthManager::runSignIn(std::function<QCoro::Task<AuthTokens>()
         }
     }
     // A newer attempt owns the loading flag and the error text now.
-    if (attempt != m_signInAttempt)
+    if (!*alive || attempt != m_signInAttempt)
         co_return;
     if (failure)
         setError(texts == ErrorTexts::LinkCode ? linkCodeFailureText : describe(failure));
@@ -287,8 +304,11 @@ QCoro::Task<AuthTokens> AuthManager::performGoogleSignIn()
     m_webAuthSession = session.get();
     if (!m_browser.openUrl(url))
         throw PlatformError::browserFailed();
+    const auto alive = m_alive;
     const QUrl callback = co_await session->callbackUrl();
     session.reset();
+    if (!*alive)
+        throw ConvexError::authFailed(QStringLiteral("The operation was cancelled."));
 
     if (!callback.hasFragment())
         throw ConvexError::authFailed(QStringLiteral("No fragment in callback URL"));

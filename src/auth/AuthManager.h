@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class Browser;
@@ -139,4 +140,9 @@ private:
 
     QPointer<WebAuthSession> m_webAuthSession;
     std::chrono::milliseconds m_googleCallbackTimeout = defaultGoogleCallbackTimeout;
+
+    // False once destroyed. The HTTP client and the secret store outlive the
+    // session, and their answers resume its work; each step checks this
+    // (through a copy held by the coroutine) before it touches the session again.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
