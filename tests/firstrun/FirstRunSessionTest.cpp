@@ -1,4 +1,5 @@
 #include "FakeDeployment.h"
+#include "QuickItemSearch.h"
 #include "app/Fonts.h"
 #include "auth/AuthManager.h"
 #include "backend/ConvexClient.h"
@@ -20,17 +21,6 @@ class NoBrowser : public Browser {
 public:
     bool openUrl(const QUrl &) override { return false; }
 };
-
-QQuickItem *findItem(QQuickItem *from, const QString &name)
-{
-    if (from->objectName() == name)
-        return from;
-    for (QQuickItem *child : from->childItems()) {
-        if (QQuickItem *found = findItem(child, name))
-            return found;
-    }
-    return nullptr;
-}
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "FakeSession.h"
+#include "QuickItemSearch.h"
 #include "app/Fonts.h"
 #include "menu/FirstRunQmlTypes.h"
 #include "menu/LinkCodeModel.h"
@@ -87,17 +88,6 @@ void FirstRunViewTest::load(const char *file)
 
 // Walks the visual tree: items made by repeaters and loaders are not always
 // QObject children of the item that shows them.
-static QQuickItem *findItem(QQuickItem *from, const QString &name)
-{
-    if (from->objectName() == name)
-        return from;
-    for (QQuickItem *child : from->childItems()) {
-        if (QQuickItem *found = findItem(child, name))
-            return found;
-    }
-    return nullptr;
-}
-
 QQuickItem *FirstRunViewTest::item(const char *name) const
 {
     QQuickItem *found = findItem(m_view->rootObject(), QLatin1String(name));

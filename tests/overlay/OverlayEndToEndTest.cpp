@@ -1,5 +1,6 @@
 #include "CaptureTestSupport.h"
 #include "FakeDeployment.h"
+#include "QuickItemSearch.h"
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
@@ -39,21 +40,9 @@ QJsonObject candidate(const QString &word, const QString &translation)
 class OverlayEndToEndTest : public QObject {
     Q_OBJECT
 
-    // Searches the visual item tree (repeated items are not QObject children).
-    static QQuickItem *findIn(QQuickItem *item, const QString &name)
-    {
-        if (item->objectName() == name)
-            return item;
-        for (QQuickItem *child : item->childItems()) {
-            if (QQuickItem *found = findIn(child, name))
-                return found;
-        }
-        return nullptr;
-    }
-
     QQuickItem *find(AddCardPanelController &panel, const char *name)
     {
-        return findIn(panel.window()->contentItem(), QString::fromLatin1(name));
+        return findItem(panel.window()->contentItem(), QString::fromLatin1(name));
     }
 
     // Clicks the middle of `item` with the real pointer, once it stays put

@@ -1,3 +1,4 @@
+#include "QuickItemSearch.h"
 #include "ShellFakes.h"
 #include "app/AppWindows.h"
 
@@ -8,19 +9,6 @@
 #include <QtTest>
 
 namespace {
-
-QQuickItem *findItem(QQuickItem *root, const QString &name)
-{
-    if (!root)
-        return nullptr;
-    if (root->objectName() == name)
-        return root;
-    for (QQuickItem *child : root->childItems()) {
-        if (QQuickItem *found = findItem(child, name))
-            return found;
-    }
-    return nullptr;
-}
 
 // Shown on screen: visible itself and through all its parents.
 bool shown(QQuickItem *item)

@@ -1,4 +1,5 @@
 #include "platform/SingleInstance.h"
+#include "XWindowSearch.h"
 #include "platform/dbus/DBusSingleInstance.h"
 #include "platform/dbus/LocalSocketSingleInstance.h"
 
@@ -42,16 +43,6 @@ Run runProgram(const QStringList &arguments, int timeoutMs = 30000)
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
-}
-
-bool visibleWindowNamed(const QString &title)
-{
-    QProcess search;
-    search.setStandardErrorFile(QProcess::nullDevice());
-    search.start(QStringLiteral("xdotool"),
-                 {"search", "--onlyvisible", "--name", QLatin1Char('^') + title + QLatin1Char('$')});
-    search.waitForFinished(10000);
-    return search.exitCode() == 0 && !search.readAllStandardOutput().trimmed().isEmpty();
 }
 
 // xdotool fails now and then when a window goes away during its search: ask

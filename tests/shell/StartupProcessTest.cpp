@@ -3,6 +3,7 @@
 #include "FakeDeployment.h"
 #include "FakeSyncEndpoint.h"
 #include "TrayerProcess.h"
+#include "XWindowSearch.h"
 #include "auth/AuthManager.h"
 #include "platform/secret/LibsecretStore.h"
 
@@ -16,16 +17,6 @@ namespace {
 
 using Answer = FakeDeployment::Answer;
 const QString service = QStringLiteral("me.brindlefox.vocarta.menubar");
-
-bool visibleWindowNamed(const QString &title)
-{
-    QProcess search;
-    search.setStandardErrorFile(QProcess::nullDevice());
-    search.start(QStringLiteral("xdotool"),
-                 {"search", "--onlyvisible", "--name", QLatin1Char('^') + title + QLatin1Char('$')});
-    search.waitForFinished(10000);
-    return search.exitCode() == 0 && !search.readAllStandardOutput().trimmed().isEmpty();
-}
 
 bool subscribedToDecks(const FakeSyncEndpoint &sync)
 {
