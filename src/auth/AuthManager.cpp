@@ -133,10 +133,12 @@ QCoro::Task<void> AuthManager::tryRefreshToken()
 {
     const auto alive = m_alive;
     const quint64 generation = m_accountGeneration;
-    std::optional<AuthTokens> tokens;
     bool rejected = false;
     try {
-        tokens = co_await m_client.refreshSession();
+        // A pair the client keeps is saved through its tokensRefreshed signal,
+        // as every refresh is; a pair it drops (another refresh of the same
+        // pair answered first) must not reach the keyring.
+        co_await m_client.refreshSession();
     } catch (const ConvexError &) {
         rejected = true;
     } catch (...) {
@@ -145,16 +147,8 @@ QCoro::Task<void> AuthManager::tryRefreshToken()
     }
     if (!*alive || generation != m_accountGeneration)
         co_return;
-    if (tokens) {
-        // The client drops an answer when another refresh of the same pair got
-        // there first; storing it anyway would leave the keyring with a pair
-        // the client does not use (and whose refresh token the server rotates away).
-        const ConvexClient::TokenPair held = m_client.tokenPair();
-        if (held.authToken == tokens->token && held.refreshToken == tokens->refreshToken)
-            co_await m_keychain->savePair(*tokens);
-    } else if (rejected) {
+    if (rejected)
         signOut();
-    }
 }
 
 QCoro::Task<void> AuthManager::fetchUserEmail()
