@@ -15,6 +15,18 @@ QJsonArray modificationsOf(const QJsonObject &transition)
     return transition.value(QStringLiteral("modifications")).toArray();
 }
 
+// The deck at `index` of the deck list in the opening Transition.
+QJsonObject listedDeck(const QJsonObject &opening, int index)
+{
+    return modificationsOf(opening)
+        .at(0)
+        .toObject()
+        .value(QStringLiteral("value"))
+        .toArray()
+        .at(index)
+        .toObject();
+}
+
 qint64 versionOf(const QJsonObject &transition, const char *which, const char *counter)
 {
     return transition.value(QLatin1String(which)).toObject().value(QLatin1String(counter)).toInteger(-1);
@@ -87,13 +99,7 @@ private Q_SLOTS:
         QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
         const auto opening = sync.nextOfType(QStringLiteral("Transition"));
         QVERIFY(opening);
-        const QJsonObject german = modificationsOf(*opening)
-                                       .at(0)
-                                       .toObject()
-                                       .value(QStringLiteral("value"))
-                                       .toArray()
-                                       .at(1)
-                                       .toObject();
+        const QJsonObject german = listedDeck(*opening, 1);
 
         QVERIFY(http.call(QStringLiteral("mutation"), QStringLiteral("decks:setActiveDeck"),
                           {{"deckId", german.value(QStringLiteral("_id"))}}, token)
@@ -300,13 +306,7 @@ private Q_SLOTS:
         QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
         const auto opening = sync.nextOfType(QStringLiteral("Transition"));
         QVERIFY(opening);
-        const QJsonObject hungarian = modificationsOf(*opening)
-                                          .at(0)
-                                          .toObject()
-                                          .value(QStringLiteral("value"))
-                                          .toArray()
-                                          .at(2)
-                                          .toObject();
+        const QJsonObject hungarian = listedDeck(*opening, 2);
         QVERIFY(f.server->setActiveDeck(QString::fromLatin1(DevStore::demoEmail),
                                         hungarian.value("_id").toString()));
         const auto pushed = sync.nextOfType(QStringLiteral("Transition"));
