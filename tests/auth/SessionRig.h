@@ -83,4 +83,13 @@ public:
         start();
         return QTest::qWaitFor([this] { return manager->isStartupFinished(); }, 20000);
     }
+
+    // A stored session t1/r1, refreshed at start to t2/r2 for ana@example.com.
+    bool startSignedIn()
+    {
+        storePair(QStringLiteral("t1"), QStringLiteral("r1"));
+        answerSignIn(QStringLiteral("t2"), QStringLiteral("r2"));
+        answerEmail(QStringLiteral("ana@example.com"));
+        return startAndSettle();
+    }
 };

@@ -315,10 +315,7 @@ private Q_SLOTS:
     void googleTimesOut()
     {
         SessionRig rig;
-        rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
-        rig.answerSignIn(QStringLiteral("t2"), QStringLiteral("r2"));
-        rig.answerEmail(QStringLiteral("ana@example.com"));
-        QVERIFY(rig.startAndSettle());
+        QVERIFY(rig.startSignedIn());
         AuthManager &session = *rig.manager;
         session.setGoogleCallbackTimeout(std::chrono::milliseconds(50));
 
