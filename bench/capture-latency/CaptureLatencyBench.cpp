@@ -21,7 +21,7 @@
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
-#include "capture/AddCardPanelController.h"
+#include "overlay/AddCardPanelController.h"
 #include "capture/KeyCombo.h"
 #include "capture/ShortcutManager.h"
 #include "overlay/AddCardOverlayContent.h"

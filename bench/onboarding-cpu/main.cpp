@@ -3,7 +3,7 @@
 // window of time, once with the software scene graph and once with OpenGL.
 //   onboarding_cpu_bench [seconds]        runs both and prints the figures
 #include "app/Fonts.h"
-#include "menu/FirstRunQmlTypes.h"
+#include "firstrun/FirstRunQmlTypes.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

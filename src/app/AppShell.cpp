@@ -1,7 +1,7 @@
 #include "app/AppShell.h"
 
 #include "app/AppWindows.h"
-#include "menu/MenuBarMenu.h"
+#include "tray/TrayMenu.h"
 #include "platform/Log.h"
 #include "platform/TrayHost.h"
 #include "platform/WindowActivation.h"
@@ -64,13 +64,13 @@ QCoro::Task<void> AppShell::start(CommandLine first)
     call(m_subsystems.registerQmlTypes);
 
     m_windows = std::make_unique<AppWindows>(m_engine.get(), m_subsystems.auth, m_subsystems.deckState);
-    MenuBarMenu::Actions actions;
+    TrayMenu::Actions actions;
     actions.openAuthWindow = [this] { m_windows->openAuthWindow(); };
     actions.showAddCard = m_subsystems.showAddCard;
     actions.checkForUpdates = m_subsystems.checkForUpdates;
     actions.quit = m_subsystems.quit;
     actions.updatesFromDistribution = m_subsystems.updatesFromDistribution;
-    m_menu = std::make_unique<MenuBarMenu>(m_subsystems.auth, m_subsystems.deckState, actions);
+    m_menu = std::make_unique<TrayMenu>(m_subsystems.auth, m_subsystems.deckState, actions);
 
     // The tray item. At a login start the panel may come up after us; the
     // launch steps below do not wait for it, only the icon does.

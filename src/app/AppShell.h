@@ -14,7 +14,7 @@
 #include <vector>
 
 class AppWindows;
-class MenuBarMenu;
+class TrayMenu;
 class QQmlEngine;
 #include <QSystemTrayIcon>
 
@@ -55,7 +55,7 @@ public:
     void handleArguments(const QStringList &arguments, const QString &activationToken);
 
     AppWindows &windows() const { return *m_windows; }
-    MenuBarMenu &menu() const { return *m_menu; }
+    TrayMenu &menu() const { return *m_menu; }
     QSystemTrayIcon *trayIcon() const { return m_tray; }
     QQmlEngine &engine() const { return *m_engine; }
 
@@ -73,7 +73,7 @@ private:
     Options m_options;
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<AppWindows> m_windows;
-    std::unique_ptr<MenuBarMenu> m_menu;
+    std::unique_ptr<TrayMenu> m_menu;
     QPointer<QSystemTrayIcon> m_tray;
     bool m_started = false;
     std::vector<std::pair<CommandLine, QString>> m_waitingRequests;

@@ -1,6 +1,6 @@
 #include "app/Fonts.h"
 
-#include "app/Bundle.h"
+#include "platform/Bundle.h"
 #include "platform/Log.h"
 
 #include <QDir>

@@ -1,11 +1,11 @@
 #include "app/SubsystemLinks.h"
 
-#include "app/SparkleUpdater.h"
+#include "update/Updater.h"
 #include "auth/AuthManager.h"
-#include "capture/AddCardPanelController.h"
+#include "overlay/AddCardPanelController.h"
 #include "capture/SelectedTextReader.h"
 #include "capture/ShortcutManager.h"
-#include "menu/FirstRunQmlTypes.h"
+#include "firstrun/FirstRunQmlTypes.h"
 #include "overlay/AddCardOverlayContent.h" // AddCardPanelController.h holds a QPointer to it
 #include "overlay/OverlayQmlTypes.h"
 #include "sync/ConvexSubscriptionClient.h"
@@ -36,9 +36,9 @@ AppShell::Subsystems linkSubsystems()
     s.requestAccessibility = [] { SelectedTextReader::requestAccessibility(); };
     s.loadAndRegisterShortcut = [] { ShortcutManager::shared().loadAndRegister(); };
     s.triggerCapture = [] { ShortcutManager::shared().triggerCapture(); };
-    s.startUpdater = [] { SparkleUpdater::shared(); };
-    s.checkForUpdates = [] { SparkleUpdater::shared().checkForUpdates(); };
-    s.updatesFromDistribution = SparkleUpdater::buildConfig().checksDisabled;
+    s.startUpdater = [] { Updater::shared(); };
+    s.checkForUpdates = [] { Updater::shared().checkForUpdates(); };
+    s.updatesFromDistribution = Updater::buildConfig().checksDisabled;
     s.warmUpOverlay = [] { AddCardPanelController::shared().warmUp(); };
     s.showAddCard = [] { AddCardPanelController::shared().show(std::nullopt); };
     s.quit = [] { QApplication::quit(); };

@@ -1,6 +1,6 @@
 #include "capture/ShortcutManager.h"
 
-#include "capture/AddCardPanelController.h"
+#include "overlay/AddCardPanelController.h"
 #include "capture/KeyMapping.h"
 #include "capture/SelectedTextReader.h"
 #include "overlay/AddCardOverlayContent.h" // the controller header needs the complete type

@@ -1,6 +1,6 @@
 #include "overlay/FlagIcon.h"
 
-#include "app/Bundle.h"
+#include "platform/Bundle.h"
 
 #include <QDir>
 #include <QFileInfo>

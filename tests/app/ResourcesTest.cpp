@@ -1,6 +1,6 @@
 #include "BuildConfig.h"
 #include "TestSupport.h"
-#include "app/Bundle.h"
+#include "platform/Bundle.h"
 #include "app/Color.h"
 #include "app/Fonts.h"
 

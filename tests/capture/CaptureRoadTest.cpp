@@ -2,7 +2,7 @@
 #include "FakeDeployment.h"
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
-#include "capture/AddCardPanelController.h"
+#include "overlay/AddCardPanelController.h"
 #include "capture/SelectedTextReader.h"
 #include "capture/ShortcutManager.h"
 #include "overlay/AddCardOverlayContent.h"

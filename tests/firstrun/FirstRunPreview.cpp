@@ -3,9 +3,9 @@
 //                    [--shortcut] [--record] [--reject] [--open-shortcut] [--open-connect]
 #include "FakeSession.h"
 #include "app/Fonts.h"
-#include "menu/FirstRunQmlTypes.h"
-#include "menu/LinkCodeModel.h"
-#include "menu/ShortcutRecorderModel.h"
+#include "firstrun/FirstRunQmlTypes.h"
+#include "firstrun/LinkCodeModel.h"
+#include "firstrun/ShortcutRecorderModel.h"
 
 #include <QGuiApplication>
 #include <QQmlEngine>

@@ -3,8 +3,8 @@
 #include "app/Fonts.h"
 #include "auth/AuthManager.h"
 #include "backend/ConvexClient.h"
-#include "menu/FirstRunQmlTypes.h"
-#include "menu/LinkCodeModel.h"
+#include "firstrun/FirstRunQmlTypes.h"
+#include "firstrun/LinkCodeModel.h"
 #include "platform/Browser.h"
 #include "platform/MemorySecretStore.h"
 

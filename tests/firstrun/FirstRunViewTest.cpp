@@ -1,9 +1,9 @@
 #include "FakeSession.h"
 #include "QuickItemSearch.h"
 #include "app/Fonts.h"
-#include "menu/FirstRunQmlTypes.h"
-#include "menu/LinkCodeModel.h"
-#include "menu/ShortcutRecorderModel.h"
+#include "firstrun/FirstRunQmlTypes.h"
+#include "firstrun/LinkCodeModel.h"
+#include "firstrun/ShortcutRecorderModel.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -7,7 +7,7 @@
 
 #include "auth/AuthManager.h"
 #include "backend/ConvexClient.h"
-#include "menu/MenuBarMenu.h"
+#include "tray/TrayMenu.h"
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/DismissSignal.h"
 #include "platform/Browser.h"
@@ -119,7 +119,7 @@ private slots:
         QObject::connect(&auth, &AuthManager::accountChanged, &sync,
                          &ConvexSubscriptionClient::reconnectForAccountChange);
         // The tray menu starts the deck subscriptions when the session signs in.
-        MenuBarMenu menu(&auth, &deckState, {});
+        TrayMenu menu(&auth, &deckState, {});
 
         runToEnd(auth.untilStartupFinished());
         QVERIFY(!auth.isAuthenticated());

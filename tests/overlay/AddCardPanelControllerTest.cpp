@@ -2,7 +2,7 @@
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
-#include "capture/AddCardPanelController.h"
+#include "overlay/AddCardPanelController.h"
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/DismissSignal.h"
 

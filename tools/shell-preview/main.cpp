@@ -3,7 +3,7 @@
 #include "ShellFakes.h"
 #include "app/AppWindows.h"
 #include "app/Fonts.h"
-#include "menu/MenuBarMenu.h"
+#include "tray/TrayMenu.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
         decks.setActiveDeck(deck("d2", "Kitchen & food", "sv", "en"));
     }
 
-    MenuBarMenu menu(&auth, &decks, MenuBarMenu::Actions{[] {}, [] {}, [] {}, [] { QApplication::quit(); }});
+    TrayMenu menu(&auth, &decks, TrayMenu::Actions{[] {}, [] {}, [] {}, [] { QApplication::quit(); }});
     QQmlEngine engine;
     AppWindows windows(&engine, &auth, &decks);
     std::unique_ptr<QSystemTrayIcon> tray;

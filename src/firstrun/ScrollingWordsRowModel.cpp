@@ -1,4 +1,4 @@
-#include "menu/ScrollingWordsRowModel.h"
+#include "firstrun/ScrollingWordsRowModel.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "app/Appcast.h"
+#include "update/Appcast.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "capture/AddCardPanelController.h"
+#include "overlay/AddCardPanelController.h"
 
 #include "backend/ConvexClient.h"
 #include "overlay/AddCardOverlayContent.h"

@@ -1,4 +1,4 @@
-#include "menu/MenuBarMenu.h"
+#include "tray/TrayMenu.h"
 
 #include <QMenu>
 #include <QMetaMethod>
@@ -19,7 +19,7 @@ void observe(QObject *source, const char *property, QObject *target, const char 
     const QMetaObject *meta = source->metaObject();
     const int index = meta->indexOfProperty(property);
     if (index < 0 || !meta->property(index).hasNotifySignal()) {
-        qWarning("MenuBarMenu: %s has no notifying property %s", meta->className(), property);
+        qWarning("TrayMenu: %s has no notifying property %s", meta->className(), property);
         return;
     }
     const QMetaMethod signal = meta->property(index).notifySignal();
@@ -31,7 +31,7 @@ void observe(QObject *source, const char *property, QObject *target, const char 
 void invoke(QObject *object, const char *method)
 {
     if (object && !QMetaObject::invokeMethod(object, method))
-        qWarning("MenuBarMenu: %s cannot %s", object->metaObject()->className(), method);
+        qWarning("TrayMenu: %s cannot %s", object->metaObject()->className(), method);
 }
 
 // Menu texts treat '&' as a mnemonic marker; deck names are shown as written.
@@ -42,10 +42,10 @@ QString literalMenuText(QString text)
 
 } // namespace
 
-const QString MenuBarMenu::noActiveDeckText =
+const QString TrayMenu::noActiveDeckText =
     QStringLiteral("No active deck \u2014 create one first to add cards.");
 
-MenuBarMenu::MenuBarMenu(QObject *auth, QObject *deckState, Actions actions, QObject *parent)
+TrayMenu::TrayMenu(QObject *auth, QObject *deckState, Actions actions, QObject *parent)
     : QObject(parent)
     , m_auth(auth)
     , m_deckState(deckState)
@@ -56,18 +56,18 @@ MenuBarMenu::MenuBarMenu(QObject *auth, QObject *deckState, Actions actions, QOb
     observe(auth, "isAuthenticated", this, "onAuthChanged()");
     for (const char *property : {"decks", "activeDeck", "isLoading"})
         observe(deckState, property, this, "onDeckStateChanged()");
-    connect(m_menu.get(), &QMenu::aboutToShow, this, &MenuBarMenu::onAboutToShow);
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &TrayMenu::onAboutToShow);
     rebuild();
 }
 
-MenuBarMenu::~MenuBarMenu() = default;
+TrayMenu::~TrayMenu() = default;
 
-QMenu *MenuBarMenu::menu() const
+QMenu *TrayMenu::menu() const
 {
     return m_menu.get();
 }
 
-QString MenuBarMenu::statusLine(const std::optional<DeckFields> &activeDeck, bool isLoading)
+QString TrayMenu::statusLine(const std::optional<DeckFields> &activeDeck, bool isLoading)
 {
     if (activeDeck)
         return QStringLiteral("Active: ") + activeDeck->name;
@@ -76,17 +76,17 @@ QString MenuBarMenu::statusLine(const std::optional<DeckFields> &activeDeck, boo
     return noActiveDeckText;
 }
 
-bool MenuBarMenu::isAuthenticated() const
+bool TrayMenu::isAuthenticated() const
 {
     return readProperty(m_auth, "isAuthenticated").toBool();
 }
 
-void MenuBarMenu::onDeckStateChanged()
+void TrayMenu::onDeckStateChanged()
 {
     rebuild();
 }
 
-void MenuBarMenu::onAuthChanged()
+void TrayMenu::onAuthChanged()
 {
     const bool now = isAuthenticated();
     const bool changed = now != m_wasAuthenticated;
@@ -100,18 +100,18 @@ void MenuBarMenu::onAuthChanged()
         m_actions.openAuthWindow();
 }
 
-void MenuBarMenu::onAboutToShow()
+void TrayMenu::onAboutToShow()
 {
     if (isAuthenticated())
         startSubscriptions();
 }
 
-void MenuBarMenu::startSubscriptions()
+void TrayMenu::startSubscriptions()
 {
     invoke(m_deckState, "startSubscriptionsLater");
 }
 
-QAction *MenuBarMenu::addItem(const QString &text, std::function<void()> action)
+QAction *TrayMenu::addItem(const QString &text, std::function<void()> action)
 {
     QAction *item = m_menu->addAction(text);
     if (action)
@@ -119,7 +119,7 @@ QAction *MenuBarMenu::addItem(const QString &text, std::function<void()> action)
     return item;
 }
 
-void MenuBarMenu::rebuild()
+void TrayMenu::rebuild()
 {
     // Actions are deleted later, not by QMenu::clear(): a rebuild can be caused
     // by one of them firing (Relink signs out from inside its handler).
@@ -135,14 +135,14 @@ void MenuBarMenu::rebuild()
     Q_EMIT rebuilt();
 }
 
-void MenuBarMenu::buildSignedOut()
+void TrayMenu::buildSignedOut()
 {
     addItem(QStringLiteral("Sign In..."), m_actions.openAuthWindow);
     m_menu->addSeparator();
     addItem(QStringLiteral("Quit Vocarta Menubar"), m_actions.quit);
 }
 
-void MenuBarMenu::buildSignedIn()
+void TrayMenu::buildSignedIn()
 {
     const QList<DeckFields> decks = DeckFields::listFrom(readProperty(m_deckState, "decks"));
     const std::optional<DeckFields> activeDeck = DeckFields::from(readProperty(m_deckState, "activeDeck"));

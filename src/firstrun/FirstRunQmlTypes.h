@@ -1,6 +1,6 @@
 #pragma once
 
-#include "menu/ShortcutRecorderModel.h"
+#include "firstrun/ShortcutRecorderModel.h"
 
 class QObject;
 

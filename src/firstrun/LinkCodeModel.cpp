@@ -1,4 +1,4 @@
-#include "menu/LinkCodeModel.h"
+#include "firstrun/LinkCodeModel.h"
 
 #include <QMetaMethod>
 #include <QMetaProperty>

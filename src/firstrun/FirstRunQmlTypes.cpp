@@ -1,10 +1,10 @@
-#include "menu/FirstRunQmlTypes.h"
+#include "firstrun/FirstRunQmlTypes.h"
 
 #include "BuildConfig.h"
 #include "auth/AuthManager.h"
 #include "capture/ShortcutManager.h"
-#include "menu/LinkCodeModel.h"
-#include "menu/ScrollingWordsRowModel.h"
+#include "firstrun/LinkCodeModel.h"
+#include "firstrun/ScrollingWordsRowModel.h"
 
 #include <QJSEngine>
 #include <QQmlEngine>

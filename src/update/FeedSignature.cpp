@@ -1,4 +1,4 @@
-#include "app/FeedSignature.h"
+#include "update/FeedSignature.h"
 
 #include <sodium.h>
 

@@ -1,7 +1,7 @@
-#include "app/SparkleUpdater.h"
+#include "update/Updater.h"
 #include "LoopbackHttpServer.h"
-#include "app/Appcast.h"
-#include "app/UpdateDialog.h"
+#include "update/Appcast.h"
+#include "update/UpdateDialog.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -49,23 +49,23 @@ struct KeyPair {
     }
 };
 
-UpdateCheckResult runCheck(SparkleUpdater &updater)
+UpdateCheckResult runCheck(Updater &updater)
 {
     return QCoro::waitFor(updater.check());
 }
 
 } // namespace
 
-class SparkleUpdaterTest : public QObject {
+class UpdaterTest : public QObject {
     Q_OBJECT
 
     KeyPair m_keys;
     LoopbackHttpServer *m_server = nullptr;
     const QString downloadPage = QStringLiteral("https://vocarta.example/download");
 
-    SparkleUpdater::Config config(const QString &current = QStringLiteral("1.9.0"))
+    Updater::Config config(const QString &current = QStringLiteral("1.9.0"))
     {
-        SparkleUpdater::Config c;
+        Updater::Config c;
         c.feedUrl = m_server->url("/appcast.xml");
         c.publicKey = m_keys.publicKey;
         c.currentVersion = current;
@@ -147,7 +147,7 @@ private Q_SLOTS:
     {
         const QByteArray doc = feed({{"1.2.0", downloadPage}, {"1.10.0", downloadPage + "/1.10"}});
         publish(doc, m_keys.sign(doc));
-        SparkleUpdater updater(config("1.9.0"));
+        Updater updater(config("1.9.0"));
         const UpdateCheckResult result = runCheck(updater);
         QCOMPARE(int(result.kind), int(UpdateCheckResult::Kind::UpdateAvailable));
         QCOMPARE(result.newest.displayVersion, QStringLiteral("1.10.0"));
@@ -160,7 +160,7 @@ private Q_SLOTS:
     {
         const QByteArray doc = feed({{"1.9", downloadPage}, {"1.8.5", downloadPage}});
         publish(doc, m_keys.sign(doc));
-        SparkleUpdater updater(config("1.9.0"));
+        Updater updater(config("1.9.0"));
         QCOMPARE(int(runCheck(updater).kind), int(UpdateCheckResult::Kind::UpToDate));
     }
 
@@ -186,7 +186,7 @@ private Q_SLOTS:
         QFETCH(int, scenario);
         QFETCH(QString, error);
         const QByteArray good = feed({{"9.0", downloadPage}});
-        SparkleUpdater::Config c = config();
+        Updater::Config c = config();
         switch (scenario) {
         case 0: {
             const QByteArray bad = good.left(good.size() / 2);
@@ -232,7 +232,7 @@ private Q_SLOTS:
             m_server->setTrickle(std::chrono::milliseconds(50));
             break;
         }
-        SparkleUpdater updater(c);
+        Updater updater(c);
         const UpdateCheckResult result = runCheck(updater);
         QCOMPARE(int(result.kind), int(UpdateCheckResult::Kind::Failed));
         QVERIFY2(result.error.contains(error), qPrintable(result.error));
@@ -242,10 +242,10 @@ private Q_SLOTS:
     {
         const QByteArray same = feed({{"1.9.0", downloadPage}});
         publish(same, m_keys.sign(same));
-        SparkleUpdater updater(config());
+        Updater updater(config());
         QList<UpdateCheckResult> shown;
         updater.setPresenter([&shown](const UpdateCheckResult &r) { shown << r; });
-        QSignalSpy finished(&updater, &SparkleUpdater::checkFinished);
+        QSignalSpy finished(&updater, &Updater::checkFinished);
 
         updater.startAutomaticChecks();
         QVERIFY(finished.wait(20000));
@@ -260,9 +260,9 @@ private Q_SLOTS:
 
         const QByteArray newer = feed({{"2.0", downloadPage}});
         publish(newer, m_keys.sign(newer));
-        SparkleUpdater::Config c = config();
+        Updater::Config c = config();
         c.interval = std::chrono::milliseconds(50);
-        SparkleUpdater periodic(c);
+        Updater periodic(c);
         QList<UpdateCheckResult> news;
         periodic.setPresenter([&news](const UpdateCheckResult &r) { news << r; });
         periodic.startAutomaticChecks();
@@ -272,9 +272,9 @@ private Q_SLOTS:
 
     void distributionBuildsNeverCheck()
     {
-        SparkleUpdater::Config c = config();
+        Updater::Config c = config();
         c.checksDisabled = true;
-        SparkleUpdater updater(c);
+        Updater updater(c);
         QList<UpdateCheckResult> shown;
         updater.setPresenter([&shown](const UpdateCheckResult &r) { shown << r; });
         updater.startAutomaticChecks();
@@ -317,5 +317,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(SparkleUpdaterTest)
-#include "SparkleUpdaterTest.moc"
+QTEST_MAIN(UpdaterTest)
+#include "UpdaterTest.moc"

@@ -1,4 +1,4 @@
-#include "menu/ShortcutRecorderModel.h"
+#include "firstrun/ShortcutRecorderModel.h"
 
 #include "capture/KeyMapping.h"
 

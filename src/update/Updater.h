@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UpdateCheckResult.h"
+#include "update/UpdateCheckResult.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -21,7 +21,7 @@ class QTimer;
 // newest release with this build. Checks run at start and then every 24 hours;
 // the menu asks for user-initiated checks, whose answer is always shown.
 // Automatic checks only speak up when there is a newer release.
-class SparkleUpdater : public QObject {
+class Updater : public QObject {
     Q_OBJECT
 public:
     struct Config {
@@ -35,11 +35,11 @@ public:
     using Presenter = std::function<void(const UpdateCheckResult &)>;
 
     // Built from the build's configuration; starts the automatic checks.
-    static SparkleUpdater &shared();
+    static Updater &shared();
     static Config buildConfig();
 
-    explicit SparkleUpdater(Config config, QObject *parent = nullptr);
-    ~SparkleUpdater() override;
+    explicit Updater(Config config, QObject *parent = nullptr);
+    ~Updater() override;
 
     // Where answers are shown; the default is the update dialog.
     void setPresenter(Presenter presenter);

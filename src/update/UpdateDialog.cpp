@@ -1,4 +1,4 @@
-#include "app/UpdateDialog.h"
+#include "update/UpdateDialog.h"
 
 #include <QDesktopServices>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UpdateCheckResult.h"
+#include "update/UpdateCheckResult.h"
 
 #include <QMessageBox>
 #include <QObject>

@@ -4,8 +4,8 @@
 #include "TrayerProcess.h"
 #include "app/AppWindows.h"
 #include "capture/ShortcutManager.h"
-#include "menu/FirstRunQmlTypes.h"
-#include "menu/MenuBarMenu.h"
+#include "firstrun/FirstRunQmlTypes.h"
+#include "tray/TrayMenu.h"
 #include "platform/TrayHost.h"
 
 #include <QAction>
@@ -165,7 +165,7 @@ private Q_SLOTS:
         QVERIFY(shell->trayIcon());
         QTRY_VERIFY(m_decks->startCalls >= 1);
         QVERIFY(!shell->windows().authWindow());
-        QCOMPARE(shell->menu().menu()->actions().first()->text(), MenuBarMenu::noActiveDeckText);
+        QCOMPARE(shell->menu().menu()->actions().first()->text(), TrayMenu::noActiveDeckText);
 
         // Losing the session later shows the sign-in window.
         m_auth->signOut();

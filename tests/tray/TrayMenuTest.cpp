@@ -1,4 +1,4 @@
-#include "menu/MenuBarMenu.h"
+#include "tray/TrayMenu.h"
 #include "ShellFakes.h"
 
 #include <QAction>
@@ -39,16 +39,16 @@ QAction *find(const QMenu *menu, const QString &text)
 
 } // namespace
 
-class MenuBarMenuTest : public QObject {
+class TrayMenuTest : public QObject {
     Q_OBJECT
 
 private:
     struct Counts {
         int authWindow = 0, addCard = 0, updates = 0, quit = 0;
     };
-    MenuBarMenu::Actions actions(Counts &counts, bool fromDistribution = false)
+    TrayMenu::Actions actions(Counts &counts, bool fromDistribution = false)
     {
-        MenuBarMenu::Actions a;
+        TrayMenu::Actions a;
         a.openAuthWindow = [&counts] { ++counts.authWindow; };
         a.showAddCard = [&counts] { ++counts.addCard; };
         a.checkForUpdates = [&counts] { ++counts.updates; };
@@ -64,7 +64,7 @@ private Q_SLOTS:
         FakeDeckState decks;
         decks.setDecks({deck("a", "Spanish")});
         Counts counts;
-        MenuBarMenu menu(&auth, &decks, actions(counts));
+        TrayMenu menu(&auth, &decks, actions(counts));
         QCOMPARE(describe(menu.menu()), (QStringList{"Sign In...", "---", "Quit Vocarta Menubar"}));
 
         Q_EMIT menu.menu()->aboutToShow();
@@ -83,7 +83,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expected");
         const QStringList tail{"Settings...", "Check for Updates...", "Relink...", "---",
                                "Quit Vocarta Menubar"};
-        const QString none = MenuBarMenu::noActiveDeckText + " [off]";
+        const QString none = TrayMenu::noActiveDeckText + " [off]";
 
         QTest::newRow("empty list, loading: no deck separator")
             << QVariantList{} << QVariant() << true
@@ -144,7 +144,7 @@ private Q_SLOTS:
         decks.setActiveDeck(active);
         decks.setLoading(loading);
         Counts counts;
-        MenuBarMenu menu(&auth, &decks, actions(counts));
+        TrayMenu menu(&auth, &decks, actions(counts));
         QCOMPARE(describe(menu.menu()), expected);
         int checkable = 0;
         for (QAction *a : menu.menu()->actions())
@@ -160,7 +160,7 @@ private Q_SLOTS:
         decks.setDecks({deck("a", "Verbs"), deck("b", "Verbs")});
         decks.setActiveDeck(deck("a", "Verbs"));
         Counts counts;
-        MenuBarMenu menu(&auth, &decks, actions(counts));
+        TrayMenu menu(&auth, &decks, actions(counts));
 
         menu.menu()->actions().at(3)->trigger(); // the second "Verbs"
         QCOMPARE(decks.selected, QStringList{"b"});
@@ -186,7 +186,7 @@ private Q_SLOTS:
         auth.setAuthenticated(true);
         FakeDeckState decks;
         Counts counts;
-        MenuBarMenu menu(&auth, &decks, actions(counts));
+        TrayMenu menu(&auth, &decks, actions(counts));
         QPointer<QAction> relink = find(menu.menu(), "Relink...");
         relink->trigger(); // rebuilds the menu from inside its own handler
         QCOMPARE(auth.signOutCalls, 1);
@@ -200,7 +200,7 @@ private Q_SLOTS:
         FakeSession auth;
         FakeDeckState decks;
         Counts counts;
-        MenuBarMenu menu(&auth, &decks, actions(counts));
+        TrayMenu menu(&auth, &decks, actions(counts));
         menu.menu()->popup(QPoint(100, 100));
         QVERIFY(QTest::qWaitForWindowExposed(menu.menu()));
 
@@ -229,11 +229,11 @@ private Q_SLOTS:
         auth.setAuthenticated(true);
         FakeDeckState decks;
         Counts counts;
-        MenuBarMenu menu(&auth, &decks, actions(counts, true));
+        TrayMenu menu(&auth, &decks, actions(counts, true));
         QVERIFY(!find(menu.menu(), "Check for Updates..."));
         QVERIFY(describe(menu.menu()).contains("Updates Come from the Package Manager [off]"));
     }
 };
 
-QTEST_MAIN(MenuBarMenuTest)
-#include "MenuBarMenuTest.moc"
+QTEST_MAIN(TrayMenuTest)
+#include "TrayMenuTest.moc"

@@ -1,8 +1,8 @@
-#include "app/SparkleUpdater.h"
+#include "update/Updater.h"
 
 #include "BuildConfig.h"
-#include "app/FeedSignature.h"
-#include "app/UpdateDialog.h"
+#include "update/FeedSignature.h"
+#include "update/UpdateDialog.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -11,17 +11,17 @@
 
 #include <qcoro/qcoronetworkreply.h>
 
-SparkleUpdater &SparkleUpdater::shared()
+Updater &Updater::shared()
 {
-    static SparkleUpdater *instance = [] {
-        auto *updater = new SparkleUpdater(buildConfig());
+    static Updater *instance = [] {
+        auto *updater = new Updater(buildConfig());
         updater->startAutomaticChecks();
         return updater;
     }();
     return *instance;
 }
 
-SparkleUpdater::Config SparkleUpdater::buildConfig()
+Updater::Config Updater::buildConfig()
 {
     Config config;
     config.feedUrl = QUrl(QString::fromUtf8(BuildConfig::updateFeedUrl));
@@ -31,7 +31,7 @@ SparkleUpdater::Config SparkleUpdater::buildConfig()
     return config;
 }
 
-SparkleUpdater::SparkleUpdater(Config config, QObject *parent)
+Updater::Updater(Config config, QObject *parent)
     : QObject(parent)
     , m_config(std::move(config))
     , m_network(new QNetworkAccessManager(this))
@@ -41,14 +41,14 @@ SparkleUpdater::SparkleUpdater(Config config, QObject *parent)
     connect(m_timer, &QTimer::timeout, this, [this] { runCheck(false); });
 }
 
-SparkleUpdater::~SparkleUpdater() = default;
+Updater::~Updater() = default;
 
-void SparkleUpdater::setPresenter(Presenter presenter)
+void Updater::setPresenter(Presenter presenter)
 {
     m_presenter = std::move(presenter);
 }
 
-void SparkleUpdater::startAutomaticChecks()
+void Updater::startAutomaticChecks()
 {
     if (m_config.checksDisabled || m_timer->isActive())
         return;
@@ -56,7 +56,7 @@ void SparkleUpdater::startAutomaticChecks()
     runCheck(false);
 }
 
-void SparkleUpdater::checkForUpdates()
+void Updater::checkForUpdates()
 {
     if (m_config.checksDisabled) {
         present(failed(QStringLiteral("Updates for this copy come from your package manager.")));
@@ -65,14 +65,14 @@ void SparkleUpdater::checkForUpdates()
     runCheck(true);
 }
 
-QCoro::Task<void> SparkleUpdater::runCheck(bool userInitiated)
+QCoro::Task<void> Updater::runCheck(bool userInitiated)
 {
     if (userInitiated)
         m_userWaiting = true;
     if (m_checking)
         co_return; // the running check answers the user too
     m_checking = true;
-    QPointer<SparkleUpdater> self(this);
+    QPointer<Updater> self(this);
     UpdateCheckResult result = co_await check();
     if (!self)
         co_return;
@@ -84,7 +84,7 @@ QCoro::Task<void> SparkleUpdater::runCheck(bool userInitiated)
         present(result);
 }
 
-UpdateCheckResult SparkleUpdater::failed(const QString &reason) const
+UpdateCheckResult Updater::failed(const QString &reason) const
 {
     UpdateCheckResult result;
     result.kind = UpdateCheckResult::Kind::Failed;
@@ -93,7 +93,7 @@ UpdateCheckResult SparkleUpdater::failed(const QString &reason) const
     return result;
 }
 
-QCoro::Task<QByteArray> SparkleUpdater::fetch(const QUrl &url, QString *error)
+QCoro::Task<QByteArray> Updater::fetch(const QUrl &url, QString *error)
 {
     QNetworkRequest request(url);
     request.setTransferTimeout(int(m_config.timeout.count()));
@@ -139,7 +139,7 @@ QCoro::Task<QByteArray> SparkleUpdater::fetch(const QUrl &url, QString *error)
     co_return body;
 }
 
-QCoro::Task<UpdateCheckResult> SparkleUpdater::check()
+QCoro::Task<UpdateCheckResult> Updater::check()
 {
     try {
         if (m_config.checksDisabled)
@@ -182,7 +182,7 @@ QCoro::Task<UpdateCheckResult> SparkleUpdater::check()
     }
 }
 
-void SparkleUpdater::present(const UpdateCheckResult &result)
+void Updater::present(const UpdateCheckResult &result)
 {
     if (m_presenter) {
         m_presenter(result);

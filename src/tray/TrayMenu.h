@@ -1,6 +1,6 @@
 #pragma once
 
-#include "menu/DeckFields.h"
+#include "tray/DeckFields.h"
 
 #include <QObject>
 #include <QPointer>
@@ -18,7 +18,7 @@ class QMenu;
 // The session and the deck state are read through their published properties
 // and called through their invokables (signOut, select, loadLater,
 // startSubscriptionsLater), so any object with those members can stand in.
-class MenuBarMenu : public QObject {
+class TrayMenu : public QObject {
     Q_OBJECT
 public:
     struct Actions {
@@ -31,8 +31,8 @@ public:
         bool updatesFromDistribution = false;
     };
 
-    MenuBarMenu(QObject *auth, QObject *deckState, Actions actions, QObject *parent = nullptr);
-    ~MenuBarMenu() override;
+    TrayMenu(QObject *auth, QObject *deckState, Actions actions, QObject *parent = nullptr);
+    ~TrayMenu() override;
 
     QMenu *menu() const;
 

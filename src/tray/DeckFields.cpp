@@ -1,4 +1,4 @@
-#include "menu/DeckFields.h"
+#include "tray/DeckFields.h"
 
 #include <QMetaProperty>
 #include <QVariantMap>

@@ -1,4 +1,4 @@
-#include "app/Bundle.h"
+#include "platform/Bundle.h"
 
 #include "BuildConfig.h"
 

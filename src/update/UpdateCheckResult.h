@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Appcast.h"
+#include "update/Appcast.h"
 
 #include <QString>
 

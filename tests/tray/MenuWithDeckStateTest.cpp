@@ -3,7 +3,7 @@
 // and refreshing while connected opens no second connection.
 #include "../sync/SyncTestRig.h"
 #include "ShellFakes.h"
-#include "menu/MenuBarMenu.h"
+#include "tray/TrayMenu.h"
 #include "sync/DeckStateManager.h"
 
 #include <QAction>
@@ -53,7 +53,7 @@ private Q_SLOTS:
         DeckStateManager deckState(*rig.client, *rig.http);
         FakeSession auth;
         auth.setAuthenticated(true);
-        MenuBarMenu menu(&auth, &deckState, {});
+        TrayMenu menu(&auth, &deckState, {});
 
         Q_EMIT menu.menu()->aboutToShow(); // showing the menu starts the live decks
         QTRY_VERIFY_WITH_TIMEOUT(find(menu.menu(), "Active: French"), 20000);
