@@ -21,10 +21,10 @@
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
-#include "overlay/AddCardPanelController.h"
 #include "capture/KeyCombo.h"
 #include "capture/ShortcutManager.h"
 #include "overlay/AddCardOverlayContent.h"
+#include "overlay/AddCardPanelController.h"
 #include "overlay/OverlayQmlTypes.h"
 #include "platform/OverlayWindowHints.h"
 #include "platform/x11/X11HotKeyService.h"
@@ -268,7 +268,7 @@ struct Bench {
                         {"_id", "d1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
         client = std::make_unique<ConvexClient>(fake.url());
         client->setTokens(QStringLiteral("t"), QStringLiteral("r"));
-        panel = std::make_unique<AddCardPanelController>(client.get());
+        panel = std::make_unique<AddCardPanelController>(*client);
         shortcuts = std::make_unique<ShortcutManager>(
             overlayKeys, []() -> QCoro::Task<std::optional<QString>> { co_return QStringLiteral("house"); },
             [this](std::optional<QString> text) { panel->show(std::move(text)); });

@@ -1,6 +1,8 @@
 #include "app/AppWindows.h"
 
+#include "auth/Session.h"
 #include "platform/WindowActivation.h"
+#include "sync/DeckState.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -15,10 +17,10 @@ namespace {
 const QString viewsRoot = QStringLiteral("qrc:/qt/qml/Vocarta/");
 }
 
-AppWindows::AppWindows(QQmlEngine *engine, QObject *auth, QObject *deckState, QObject *parent)
+AppWindows::AppWindows(QQmlEngine *engine, Session &session, DeckState &deckState, QObject *parent)
     : QObject(parent)
     , m_engine(engine)
-    , m_authObject(auth)
+    , m_session(session)
     , m_deckState(deckState)
 {
     qApp->installEventFilter(this);
@@ -99,8 +101,8 @@ void AppWindows::openSettingsWindow(const QString &activationToken)
     const bool first = !m_settings;
     if (first) {
         m_settings = create(QStringLiteral("SettingsWindow.qml"),
-                            {{QStringLiteral("auth"), QVariant::fromValue(m_authObject.data())},
-                             {QStringLiteral("deckState"), QVariant::fromValue(m_deckState.data())}});
+                            {{QStringLiteral("auth"), QVariant::fromValue<QObject *>(&m_session)},
+                             {QStringLiteral("deckState"), QVariant::fromValue<QObject *>(&m_deckState)}});
         if (!m_settings)
             return;
     }

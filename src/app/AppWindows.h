@@ -3,8 +3,11 @@
 #include <QObject>
 #include <QPointer>
 
-class QQmlEngine;
 #include <QQuickWindow>
+
+class DeckState;
+class QQmlEngine;
+class Session;
 
 // The program's two ordinary windows, each created once and then shown,
 // raised and activated whenever asked for:
@@ -15,7 +18,7 @@ class QQmlEngine;
 class AppWindows : public QObject {
     Q_OBJECT
 public:
-    AppWindows(QQmlEngine *engine, QObject *auth, QObject *deckState, QObject *parent = nullptr);
+    AppWindows(QQmlEngine *engine, Session &session, DeckState &deckState, QObject *parent = nullptr);
     ~AppWindows() override;
 
     void openAuthWindow(const QString &activationToken = {});
@@ -40,8 +43,8 @@ private:
     void present(QQuickWindow *window, const QString &activationToken, bool centre);
 
     QQmlEngine *m_engine;
-    QPointer<QObject> m_authObject;
-    QPointer<QObject> m_deckState;
+    Session &m_session;
+    DeckState &m_deckState;
     QPointer<QQuickWindow> m_auth;
     QPointer<QQuickWindow> m_settings;
     int m_authOpenings = 0;

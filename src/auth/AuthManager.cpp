@@ -10,8 +10,6 @@
 #include "backend/Failure.h"
 #include "backend/UserInfo.h"
 #include "platform/Browser.h"
-#include "platform/DesktopServicesBrowser.h"
-#include "platform/secret/LibsecretStore.h"
 
 #include "BuildConfig.h"
 
@@ -45,16 +43,8 @@ QString describe(std::exception_ptr failure)
 
 } // namespace
 
-AuthManager &AuthManager::shared()
-{
-    // Lives for the whole run, past the end of main(): nothing tears it down.
-    static AuthManager *const instance =
-        new AuthManager(ConvexClient::shared(), LibsecretStore::shared(), DesktopServicesBrowser::shared());
-    return *instance;
-}
-
 AuthManager::AuthManager(ConvexClient &client, SecretStore &store, Browser &browser, QObject *parent)
-    : QObject(parent)
+    : Session(parent)
     , m_client(client)
     , m_browser(browser)
     , m_keychain(new TokenKeychain(store, keychainService, tokenKey, refreshTokenKey, this))

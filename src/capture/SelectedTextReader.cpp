@@ -1,15 +1,8 @@
 #include "capture/SelectedTextReader.h"
 
 #include "platform/SelectionSource.h"
-#include "platform/SelectionSources.h"
 
 #include <QGuiApplication>
-
-SelectedTextReader &SelectedTextReader::shared()
-{
-    static SelectedTextReader reader(SelectionSources::system());
-    return reader;
-}
 
 SelectedTextReader::SelectedTextReader(std::vector<SelectionSource *> sources)
     : m_sources(std::move(sources))
@@ -41,9 +34,4 @@ QCoro::Task<std::optional<QString>> SelectedTextReader::capture()
         }
     }
     co_return std::nullopt;
-}
-
-bool SelectedTextReader::requestAccessibility()
-{
-    return SelectionSources::enableAccessibility();
 }

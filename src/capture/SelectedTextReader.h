@@ -16,16 +16,10 @@ class SelectionSource;
 // synthetic key strokes. Every problem gives absent.
 class SelectedTextReader {
 public:
-    static SelectedTextReader &shared();
     // Sources are asked in order until one is sure; they must outlive the reader.
     explicit SelectedTextReader(std::vector<SelectionSource *> sources);
 
     QCoro::Task<std::optional<QString>> capture();
-
-    // The start-up request for accessibility: turns the desktop's
-    // accessibility on (toolkits started later expose their widgets) and says
-    // whether the accessibility bus can be used.
-    static bool requestAccessibility();
 
 private:
     std::vector<SelectionSource *> m_sources;

@@ -1,29 +1,14 @@
 #include "capture/ShortcutManager.h"
 
-#include "overlay/AddCardPanelController.h"
 #include "capture/KeyMapping.h"
-#include "capture/SelectedTextReader.h"
-#include "overlay/AddCardOverlayContent.h" // the controller header needs the complete type
 #include "platform/HotKeyService.h"
 #include "platform/Log.h"
-#include "platform/SystemHotKeyService.h"
 
 #include <QPointer>
 #include <QSettings>
 #include <QTimer>
 
 #include <QCoroSignal>
-
-ShortcutManager &ShortcutManager::shared()
-{
-    // Kept until the process ends and never destroyed: their D-Bus and X11
-    // connections must not be torn down after the application object is gone.
-    static auto *hotKeys = new SystemHotKeyService;
-    static auto *manager = new ShortcutManager(
-        *hotKeys, [] { return SelectedTextReader::shared().capture(); },
-        [](std::optional<QString> text) { AddCardPanelController::shared().show(std::move(text)); });
-    return *manager;
-}
 
 ShortcutManager::ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture, ShowPanelFunction showPanel,
                                  QObject *parent)

@@ -25,7 +25,6 @@ public:
     // Opens the add-card overlay with the captured text.
     using ShowPanelFunction = std::function<void(std::optional<QString>)>;
 
-    static ShortcutManager &shared();
     ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture, ShowPanelFunction showPanel,
                     QObject *parent = nullptr);
     ~ShortcutManager() override;

@@ -1,8 +1,6 @@
 #include "firstrun/FirstRunQmlTypes.h"
 
 #include "BuildConfig.h"
-#include "auth/AuthManager.h"
-#include "capture/ShortcutManager.h"
 #include "firstrun/LinkCodeModel.h"
 #include "firstrun/ScrollingWordsRowModel.h"
 
@@ -14,7 +12,7 @@ namespace {
 constexpr const char *uri = "Vocarta.Models";
 }
 
-void registerFirstRunQmlTypes(QObject *auth, ShortcutRecorderModel::Manager shortcuts,
+void registerFirstRunQmlTypes(Session *auth, ShortcutRecorderModel::Manager shortcuts,
                               QObject *shortcutNotifier)
 {
     LinkCodeModel::setDefaultAuth(auth);
@@ -30,7 +28,7 @@ void registerFirstRunQmlTypes(QObject *auth, ShortcutRecorderModel::Manager shor
     qmlRegisterType<ScrollingWordsRowModel>(uri, 1, 0, "ScrollingWordsRowModel");
     // Looked up when a view first asks, so the session given last is the one used.
     qmlRegisterSingletonType(uri, 1, 0, "FirstRunAuth", [](QQmlEngine *, QJSEngine *engine) -> QJSValue {
-        QObject *session = LinkCodeModel::defaultAuth();
+        Session *session = LinkCodeModel::defaultAuth();
         if (!session)
             return QJSValue(QJSValue::NullValue);
         QJSEngine::setObjectOwnership(session, QJSEngine::CppOwnership);
@@ -42,18 +40,4 @@ void registerFirstRunQmlTypes(QObject *auth, ShortcutRecorderModel::Manager shor
                            QUrl(QString::fromUtf8(BuildConfig::downloadPageUrl)).toString());
         return config;
     });
-}
-
-void registerFirstRunQmlTypes(QObject *auth)
-{
-    ShortcutManager &shortcuts = ShortcutManager::shared();
-    registerFirstRunQmlTypes(auth,
-                             {[&shortcuts] { return shortcuts.currentCombo(); },
-                              [&shortcuts](std::optional<KeyCombo> combo) { shortcuts.set(combo); }},
-                             &shortcuts);
-}
-
-void registerFirstRunQmlTypes()
-{
-    registerFirstRunQmlTypes(&AuthManager::shared());
 }

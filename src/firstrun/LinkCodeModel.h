@@ -1,5 +1,7 @@
 #pragma once
 
+#include "auth/Session.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -7,12 +9,10 @@
 
 // State and rules of the link-code page: eight one-character boxes, which box
 // has focus, the two collapsible sections, and the hand-over of the code to the
-// session. The session is any object with the session's property names
-// (isAuthenticated, isLoading, error) and invokables (signInWithLinkCode(QString),
-// signOut()), so the page works against the real session and against test doubles.
+// session.
 class LinkCodeModel : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QObject *auth READ auth WRITE setAuth NOTIFY authChanged)
+    Q_PROPERTY(Session *auth READ auth WRITE setAuth NOTIFY authChanged)
     Q_PROPERTY(QStringList chars READ chars NOTIFY charsChanged)
     Q_PROPERTY(int focusedIndex READ focusedIndex WRITE setFocusedIndex NOTIFY focusedIndexChanged)
     Q_PROPERTY(bool suppressOnChange READ suppressOnChange NOTIFY suppressOnChangeChanged)
@@ -35,11 +35,11 @@ public:
     explicit LinkCodeModel(QObject *parent = nullptr);
 
     // The session a page uses when QML creates it without naming one.
-    static void setDefaultAuth(QObject *auth);
-    static QObject *defaultAuth();
+    static void setDefaultAuth(Session *auth);
+    static Session *defaultAuth();
 
-    QObject *auth() const { return m_auth; }
-    void setAuth(QObject *auth);
+    Session *auth() const { return m_auth; }
+    void setAuth(Session *auth);
 
     QStringList chars() const { return m_chars; }
     int focusedIndex() const { return m_focusedIndex; }
@@ -82,18 +82,15 @@ Q_SIGNALS:
     void canConnectChanged();
     void authStateChanged();
 
-private Q_SLOTS:
-    void onAuthStateChanged();
-
 private:
+    void onAuthStateChanged();
     void writeBox(int index, const QString &value);
     void runChangeRule(int index, const QString &content);
     void setSuppress(bool on);
     void setExpanded(bool connectOpen, bool shortcutOpen, int duration);
-    QVariant authValue(const char *name) const;
     void emitIfCanConnectChanged();
 
-    QPointer<QObject> m_auth;
+    QPointer<Session> m_auth;
     QStringList m_chars;
     int m_focusedIndex = noFocus;
     bool m_suppressOnChange = false;

@@ -39,14 +39,6 @@ AddCardOverlayContent::AddCardOverlayContent(DismissSignal &dismissSignal,
     });
 }
 
-AddCardOverlayContent::AddCardOverlayContent(DismissSignal &dismissSignal,
-                                             std::optional<QString> prefilledText,
-                                             std::function<void()> onDismiss, QObject *parent)
-    : AddCardOverlayContent(dismissSignal, std::move(prefilledText), std::move(onDismiss),
-                            ConvexClient::shared(), parent)
-{
-}
-
 AddCardOverlayContent::~AddCardOverlayContent() = default;
 
 std::optional<QString> AddCardOverlayContent::prefill(const std::optional<QString> &selection)

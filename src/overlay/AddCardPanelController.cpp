@@ -20,13 +20,7 @@ namespace {
 const QUrl viewUrl(QStringLiteral("qrc:/qt/qml/Vocarta/AddCardOverlayView.qml"));
 } // namespace
 
-AddCardPanelController &AddCardPanelController::shared()
-{
-    static AddCardPanelController instance;
-    return instance;
-}
-
-AddCardPanelController::AddCardPanelController(ConvexClient *client, QObject *parent)
+AddCardPanelController::AddCardPanelController(ConvexClient &client, QObject *parent)
     : QObject(parent)
     , m_client(client)
     , m_dismissSignal(std::make_unique<DismissSignal>())
@@ -152,7 +146,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
             if (self)
                 self->hidePanel();
         },
-        m_client ? *m_client : ConvexClient::shared());
+        m_client);
     if (m_root->property("warmingUp").toBool()) {
         m_root->setProperty("warmingUp", false);
         m_window->setMask(QRegion());

@@ -27,10 +27,8 @@ class QScreen;
 class AddCardPanelController : public QObject {
     Q_OBJECT
 public:
-    static AddCardPanelController &shared();
-
-    // `client` is handed to every overlay; the default is ConvexClient::shared().
-    explicit AddCardPanelController(ConvexClient *client = nullptr, QObject *parent = nullptr);
+    // `client` is handed to every overlay.
+    explicit AddCardPanelController(ConvexClient &client, QObject *parent = nullptr);
     ~AddCardPanelController() override;
 
     // Opens the overlay with fresh content, or only raises and focuses the
@@ -63,7 +61,7 @@ private:
     void startOverlay();
     void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
 
-    ConvexClient *m_client;
+    ConvexClient &m_client;
     std::unique_ptr<DismissSignal> m_dismissSignal;
     std::unique_ptr<OverlayWindowHints> m_hints;
     QQmlEngine *m_engine = nullptr;

@@ -5,37 +5,27 @@
 
 #include <QCoreApplication>
 
-namespace SelectionSources {
-
-namespace {
-
-// Never destroyed: its bus connection must not be torn down after the
-// application object is gone.
-AtspiSelectionSource &sharedAccessibility()
+SelectionSources::SelectionSources()
+    : m_accessibility(std::make_unique<AtspiSelectionSource>())
 {
-    static auto *accessibility = new AtspiSelectionSource;
-    return *accessibility;
+    if (X11PrimarySelectionSource::isAvailable())
+        m_primary = std::make_unique<X11PrimarySelectionSource>();
 }
 
-} // namespace
+SelectionSources::~SelectionSources() = default;
 
-std::vector<SelectionSource *> system()
+std::vector<SelectionSource *> SelectionSources::all() const
 {
-    std::vector<SelectionSource *> sources{&sharedAccessibility()};
-    if (X11PrimarySelectionSource::isAvailable()) {
-        static auto *primary = new X11PrimarySelectionSource;
-        sources.push_back(primary);
-    }
+    std::vector<SelectionSource *> sources{m_accessibility.get()};
+    if (m_primary)
+        sources.push_back(m_primary.get());
     return sources;
 }
 
-bool enableAccessibility()
+bool SelectionSources::enableAccessibility()
 {
     const bool usable = AtspiSelectionSource::enableAccessibility(std::chrono::milliseconds(1000));
-    if (usable && qApp) {
-        QCoro::connect(sharedAccessibility().start(), qApp, [](bool) {});
-    }
+    if (usable && qApp)
+        QCoro::connect(m_accessibility->start(), qApp, [](bool) {});
     return usable;
 }
-
-} // namespace SelectionSources

@@ -33,15 +33,6 @@ QString describe(const std::exception &error)
 
 } // namespace
 
-ConvexSubscriptionClient &ConvexSubscriptionClient::shared()
-{
-    // Never destroyed: the connection lives for the whole run, and tearing down
-    // sockets after the application object is gone would be unsafe.
-    static auto *instance =
-        new ConvexSubscriptionClient(syncUrl(ConvexClient::shared().baseURL()), ConvexClient::shared());
-    return *instance;
-}
-
 ConvexSubscriptionClient::ConvexSubscriptionClient(QUrl wsURL, ConvexClient &http,
                                                    std::unique_ptr<Sleeper> sleeper,
                                                    std::unique_ptr<Clock> clock, QObject *parent)

@@ -39,8 +39,6 @@ class ConvexSubscriptionClient : public QObject {
     Q_OBJECT
 
 public:
-    static ConvexSubscriptionClient &shared();
-
     // `sleeper` and `clock` default to real timers and the system clock.
     ConvexSubscriptionClient(QUrl wsURL, ConvexClient &http, std::unique_ptr<Sleeper> sleeper = {},
                              std::unique_ptr<Clock> clock = {}, QObject *parent = nullptr);

@@ -9,14 +9,8 @@
 
 #include <functional>
 
-DeckStateManager &DeckStateManager::shared()
-{
-    static auto *instance = new DeckStateManager(ConvexSubscriptionClient::shared(), ConvexClient::shared());
-    return *instance;
-}
-
 DeckStateManager::DeckStateManager(ConvexSubscriptionClient &sync, ConvexClient &http, QObject *parent)
-    : QObject(parent)
+    : DeckState(parent)
     , m_sync(sync)
     , m_http(http)
 {
@@ -111,20 +105,6 @@ void DeckStateManager::loadLater()
         } catch (...) {
         }
     }(this);
-}
-
-QVariantList DeckStateManager::decksForQml() const
-{
-    QVariantList list;
-    list.reserve(m_decks.size());
-    for (const Deck &deck : m_decks)
-        list.append(QVariant::fromValue(deck));
-    return list;
-}
-
-QVariant DeckStateManager::activeDeckForQml() const
-{
-    return m_activeDeck ? QVariant::fromValue(*m_activeDeck) : QVariant();
 }
 
 void DeckStateManager::setDecks(QList<Deck> decks)

@@ -1,11 +1,11 @@
 #include "sync/SyncQmlTypes.h"
 
-#include "sync/DeckStateManager.h"
+#include "sync/DeckState.h"
 
 #include <QQmlEngine>
 
-void registerSyncQmlTypes()
+void registerSyncQmlTypes(DeckState &deckState)
 {
     qRegisterMetaType<Deck>();
-    qmlRegisterSingletonInstance("Vocarta.Models", 1, 0, "DeckStateManager", &DeckStateManager::shared());
+    qmlRegisterSingletonInstance("Vocarta.Models", 1, 0, "DeckStateManager", &deckState);
 }

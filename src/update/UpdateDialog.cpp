@@ -1,14 +1,7 @@
 #include "update/UpdateDialog.h"
 
-#include <QDesktopServices>
 #include <QMessageBox>
 #include <QPushButton>
-
-UpdateDialog &UpdateDialog::shared()
-{
-    static UpdateDialog instance([](const QUrl &url) { QDesktopServices::openUrl(url); });
-    return instance;
-}
 
 UpdateDialog::UpdateDialog(UrlOpener openUrl, QObject *parent)
     : QObject(parent)

@@ -2,7 +2,6 @@
 
 #include "BuildConfig.h"
 #include "update/FeedSignature.h"
-#include "update/UpdateDialog.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -10,16 +9,6 @@
 #include <QTimer>
 
 #include <qcoro/qcoronetworkreply.h>
-
-Updater &Updater::shared()
-{
-    static Updater *instance = [] {
-        auto *updater = new Updater(buildConfig());
-        updater->startAutomaticChecks();
-        return updater;
-    }();
-    return *instance;
-}
 
 Updater::Config Updater::buildConfig()
 {
@@ -184,9 +173,6 @@ QCoro::Task<UpdateCheckResult> Updater::check()
 
 void Updater::present(const UpdateCheckResult &result)
 {
-    if (m_presenter) {
+    if (m_presenter)
         m_presenter(result);
-        return;
-    }
-    UpdateDialog::shared().showResult(result);
 }

@@ -34,14 +34,13 @@ public:
     };
     using Presenter = std::function<void(const UpdateCheckResult &)>;
 
-    // Built from the build's configuration; starts the automatic checks.
-    static Updater &shared();
+    // The build's configuration.
     static Config buildConfig();
 
     explicit Updater(Config config, QObject *parent = nullptr);
     ~Updater() override;
 
-    // Where answers are shown; the default is the update dialog.
+    // Where answers are shown.
     void setPresenter(Presenter presenter);
 
     // Checks now and then every interval. Does nothing when checks are off.

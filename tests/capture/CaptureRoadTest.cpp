@@ -2,10 +2,10 @@
 #include "FakeDeployment.h"
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
-#include "overlay/AddCardPanelController.h"
 #include "capture/SelectedTextReader.h"
 #include "capture/ShortcutManager.h"
 #include "overlay/AddCardOverlayContent.h"
+#include "overlay/AddCardPanelController.h"
 #include "platform/atspi/AtspiSelectionSource.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11PrimarySelectionSource.h"
@@ -54,7 +54,7 @@ void CaptureRoadTest::initTestCase()
                        {"_id", "deck-1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
     m_client = std::make_unique<ConvexClient>(m_fake->url());
     m_client->setTokens(QStringLiteral("t"), QStringLiteral("r"));
-    m_panel = std::make_unique<AddCardPanelController>(m_client.get());
+    m_panel = std::make_unique<AddCardPanelController>(*m_client);
     m_hotKeys = std::make_unique<X11HotKeyService>();
     m_accessibility = std::make_unique<AtspiSelectionSource>();
     m_primary = std::make_unique<X11PrimarySelectionSource>();

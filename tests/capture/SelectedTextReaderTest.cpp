@@ -1,6 +1,7 @@
 #include "capture/SelectedTextReader.h"
 #include "CaptureTestSupport.h"
 #include "platform/SelectionSource.h"
+#include "platform/SelectionSources.h"
 #include "platform/atspi/AtspiSelectionSource.h"
 #include "platform/x11/X11PrimarySelectionSource.h"
 
@@ -57,6 +58,8 @@ private:
 
     AtspiSelectionSource m_accessibility;
     X11PrimarySelectionSource m_primary;
+    // The program's own sources, which make the start-up request for accessibility.
+    SelectionSources m_systemSources;
 };
 
 void SelectedTextReaderTest::initTestCase()
@@ -69,7 +72,7 @@ void SelectedTextReaderTest::initTestCase()
 void SelectedTextReaderTest::cleanup()
 {
     // Every case starts with accessibility on, as the session does.
-    QVERIFY(SelectedTextReader::requestAccessibility());
+    QVERIFY(m_systemSources.enableAccessibility());
 }
 
 std::optional<QString> SelectedTextReaderTest::capture()
@@ -192,7 +195,7 @@ void SelectedTextReaderTest::requestAccessibilityTurnsItOn()
     set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
         << QVariant::fromValue(QDBusVariant(false));
     QCOMPARE(QDBusConnection::sessionBus().call(set).type(), QDBusMessage::ReplyMessage);
-    QVERIFY(SelectedTextReader::requestAccessibility());
+    QVERIFY(m_systemSources.enableAccessibility());
     QCOMPARE(await(AtspiSelectionSource::isEnabled(std::chrono::seconds(10))), std::optional<bool>(true));
 }
 

@@ -1,4 +1,5 @@
 #include "FakeDeployment.h"
+#include "MemorySecretStore.h"
 #include "QuickItemSearch.h"
 #include "app/Fonts.h"
 #include "auth/AuthManager.h"
@@ -6,7 +7,6 @@
 #include "firstrun/FirstRunQmlTypes.h"
 #include "firstrun/LinkCodeModel.h"
 #include "platform/Browser.h"
-#include "platform/MemorySecretStore.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

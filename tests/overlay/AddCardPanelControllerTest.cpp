@@ -2,8 +2,8 @@
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
-#include "overlay/AddCardPanelController.h"
 #include "overlay/AddCardOverlayContent.h"
+#include "overlay/AddCardPanelController.h"
 #include "overlay/DismissSignal.h"
 
 #include <QGuiApplication>
@@ -99,7 +99,7 @@ private slots:
         fake->answer("decks:getActiveDeck",
                      FakeDeployment::Answer::success(QJsonObject{
                          {"_id", "d1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
-        panel = std::make_unique<AddCardPanelController>(client.get());
+        panel = std::make_unique<AddCardPanelController>(*client);
     }
 
     void cleanup()

@@ -4,11 +4,12 @@
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
-#include "overlay/AddCardPanelController.h"
 #include "capture/KeyCombo.h"
 #include "capture/SelectedTextReader.h"
 #include "capture/ShortcutManager.h"
 #include "overlay/AddCardOverlayContent.h"
+#include "overlay/AddCardPanelController.h"
+#include "platform/SelectionSources.h"
 #include "platform/x11/X11HotKeyService.h"
 
 #include <QElapsedTimer>
@@ -89,11 +90,13 @@ private slots:
         ConvexClient client(fake.url());
         client.setTokens(QStringLiteral("token"), QStringLiteral("refresh"));
 
-        AddCardPanelController panel(&client);
+        AddCardPanelController panel(client);
         panel.warmUp();
         X11HotKeyService hotKeys;
+        SelectionSources sources;
+        SelectedTextReader reader(sources.all());
         ShortcutManager shortcuts(
-            hotKeys, [] { return SelectedTextReader::shared().capture(); },
+            hotKeys, [&reader] { return reader.capture(); },
             [&panel](std::optional<QString> text) { panel.show(std::move(text)); });
         shortcuts.set(KeyCombo(40, KeyCombo::ControlFlag | KeyCombo::OptionFlag)); // ctrl+alt+K
 

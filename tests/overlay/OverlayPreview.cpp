@@ -5,8 +5,8 @@
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
-#include "overlay/AddCardPanelController.h"
 #include "overlay/AddCardOverlayContent.h"
+#include "overlay/AddCardPanelController.h"
 
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -59,7 +59,7 @@ int main(int argc, char *argv[])
     ConvexClient client(fake.url());
     client.setTokens(QStringLiteral("t"), QStringLiteral("r"));
 
-    AddCardPanelController panel(&client);
+    AddCardPanelController panel(client);
     panel.warmUp();
     QTimer::singleShot(300, [&] {
         panel.show(phase == QLatin1String("input") ? QString() : QStringLiteral("house"));

@@ -2,9 +2,9 @@
 // deployment: decks arrive as Deck records, choosing one goes to the server,
 // and refreshing while connected opens no second connection.
 #include "../sync/SyncTestRig.h"
-#include "ShellFakes.h"
-#include "tray/TrayMenu.h"
+#include "FakeSession.h"
 #include "sync/DeckStateManager.h"
+#include "tray/TrayMenu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -53,7 +53,7 @@ private Q_SLOTS:
         DeckStateManager deckState(*rig.client, *rig.http);
         FakeSession auth;
         auth.setAuthenticated(true);
-        TrayMenu menu(&auth, &deckState, {});
+        TrayMenu menu(auth, deckState);
 
         Q_EMIT menu.menu()->aboutToShow(); // showing the menu starts the live decks
         QTRY_VERIFY_WITH_TIMEOUT(find(menu.menu(), "Active: French"), 20000);
