@@ -1,6 +1,7 @@
 #include "app/AppWindows.h"
 
 #include "auth/Session.h"
+#include "platform/Log.h"
 #include "platform/WindowActivation.h"
 #include "sync/DeckState.h"
 
@@ -46,7 +47,7 @@ QQuickWindow *AppWindows::create(const QString &file, const QVariantMap &propert
     QObject *object = component.createWithInitialProperties(properties);
     auto *window = qobject_cast<QQuickWindow *>(object);
     if (!window) {
-        qWarning("%s: %s", qPrintable(file), qPrintable(component.errorString()));
+        qCWarning(lcShell, "%s: %s", qPrintable(file), qPrintable(component.errorString()));
         delete object;
         return nullptr;
     }
@@ -91,7 +92,6 @@ void AppWindows::openAuthWindow(const QString &activationToken)
         if (!m_auth)
             return;
     }
-    ++m_authOpenings;
     present(m_auth, activationToken, first);
     Q_EMIT authWindowOpened();
 }

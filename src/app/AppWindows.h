@@ -26,7 +26,6 @@ public:
 
     QQuickWindow *authWindow() const { return m_auth; }
     QQuickWindow *settingsWindow() const { return m_settings; }
-    int authWindowOpenings() const { return m_authOpenings; }
 
     // The onboarding pages when this build carries them, else an empty page.
     static QString authContentSource();
@@ -47,5 +46,4 @@ private:
     DeckState &m_deckState;
     QPointer<QQuickWindow> m_auth;
     QPointer<QQuickWindow> m_settings;
-    int m_authOpenings = 0;
 };

@@ -10,6 +10,8 @@
 #include "backend/Failure.h"
 #include "backend/UserInfo.h"
 #include "platform/Browser.h"
+#include "platform/Log.h"
+#include "platform/WhileAlive.h"
 
 #include "BuildConfig.h"
 
@@ -17,7 +19,7 @@
 #include <QUrlQuery>
 #include <QUuid>
 
-#include <QCoro/QCoroSignal>
+#include <QCoroSignal>
 
 const QString AuthManager::tokenKey = QStringLiteral("me.brindlefox.vocarta.menubar.jwt");
 const QString AuthManager::refreshTokenKey = QStringLiteral("me.brindlefox.vocarta.menubar.refreshToken");
@@ -27,19 +29,6 @@ namespace {
 
 const QString linkCodeFailureText =
     QStringLiteral("Invalid or expired code. Generate a new one in the iOS app.");
-
-QString describe(std::exception_ptr failure)
-{
-    try {
-        std::rethrow_exception(failure);
-    } catch (const Failure &known) {
-        return known.description();
-    } catch (const std::exception &other) {
-        return QString::fromUtf8(other.what());
-    } catch (...) {
-        return QStringLiteral("Sign-in failed.");
-    }
-}
 
 } // namespace
 
@@ -59,33 +48,24 @@ AuthManager::AuthManager(ConvexClient &client, SecretStore &store, Browser &brow
     start();
 }
 
-AuthManager::~AuthManager()
-{
-    *m_alive = false;
-}
+AuthManager::~AuthManager() = default;
 
 // Start-up: restore the stored pair, then, for a restored session, refresh it
 // once and learn the user's e-mail address.
 QCoro::Task<void> AuthManager::start()
 {
-    const auto alive = m_alive;
     bool restoredSession = false;
     try {
         restoredSession = co_await restoreSession();
     } catch (...) {
+        qCWarning(lcSecrets, "Reading the stored sign-in failed; starting signed out.");
         restoredSession = false;
     }
-    if (!*alive)
-        co_return;
     m_isRestored = true;
     Q_EMIT restored();
     if (restoredSession) {
         co_await tryRefreshToken();
-        if (!*alive)
-            co_return;
         co_await fetchUserEmail();
-        if (!*alive)
-            co_return;
     }
     m_isStartupFinished = true;
     Q_EMIT startupFinished();
@@ -93,14 +73,13 @@ QCoro::Task<void> AuthManager::start()
 
 QCoro::Task<bool> AuthManager::restoreSession()
 {
-    const auto alive = m_alive;
     const quint64 generation = m_accountGeneration;
-    const std::optional<QString> token = co_await m_keychain->loadToken();
+    const std::optional<QString> token = co_await whileAlive(this, m_keychain->loadToken());
     // A sign-in or sign-out while the store was read wins over what it held.
-    if (!*alive || !token || generation != m_accountGeneration)
+    if (!token || generation != m_accountGeneration)
         co_return false;
-    const std::optional<QString> refreshToken = co_await m_keychain->loadRefreshToken();
-    if (!*alive || !refreshToken || generation != m_accountGeneration)
+    const std::optional<QString> refreshToken = co_await whileAlive(this, m_keychain->loadRefreshToken());
+    if (!refreshToken || generation != m_accountGeneration)
         co_return false;
     m_client.setTokens(*token, *refreshToken);
     setAuthenticated(true);
@@ -121,21 +100,20 @@ QCoro::Task<void> AuthManager::untilStartupFinished()
 
 QCoro::Task<void> AuthManager::tryRefreshToken()
 {
-    const auto alive = m_alive;
     const quint64 generation = m_accountGeneration;
     bool rejected = false;
     try {
         // A pair the client keeps is saved through its tokensRefreshed signal,
         // as every refresh is; a pair it drops (another refresh of the same
         // pair answered first) must not reach the keyring.
-        co_await m_client.refreshSession();
+        co_await whileAlive(this, m_client.refreshSession());
     } catch (const ConvexError &) {
         rejected = true;
     } catch (...) {
         // No answer from the server (offline at start): the stored session stays,
         // and the next authenticated call refreshes it.
     }
-    if (!*alive || generation != m_accountGeneration)
+    if (generation != m_accountGeneration)
         co_return;
     if (rejected)
         signOut();
@@ -143,28 +121,26 @@ QCoro::Task<void> AuthManager::tryRefreshToken()
 
 QCoro::Task<void> AuthManager::fetchUserEmail()
 {
-    const auto alive = m_alive;
     const quint64 generation = m_accountGeneration;
     std::optional<QString> email;
     try {
-        const UserInfo user = co_await m_client.getCurrentUser();
+        const UserInfo user = co_await whileAlive(this, m_client.getCurrentUser());
         email = user.email;
     } catch (...) {
         email.reset();
     }
     // An answer for an account that has been replaced meanwhile is stale.
-    if (!*alive || generation != m_accountGeneration)
+    if (generation != m_accountGeneration)
         co_return;
     setUserEmail(m_isAuthenticated ? email : std::nullopt);
 }
 
 QCoro::Task<void> AuthManager::completeSignIn(AuthTokens tokens)
 {
-    const auto alive = m_alive;
     const quint64 generation = ++m_accountGeneration;
-    co_await m_keychain->savePair(tokens);
-    if (!*alive || generation != m_accountGeneration)
-        co_return; // gone, or signed out or in again while the store was written
+    co_await whileAlive(this, m_keychain->savePair(tokens));
+    if (generation != m_accountGeneration)
+        co_return; // signed out or in again while the store was written
     m_client.setTokens(tokens.token, tokens.refreshToken);
     setAuthenticated(true);
     Q_EMIT accountChanged();
@@ -186,6 +162,7 @@ QCoro::Task<void> AuthManager::deleteStoredPair()
     try {
         co_await m_keychain->deletePair();
     } catch (...) {
+        qCWarning(lcSecrets, "Removing the stored sign-in failed.");
     }
 }
 
@@ -194,36 +171,37 @@ QCoro::Task<void> AuthManager::persistRefreshedPair(AuthTokens tokens)
     try {
         co_await m_keychain->savePair(std::move(tokens));
     } catch (...) {
+        qCWarning(lcSecrets, "Storing a refreshed sign-in failed.");
     }
 }
 
 QCoro::Task<void> AuthManager::runSignIn(std::function<QCoro::Task<AuthTokens>()> obtainTokens,
                                          ErrorTexts texts)
 {
-    const auto alive = m_alive;
     const quint64 attempt = ++m_signInAttempt;
     setLoading(true);
     setError(std::nullopt);
     std::optional<AuthTokens> tokens;
-    std::exception_ptr failure;
+    std::optional<QString> failure;
     try {
-        tokens = co_await obtainTokens();
+        tokens = co_await whileAlive(this, obtainTokens());
+    } catch (const std::exception &error) {
+        failure = describe(error);
     } catch (...) {
-        failure = std::current_exception();
+        failure = QStringLiteral("Sign-in failed.");
     }
-    if (!*alive)
-        co_return;
     if (tokens) {
         try {
             co_await completeSignIn(*tokens);
         } catch (...) {
+            qCWarning(lcSecrets, "Completing a sign-in failed.");
         }
     }
     // A newer attempt owns the loading flag and the error text now.
-    if (!*alive || attempt != m_signInAttempt)
+    if (attempt != m_signInAttempt)
         co_return;
     if (failure)
-        setError(texts == ErrorTexts::LinkCode ? linkCodeFailureText : describe(failure));
+        setError(texts == ErrorTexts::LinkCode ? linkCodeFailureText : *failure);
     setLoading(false);
 }
 
@@ -288,11 +266,8 @@ QCoro::Task<AuthTokens> AuthManager::performGoogleSignIn()
     m_webAuthSession = session.get();
     if (!m_browser.openUrl(url))
         throw PlatformError::browserFailed();
-    const auto alive = m_alive;
-    const QUrl callback = co_await session->callbackUrl();
+    const QUrl callback = co_await whileAlive(this, session->callbackUrl());
     session.reset();
-    if (!*alive)
-        throw ConvexError::authFailed(QStringLiteral("The operation was cancelled."));
 
     if (!callback.hasFragment())
         throw ConvexError::authFailed(QStringLiteral("No fragment in callback URL"));

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QUrl>
 
-#include <QCoro/QCoroTask>
+#include <QCoroTask>
 
 #include <chrono>
 #include <functional>
@@ -122,9 +122,4 @@ private:
 
     QPointer<WebAuthSession> m_webAuthSession;
     std::chrono::milliseconds m_googleCallbackTimeout = defaultGoogleCallbackTimeout;
-
-    // False once destroyed. The HTTP client and the secret store outlive the
-    // session, and their answers resume its work; each step checks this
-    // (through a copy held by the coroutine) before it touches the session again.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

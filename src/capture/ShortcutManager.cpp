@@ -3,8 +3,8 @@
 #include "capture/KeyMapping.h"
 #include "platform/HotKeyService.h"
 #include "platform/Log.h"
+#include "platform/WhileAlive.h"
 
-#include <QPointer>
 #include <QSettings>
 #include <QTimer>
 
@@ -98,20 +98,16 @@ void ShortcutManager::triggerCapture()
 
 QCoro::Task<void> ShortcutManager::runCapture()
 {
-    QPointer<ShortcutManager> self(this);
     std::optional<QString> text;
     try {
         // While an X11 grab holds the keyboard, GTK applications report no
         // active window; read once the key is up (or after a short while).
         if (m_hotKeys.isKeyHeld())
-            co_await qCoro(&m_hotKeys, &HotKeyService::released, m_releaseWait);
-        if (self)
-            text = co_await m_capture();
+            co_await whileAlive<void>(this, qCoro(&m_hotKeys, &HotKeyService::released, m_releaseWait));
+        text = co_await whileAlive(this, m_capture());
     } catch (const std::exception &) {
         text.reset();
     }
-    if (!self)
-        co_return;
     m_capturing = false;
     // The overlay opens on a later turn of the event loop, after the reading.
     QTimer::singleShot(0, this, [this, text] {

@@ -3,20 +3,11 @@
 #include "backend/ConvexClient.h"
 #include "backend/Failure.h"
 #include "overlay/DismissSignal.h"
+#include "platform/WhileAlive.h"
 
-#include <QPointer>
 #include <QTimer>
 
 namespace {
-// What the user sees of a failure: its own description for ours, the
-// library's text for anything else.
-QString describe(const std::exception &failure)
-{
-    if (const auto *ours = dynamic_cast<const Failure *>(&failure))
-        return ours->description();
-    return QString::fromUtf8(failure.what());
-}
-
 bool isSpaceOrTab(QChar c)
 {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t');
@@ -87,9 +78,9 @@ void AddCardOverlayContent::setWord(const QString &word)
     if (word == m_word)
         return;
     m_word = word;
-    emit wordChanged();
+    Q_EMIT wordChanged();
     if (!m_results.isEmpty())
-        emit resultLabelsChanged();
+        Q_EMIT resultLabelsChanged();
 }
 
 void AddCardOverlayContent::setInputFocused(bool focused)
@@ -97,7 +88,7 @@ void AddCardOverlayContent::setInputFocused(bool focused)
     if (focused == m_inputFocused)
         return;
     m_inputFocused = focused;
-    emit inputFocusedChanged();
+    Q_EMIT inputFocusedChanged();
 }
 
 void AddCardOverlayContent::appear()
@@ -116,17 +107,15 @@ void AddCardOverlayContent::animateIn()
 
 QCoro::Task<void> AddCardOverlayContent::fetchActiveDeck()
 {
-    QPointer<AddCardOverlayContent> self(this);
     std::optional<Deck> deck;
     try {
-        deck = co_await m_client.getActiveDeck();
+        deck = co_await whileAlive(this, m_client.getActiveDeck());
     } catch (const std::exception &) {
         // No deck, not signed in, offline: the overlay simply cannot translate
         // or save, and says nothing about it.
         deck.reset();
     }
-    if (self)
-        setActiveDeck(std::move(deck));
+    setActiveDeck(std::move(deck));
 }
 
 void AddCardOverlayContent::translate()
@@ -147,16 +136,12 @@ void AddCardOverlayContent::translate()
 
 QCoro::Task<void> AddCardOverlayContent::runTranslation(QString word, QString langFrom, QString langTo)
 {
-    QPointer<AddCardOverlayContent> self(this);
     try {
-        QList<TranslationResult> found = co_await m_client.translateWord(word, langFrom, langTo);
-        if (!self)
-            co_return;
+        QList<TranslationResult> found =
+            co_await whileAlive(this, m_client.translateWord(word, langFrom, langTo));
         setResults(std::move(found));
         setPhase(Phase::Results);
     } catch (const std::exception &failure) {
-        if (!self)
-            co_return;
         setError(describe(failure));
         setPhase(Phase::Input);
     }
@@ -185,18 +170,13 @@ void AddCardOverlayContent::save()
 
 QCoro::Task<void> AddCardOverlayContent::runSave(Deck deck, TranslationResult result)
 {
-    QPointer<AddCardOverlayContent> self(this);
     try {
-        co_await m_client.createCard(deck._id, result.word, result.translation, result.phonetic,
-                                     result.exampleSentence, result.exampleSentenceTranslation,
-                                     result.category);
-        if (!self)
-            co_return;
+        co_await whileAlive(this, m_client.createCard(deck._id, result.word, result.translation,
+                                                      result.phonetic, result.exampleSentence,
+                                                      result.exampleSentenceTranslation, result.category));
         // isSaving stays set: the overlay is going away.
         performDismiss();
     } catch (const std::exception &failure) {
-        if (!self)
-            co_return;
         setError(describe(failure));
         setIsSaving(false);
     }
@@ -236,7 +216,7 @@ void AddCardOverlayContent::setPhase(Phase phase)
     if (phase == m_phase)
         return;
     m_phase = phase;
-    emit phaseChanged();
+    Q_EMIT phaseChanged();
 }
 
 void AddCardOverlayContent::setError(std::optional<QString> error)
@@ -244,7 +224,7 @@ void AddCardOverlayContent::setError(std::optional<QString> error)
     if (error == m_error)
         return;
     m_error = std::move(error);
-    emit errorChanged();
+    Q_EMIT errorChanged();
 }
 
 void AddCardOverlayContent::setIsSaving(bool saving)
@@ -252,7 +232,7 @@ void AddCardOverlayContent::setIsSaving(bool saving)
     if (saving == m_isSaving)
         return;
     m_isSaving = saving;
-    emit isSavingChanged();
+    Q_EMIT isSavingChanged();
 }
 
 void AddCardOverlayContent::setIsVisible(bool visible)
@@ -260,20 +240,20 @@ void AddCardOverlayContent::setIsVisible(bool visible)
     if (visible == m_isVisible)
         return;
     m_isVisible = visible;
-    emit isVisibleChanged();
+    Q_EMIT isVisibleChanged();
 }
 
 void AddCardOverlayContent::setResults(QList<TranslationResult> results)
 {
     m_results = std::move(results);
-    emit resultsChanged();
-    emit resultLabelsChanged();
+    Q_EMIT resultsChanged();
+    Q_EMIT resultLabelsChanged();
 }
 
 void AddCardOverlayContent::setSelected(std::optional<TranslationResult> selected)
 {
     m_selected = std::move(selected);
-    emit selectedChanged();
+    Q_EMIT selectedChanged();
 }
 
 void AddCardOverlayContent::setActiveDeck(std::optional<Deck> deck)
@@ -281,5 +261,5 @@ void AddCardOverlayContent::setActiveDeck(std::optional<Deck> deck)
     if (deck == m_activeDeck)
         return;
     m_activeDeck = std::move(deck);
-    emit activeDeckChanged();
+    Q_EMIT activeDeckChanged();
 }

@@ -88,7 +88,7 @@ public:
     // Trims spaces and tabs (not line breaks) from both ends.
     static QString trimSpacesAndTabs(const QString &text);
 
-signals:
+Q_SIGNALS:
     void phaseChanged();
     void wordChanged();
     void resultsChanged();

@@ -155,7 +155,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
 
     m_window->installEventFilter(this);
     m_keyFilterInstalled = true;
-    emit opened();
+    Q_EMIT opened();
 
     if (m_window->isVisible()) {
         // Still mapped by the warm-up: move it into place rather than
@@ -232,7 +232,7 @@ void AddCardPanelController::hidePanel()
         // The overlay may be calling us from one of its own timers.
         m_content->deleteLater();
         m_content = nullptr;
-        emit closed();
+        Q_EMIT closed();
     }
     m_dismissSignal->setTriggered(false);
 }

@@ -48,7 +48,7 @@ public:
     QQuickWindow *window() const;
     AddCardOverlayContent *content() const { return m_content; }
 
-signals:
+Q_SIGNALS:
     void opened();
     void closed();
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include <QCoro/QCoroTask>
+#include <QCoroTask>
 
 #include <optional>
 

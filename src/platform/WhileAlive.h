@@ -85,3 +85,20 @@ template <class T> WhileAlive<T> whileAlive(QObject *context, QCoro::Task<T> tas
 {
     return WhileAlive<T>(context, std::move(task));
 }
+
+namespace WhileAliveDetail {
+template <class T, class Awaitable> QCoro::Task<T> asTask(Awaitable awaitable)
+{
+    if constexpr (std::is_void_v<T>)
+        co_await std::move(awaitable);
+    else
+        co_return co_await std::move(awaitable);
+}
+} // namespace WhileAliveDetail
+
+// The same for anything else a task can co_await (a D-Bus call, a signal, an
+// awaiter); T is what the co_await gives, or void to drop it.
+template <class T, class Awaitable> WhileAlive<T> whileAlive(QObject *context, Awaitable awaitable)
+{
+    return WhileAlive<T>(context, WhileAliveDetail::asTask<T>(std::move(awaitable)));
+}

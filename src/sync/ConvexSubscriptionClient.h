@@ -126,8 +126,6 @@ private:
     ConvexClient &m_http;
     const std::unique_ptr<Sleeper> m_sleeper;
     const std::unique_ptr<Clock> m_clock;
-    // Cleared when the client is destroyed; every coroutine checks it after resuming.
-    const std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 
     std::chrono::milliseconds m_handshakeTimeout{std::chrono::seconds(60)};
     std::shared_ptr<SyncSocket> m_socket;

@@ -2,6 +2,7 @@
 
 #include "backend/ConvexClient.h"
 #include "backend/Failure.h"
+#include "platform/WhileAlive.h"
 #include "sync/ConvexSubscriptionClient.h"
 
 #include <QJsonObject>
@@ -37,16 +38,16 @@ QCoro::Task<void> DeckStateManager::startSubscriptions()
         if (self)
             self->setActiveDeck(std::move(deck));
     };
-    co_await m_sync.subscribe<QList<Deck>>(QStringLiteral("decks:listDecks"), QJsonObject(),
-                                           std::move(onDecks));
-    co_await m_sync.subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), QJsonObject(),
-                                    std::move(onActiveDeck));
-    co_await m_sync.startIfNeeded();
+    co_await whileAlive(this, m_sync.subscribe<QList<Deck>>(QStringLiteral("decks:listDecks"), QJsonObject(),
+                                                            std::move(onDecks)));
+    co_await whileAlive(this, m_sync.subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), QJsonObject(),
+                                                     std::move(onActiveDeck)));
+    co_await whileAlive(this, m_sync.startIfNeeded());
 }
 
 QCoro::Task<void> DeckStateManager::load()
 {
-    co_await m_sync.startIfNeeded();
+    co_await whileAlive(this, m_sync.startIfNeeded());
 }
 
 void DeckStateManager::select(const Deck &deck)
@@ -68,43 +69,28 @@ void DeckStateManager::select(const QString &deckId)
 
 QCoro::Task<void> DeckStateManager::selectTask(Deck deck)
 {
-    QPointer<DeckStateManager> self(this);
     std::optional<QString> failure;
     try {
-        co_await m_http.setActiveDeck(deck.id());
-    } catch (const Failure &error) {
-        failure = error.description();
+        co_await whileAlive(this, m_http.setActiveDeck(deck.id()));
     } catch (const std::exception &error) {
-        failure = QString::fromUtf8(error.what());
+        failure = describe(error);
     }
-    if (!self)
-        co_return;
     if (failure)
         setError(failure);
     else
         setActiveDeck(deck);
 }
 
+// A failure to start the connection shows in the sync client's log and its
+// reconnection, not here.
 void DeckStateManager::startSubscriptionsLater()
 {
-    [](QPointer<DeckStateManager> self) -> QCoro::Task<void> {
-        try {
-            if (self)
-                co_await self->startSubscriptions();
-        } catch (...) {
-        }
-    }(this);
+    QCoro::connect(startSubscriptions(), this, [] {});
 }
 
 void DeckStateManager::loadLater()
 {
-    [](QPointer<DeckStateManager> self) -> QCoro::Task<void> {
-        try {
-            if (self)
-                co_await self->load();
-        } catch (...) {
-        }
-    }(this);
+    QCoro::connect(load(), this, [] {});
 }
 
 void DeckStateManager::setDecks(QList<Deck> decks)

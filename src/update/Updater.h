@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QUrl>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 
 #include <chrono>
 #include <functional>
@@ -52,7 +52,6 @@ public:
     QCoro::Task<UpdateCheckResult> check();
 
     bool checksDisabled() const { return m_config.checksDisabled; }
-    bool isChecking() const { return m_checking; }
 
 Q_SIGNALS:
     void checkFinished(const UpdateCheckResult &result, bool userInitiated);

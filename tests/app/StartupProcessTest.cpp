@@ -11,7 +11,7 @@
 #include <QProcess>
 #include <QtTest>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 
 namespace {
 

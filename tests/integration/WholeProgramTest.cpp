@@ -18,7 +18,7 @@
 #include "tray/TrayMenu.h"
 
 #include <QApplication>
-#include <QCoro/QCoroTask>
+#include <QCoroTask>
 #include <QDateTime>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,7 +88,7 @@ class WholeProgramTest : public QObject {
         return {};
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());

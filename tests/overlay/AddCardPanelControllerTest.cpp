@@ -88,7 +88,7 @@ class AddCardPanelControllerTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(field() && field()->hasActiveFocus(), 20000);
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase() { registerFonts(); }
 
     void init()

@@ -68,7 +68,7 @@ class OverlayEndToEndTest : public QObject {
                                    QString::number(last.y()), QStringLiteral("click"), QStringLiteral("1")});
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase()
     {
         if (!inTestSession())

@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include <QCoro/QCoroTimer>
+#include <QCoroTimer>
 
 #include <chrono>
 

@@ -12,7 +12,7 @@
 #include <QMenu>
 #include <QtTest>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "platform/portal/PortalHotKeyService.h"
 
 #include "platform/Log.h"
+#include "platform/WhileAlive.h"
 #include "platform/portal/PortalRequest.h"
 
 #include "BuildConfig.h"
@@ -11,7 +12,6 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QUuid>
 
 #include <QCoroDBus>
@@ -169,15 +169,14 @@ QCoro::Task<void> PortalHotKeyService::registerApplicationOnce()
 
 QCoro::Task<void> PortalHotKeyService::bind(Chord chord, quint64 generation)
 {
-    QPointer<PortalHotKeyService> self(this);
-    co_await registerApplicationOnce();
-    if (!self || generation != m_generation)
+    co_await whileAlive(this, registerApplicationOnce());
+    if (generation != m_generation)
         co_return;
 
     if (m_pendingClose) {
         const QDBusPendingCall closing = *std::exchange(m_pendingClose, std::nullopt);
-        co_await closing;
-        if (!self || generation != m_generation)
+        co_await whileAlive<void>(this, closing);
+        if (generation != m_generation)
             co_return;
     }
 
@@ -188,9 +187,8 @@ QCoro::Task<void> PortalHotKeyService::bind(Chord chord, quint64 generation)
                                                          QStringLiteral("CreateSession"));
     create << QVariantMap{{QStringLiteral("handle_token"), createToken},
                           {QStringLiteral("session_handle_token"), sessionToken}};
-    const QDBusMessage createReply = co_await m_bus.asyncCall(create, int(m_responseTimeout.count()));
-    if (!self)
-        co_return;
+    const QDBusMessage createReply =
+        co_await whileAlive<QDBusMessage>(this, m_bus.asyncCall(create, int(m_responseTimeout.count())));
     if (createReply.type() != QDBusMessage::ReplyMessage) {
         logLine(LogChannel::Shell,
                 QStringLiteral("[Vocarta] The desktop refused a global shortcut session: ") +
@@ -200,9 +198,7 @@ QCoro::Task<void> PortalHotKeyService::bind(Chord chord, quint64 generation)
     }
     createRequest.alsoListenOn(replyPath(createReply));
     if (!createRequest.response())
-        co_await qCoro(&createRequest, &PortalRequest::answered, m_responseTimeout);
-    if (!self)
-        co_return;
+        co_await whileAlive<void>(this, qCoro(&createRequest, &PortalRequest::answered, m_responseTimeout));
     const auto created = createRequest.response();
     const QString session =
         created ? handleFrom(created->results.value(QStringLiteral("session_handle"))) : QString();
@@ -231,15 +227,12 @@ QCoro::Task<void> PortalHotKeyService::bind(Chord chord, quint64 generation)
                                                            QStringLiteral("BindShortcuts"));
     bindCall << QVariant::fromValue(QDBusObjectPath(session)) << QVariant::fromValue(shortcuts) << QString()
              << QVariantMap{{QStringLiteral("handle_token"), bindToken}};
-    const QDBusMessage bindReply = co_await m_bus.asyncCall(bindCall, int(m_responseTimeout.count()));
-    if (!self)
-        co_return;
+    const QDBusMessage bindReply =
+        co_await whileAlive<QDBusMessage>(this, m_bus.asyncCall(bindCall, int(m_responseTimeout.count())));
     if (bindReply.type() == QDBusMessage::ReplyMessage) {
         bindRequest.alsoListenOn(replyPath(bindReply));
         if (!bindRequest.response())
-            co_await qCoro(&bindRequest, &PortalRequest::answered, m_responseTimeout);
-        if (!self)
-            co_return;
+            co_await whileAlive<void>(this, qCoro(&bindRequest, &PortalRequest::answered, m_responseTimeout));
     }
     const auto bound = bindRequest.response();
     if (generation != m_generation)
