@@ -1,9 +1,9 @@
 #include "capture/ShortcutManager.h"
 
-#include "overlay/AddCardPanelController.h"
 #include "capture/KeyMapping.h"
 #include "capture/SelectedTextReader.h"
 #include "overlay/AddCardOverlayContent.h" // the controller header needs the complete type
+#include "overlay/AddCardPanelController.h"
 #include "platform/HotKeyService.h"
 #include "platform/Log.h"
 #include "platform/SystemHotKeyService.h"
@@ -33,6 +33,7 @@ ShortcutManager::ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture
     , m_showPanel(std::move(showPanel))
 {
     connect(&m_hotKeys, &HotKeyService::activated, this, &ShortcutManager::onActivated);
+    connect(&m_hotKeys, &HotKeyService::statusChanged, this, &ShortcutManager::hotKeyStatusChanged);
 }
 
 ShortcutManager::~ShortcutManager() = default;
@@ -40,6 +41,25 @@ ShortcutManager::~ShortcutManager() = default;
 QVariant ShortcutManager::currentComboVariant() const
 {
     return m_currentCombo ? QVariant::fromValue(*m_currentCombo) : QVariant();
+}
+
+QString ShortcutManager::desktopTrigger() const
+{
+    return m_currentCombo ? m_hotKeys.desktopTrigger() : QString();
+}
+
+QString ShortcutManager::hotKeyProblem() const
+{
+    // Without a mechanism the user needs to know even before recording;
+    // anything else only concerns a shortcut that is set.
+    if (!m_hotKeys.canRegister() || m_currentCombo)
+        return m_hotKeys.problem();
+    return {};
+}
+
+bool ShortcutManager::canRecord() const
+{
+    return m_hotKeys.canRegister();
 }
 
 void ShortcutManager::loadAndRegister()
@@ -53,6 +73,7 @@ void ShortcutManager::loadAndRegister()
         return;
     m_currentCombo = combo;
     Q_EMIT currentComboChanged();
+    Q_EMIT hotKeyStatusChanged();
     registerCombo(*combo);
 }
 
@@ -64,6 +85,7 @@ void ShortcutManager::set(std::optional<KeyCombo> combo)
     }
     m_currentCombo = combo;
     Q_EMIT currentComboChanged();
+    Q_EMIT hotKeyStatusChanged();
     QSettings settings;
     if (!combo) {
         settings.remove(defaultsKey);

@@ -18,6 +18,13 @@ class HotKeyService;
 class ShortcutManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(QVariant currentCombo READ currentComboVariant NOTIFY currentComboChanged)
+    // What the desktop made of the shortcut, for the views: the trigger it
+    // actually bound where that is not the recorded combination (its own
+    // settings win), why the shortcut does not work, and whether recording
+    // one can work here at all.
+    Q_PROPERTY(QString desktopTrigger READ desktopTrigger NOTIFY hotKeyStatusChanged)
+    Q_PROPERTY(QString hotKeyProblem READ hotKeyProblem NOTIFY hotKeyStatusChanged)
+    Q_PROPERTY(bool canRecord READ canRecord NOTIFY hotKeyStatusChanged)
 
 public:
     // Reads the selection of the application in front.
@@ -32,6 +39,9 @@ public:
 
     std::optional<KeyCombo> currentCombo() const { return m_currentCombo; }
     QVariant currentComboVariant() const;
+    QString desktopTrigger() const;
+    QString hotKeyProblem() const;
+    bool canRecord() const;
 
     // Replaces the combination in force (absent removes it), stores or
     // deletes it, and registers the new one.
@@ -52,6 +62,7 @@ public:
 
 Q_SIGNALS:
     void currentComboChanged();
+    void hotKeyStatusChanged();
     // After each capture, when the overlay has been asked to open.
     void captureFinished();
 

@@ -8,6 +8,9 @@ Column {
 
     // The recorder's state; a fresh one by default, talking to the shortcut manager.
     property ShortcutRecorderModel model: ShortcutRecorderModel {}
+    // The key the desktop bound where it is not the recorded one: its own
+    // settings win, so that is the key that works.
+    readonly property string desktopTrigger: GlobalShortcut ? GlobalShortcut.desktopTrigger || "" : ""
     readonly property bool showsClear: model.hasShortcut && !model.isRecording
     readonly property string displayState: model.isRecording ? "recording"
                                                               : (model.hasShortcut ? "set" : "empty")
@@ -62,7 +65,7 @@ Column {
                     anchors.verticalCenter: parent.verticalCenter
                     elide: Text.ElideRight
                     text: recorder.displayState === "recording" ? "Press shortcut keys..."
-                        : recorder.displayState === "set" ? recorder.model.displayString
+                        : recorder.displayState === "set" ? (recorder.desktopTrigger || recorder.model.displayString)
                         : "Click to set shortcut"
                     color: recorder.displayState === "recording" ? Qt.rgba(1, 1, 1, 0.55)
                          : recorder.displayState === "set" ? "white" : Qt.rgba(1, 1, 1, 0.45)
