@@ -184,6 +184,8 @@ Item {
             TextInput {
                 id: field
                 objectName: "wordField"
+                Accessible.role: Accessible.EditableText
+                Accessible.name: "Word or phrase"
                 y: 8
                 width: parent.width
                 focus: true
