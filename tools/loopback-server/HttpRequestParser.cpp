@@ -87,7 +87,7 @@ std::optional<qsizetype> findHeadEnd(QByteArrayView input, qsizetype limit, Http
 {
     const qsizetype scan = std::min(input.size(), limit);
     for (qsizetype i = 0; i < scan; ++i) {
-        if (input[i] == '\r' && i + 1 < input.size() && input[i + 1] != '\n') {
+        if (input[i] == '\r' && i + 1 < scan && input[i + 1] != '\n') {
             *refusal = refused(400, "bare CR in the request head");
             return std::nullopt;
         }
