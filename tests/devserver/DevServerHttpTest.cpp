@@ -319,6 +319,38 @@ private Q_SLOTS:
                  QStringLiteral("Not authenticated"));
     }
 
+    // What the core's parser refuses beyond the fake deployment's own table:
+    // forms that two parsers could read differently.
+    void ambiguousRequestsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status");
+        const QByteArray post = "POST /api/query HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+        QTest::newRow("bare LF") << QByteArray(
+                                        "POST /api/query HTTP/1.1\nHost: 127.0.0.1\nContent-Length: 2\n\n{}")
+                                 << 400;
+        QTest::newRow("folded header") << post + "Content-Length: 2\r\nX-A: a\r\n b\r\n\r\n{}" << 400;
+        QTest::newRow("space before colon") << post + "Content-Length : 2\r\n\r\n{}" << 400;
+        QTest::newRow("two lengths") << post + "Content-Length: 2\r\nContent-Length: 3\r\n\r\n{}}" << 400;
+        QTest::newRow("two hosts") << post + "Host: 127.0.0.1\r\nContent-Length: 2\r\n\r\n{}" << 400;
+        QTest::newRow("no length") << post + "\r\n{}" << 411;
+        QTest::newRow("other version")
+            << QByteArray("GET /api/query HTTP/2.0\r\nHost: 127.0.0.1\r\n\r\n") << 505;
+        QTest::newRow("fragment") << QByteArray("GET /api/query#x HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+                                  << 400;
+        QTest::newRow("body too large") << post + "Content-Length: 1048577\r\n\r\n" << 413;
+    }
+
+    void ambiguousRequestsAreRefused()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        DevServerFixture f;
+        QVERIFY(f.start());
+        QCOMPARE(statusOf(f.server->port(), request), status);
+        QVERIFY(f.logLines.last().startsWith(QStringLiteral("http refused %1").arg(status)));
+    }
+
     // A web page can rebind its own name to 127.0.0.1; the browser still sends
     // that name as Host and the page's origin as Origin.
     void onlyThisMachinesClientsAreServed_data()
