@@ -111,12 +111,12 @@ primary=$!
 started+=($primary)
 wait_for 60 "bundle lookup in the prefix" grep -qF "[Vocarta] Font not found: Nunito_400Regular.ttf" "$work/program.log"
 out=$(timeout 60 vocarta-menubar --preferences 2>&1) || fail "the running copy did not take --preferences: $out"
-wait_for 60 "settings window" xdotool search --onlyvisible --pid "$primary" --name '^Vocarta Menubar Settings$'
+wait_for 60 "settings window" xdotool search --all --onlyvisible --pid "$primary" --name '^Vocarta Menubar Settings$'
 # The sign-in window comes (if at all) before later requests are served.
-if xdotool search --onlyvisible --pid "$primary" --name '^Vocarta Settings$' >/dev/null 2>&1; then
+if xdotool search --all --onlyvisible --pid "$primary" --name '^Vocarta Settings$' >/dev/null 2>&1; then
   fail "--autostart opened the sign-in window"
 fi
-window=$(xdotool search --onlyvisible --pid "$primary" --name '^Vocarta Menubar Settings$' | head -n 1)
+window=$(xdotool search --all --onlyvisible --pid "$primary" --name '^Vocarta Menubar Settings$' | head -n 1)
 wm_class=$(xprop -id "$window" WM_CLASS | sed -nE 's/.*= "([^"]*)", "([^"]*)"/\2/p')
 startup_class=$(sed -nE 's/^StartupWMClass=(.*)/\1/p' "$desktop_file")
 [ -n "$wm_class" ] && [ "$wm_class" = "$startup_class" ] ||
