@@ -49,7 +49,8 @@ QString resources()
             QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
     // The share directory is relative to the executable's, so an installation
     // under any prefix (or unpacked from a package anywhere) finds its own.
-    return resourcesFrom(executableDir, QDir(executableDir).filePath(QString::fromUtf8(BuildConfig::shareDir)),
+    return resourcesFrom(executableDir,
+                         QDir(executableDir).filePath(QString::fromUtf8(BuildConfig::shareDir)),
                          QString::fromUtf8(BuildConfig::bundleBuildPath));
 }
 

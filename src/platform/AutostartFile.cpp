@@ -74,8 +74,8 @@ AutostartFile::AutostartFile(QString directory, QString program, QObject *parent
 
 QString AutostartFile::filePath() const
 {
-    return QDir(m_directory).filePath(QString::fromLatin1(BuildConfig::bundleIdentifier) +
-                                      QStringLiteral(".desktop"));
+    return QDir(m_directory)
+        .filePath(QString::fromLatin1(BuildConfig::bundleIdentifier) + QStringLiteral(".desktop"));
 }
 
 QString AutostartFile::execLine(const QString &program)

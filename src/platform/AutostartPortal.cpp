@@ -52,7 +52,7 @@ QCoro::Task<bool> AutostartPortal::write(bool on)
         const QVariant handle = reply.arguments().constFirst();
         // Older portals answer on a path of their own choosing.
         request.alsoListenOn(handle.canConvert<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
-                                                                   : handle.toString());
+                                                                  : handle.toString());
         if (!request.response())
             co_await qCoro(&request, &PortalRequest::answered, m_responseTimeout);
         if (!self)
@@ -60,7 +60,8 @@ QCoro::Task<bool> AutostartPortal::write(bool on)
     }
     const auto &response = request.response();
     if (!response || response->code != 0) {
-        logLine(LogChannel::Warning, QStringLiteral("[Vocarta] The desktop did not change the start at login."));
+        logLine(LogChannel::Warning,
+                QStringLiteral("[Vocarta] The desktop did not change the start at login."));
         co_return read();
     }
     // What the portal granted, which may be less than asked.

@@ -35,8 +35,8 @@ public:
     {
         if (message.interface() != QLatin1String("org.freedesktop.portal.Background") ||
             message.member() != QLatin1String("RequestBackground")) {
-            connection.send(message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"),
-                                                     message.member()));
+            connection.send(message.createErrorReply(
+                QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"), message.member()));
             return true;
         }
         const QVariantMap options = qdbus_cast<QVariantMap>(message.arguments().value(1));
@@ -46,8 +46,8 @@ public:
         const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/") + sender + u'/' +
                              options.value(QStringLiteral("handle_token")).toString();
         connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(path))));
-        QDBusMessage response =
-            QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+        QDBusMessage response = QDBusMessage::createSignal(
+            path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
         response << code
                  << QVariantMap{{QStringLiteral("background"), true},
                                 {QStringLiteral("autostart"),
@@ -111,8 +111,10 @@ private Q_SLOTS:
         QVERIFY(autostart.isEnabled());
         QCOMPARE(changed.count(), 1);
         const QByteArray entry = readAll(autostart.filePath());
-        QVERIFY(autostart.filePath().endsWith(QLatin1String("/config/autostart/me.brindlefox.vocarta.menubar.desktop")));
-        QVERIFY2(entry.contains(QByteArray("\nExec=" + program.toUtf8() + " --autostart\n")), entry.constData());
+        QVERIFY(autostart.filePath().endsWith(
+            QLatin1String("/config/autostart/me.brindlefox.vocarta.menubar.desktop")));
+        QVERIFY2(entry.contains(QByteArray("\nExec=" + program.toUtf8() + " --autostart\n")),
+                 entry.constData());
         QCOMPARE(validate(autostart.filePath()), QString());
         // Nothing left over from the atomic write.
         QCOMPARE(QDir(home.filePath(QStringLiteral("config/autostart"))).entryList(QDir::Files),
@@ -129,12 +131,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("entry");
         QTest::addColumn<bool>("enabled");
-        const QByteArray head = "[Desktop Entry]\nType=Application\nName=Vocarta Menubar\nExec=vocarta-menubar --autostart\n";
+        const QByteArray head =
+            "[Desktop Entry]\nType=Application\nName=Vocarta Menubar\nExec=vocarta-menubar --autostart\n";
         QTest::newRow("ours") << head << true;
         QTest::newRow("hidden") << QByteArray(head + "Hidden=true\n") << false;
         QTest::newRow("gnome off") << QByteArray(head + "X-GNOME-Autostart-enabled=false\n") << false;
         QTest::newRow("gnome on") << QByteArray(head + "X-GNOME-Autostart-enabled=true\n") << true;
-        QTest::newRow("hidden in another group") << QByteArray(head + "[Desktop Action x]\nHidden=true\n") << true;
+        QTest::newRow("hidden in another group")
+            << QByteArray(head + "[Desktop Action x]\nHidden=true\n") << true;
     }
     void entrySwitchedOffByTheDesktopReadsOff()
     {
@@ -185,8 +189,8 @@ private Q_SLOTS:
 
     void portalIsAskedInsideTheSandbox()
     {
-        QDBusConnection portalBus =
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-background-portal"));
+        QDBusConnection portalBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                                                  QStringLiteral("fake-background-portal"));
         FakeBackgroundPortal portal;
         QVERIFY(portalBus.registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal));
         QVERIFY(portalBus.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
@@ -232,7 +236,8 @@ private Q_SLOTS:
     void accountTabSwitchWritesAndRereadsTheEntry()
     {
         QTemporaryDir dir;
-        AutostartFile autostart(dir.filePath(QStringLiteral("autostart")), QStringLiteral("/usr/bin/vocarta-menubar"));
+        AutostartFile autostart(dir.filePath(QStringLiteral("autostart")),
+                                QStringLiteral("/usr/bin/vocarta-menubar"));
         QQmlEngine engine;
         FakeSession session;
         FakeDeckState decks;
@@ -251,7 +256,8 @@ private Q_SLOTS:
             QSignalSpy frame(window, &QQuickWindow::frameSwapped);
             window->update();
             QVERIFY(frame.wait(20000));
-            const QPoint centre = toggle->mapToScene(QPointF(toggle->width() / 2, toggle->height() / 2)).toPoint();
+            const QPoint centre =
+                toggle->mapToScene(QPointF(toggle->width() / 2, toggle->height() / 2)).toPoint();
             QTest::mouseClick(window, Qt::LeftButton, {}, centre);
         };
         click();
@@ -269,7 +275,8 @@ private Q_SLOTS:
         // closed: the next showing reads it.
         window->close();
         QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 20000);
-        writeFile(autostart.filePath(), "[Desktop Entry]\nType=Application\nName=V\nExec=vocarta-menubar --autostart\n");
+        writeFile(autostart.filePath(),
+                  "[Desktop Entry]\nType=Application\nName=V\nExec=vocarta-menubar --autostart\n");
         QVERIFY(!toggle->property("checked").toBool());
         windows.openSettingsWindow();
         QTRY_VERIFY_WITH_TIMEOUT(toggle->property("checked").toBool(), 20000);
