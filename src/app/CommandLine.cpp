@@ -41,8 +41,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 QString CommandLine::usage()
 {
     return QStringLiteral(
-        "Usage: vocarta-menubar [--preferences | --capture | --autostart | vocarta://... | --help | "
-        "--version]\n"
+        "Usage: vocarta-menubar [--preferences | --capture | --autostart | vocarta://...]\n"
+        "       vocarta-menubar --help | --version\n"
         "\n"
         "Starts Vocarta Menubar in the system tray, or hands the request to the running copy.\n"
         "\n"
