@@ -1,11 +1,13 @@
 #include "app/AppShell.h"
 
 #include "app/AppWindows.h"
+#include "platform/Autostart.h"
 #include "tray/TrayMenu.h"
 #include "platform/Log.h"
 #include "platform/TrayHost.h"
 #include "platform/WindowActivation.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QIcon>
 #include <QMenu>
@@ -46,7 +48,10 @@ bool AppShell::isAuthenticated() const
 
 void AppShell::createTrayIcon()
 {
-    m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/vocarta-menubar-tray.svg")));
+    // Installed, the one-colour icon from the theme, which panels recolour to
+    // suit light and dark; from the build tree, the drawing compiled in.
+    m_tray = new QSystemTrayIcon(QIcon::fromTheme(QStringLiteral("me.brindlefox.vocarta.menubar-symbolic"),
+                                                  QIcon(QStringLiteral(":/icons/vocarta-menubar-tray.svg"))));
     m_tray->setToolTip(QStringLiteral("Vocarta Menubar"));
     m_tray->setContextMenu(m_menu->menu());
     // Every action lives in the menu, so a plain click opens it too.
@@ -64,6 +69,8 @@ QCoro::Task<void> AppShell::start(CommandLine first)
     call(m_subsystems.registerQmlTypes);
 
     m_windows = std::make_unique<AppWindows>(m_engine.get(), m_subsystems.auth, m_subsystems.deckState);
+    m_startAtLogin = Autostart::create(QCoreApplication::applicationFilePath());
+    m_windows->setStartAtLogin(m_startAtLogin.get());
     TrayMenu::Actions actions;
     actions.openAuthWindow = [this] { m_windows->openAuthWindow(); };
     actions.showAddCard = m_subsystems.showAddCard;
@@ -99,10 +106,10 @@ QCoro::Task<void> AppShell::start(CommandLine first)
     }
 
     // The tray item's first appearance: a signed-out user sees the sign-in
-    // window once per start.
+    // window once per start, except at login, where only the tray item comes.
     const QString token =
         first.outcome == CommandLine::Outcome::Run ? WindowActivation::tokenFromEnvironment() : QString();
-    const bool openedForSignIn = !isAuthenticated();
+    const bool openedForSignIn = !isAuthenticated() && first.request != CommandLine::Request::Autostart;
     if (openedForSignIn)
         m_windows->openAuthWindow(token);
 
@@ -156,6 +163,8 @@ void AppShell::handle(const CommandLine &line, const QString &activationToken)
     case CommandLine::Request::Capture:
         call(m_subsystems.triggerCapture);
         break;
+    case CommandLine::Request::Autostart:
+        break; // already running
     case CommandLine::Request::OpenUrl:
         if (m_subsystems.auth)
             QMetaObject::invokeMethod(m_subsystems.auth, "handleCallbackUrl", Q_ARG(QUrl, line.url));

@@ -14,6 +14,7 @@
 #include <vector>
 
 class AppWindows;
+class Autostart;
 class TrayMenu;
 class QQmlEngine;
 #include <QSystemTrayIcon>
@@ -72,6 +73,7 @@ private:
     Subsystems m_subsystems;
     Options m_options;
     std::unique_ptr<QQmlEngine> m_engine;
+    std::unique_ptr<Autostart> m_startAtLogin; // outlives the windows that show it
     std::unique_ptr<AppWindows> m_windows;
     std::unique_ptr<TrayMenu> m_menu;
     QPointer<QSystemTrayIcon> m_tray;
