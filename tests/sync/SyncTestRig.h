@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 // Waits that end only when the test says so, so back-off can be followed step
 // by step; every requested wait is kept for inspection.
@@ -38,12 +39,16 @@ public:
         std::make_shared<QList<std::shared_ptr<PendingSleep>>>();
 };
 
-// Every wait ends on the next turn of the event loop.
+// Every reconnection wait ends on the next turn of the event loop. The
+// silence watchdog's minute (longer than any back-off) never ends by itself:
+// tests of it drive the watchdog by hand.
 class ImmediateSleeper : public Sleeper {
 public:
     std::shared_ptr<PendingSleep> sleep(std::chrono::milliseconds duration) override
     {
         auto pending = std::make_shared<PendingSleep>(duration);
+        if (duration >= ConvexSubscriptionClient::defaultSilenceLimit)
+            return pending;
         std::weak_ptr<PendingSleep> weak = pending;
         QTimer::singleShot(0, [weak]() {
             if (auto sleep = weak.lock())
@@ -51,6 +56,55 @@ public:
         });
         return pending;
     }
+};
+
+// Waits on a simulated clock: nothing ends by itself; advance() ends the
+// earliest wait, moving the clock to its end, so a test can play out a minute
+// of reconnections without waiting for it.
+class SimulatedTime : public Sleeper {
+public:
+    std::shared_ptr<PendingSleep> sleep(std::chrono::milliseconds duration) override
+    {
+        auto pending = std::make_shared<PendingSleep>(duration);
+        state->waits.append({state->now + duration, pending});
+        return pending;
+    }
+    // The end of the earliest wait still running, if any.
+    std::optional<std::chrono::milliseconds> nextEnd() const
+    {
+        std::optional<std::chrono::milliseconds> earliest;
+        for (const auto &wait : std::as_const(state->waits))
+            if (!wait.sleep->isOver() && (!earliest || wait.end < *earliest))
+                earliest = wait.end;
+        return earliest;
+    }
+    // Ends the earliest running wait if it ends by `limit`; false when none does.
+    bool advance(std::chrono::milliseconds limit)
+    {
+        const auto end = nextEnd();
+        if (!end || *end > limit)
+            return false;
+        state->now = *end;
+        for (const auto &wait : std::as_const(state->waits)) {
+            if (!wait.sleep->isOver() && wait.end == *end) {
+                wait.sleep->finish();
+                break;
+            }
+        }
+        return true;
+    }
+    std::chrono::milliseconds now() const { return state->now; }
+
+    struct Wait {
+        std::chrono::milliseconds end;
+        std::shared_ptr<PendingSleep> sleep;
+    };
+    struct State {
+        std::chrono::milliseconds now{0};
+        QList<Wait> waits;
+    };
+    // Shared so the test keeps it after handing the sleeper over.
+    std::shared_ptr<State> state = std::make_shared<State>();
 };
 
 class FixedClock : public Clock {
@@ -68,7 +122,11 @@ struct SyncTestRig {
         client = std::make_unique<ConvexSubscriptionClient>(
             ConvexSubscriptionClient::syncUrl(deployment.url()), *http, std::move(sleeper),
             std::make_unique<FixedClock>());
+        // Waits as the back-off names them; the jitter has a test of its own.
+        client->setJitter(noJitter);
     }
+
+    static double noJitter() { return 0.5; }
 
     LogCapture log;
     FakeDeployment deployment;
