@@ -90,6 +90,15 @@ public:
         return true;
     }
     std::chrono::milliseconds now() const { return state->now; }
+    // The waits still running.
+    QList<std::shared_ptr<PendingSleep>> running() const
+    {
+        QList<std::shared_ptr<PendingSleep>> result;
+        for (const auto &wait : std::as_const(state->waits))
+            if (!wait.sleep->isOver())
+                result.append(wait.sleep);
+        return result;
+    }
 
     struct Wait {
         std::chrono::milliseconds end;
