@@ -1,5 +1,6 @@
 #include "SessionRig.h"
 #include "TaskOutcome.h"
+#include "TestSupport.h"
 
 #include <QSignalSpy>
 
@@ -325,6 +326,37 @@ private Q_SLOTS:
                                   20000);
         QCOMPARE(rig.storedToken(), std::optional<QString>(QStringLiteral("t4")));
         QVERIFY(rig.manager->isAuthenticated());
+    }
+
+    // Two calls meet 401 at once and both refreshes are refused: the session
+    // ends, once.
+    void refusedRefreshAfter401EndsTheSessionOnce()
+    {
+        LogCapture log;
+        SessionRig rig;
+        QVERIFY(rig.startSignedIn());
+        AuthManager &session = *rig.manager;
+        QSignalSpy accountChanges(&session, &AuthManager::accountChanged);
+        QSignalSpy authChanges(&session, &AuthManager::isAuthenticatedChanged);
+        rig.server.answer(QStringLiteral("decks:getActiveDeck"), Answer::text(401, "expired"));
+        rig.server.answer(QStringLiteral("auth:signIn"), Answer::text(400, "Invalid refresh token").heldBack());
+
+        auto first = startTask(rig.client.getActiveDeck());
+        auto second = startTask(rig.client.getActiveDeck());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.server.heldCount(), 2, 20000);
+        QVERIFY(session.isAuthenticated());
+        rig.server.releaseHeld();
+        QTRY_VERIFY_WITH_TIMEOUT(first->finished && second->finished, 20000);
+        QCOMPARE(first->description(), QStringLiteral("Server error (400): Invalid refresh token"));
+
+        QVERIFY(!session.isAuthenticated());
+        QCOMPARE(authChanges.size(), 1);
+        QCOMPARE(accountChanges.size(), 1);
+        QCOMPARE(rig.client.refreshToken(), std::nullopt);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.store.itemCount(), 0, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.server.count(QStringLiteral("auth:signOut")), 1, 20000);
+        QCOMPARE(log.lines(LogChannel::Shell),
+                 QStringList{QStringLiteral("[Vocarta] The server ended the session; sign in again.")});
     }
 
     void startupRefreshOvertakenByAnotherIsNotStored()
