@@ -203,7 +203,14 @@ void FakeDeployment::closeAllConnections()
 
 void FakeDeployment::stopListening()
 {
+    if (m_server->isListening())
+        m_stoppedPort = m_server->serverPort();
     m_server->close();
+}
+
+bool FakeDeployment::resumeListening()
+{
+    return m_stoppedPort != 0 && m_server->listen(QHostAddress::LocalHost, m_stoppedPort);
 }
 
 int FakeDeployment::releaseHeld()

@@ -107,6 +107,9 @@ public:
     void closeAllConnections();
     // Stops accepting connections; later requests fail to connect.
     void stopListening();
+    // Accepts connections again on the same port (a restarted deployment);
+    // false if the port has been taken meanwhile.
+    bool resumeListening();
     // Sends every held answer now, in arrival order; returns how many there were.
     int releaseHeld();
     int heldCount() const;
@@ -136,4 +139,5 @@ private:
     Handler m_handler;
     QList<Request> m_requests;
     QList<HeldAnswer> m_held;
+    quint16 m_stoppedPort = 0;
 };
