@@ -49,7 +49,9 @@ void ShortcutManager::loadAndRegister()
         return;
     // A bad value is left alone: recording a new shortcut overwrites it.
     const auto combo = KeyCombo::fromJson(stored.toByteArray());
-    if (!combo)
+    // Caps Lock alone (or no modifier at all) would take a bare key away
+    // from every application: such a value counts as unreadable.
+    if (!combo || !combo->hasModifierKey())
         return;
     m_currentCombo = combo;
     Q_EMIT currentComboChanged();
@@ -79,7 +81,7 @@ void ShortcutManager::registerCombo(const KeyCombo &combo)
     const auto evdev = KeyMapping::evdevFromMac(combo.keyCode);
     if (!evdev) {
         logLine(LogChannel::Shell, QStringLiteral("[Vocarta] The shortcut %1 has no key on this system.")
-                                       .arg(combo.displayString()));
+                                       .arg(combo.displayText()));
         return;
     }
     const KeyMapping::LinuxModifiers modifiers = KeyMapping::linuxFromMacFlags(combo.modifierFlags);
@@ -90,7 +92,7 @@ void ShortcutManager::registerCombo(const KeyCombo &combo)
     chord.shift = modifiers.shift;
     chord.super = modifiers.super;
     chord.keysymName = KeyMapping::keysymNameForEvdev(*evdev);
-    chord.displayText = combo.displayString();
+    chord.displayText = combo.displayText();
     m_hotKeys.registerHotKey(chord);
     m_registered = true;
 }

@@ -97,6 +97,13 @@ void AddCardPanelController::ensureWindow()
     m_root->setSize(m_window->size());
     connect(m_window, &QWindow::widthChanged, m_root, [this](int w) { m_root->setWidth(w); });
     connect(m_window, &QWindow::heightChanged, m_root, [this](int h) { m_root->setHeight(h); });
+    // The window can go away without us: the window manager unmaps it, or
+    // the platform window is destroyed. The overlay is then closed, or the
+    // next shortcut would only try to raise a window that is not there.
+    connect(m_window, &QWindow::visibleChanged, this, [this](bool visible) {
+        if (!visible && isOpen() && !m_hiding)
+            hidePanel();
+    });
 }
 
 void AddCardPanelController::warmUp()
@@ -161,7 +168,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
 
     m_window->installEventFilter(this);
     m_keyFilterInstalled = true;
-    emit opened();
+    Q_EMIT opened();
 
     if (m_window->isVisible()) {
         // Still mapped by the warm-up: move it into place rather than
@@ -226,6 +233,9 @@ void AddCardPanelController::startOverlay()
 
 void AddCardPanelController::hidePanel()
 {
+    if (m_hiding)
+        return;
+    m_hiding = true;
     if (m_keyFilterInstalled) {
         m_window->removeEventFilter(this);
         m_keyFilterInstalled = false;
@@ -238,13 +248,26 @@ void AddCardPanelController::hidePanel()
         // The overlay may be calling us from one of its own timers.
         m_content->deleteLater();
         m_content = nullptr;
-        emit closed();
+        Q_EMIT closed();
     }
     m_dismissSignal->setTriggered(false);
+    m_hiding = false;
 }
 
 bool AddCardPanelController::eventFilter(QObject *watched, QEvent *event)
 {
+    // A close through the window manager (Alt+F4, the compositor's close
+    // request) is a dismissal like Escape: the card animates out, then the
+    // panel is hidden and forgotten. The window itself stays for the next
+    // opening.
+    if (watched == m_window && event->type() == QEvent::Close && isOpen()) {
+        event->ignore();
+        QTimer::singleShot(0, this, [this] {
+            if (isOpen())
+                m_dismissSignal->setTriggered(true);
+        });
+        return true;
+    }
     if (watched == m_window && event->type() == QEvent::KeyPress && isOpen()) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Escape) {

@@ -50,7 +50,7 @@ public:
     QQuickWindow *window() const;
     AddCardOverlayContent *content() const { return m_content; }
 
-signals:
+Q_SIGNALS:
     void opened();
     void closed();
 
@@ -71,4 +71,5 @@ private:
     QQuickItem *m_root = nullptr;
     QPointer<AddCardOverlayContent> m_content;
     bool m_keyFilterInstalled = false;
+    bool m_hiding = false;
 };

@@ -235,15 +235,19 @@ void ShortcutManagerTest::settingAbsentRemovesTheStoredValue()
 
 void ShortcutManagerTest::storedValueIsLoadedAndBadOnesIgnored()
 {
-    const QByteArray missingMember = R"({"keyCode":12})";
-    QSettings().setValue(ShortcutManager::defaultsKey, missingMember);
-    {
+    // A member missing; Caps Lock as the only modifier (it would grab the
+    // bare letter); no modifier at all.
+    const QByteArray bad[] = {R"({"keyCode":12})", R"({"keyCode":12,"modifierFlags":65536})",
+                              R"({"keyCode":12,"modifierFlags":0})"};
+    for (const QByteArray &stored : bad) {
+        QSettings().setValue(ShortcutManager::defaultsKey, stored);
         auto manager = newManager();
         QSignalSpy fired(m_hotKeys.get(), &HotKeyService::activated);
         manager->loadAndRegister();
         QCOMPARE(manager->currentCombo(), std::nullopt);
-        QCOMPARE(QSettings().value(ShortcutManager::defaultsKey).toByteArray(), missingMember);
+        QCOMPARE(QSettings().value(ShortcutManager::defaultsKey).toByteArray(), stored);
         pressAndSettle(QStringLiteral("ctrl+q"));
+        pressAndSettle(QStringLiteral("q"));
         QCOMPARE(fired.count(), 0);
     }
     QSettings().setValue(ShortcutManager::defaultsKey, ctrlShiftK.toJson());
@@ -275,7 +279,7 @@ void ShortcutManagerTest::comboHeldByAnotherClientIsSurvived()
     const QStringList refusals =
         log.lines(LogChannel::Shell).filter(QStringLiteral("could not be registered"));
     QCOMPARE(refusals.size(), 1);
-    QVERIFY(refusals.first().contains(QStringLiteral("⌃⇧G")));
+    QVERIFY(refusals.first().contains(QStringLiteral("Ctrl+Shift+G")));
     pressAndSettle(QStringLiteral("ctrl+shift+g"));
     QCOMPARE(fired.count(), 0);
 
@@ -302,7 +306,7 @@ void ShortcutManagerTest::keysWithoutAnX11KeycodeAreRefusedCleanly()
     manager->set(KeyCombo(0x34, Ctrl));
     const QStringList lines = log.lines(LogChannel::Shell);
     QCOMPARE(lines.filter(QStringLiteral("has no key on this X server")).size(), 1);
-    QCOMPARE(lines.filter(QStringLiteral("⌃(52) has no key on this system")).size(), 1);
+    QCOMPARE(lines.filter(QStringLiteral("Ctrl+(52) has no key on this system")).size(), 1);
     // Still working afterwards.
     QSignalSpy fired(m_hotKeys.get(), &HotKeyService::activated);
     manager->set(ctrlShiftK);
