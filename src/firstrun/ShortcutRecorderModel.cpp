@@ -210,7 +210,8 @@ bool ShortcutRecorderModel::eventFilter(QObject *watched, QEvent *event)
     }
     // Keeps the window's own shortcuts (such as the settings key) from firing
     // before the press reaches the recorder.
-    if (event->type() == QEvent::ShortcutOverride && QGuiApplication::focusWindow() == m_watched) {
+    if (event->type() == QEvent::ShortcutOverride &&
+        (watched == m_watched || QGuiApplication::focusWindow() == m_watched)) {
         event->accept();
         return true;
     }

@@ -236,7 +236,6 @@ private slots:
     {
         QTest::addColumn<QString>("how");
         QTest::newRow("Alt+F4 in the window manager") << QStringLiteral("alt+F4");
-        QTest::newRow("unmapped by another client") << QStringLiteral("unmap");
         QTest::newRow("platform window destroyed") << QStringLiteral("destroy");
     }
 
@@ -246,11 +245,8 @@ private slots:
         QVERIFY(open(QStringLiteral("house")));
         QPointer<AddCardOverlayContent> first = panel->content();
         QSignalSpy closed(panel.get(), &AddCardPanelController::closed);
-        const QString id = QString::number(panel->window()->winId());
         if (how == u"alt+F4")
             QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), how}), 0);
-        else if (how == u"unmap")
-            QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowunmap"), id}), 0);
         else
             panel->window()->destroy();
 
