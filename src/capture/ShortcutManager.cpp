@@ -21,7 +21,9 @@ ShortcutManager &ShortcutManager::shared()
     static auto *hotKeys = new SystemHotKeyService;
     static auto *manager = new ShortcutManager(
         *hotKeys, [] { return SelectedTextReader::shared().capture(); },
-        [](std::optional<QString> text) { AddCardPanelController::shared().show(std::move(text)); });
+        [](std::optional<QString> text, const WindowActivation::Request &activation) {
+            AddCardPanelController::shared().show(std::move(text), activation);
+        });
     return *manager;
 }
 
@@ -33,6 +35,17 @@ ShortcutManager::ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture
     , m_showPanel(std::move(showPanel))
 {
     connect(&m_hotKeys, &HotKeyService::activated, this, &ShortcutManager::onActivated);
+}
+
+ShortcutManager::ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture,
+                                 std::function<void(std::optional<QString>)> showPanel, QObject *parent)
+    : ShortcutManager(
+          hotKeys, std::move(capture),
+          [showPanel = std::move(showPanel)](std::optional<QString> text, const WindowActivation::Request &) {
+              showPanel(std::move(text));
+          },
+          parent)
+{
 }
 
 ShortcutManager::~ShortcutManager() = default;
@@ -97,23 +110,26 @@ void ShortcutManager::registerCombo(const KeyCombo &combo)
     m_registered = true;
 }
 
-void ShortcutManager::onActivated(quint32 timestamp)
+void ShortcutManager::onActivated(quint32 timestamp, const QString &activationToken)
 {
-    if (timestamp != 0)
-        m_lastTriggerTime = timestamp;
-    triggerCapture();
+    startCapture({timestamp, activationToken});
 }
 
-void ShortcutManager::triggerCapture()
+void ShortcutManager::triggerCapture(const QString &activationToken)
+{
+    startCapture({0, activationToken});
+}
+
+void ShortcutManager::startCapture(WindowActivation::Request activation)
 {
     // A second press while reading only repeats what is already under way.
     if (m_capturing)
         return;
     m_capturing = true;
-    QCoro::connect(runCapture(), this, [] {});
+    QCoro::connect(runCapture(std::move(activation)), this, [] {});
 }
 
-QCoro::Task<void> ShortcutManager::runCapture()
+QCoro::Task<void> ShortcutManager::runCapture(WindowActivation::Request activation)
 {
     QPointer<ShortcutManager> self(this);
     std::optional<QString> text;
@@ -131,8 +147,8 @@ QCoro::Task<void> ShortcutManager::runCapture()
         co_return;
     m_capturing = false;
     // The overlay opens on a later turn of the event loop, after the reading.
-    QTimer::singleShot(0, this, [this, text] {
-        m_showPanel(text);
+    QTimer::singleShot(0, this, [this, text, activation] {
+        m_showPanel(text, activation);
         Q_EMIT captureFinished();
     });
 }

@@ -97,8 +97,8 @@ void AddCardPanelController::ensureWindow()
     m_root->setSize(m_window->size());
     connect(m_window, &QWindow::widthChanged, m_root, [this](int w) { m_root->setWidth(w); });
     connect(m_window, &QWindow::heightChanged, m_root, [this](int h) { m_root->setHeight(h); });
-    // The window can go away without us: the window manager unmaps it, or
-    // the platform window is destroyed. The overlay is then closed, or the
+    // The window can go away without us (its platform window destroyed, a
+    // close that got past the filter): the overlay is then closed, or the
     // next shortcut would only try to raise a window that is not there.
     connect(m_window, &QWindow::visibleChanged, this, [this](bool visible) {
         if (!visible && isOpen() && !m_hiding)
@@ -109,7 +109,7 @@ void AddCardPanelController::ensureWindow()
 void AddCardPanelController::warmUp()
 {
     ensureWindow();
-    if (!m_window || !m_root || m_window->isVisible())
+    if (!m_window || !m_root || m_window->isVisible() || !m_hints->canWarmUpUnseen())
         return;
     // Draw once at full size, then withdraw: the scene graph, its buffers
     // for this screen size, the fonts' glyphs and the card's items are ready
@@ -119,8 +119,6 @@ void AddCardPanelController::warmUp()
     if (!screen)
         return;
     m_root->setProperty("warmingUp", true);
-    m_window->setScreen(screen);
-    m_window->setGeometry(screen->geometry());
     m_window->setMask(QRegion(0, 0, 1, 1));
     auto connection = std::make_shared<QMetaObject::Connection>();
     *connection = connect(m_window, &QQuickWindow::frameSwapped, this, [this, connection] {
@@ -130,11 +128,10 @@ void AddCardPanelController::warmUp()
         if (!isOpen())
             m_window->hide();
     });
-    m_hints->prepareForShow(*m_window);
-    m_window->show();
+    m_hints->showOn(*m_window, *screen);
 }
 
-void AddCardPanelController::show(std::optional<QString> prefilledText)
+void AddCardPanelController::show(std::optional<QString> prefilledText, WindowActivation::Request activation)
 {
     ensureWindow();
     if (!m_window || !m_root)
@@ -142,9 +139,10 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
 
     if (isOpen()) {
         if (m_window->isVisible())
-            m_hints->activate(*m_window);
+            m_hints->activate(*m_window, activation);
         return;
     }
+    m_activation = std::move(activation);
 
     QScreen *screen = m_hints->focusedScreen();
     if (!screen)
@@ -175,7 +173,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
         // withdrawing and mapping it again.
         m_window->setScreen(screen);
         m_window->setGeometry(screen->geometry());
-        m_hints->activate(*m_window);
+        m_hints->activate(*m_window, m_activation);
         startOverlay();
         return;
     }
@@ -200,11 +198,8 @@ void AddCardPanelController::mapWhenWithdrawn(QPointer<QScreen> screen, int atte
         hidePanel();
         return;
     }
-    m_window->setScreen(screen);
-    m_window->setGeometry(screen->geometry());
-    m_hints->prepareForShow(*m_window);
-    m_window->show();
-    m_hints->activate(*m_window);
+    m_hints->showOn(*m_window, *screen);
+    m_hints->activate(*m_window, m_activation);
     startOverlay();
 }
 
@@ -277,6 +272,10 @@ bool AddCardPanelController::eventFilter(QObject *watched, QEvent *event)
             });
             return true;
         }
+        // The keyboard-only flow (arrows, Return, Ctrl+digit) outside the
+        // input field, before the view's items see the key.
+        if (m_content && m_content->handleKey(key->key(), key->modifiers()))
+            return true;
     }
     return QObject::eventFilter(watched, event);
 }
