@@ -3,9 +3,9 @@
 #include "capture/KeyMapping.h"
 
 #include <QJsonDocument>
-#include <QKeySequence>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QKeySequence>
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
 #include "capture/ShortcutManager.h"
 
-#include "overlay/AddCardPanelController.h"
 #include "capture/KeyMapping.h"
 #include "capture/SelectedTextReader.h"
 #include "overlay/AddCardOverlayContent.h" // the controller header needs the complete type
+#include "overlay/AddCardPanelController.h"
 #include "platform/HotKeyService.h"
 #include "platform/Log.h"
 #include "platform/SystemHotKeyService.h"
@@ -93,8 +93,9 @@ void ShortcutManager::registerCombo(const KeyCombo &combo)
 {
     const auto evdev = KeyMapping::evdevFromMac(combo.keyCode);
     if (!evdev) {
-        logLine(LogChannel::Shell, QStringLiteral("[Vocarta] The shortcut %1 has no key on this system.")
-                                       .arg(combo.displayText()));
+        logLine(
+            LogChannel::Shell,
+            QStringLiteral("[Vocarta] The shortcut %1 has no key on this system.").arg(combo.displayText()));
         return;
     }
     const KeyMapping::LinuxModifiers modifiers = KeyMapping::linuxFromMacFlags(combo.modifierFlags);

@@ -163,7 +163,8 @@ bool ShortcutRecorderModel::handleKeyDown(quint16 keyCode, quint64 modifierFlags
     // Caps Lock alone would make a bare letter the global shortcut, taken
     // away from every application; with another modifier it is only the
     // lock's state at the time of recording.
-    const KeyCombo combo = KeyCombo(keyCode, modifierFlags & KeyCombo::DeviceIndependentMask).withoutCapsLock();
+    const KeyCombo combo =
+        KeyCombo(keyCode, modifierFlags & KeyCombo::DeviceIndependentMask).withoutCapsLock();
     if (!combo.hasModifierKey())
         return false;
     if (combo.isReserved()) {

@@ -4,8 +4,8 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QWindow>
 #include <QString>
+#include <QWindow>
 
 #include <chrono>
 #include <functional>

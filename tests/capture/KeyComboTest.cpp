@@ -44,19 +44,22 @@ void KeyComboTest::displayString_data()
                                  << QStringLiteral("Meta+Shift+K");
     QTest::newRow("ctrl-opt-space") << quint16(49) << (Ctrl | Opt) << QStringLiteral("⌃⌥Space")
                                     << QStringLiteral("Ctrl+Alt+Space");
-    QTest::newRow("all four, F5 (order fixed)") << quint16(96) << (Cmd | Shift | Opt | Ctrl)
-                                                << QStringLiteral("⌃⌥⇧⌘F5")
-                                                << QStringLiteral("Meta+Ctrl+Alt+Shift+F5");
-    QTest::newRow("grave with cmd") << quint16(50) << Cmd << QStringLiteral("⌘(50)") << QStringLiteral("Meta+`");
-    QTest::newRow("escape alone") << quint16(53) << quint64(0) << QStringLiteral("(53)") << QStringLiteral("Esc");
-    QTest::newRow("caps lock not shown") << quint16(0) << (Caps | Cmd | (1ull << 23)) << QStringLiteral("⌘A")
-                                         << QStringLiteral("Meta+A");
-    QTest::newRow("return, tab, backspace") << quint16(36) << Ctrl << QStringLiteral("⌃\u21A9")
-                                            << QStringLiteral("Ctrl+Return");
+    QTest::newRow("all four, F5 (order fixed)")
+        << quint16(96) << (Cmd | Shift | Opt | Ctrl) << QStringLiteral("⌃⌥⇧⌘F5")
+        << QStringLiteral("Meta+Ctrl+Alt+Shift+F5");
+    QTest::newRow("grave with cmd") << quint16(50) << Cmd << QStringLiteral("⌘(50)")
+                                    << QStringLiteral("Meta+`");
+    QTest::newRow("escape alone") << quint16(53) << quint64(0) << QStringLiteral("(53)")
+                                  << QStringLiteral("Esc");
+    QTest::newRow("caps lock not shown")
+        << quint16(0) << (Caps | Cmd | (1ull << 23)) << QStringLiteral("⌘A") << QStringLiteral("Meta+A");
+    QTest::newRow("return, tab, backspace")
+        << quint16(36) << Ctrl << QStringLiteral("⌃\u21A9") << QStringLiteral("Ctrl+Return");
     QTest::newRow("arrow") << quint16(126) << Opt << QStringLiteral("⌥\u2191") << QStringLiteral("Alt+Up");
     QTest::newRow("keypad digit") << quint16(0x53) << Ctrl << QStringLiteral("⌃(83)")
                                   << QStringLiteral("Ctrl+Num+1");
-    QTest::newRow("no Linux key") << quint16(0x3F) << Ctrl << QStringLiteral("⌃(63)") << QStringLiteral("Ctrl+(63)");
+    QTest::newRow("no Linux key") << quint16(0x3F) << Ctrl << QStringLiteral("⌃(63)")
+                                  << QStringLiteral("Ctrl+(63)");
 }
 
 void KeyComboTest::displayString()

@@ -149,8 +149,8 @@ void ShortcutRecorderModelTest::capsLockIsNoModifier_data()
     QTest::addColumn<bool>("reserved");
     const quint64 caps = KeyCombo::CapsLockFlag;
     QTest::newRow("plain letter") << macA << caps << false << std::optional<KeyCombo>() << false;
-    QTest::newRow("letter with the function bit") << macA << (caps | (1ull << 23)) << false
-                                                  << std::optional<KeyCombo>() << false;
+    QTest::newRow("letter with the function bit")
+        << macA << (caps | (1ull << 23)) << false << std::optional<KeyCombo>() << false;
     QTest::newRow("Ctrl+Caps+K stored without Caps")
         << macK << (KeyCombo::ControlFlag | caps) << true
         << std::optional<KeyCombo>(KeyCombo(macK, KeyCombo::ControlFlag)) << false;

@@ -316,17 +316,19 @@ private slots:
         QTest::newRow("no highlight until an arrow") << QList<int>{} << -1 << Phase::Results << QString();
         QTest::newRow("Return without a highlight does nothing")
             << QList<int>{Qt::Key_Return} << -1 << Phase::Results << QString();
-        QTest::newRow("Down starts at the first") << QList<int>{Qt::Key_Down} << 0 << Phase::Results << QString();
-        QTest::newRow("Up starts at the first too") << QList<int>{Qt::Key_Up} << 0 << Phase::Results << QString();
+        QTest::newRow("Down starts at the first")
+            << QList<int>{Qt::Key_Down} << 0 << Phase::Results << QString();
+        QTest::newRow("Up starts at the first too")
+            << QList<int>{Qt::Key_Up} << 0 << Phase::Results << QString();
         QTest::newRow("Down stops at the last")
             << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down} << 1 << Phase::Results << QString();
-        QTest::newRow("Down, Down, Up") << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Up} << 0
-                                        << Phase::Results << QString();
+        QTest::newRow("Down, Down, Up")
+            << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Up} << 0 << Phase::Results << QString();
         QTest::newRow("Down, Down, Return chooses the second")
             << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Return} << -1 << Phase::Selected
             << QStringLiteral("hem");
-        QTest::newRow("keypad Enter") << QList<int>{Qt::Key_Down, Qt::Key_Enter} << -1 << Phase::Selected
-                                      << QStringLiteral("hus");
+        QTest::newRow("keypad Enter")
+            << QList<int>{Qt::Key_Down, Qt::Key_Enter} << -1 << Phase::Selected << QStringLiteral("hus");
         QTest::newRow("Ctrl+2") << QList<int>{int(Qt::ControlModifier) | Qt::Key_2} << -1 << Phase::Selected
                                 << QStringLiteral("hem");
         QTest::newRow("Ctrl+3 is no candidate")

@@ -2,8 +2,8 @@
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
-#include "overlay/AddCardPanelController.h"
 #include "overlay/AddCardOverlayContent.h"
+#include "overlay/AddCardPanelController.h"
 #include "overlay/DismissSignal.h"
 
 #include <QGuiApplication>

@@ -4,18 +4,18 @@
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
-#include "overlay/AddCardPanelController.h"
 #include "capture/KeyCombo.h"
 #include "capture/SelectedTextReader.h"
 #include "capture/ShortcutManager.h"
 #include "overlay/AddCardOverlayContent.h"
+#include "overlay/AddCardPanelController.h"
 #include "platform/x11/X11HotKeyService.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QPointer>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
@@ -161,13 +161,15 @@ private slots:
             return;
 
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Results, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Results,
+                                  20000);
         QCOMPARE(rig.fake.requestsFor("ai:translateWord").first().args(),
                  (QJsonObject{{"word", "red house"}, {"langFrom", "en"}, {"langTo", "sv"}}));
         QTRY_VERIFY_WITH_TIMEOUT(rig.find("resultEntry1"), 20000);
 
         QVERIFY(clickWhenSettled(rig.find("resultEntry1")));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Selected, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Selected,
+                                  20000);
         QCOMPARE(rig.panel->content()->selected()->word, QStringLiteral("en röd stuga"));
         // A mouse user never saw a highlight.
         QCOMPARE(rig.panel->content()->highlightedIndex(), -1);
@@ -198,14 +200,17 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Results, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Results,
+                                  20000);
         QCOMPARE(rig.panel->content()->highlightedIndex(), -1);
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Down")}));
         QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->highlightedIndex(), 0, 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.find("resultEntry0")->property("border").value<QObject *>()->property("width").toInt(),
-                                  4, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            rig.find("resultEntry0")->property("border").value<QObject *>()->property("width").toInt(), 4,
+            20000);
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Selected, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Selected,
+                                  20000);
         QCOMPARE(rig.panel->content()->selected()->word, QStringLiteral("ett rött hus"));
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
         rig.expectSaved(QStringLiteral("ett rött hus"), QStringLiteral("a red house"));

@@ -3,8 +3,8 @@
 // and refreshing while connected opens no second connection.
 #include "../sync/SyncTestRig.h"
 #include "ShellFakes.h"
-#include "tray/TrayMenu.h"
 #include "sync/DeckStateManager.h"
+#include "tray/TrayMenu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -79,7 +79,8 @@ private Q_SLOTS:
 
         // The server refuses a change: the active deck keeps its mark, also
         // when it was the item clicked.
-        rig.deployment.answer("decks:setActiveDeck", FakeDeployment::Answer::error(QStringLiteral("refused")));
+        rig.deployment.answer("decks:setActiveDeck",
+                              FakeDeployment::Answer::error(QStringLiteral("refused")));
         for (const char *clicked : {"Spanish", "French"}) {
             const int before = rig.deployment.count("decks:setActiveDeck");
             find(menu.menu(), clicked)->trigger();

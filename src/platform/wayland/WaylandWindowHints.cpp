@@ -46,9 +46,10 @@ void WaylandWindowHints::activate(QWindow &window, const WindowActivation::Reque
     }
     QPointer<QQuickWindow> target(quick);
     auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = QObject::connect(quick, &QQuickWindow::frameSwapped, quick, [target, connection, activateNow] {
-        QObject::disconnect(*connection);
-        if (target)
-            activateNow(*target);
-    });
+    *connection =
+        QObject::connect(quick, &QQuickWindow::frameSwapped, quick, [target, connection, activateNow] {
+            QObject::disconnect(*connection);
+            if (target)
+                activateNow(*target);
+        });
 }

@@ -227,15 +227,15 @@ void X11WindowHints::activate(QWindow &window, const WindowActivation::Request &
         unsigned long count = 0;
         unsigned long remaining = 0;
         unsigned char *data = nullptr;
-        if (XGetWindowProperty(display, id, XInternAtom(display, "_NET_WM_USER_TIME_WINDOW", False), 0, 1, False,
-                               XA_WINDOW, &type, &format, &count, &remaining, &data) == Success &&
+        if (XGetWindowProperty(display, id, XInternAtom(display, "_NET_WM_USER_TIME_WINDOW", False), 0, 1,
+                               False, XA_WINDOW, &type, &format, &count, &remaining, &data) == Success &&
             data) {
             if (type == XA_WINDOW && format == 32 && count == 1 && *reinterpret_cast<Window *>(data) != 0)
                 userTimeWindow = *reinterpret_cast<Window *>(data);
             XFree(data);
         }
-        XChangeProperty(display, userTimeWindow, XInternAtom(display, "_NET_WM_USER_TIME", False), XA_CARDINAL, 32,
-                        PropModeReplace, reinterpret_cast<const unsigned char *>(&now), 1);
+        XChangeProperty(display, userTimeWindow, XInternAtom(display, "_NET_WM_USER_TIME", False),
+                        XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char *>(&now), 1);
     }
 
     // On Qt's own connection, so the window manager sees it after the map
