@@ -56,6 +56,7 @@ private:
     std::unique_ptr<X11HotKeyService> m_sentinel;
     std::unique_ptr<QSignalSpy> m_sentinelSpy;
     QList<std::optional<QString>> m_shown;
+    QList<WindowActivation::Request> m_activations;
     int m_captures = 0;
     bool m_keyHeldDuringCapture = false;
 };
@@ -73,6 +74,7 @@ void ShortcutManagerTest::init()
 {
     QSettings().clear();
     m_shown.clear();
+    m_activations.clear();
     m_captures = 0;
     m_hotKeys = std::make_unique<X11HotKeyService>();
     m_sentinel = std::make_unique<X11HotKeyService>();
@@ -104,7 +106,10 @@ std::unique_ptr<ShortcutManager> ShortcutManagerTest::newManager()
         m_keyHeldDuringCapture = m_hotKeys->isKeyHeld();
         co_return QStringLiteral("selected words");
     };
-    auto show = [this](std::optional<QString> text) { m_shown.append(text); };
+    auto show = [this](std::optional<QString> text, const WindowActivation::Request &activation) {
+        m_shown.append(text);
+        m_activations.append(activation);
+    };
     auto manager = std::make_unique<ShortcutManager>(*m_hotKeys, capture, show);
     manager->setReleaseWait(std::chrono::seconds(10));
     return manager;
@@ -318,13 +323,16 @@ void ShortcutManagerTest::triggerCaptureRunsTheHandler()
 {
     auto manager = newManager();
     QSignalSpy finished(manager.get(), &ShortcutManager::captureFinished);
-    manager->triggerCapture();
+    manager->triggerCapture(QStringLiteral("token-of-the-second-start"));
     // The overlay opens on a later turn of the loop, after the reading.
     QCOMPARE(m_captures, 1);
     QCOMPARE(m_shown.size(), 0);
     QVERIFY(finished.wait(20000));
     QCOMPARE(m_shown.size(), 1);
     QCOMPARE(m_shown.first(), std::optional<QString>(QStringLiteral("selected words")));
+    // The overlay comes forward with the token that came with the request.
+    QCOMPARE(m_activations.first().token, QStringLiteral("token-of-the-second-start"));
+    QCOMPARE(m_activations.first().x11Time, 0u);
 }
 
 void ShortcutManagerTest::captureWaitsForTheKeyRelease()
@@ -341,6 +349,9 @@ void ShortcutManagerTest::captureWaitsForTheKeyRelease()
     QVERIFY(!m_keyHeldDuringCapture);
     QVERIFY(xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+shift")}));
     QTRY_COMPARE_WITH_TIMEOUT(m_shown.size(), 1, 20000);
+    // ... and with the time of the press, for the window manager.
+    QVERIFY(m_activations.first().x11Time != 0);
+    QCOMPARE(m_activations.first().x11Time, fired.first().at(0).toUInt());
 }
 
 QTEST_MAIN(ShortcutManagerTest)
