@@ -33,14 +33,16 @@ void WaylandWindowHints::activate(QWindow &window, const WindowActivation::Reque
     // The compositor ignores activation of a surface that has no content
     // yet: ask once the first frame is on screen.
     auto activateNow = [token = request.token](QWindow &shown) {
-        // Qt hands this variable to xdg-activation on the next request
-        // (and clears it); without one it asks the compositor for a token.
+        // Qt hands this variable to xdg-activation while it handles the
+        // request; without one it asks the compositor for a token itself.
+        // Left set, it would be handed on to programs started later.
         if (!token.isEmpty())
             qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
         shown.requestActivate();
+        qunsetenv("XDG_ACTIVATION_TOKEN");
     };
     auto *quick = qobject_cast<QQuickWindow *>(&window);
-    if (!quick || (window.isExposed() && window.isActive())) {
+    if (!quick) {
         activateNow(window);
         return;
     }
@@ -52,4 +54,6 @@ void WaylandWindowHints::activate(QWindow &window, const WindowActivation::Reque
             if (target)
                 activateNow(*target);
         });
+    // A window already on screen draws nothing new by itself: ask for a frame.
+    quick->update();
 }
