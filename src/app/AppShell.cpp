@@ -161,7 +161,8 @@ void AppShell::handle(const CommandLine &line, const QString &activationToken)
         m_windows->openSettingsWindow(activationToken);
         break;
     case CommandLine::Request::Capture:
-        call(m_subsystems.triggerCapture);
+        if (m_subsystems.triggerCapture)
+            m_subsystems.triggerCapture(activationToken);
         break;
     case CommandLine::Request::Autostart:
         break; // already running

@@ -39,7 +39,8 @@ public:
         std::function<void()> warmUpOverlay;
         std::function<void()> connectAccountChanges;
         std::function<void()> showAddCard;
-        std::function<void()> triggerCapture;
+        // `activationToken` is what the desktop gave the start that asked, or empty.
+        std::function<void(const QString &activationToken)> triggerCapture;
         std::function<void()> quit;
     };
     struct Options {

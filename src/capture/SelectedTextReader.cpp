@@ -4,6 +4,7 @@
 #include "platform/SelectionSources.h"
 
 #include <QGuiApplication>
+#include <QWindow>
 
 SelectedTextReader &SelectedTextReader::shared()
 {
@@ -18,8 +19,10 @@ SelectedTextReader::SelectedTextReader(std::vector<SelectionSource *> sources)
 
 QCoro::Task<std::optional<QString>> SelectedTextReader::capture()
 {
-    // Our own window in front: never read from ourselves.
-    if (QGuiApplication::focusWindow())
+    // Our own window in front: never read from ourselves. A window just
+    // hidden (the overlay closed a moment ago) can still be Qt's focus
+    // window until the window manager's focus change arrives.
+    if (QWindow *focus = QGuiApplication::focusWindow(); focus && focus->isVisible())
         co_return std::nullopt;
     const std::vector<SelectionSource *> sources = m_sources;
     for (SelectionSource *source : sources) {

@@ -21,7 +21,9 @@ ShortcutManager &ShortcutManager::shared()
     static auto *hotKeys = new SystemHotKeyService;
     static auto *manager = new ShortcutManager(
         *hotKeys, [] { return SelectedTextReader::shared().capture(); },
-        [](std::optional<QString> text) { AddCardPanelController::shared().show(std::move(text)); });
+        [](std::optional<QString> text, const WindowActivation::Request &activation) {
+            AddCardPanelController::shared().show(std::move(text), activation);
+        });
     return *manager;
 }
 
@@ -34,6 +36,17 @@ ShortcutManager::ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture
 {
     connect(&m_hotKeys, &HotKeyService::activated, this, &ShortcutManager::onActivated);
     connect(&m_hotKeys, &HotKeyService::statusChanged, this, &ShortcutManager::hotKeyStatusChanged);
+}
+
+ShortcutManager::ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture,
+                                 std::function<void(std::optional<QString>)> showPanel, QObject *parent)
+    : ShortcutManager(
+          hotKeys, std::move(capture),
+          [showPanel = std::move(showPanel)](std::optional<QString> text, const WindowActivation::Request &) {
+              showPanel(std::move(text));
+          },
+          parent)
+{
 }
 
 ShortcutManager::~ShortcutManager() = default;
@@ -69,7 +82,9 @@ void ShortcutManager::loadAndRegister()
         return;
     // A bad value is left alone: recording a new shortcut overwrites it.
     const auto combo = KeyCombo::fromJson(stored.toByteArray());
-    if (!combo)
+    // Caps Lock alone (or no modifier at all) would take a bare key away
+    // from every application: such a value counts as unreadable.
+    if (!combo || !combo->hasModifierKey())
         return;
     m_currentCombo = combo;
     Q_EMIT currentComboChanged();
@@ -100,8 +115,9 @@ void ShortcutManager::registerCombo(const KeyCombo &combo)
 {
     const auto evdev = KeyMapping::evdevFromMac(combo.keyCode);
     if (!evdev) {
-        logLine(LogChannel::Shell, QStringLiteral("[Vocarta] The shortcut %1 has no key on this system.")
-                                       .arg(combo.displayString()));
+        logLine(
+            LogChannel::Shell,
+            QStringLiteral("[Vocarta] The shortcut %1 has no key on this system.").arg(combo.displayText()));
         return;
     }
     const KeyMapping::LinuxModifiers modifiers = KeyMapping::linuxFromMacFlags(combo.modifierFlags);
@@ -112,28 +128,31 @@ void ShortcutManager::registerCombo(const KeyCombo &combo)
     chord.shift = modifiers.shift;
     chord.super = modifiers.super;
     chord.keysymName = KeyMapping::keysymNameForEvdev(*evdev);
-    chord.displayText = combo.displayString();
+    chord.displayText = combo.displayText();
     m_hotKeys.registerHotKey(chord);
     m_registered = true;
 }
 
-void ShortcutManager::onActivated(quint32 timestamp)
+void ShortcutManager::onActivated(quint32 timestamp, const QString &activationToken)
 {
-    if (timestamp != 0)
-        m_lastTriggerTime = timestamp;
-    triggerCapture();
+    startCapture({timestamp, activationToken});
 }
 
-void ShortcutManager::triggerCapture()
+void ShortcutManager::triggerCapture(const QString &activationToken)
+{
+    startCapture({0, activationToken});
+}
+
+void ShortcutManager::startCapture(WindowActivation::Request activation)
 {
     // A second press while reading only repeats what is already under way.
     if (m_capturing)
         return;
     m_capturing = true;
-    QCoro::connect(runCapture(), this, [] {});
+    QCoro::connect(runCapture(std::move(activation)), this, [] {});
 }
 
-QCoro::Task<void> ShortcutManager::runCapture()
+QCoro::Task<void> ShortcutManager::runCapture(WindowActivation::Request activation)
 {
     QPointer<ShortcutManager> self(this);
     std::optional<QString> text;
@@ -151,8 +170,8 @@ QCoro::Task<void> ShortcutManager::runCapture()
         co_return;
     m_capturing = false;
     // The overlay opens on a later turn of the event loop, after the reading.
-    QTimer::singleShot(0, this, [this, text] {
-        m_showPanel(text);
+    QTimer::singleShot(0, this, [this, text, activation] {
+        m_showPanel(text, activation);
         Q_EMIT captureFinished();
     });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/KeyCombo.h"
+#include "platform/WindowActivation.h"
 
 #include <QObject>
 #include <QString>
@@ -29,12 +30,16 @@ class ShortcutManager : public QObject {
 public:
     // Reads the selection of the application in front.
     using CaptureFunction = std::function<QCoro::Task<std::optional<QString>>()>;
-    // Opens the add-card overlay with the captured text.
-    using ShowPanelFunction = std::function<void(std::optional<QString>)>;
+    // Opens the add-card overlay with the captured text, bringing it forward
+    // with what came with the trigger (the key press's time, a token).
+    using ShowPanelFunction = std::function<void(std::optional<QString>, const WindowActivation::Request &)>;
 
     static ShortcutManager &shared();
     ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture, ShowPanelFunction showPanel,
                     QObject *parent = nullptr);
+    // For an overlay that brings itself forward without help.
+    ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture,
+                    std::function<void(std::optional<QString>)> showPanel, QObject *parent = nullptr);
     ~ShortcutManager() override;
 
     std::optional<KeyCombo> currentCombo() const { return m_currentCombo; }
@@ -49,12 +54,9 @@ public:
     Q_INVOKABLE void clear() { set(std::nullopt); }
     // Once at start-up: makes the stored combination current and registers it.
     void loadAndRegister();
-    // What the hot key does; also reached through `vocarta-menubar --capture`.
-    Q_INVOKABLE void triggerCapture();
-
-    // The X server time of the press that last fired, 0 when unknown; the
-    // overlay uses it to activate its window.
-    quint32 lastTriggerTime() const { return m_lastTriggerTime; }
+    // What the hot key does; also reached through `vocarta-menubar --capture`,
+    // with the activation token the desktop gave that second start.
+    Q_INVOKABLE void triggerCapture(const QString &activationToken = QString());
     // How long the capture waits for the hot key's release before reading.
     void setReleaseWait(std::chrono::milliseconds wait) { m_releaseWait = wait; }
 
@@ -68,8 +70,9 @@ Q_SIGNALS:
 
 private:
     void registerCombo(const KeyCombo &combo);
-    void onActivated(quint32 timestamp);
-    QCoro::Task<void> runCapture();
+    void onActivated(quint32 timestamp, const QString &activationToken);
+    void startCapture(WindowActivation::Request activation);
+    QCoro::Task<void> runCapture(WindowActivation::Request activation);
 
     HotKeyService &m_hotKeys;
     CaptureFunction m_capture;
@@ -77,6 +80,5 @@ private:
     std::optional<KeyCombo> m_currentCombo;
     bool m_registered = false;
     bool m_capturing = false;
-    quint32 m_lastTriggerTime = 0;
     std::chrono::milliseconds m_releaseWait{1000};
 };

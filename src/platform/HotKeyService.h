@@ -49,8 +49,10 @@ public:
     virtual bool canRegister() const { return true; }
 
 Q_SIGNALS:
-    // `timestamp` is the triggering event's time (X server time on X11), 0 when unknown.
-    void activated(quint32 timestamp);
+    // `timestamp` is the triggering event's time (X server time on X11), 0
+    // when unknown; `activationToken` is one the desktop handed over with the
+    // trigger for bringing a window forward (xdg-activation), or empty.
+    void activated(quint32 timestamp, const QString &activationToken = QString());
     void released();
     void statusChanged();
 };

@@ -21,6 +21,8 @@ Column {
     // off screen it must not take keys meant for another window (the overlay).
     readonly property bool onScreen: visible && Window.window !== null && Window.window.visible
     onOnScreenChanged: if (!onScreen) model.stopRecording()
+    // Keys are recorded from this window only.
+    Binding { target: recorder.model; property: "window"; value: recorder.Window.window }
 
     readonly property var easeInOut: [0.42, 0, 0.58, 1, 1, 1]
 

@@ -370,8 +370,15 @@ void PortalHotKeyService::onActivated(const QDBusMessage &message)
         return;
     if (handleFrom(args.at(0)) != m_session || m_boundId.isEmpty() || args.at(1).toString() != m_boundId)
         return;
-    // The portal's timestamp is not an X server time.
-    Q_EMIT activated(0);
+    // The portal's timestamp is not an X server time. Its options may carry
+    // an activation token for bringing our window forward.
+    QString token;
+    if (args.size() >= 4) {
+        const QVariant value = qdbus_cast<QVariantMap>(args.at(3)).value(QStringLiteral("activation_token"));
+        if (value.metaType() == QMetaType::fromType<QString>())
+            token = value.toString();
+    }
+    Q_EMIT activated(0, token);
 }
 
 // The user changed our shortcut in the desktop's settings: what they chose
