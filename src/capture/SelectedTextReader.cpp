@@ -16,7 +16,7 @@ SelectedTextReader::SelectedTextReader(std::vector<SelectionSource *> sources)
 {
 }
 
-QCoro::Task<std::optional<QString>> SelectedTextReader::capture()
+QCoro::Task<std::optional<QString>> SelectedTextReader::capture(KeyRelease untilReleased)
 {
     // Our own window in front: never read from ourselves.
     if (QGuiApplication::focusWindow())
@@ -26,6 +26,13 @@ QCoro::Task<std::optional<QString>> SelectedTextReader::capture()
         SelectionSource::Result result;
         try {
             result = co_await source->read();
+            if (result.status == SelectionSource::Result::Status::AfterRelease) {
+                if (untilReleased) {
+                    co_await untilReleased();
+                    untilReleased = {};
+                }
+                result = co_await source->readAfterRelease();
+            }
         } catch (const std::exception &) {
             continue;
         }
@@ -37,6 +44,7 @@ QCoro::Task<std::optional<QString>> SelectedTextReader::capture()
         case SelectionSource::Result::Status::NothingSelected:
             co_return std::nullopt;
         case SelectionSource::Result::Status::Unavailable:
+        case SelectionSource::Result::Status::AfterRelease:
             break;
         }
     }

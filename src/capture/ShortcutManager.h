@@ -45,7 +45,11 @@ public:
     // The X server time of the press that last fired, 0 when unknown; the
     // overlay uses it to activate its window.
     quint32 lastTriggerTime() const { return m_lastTriggerTime; }
-    // How long the capture waits for the hot key's release before reading.
+    // Finishes once the hot key that fired is up, at most after the release
+    // wait; at once when it is not held. For a reader that cannot read while
+    // the key holds the keyboard.
+    QCoro::Task<void> keyReleased();
+    // How long keyReleased() waits.
     void setReleaseWait(std::chrono::milliseconds wait) { m_releaseWait = wait; }
 
     static inline const QString defaultsKey = QStringLiteral("shortcutKeyCombo");
