@@ -17,7 +17,7 @@ SelectedTextReader::SelectedTextReader(std::vector<SelectionSource *> sources)
 {
 }
 
-QCoro::Task<std::optional<QString>> SelectedTextReader::capture()
+QCoro::Task<std::optional<QString>> SelectedTextReader::capture(KeyRelease untilReleased)
 {
     // Our own window in front: never read from ourselves. A window just
     // hidden (the overlay closed a moment ago) can still be Qt's focus
@@ -29,6 +29,13 @@ QCoro::Task<std::optional<QString>> SelectedTextReader::capture()
         SelectionSource::Result result;
         try {
             result = co_await source->read();
+            if (result.status == SelectionSource::Result::Status::AfterRelease) {
+                if (untilReleased) {
+                    co_await untilReleased();
+                    untilReleased = {};
+                }
+                result = co_await source->readAfterRelease();
+            }
         } catch (const std::exception &) {
             continue;
         }
@@ -40,6 +47,7 @@ QCoro::Task<std::optional<QString>> SelectedTextReader::capture()
         case SelectionSource::Result::Status::NothingSelected:
             co_return std::nullopt;
         case SelectionSource::Result::Status::Unavailable:
+        case SelectionSource::Result::Status::AfterRelease:
             break;
         }
     }

@@ -20,7 +20,11 @@ ShortcutManager &ShortcutManager::shared()
     // connections must not be torn down after the application object is gone.
     static auto *hotKeys = new SystemHotKeyService;
     static auto *manager = new ShortcutManager(
-        *hotKeys, [] { return SelectedTextReader::shared().capture(); },
+        *hotKeys,
+        [] {
+            return SelectedTextReader::shared().capture(
+                [] { return ShortcutManager::shared().keyReleased(); });
+        },
         [](std::optional<QString> text, const WindowActivation::Request &activation) {
             AddCardPanelController::shared().show(std::move(text), activation);
         });
@@ -152,17 +156,22 @@ void ShortcutManager::startCapture(WindowActivation::Request activation)
     QCoro::connect(runCapture(std::move(activation)), this, [] {});
 }
 
+QCoro::Task<void> ShortcutManager::keyReleased()
+{
+    // While an X11 grab holds the keyboard, GTK applications report no
+    // active window; a reader that needs one waits for the key (bounded).
+    if (m_hotKeys.isKeyHeld())
+        co_await qCoro(&m_hotKeys, &HotKeyService::released, m_releaseWait);
+}
+
 QCoro::Task<void> ShortcutManager::runCapture(WindowActivation::Request activation)
 {
     QPointer<ShortcutManager> self(this);
     std::optional<QString> text;
     try {
-        // While an X11 grab holds the keyboard, GTK applications report no
-        // active window; read once the key is up (or after a short while).
-        if (m_hotKeys.isKeyHeld())
-            co_await qCoro(&m_hotKeys, &HotKeyService::released, m_releaseWait);
-        if (self)
-            text = co_await m_capture();
+        // At the press: the reader waits for the release itself (keyReleased)
+        // only where it cannot tell what is in front while the key is held.
+        text = co_await m_capture();
     } catch (const std::exception &) {
         text.reset();
     }

@@ -57,7 +57,11 @@ public:
     // What the hot key does; also reached through `vocarta-menubar --capture`,
     // with the activation token the desktop gave that second start.
     Q_INVOKABLE void triggerCapture(const QString &activationToken = QString());
-    // How long the capture waits for the hot key's release before reading.
+    // Finishes once the hot key that fired is up, at most after the release
+    // wait; at once when it is not held. For a reader that cannot read while
+    // the key holds the keyboard.
+    QCoro::Task<void> keyReleased();
+    // How long keyReleased() waits.
     void setReleaseWait(std::chrono::milliseconds wait) { m_releaseWait = wait; }
 
     static inline const QString defaultsKey = QStringLiteral("shortcutKeyCombo");

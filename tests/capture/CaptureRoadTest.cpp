@@ -2,10 +2,10 @@
 #include "FakeDeployment.h"
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
-#include "overlay/AddCardPanelController.h"
 #include "capture/SelectedTextReader.h"
 #include "capture/ShortcutManager.h"
 #include "overlay/AddCardOverlayContent.h"
+#include "overlay/AddCardPanelController.h"
 #include "platform/atspi/AtspiSelectionSource.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11PrimarySelectionSource.h"
@@ -62,7 +62,7 @@ void CaptureRoadTest::initTestCase()
         std::vector<SelectionSource *>{m_accessibility.get(), m_primary.get()});
     AddCardPanelController *panel = m_panel.get();
     m_manager = std::make_unique<ShortcutManager>(
-        *m_hotKeys, [this] { return m_reader->capture(); },
+        *m_hotKeys, [this] { return m_reader->capture([this] { return m_manager->keyReleased(); }); },
         [panel](std::optional<QString> text) { panel->show(std::move(text)); });
     m_manager->set(KeyCombo(40, KeyCombo::ControlFlag | KeyCombo::ShiftFlag));
 }
