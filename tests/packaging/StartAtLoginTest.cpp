@@ -1,4 +1,4 @@
-#include "../shell/ShellFakes.h"
+#include "ShellFakes.h"
 #include "QuickItemSearch.h"
 #include "app/AppWindows.h"
 #include "platform/AutostartFile.h"
