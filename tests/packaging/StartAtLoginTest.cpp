@@ -197,7 +197,7 @@ private Q_SLOTS:
         QVERIFY(autostart.isEnabled());
     }
 
-    void execLineQuotesWhatTheSpecificationReserves_data()
+    void execLineQuotesReservedCharacters_data()
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<bool>("onPath");
@@ -209,7 +209,7 @@ private Q_SLOTS:
             << "a$b\"c" << false << "\"%1/a\\\\$b\\\\\"c/vocarta-menubar\" --autostart";
         QTest::newRow("percent") << "100%" << false << "%1/100%%/vocarta-menubar --autostart";
     }
-    void execLineQuotesWhatTheSpecificationReserves()
+    void execLineQuotesReservedCharacters()
     {
         QFETCH(QString, folder);
         QFETCH(bool, onPath);
