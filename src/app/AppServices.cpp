@@ -16,8 +16,10 @@ AppServices::AppServices(AppShell::Options shellOptions)
     , m_selectionReader(m_selectionSources.all())
     , m_overlay(m_http)
     , m_shortcuts(
-          m_hotKeys, [this] { return m_selectionReader.capture(); },
-          [this](std::optional<QString> text) { m_overlay.show(std::move(text)); })
+          m_hotKeys, [this] { return m_selectionReader.capture([this] { return m_shortcuts.keyReleased(); }); },
+          [this](std::optional<QString> text, const WindowActivation::Request &activation) {
+              m_overlay.show(std::move(text), activation);
+          })
     , m_updateDialog([](const QUrl &url) { QDesktopServices::openUrl(url); })
     , m_updater(Updater::buildConfig())
     , m_shell(m_session, m_deckState, *this, shellOptions)
@@ -30,6 +32,12 @@ AppServices::AppServices(AppShell::Options shellOptions)
 }
 
 AppServices::~AppServices() = default;
+
+QCoro::Task<void> AppServices::untilWritesFinished()
+{
+    co_await m_session.finishPendingWrites();
+    co_await m_secrets.untilWritesFinished();
+}
 
 void AppServices::registerQmlTypes()
 {
@@ -66,9 +74,9 @@ void AppServices::showAddCard()
     m_overlay.show(std::nullopt);
 }
 
-void AppServices::triggerCapture()
+void AppServices::triggerCapture(const QString &activationToken)
 {
-    m_shortcuts.triggerCapture();
+    m_shortcuts.triggerCapture(activationToken);
 }
 
 void AppServices::checkForUpdates()

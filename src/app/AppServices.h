@@ -25,7 +25,10 @@ public:
     ~AppServices() override;
 
     AppShell &shell() { return m_shell; }
-    SecretStore &secretStore() { return m_secrets; }
+    // Ends once the writes to the secret store asked for so far (a rotated
+    // token pair, a sign-in's pair, a sign-out's deletion) have ended: those
+    // the session still has queued, then whatever the store has under way.
+    QCoro::Task<void> untilWritesFinished();
 
     void registerQmlTypes() override;
     void requestAccessibility() override;
@@ -33,7 +36,7 @@ public:
     void startUpdater() override;
     void warmUpOverlay() override;
     void showAddCard() override;
-    void triggerCapture() override;
+    void triggerCapture(const QString &activationToken) override;
     void checkForUpdates() override;
     bool updatesFromDistribution() const override;
 

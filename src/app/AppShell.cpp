@@ -2,6 +2,7 @@
 
 #include "app/AppWindows.h"
 #include "auth/Session.h"
+#include "platform/Autostart.h"
 #include "platform/Log.h"
 #include "platform/TrayHost.h"
 #include "platform/WhileAlive.h"
@@ -9,6 +10,7 @@
 #include "sync/DeckState.h"
 #include "tray/TrayMenu.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QIcon>
 #include <QMenu>
@@ -41,7 +43,10 @@ AppShell::~AppShell()
 
 void AppShell::createTrayIcon()
 {
-    m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/vocarta-menubar-tray.svg")));
+    // Installed, the one-colour icon from the theme, which panels recolour to
+    // suit light and dark; from the build tree, the drawing compiled in.
+    m_tray = new QSystemTrayIcon(QIcon::fromTheme(QStringLiteral("me.brindlefox.vocarta.menubar-symbolic"),
+                                                  QIcon(QStringLiteral(":/icons/vocarta-menubar-tray.svg"))));
     m_tray->setToolTip(QStringLiteral("Vocarta Menubar"));
     m_tray->setContextMenu(m_menu->menu());
     // Every action lives in the menu, so a plain click opens it too.
@@ -56,6 +61,8 @@ QCoro::Task<void> AppShell::start(CommandLine first)
 {
     // Views come only after every subsystem's QML types exist.
     m_subsystems.registerQmlTypes();
+    m_startAtLogin = Autostart::create(QCoreApplication::applicationFilePath());
+    m_windows->setStartAtLogin(m_startAtLogin.get());
 
     m_menu = std::make_unique<TrayMenu>(m_session, m_deckState, m_subsystems.updatesFromDistribution());
     connect(m_menu.get(), &TrayMenu::authWindowRequested, this, [this] { m_windows->openAuthWindow(); });
@@ -83,10 +90,11 @@ QCoro::Task<void> AppShell::start(CommandLine first)
     }
 
     // The tray item's first appearance: a signed-out user sees the sign-in
-    // window once per start.
+    // window once per start, except at login, where only the tray item comes.
     const QString token =
         first.outcome == CommandLine::Outcome::Run ? WindowActivation::tokenFromEnvironment() : QString();
-    const bool openedForSignIn = !m_session.isAuthenticated();
+    const bool openedForSignIn =
+        !m_session.isAuthenticated() && first.request != CommandLine::Request::Autostart;
     if (openedForSignIn)
         m_windows->openAuthWindow(token);
 
@@ -136,8 +144,10 @@ void AppShell::handle(const CommandLine &line, const QString &activationToken)
         m_windows->openSettingsWindow(activationToken);
         break;
     case CommandLine::Request::Capture:
-        m_subsystems.triggerCapture();
+        m_subsystems.triggerCapture(activationToken);
         break;
+    case CommandLine::Request::Autostart:
+        break; // already running
     case CommandLine::Request::OpenUrl:
         m_session.handleCallbackUrl(line.url);
         break;

@@ -14,6 +14,7 @@
 #include <vector>
 
 class AppWindows;
+class Autostart;
 class DeckState;
 class QQmlEngine;
 class Session;
@@ -37,7 +38,8 @@ public:
         virtual void warmUpOverlay() = 0;
         // Requests from the menu and from later starts.
         virtual void showAddCard() = 0;
-        virtual void triggerCapture() = 0;
+        // `activationToken` is what the desktop gave the start that asked, or empty.
+        virtual void triggerCapture(const QString &activationToken) = 0;
         virtual void checkForUpdates() = 0;
         virtual bool updatesFromDistribution() const = 0;
     };
@@ -76,6 +78,7 @@ private:
     Subsystems &m_subsystems;
     Options m_options;
     std::unique_ptr<QQmlEngine> m_engine;
+    std::unique_ptr<Autostart> m_startAtLogin; // outlives the windows that show it
     std::unique_ptr<AppWindows> m_windows;
     std::unique_ptr<TrayMenu> m_menu;
     QPointer<QSystemTrayIcon> m_tray;

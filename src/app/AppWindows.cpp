@@ -71,15 +71,13 @@ void AppWindows::present(QQuickWindow *window, const QString &activationToken, b
         // The window manager must see the window mapped before the request
         // to activate it; ask again once the first frame is on screen.
         QPointer<QQuickWindow> guard(window);
-        auto connection = std::make_shared<QMetaObject::Connection>();
-        *connection = connect(
+        connect(
             window, &QQuickWindow::frameSwapped, this,
-            [guard, activationToken, connection] {
-                QObject::disconnect(*connection);
+            [guard, activationToken] {
                 if (guard)
                     WindowActivation::activate(guard, activationToken);
             },
-            Qt::QueuedConnection);
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     }
 }
 
@@ -102,7 +100,8 @@ void AppWindows::openSettingsWindow(const QString &activationToken)
     if (first) {
         m_settings = create(QStringLiteral("SettingsWindow.qml"),
                             {{QStringLiteral("auth"), QVariant::fromValue<QObject *>(&m_session)},
-                             {QStringLiteral("deckState"), QVariant::fromValue<QObject *>(&m_deckState)}});
+                             {QStringLiteral("deckState"), QVariant::fromValue<QObject *>(&m_deckState)},
+                             {QStringLiteral("startAtLogin"), QVariant::fromValue(m_startAtLogin.data())}});
         if (!m_settings)
             return;
     }

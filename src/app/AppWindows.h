@@ -23,6 +23,8 @@ public:
 
     void openAuthWindow(const QString &activationToken = {});
     void openSettingsWindow(const QString &activationToken = {});
+    // The start-at-login switch's state; without one the switch is not shown.
+    void setStartAtLogin(QObject *setting) { m_startAtLogin = setting; }
 
     QQuickWindow *authWindow() const { return m_auth; }
     QQuickWindow *settingsWindow() const { return m_settings; }
@@ -44,6 +46,7 @@ private:
     QQmlEngine *m_engine;
     Session &m_session;
     DeckState &m_deckState;
+    QPointer<QObject> m_startAtLogin;
     QPointer<QQuickWindow> m_auth;
     QPointer<QQuickWindow> m_settings;
 };

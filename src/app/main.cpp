@@ -56,11 +56,11 @@ QCoro::Task<void> run(SingleInstance &instance, CommandLine line, std::unique_pt
 // Lets the secret store finish what it was asked to write (a rotated token
 // pair, a sign-out's removal) before the process ends, for at most `bound`:
 // the event loop has ended, and the store's answers need one.
-void finishPendingWrites(SecretStore &store, std::chrono::milliseconds bound)
+void finishPendingWrites(AppServices &services, std::chrono::milliseconds bound)
 {
     QEventLoop loop;
     bool finished = false;
-    QCoro::connect(store.untilWritesFinished(), &loop, [&] {
+    QCoro::connect(services.untilWritesFinished(), &loop, [&] {
         finished = true;
         loop.quit();
     });
@@ -119,7 +119,7 @@ int main(int argc, char *argv[])
     // session), a token pair being written is kept whole; then the objects go
     // in order, while the application object is still there.
     if (services) {
-        finishPendingWrites(services->secretStore(), writesBound);
+        finishPendingWrites(*services, writesBound);
         services.reset();
     }
     return status;

@@ -3,23 +3,30 @@
 #include "capture/KeyCombo.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QWindow>
 
 #include <chrono>
 #include <functional>
 #include <optional>
 
 // State and key rules of the shortcut recorder. While recording it watches
-// every key press sent to this program's windows (an application-local
-// monitor): Escape stops, a key without modifiers passes through, a reserved
-// combination is refused with a message that stays for a while, anything else
-// becomes the global shortcut through the manager.
+// the key presses sent to its own window, and only those: Escape stops, a key
+// without Ctrl, Alt, Shift or Super passes through (Caps Lock is no modifier
+// here), a reserved combination is refused with a message that stays for a
+// while, anything else becomes the global shortcut through the manager,
+// without the Caps Lock bit. Recording ends when the window loses the focus
+// or another window of the program (the overlay) opens.
 class ShortcutRecorderModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
     Q_PROPERTY(bool reservedError READ reservedError NOTIFY reservedErrorChanged)
     Q_PROPERTY(bool hasShortcut READ hasShortcut NOTIFY currentComboChanged)
     Q_PROPERTY(QString displayString READ displayString NOTIFY currentComboChanged)
+    // The window whose key presses are recorded; when unset, the window that
+    // has the focus when recording starts.
+    Q_PROPERTY(QWindow *window READ window WRITE setWindow NOTIFY windowChanged)
 
 public:
     // What the recorder needs of the shortcut manager.
@@ -44,6 +51,8 @@ public:
     bool reservedError() const { return m_reservedError; }
     bool hasShortcut() const;
     QString displayString() const;
+    QWindow *window() const { return m_window; }
+    void setWindow(QWindow *window);
 
     Q_INVOKABLE void startRecording();
     Q_INVOKABLE void stopRecording();
@@ -58,16 +67,22 @@ Q_SIGNALS:
     void isRecordingChanged();
     void reservedErrorChanged();
     void currentComboChanged();
+    void windowChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void setReservedError(bool on);
+    void watch(QWindow *window);
+    void unwatch();
 
     Manager m_manager;
     Scheduler m_scheduler;
     bool m_isRecording = false;
-    bool m_monitorInstalled = false;
+    QPointer<QWindow> m_window;
+    // The window being watched while recording.
+    QPointer<QWindow> m_watched;
+    QMetaObject::Connection m_focusConnection;
     bool m_reservedError = false;
 };

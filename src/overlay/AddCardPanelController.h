@@ -1,6 +1,7 @@
 #pragma once
 
 #include "overlay/AddCardOverlayContent.h"
+#include "platform/WindowActivation.h"
 
 #include <QObject>
 #include <QPointer>
@@ -32,8 +33,9 @@ public:
     ~AddCardPanelController() override;
 
     // Opens the overlay with fresh content, or only raises and focuses the
-    // open one (the new text is then dropped).
-    void show(std::optional<QString> prefilledText);
+    // open one (the new text is then dropped). `activation` is what came with
+    // the request (the key press's time, an activation token).
+    void show(std::optional<QString> prefilledText, WindowActivation::Request activation = {});
     // Closes the overlay at once; harmless when it is not open.
     void hidePanel();
     // Creates the window and draws it once off-screen, so the first opening
@@ -61,6 +63,8 @@ private:
     void startOverlay();
     void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
 
+    WindowActivation::Request m_activation;
+
     ConvexClient &m_client;
     std::unique_ptr<DismissSignal> m_dismissSignal;
     std::unique_ptr<OverlayWindowHints> m_hints;
@@ -69,4 +73,5 @@ private:
     QQuickItem *m_root = nullptr;
     QPointer<AddCardOverlayContent> m_content;
     bool m_keyFilterInstalled = false;
+    bool m_hiding = false;
 };

@@ -232,14 +232,20 @@ Rectangle {
         }
 
         LinkCodeSection {
+            id: shortcutSection
             objectName: "shortcutSection"
             width: parent.width
             expanded: page.model.shortcutExpanded
             duration: page.model.expansionDuration
             spacing: 12
 
+            // Where no recorder can work (no global shortcuts on this desktop)
+            // the section says what to do instead.
+            readonly property bool canRecord: !GlobalShortcut || GlobalShortcut.canRecord !== false
+
             Text {
                 width: parent.width
+                visible: shortcutSection.canRecord
                 text: "Set a global keyboard shortcut to open the Add Card overlay from anywhere on your computer."
                 wrapMode: Text.Wrap
                 color: Qt.rgba(1, 1, 1, 0.65)
@@ -250,6 +256,19 @@ Rectangle {
             ShortcutRecorderView {
                 objectName: "shortcutRecorder"
                 width: parent.width
+                visible: shortcutSection.canRecord
+            }
+
+            Text {
+                objectName: "shortcutProblem"
+                width: parent.width
+                text: GlobalShortcut ? GlobalShortcut.hotKeyProblem || "" : ""
+                visible: text !== ""
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
+                color: Qt.rgba(1, 1, 1, 0.65)
+                font.family: "Nunito"
+                font.pixelSize: 13
             }
         }
     }

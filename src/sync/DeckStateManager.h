@@ -11,7 +11,8 @@ class ConvexSubscriptionClient;
 
 // What the interface knows about the user's decks: the list and the active
 // deck, kept live over the sync connection; the active deck changes through
-// one mutation, shown only once the server accepted it.
+// one mutation, shown only once the server accepted it. An account change
+// empties it at once.
 class DeckStateManager : public DeckState {
     Q_OBJECT
 
@@ -37,6 +38,7 @@ public:
     void select(const QString &deckId) override;
 
 private:
+    void forgetAccount();
     QCoro::Task<void> selectTask(Deck deck);
     void setDecks(QList<Deck> decks);
     void setActiveDeck(std::optional<Deck> deck);
@@ -50,4 +52,5 @@ private:
     bool m_isLoading = false;
     std::optional<QString> m_error;
     bool m_subscriptionsStarted = false;
+    quint64 m_accountGeneration = 0;
 };

@@ -4,6 +4,7 @@
 #include "sync/DeckState.h"
 
 #include <QMenu>
+#include <QTimer>
 
 namespace {
 
@@ -113,7 +114,13 @@ void TrayMenu::buildSignedIn()
 
     for (const Deck &deck : decks) {
         const QString id = deck.id();
-        QAction *item = addItem(literalMenuText(deck.name), [this, id] { m_deckState.select(id); });
+        QAction *item = addItem(literalMenuText(deck.name), [this, id] {
+            m_deckState.select(id);
+            // A click toggles the item's own mark; a selection that fails (or
+            // picks the deck already active) changes nothing that would
+            // rebuild the menu, so the marks are drawn again from the state.
+            QTimer::singleShot(0, this, &TrayMenu::rebuild);
+        });
         item->setData(id);
         if (activeDeck && activeDeck->id() == id) {
             item->setCheckable(true);

@@ -159,8 +159,9 @@ private Q_SLOTS:
         auto shell = startShell(std::chrono::seconds(20));
         QVERIFY(shell);
 
-        shell->handleArguments({"--capture"}, {});
+        shell->handleArguments({"--capture"}, QStringLiteral("token-of-the-second-start"));
         QCOMPARE(m_subsystems->calls.count("capture"), 1);
+        QCOMPARE(m_subsystems->captureTokens, QStringList{"token-of-the-second-start"});
         shell->handleArguments({"vocarta://auth/google#code=abc"}, {});
         QCOMPARE(m_auth->callbackUrls, QList<QUrl>{QUrl("vocarta://auth/google#code=abc")});
         shell->handleArguments({"--bogus"}, {});

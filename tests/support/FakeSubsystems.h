@@ -24,11 +24,17 @@ public:
     void startUpdater() override { calls << "updater"; }
     void warmUpOverlay() override { calls << "overlay"; }
     void showAddCard() override { calls << "addCard"; }
-    void triggerCapture() override { calls << "capture"; }
+    void triggerCapture(const QString &activationToken) override
+    {
+        calls << "capture";
+        captureTokens << activationToken;
+    }
     void checkForUpdates() override { calls << "updates"; }
     bool updatesFromDistribution() const override { return false; }
 
     QStringList calls;
+    // The activation token of each capture request.
+    QStringList captureTokens;
 
 private:
     Session *m_session;
