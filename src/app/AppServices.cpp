@@ -16,7 +16,8 @@ AppServices::AppServices(AppShell::Options shellOptions)
     , m_selectionReader(m_selectionSources.all())
     , m_overlay(m_http)
     , m_shortcuts(
-          m_hotKeys, [this] { return m_selectionReader.capture([this] { return m_shortcuts.keyReleased(); }); },
+          m_hotKeys,
+          [this] { return m_selectionReader.capture([this] { return m_shortcuts.keyReleased(); }); },
           [this](std::optional<QString> text, const WindowActivation::Request &activation) {
               m_overlay.show(std::move(text), activation);
           })
