@@ -204,7 +204,7 @@ void FakeDeployment::closeAllConnections()
 void FakeDeployment::stopListening()
 {
     if (m_server->isListening())
-        m_stoppedPort = m_server->serverPort();
+        m_stoppedPort = m_server->port();
     m_server->close();
 }
 
