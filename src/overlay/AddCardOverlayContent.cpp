@@ -157,7 +157,7 @@ void AddCardOverlayContent::translate()
     if (m_isSignedIn && !m_isSignedIn()) {
         if (m_notice.isEmpty()) {
             m_notice = signedOutNotice();
-            emit noticeChanged();
+            Q_EMIT noticeChanged();
         }
         return;
     }
