@@ -243,6 +243,9 @@ QCoro::Task<void> AuthManager::catchUp(bool refreshPending, bool emailPending)
             refreshPending = outcome == RefreshOutcome::Unanswered;
             if (refreshPending)
                 continue;
+            // What answered the e-mail query before may not have been the
+            // deployment (a captive portal's page): ask again now that it answers.
+            emailPending = emailPending || !m_userEmail;
         }
         if (emailPending) {
             emailPending = !co_await fetchUserEmailAnswered();

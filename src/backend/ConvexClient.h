@@ -95,7 +95,8 @@ Q_SIGNALS:
     void tokensRefreshed(const QString &authToken, const QString &refreshToken);
     // The server refused to refresh the pair the client still holds (an error
     // answer, no tokens, or a status that statusRejectsSession()): the session
-    // is over. Emitted once per refused pair, whichever caller's refresh met it.
+    // is over. Whoever ends it clears the pair, so refusals of the same pair met
+    // by other callers' refreshes afterwards report nothing.
     void sessionRejected();
 
 private:
