@@ -29,6 +29,7 @@ AppServices::AppServices(AppShell::Options shellOptions)
     // previous account's decks.
     QObject::connect(&m_session, &AuthManager::accountChanged, &m_sync,
                      &ConvexSubscriptionClient::reconnectForAccountChange);
+    m_overlay.setSessionCheck([this] { return m_session.isAuthenticated(); });
     m_updater.setPresenter([this](const UpdateCheckResult &result) { m_updateDialog.showResult(result); });
 }
 

@@ -18,6 +18,7 @@ QString literalMenuText(QString text)
 
 const QString TrayMenu::noActiveDeckText =
     QStringLiteral("No active deck \u2014 create one first to add cards.");
+const QString TrayMenu::signInItemText = QStringLiteral("Sign In...");
 
 TrayMenu::TrayMenu(Session &session, DeckState &deckState, bool updatesFromDistribution, QObject *parent)
     : QObject(parent)
@@ -97,7 +98,7 @@ void TrayMenu::rebuild()
 
 void TrayMenu::buildSignedOut()
 {
-    addItem(QStringLiteral("Sign In..."), [this] { Q_EMIT authWindowRequested(); });
+    addItem(signInItemText, [this] { Q_EMIT authWindowRequested(); });
     m_menu->addSeparator();
     addItem(QStringLiteral("Quit Vocarta Menubar"), [this] { Q_EMIT quitRequested(); });
 }

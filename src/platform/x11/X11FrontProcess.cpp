@@ -2,6 +2,8 @@
 
 #include <QGuiApplication>
 
+#include "platform/x11/Xcb.h"
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -10,25 +12,9 @@
 
 namespace {
 
-struct FreeDeleter {
-    void operator()(void *p) const { std::free(p); }
-};
-template <class T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
-
-xcb_connection_t *connection()
-{
-    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
-        return nullptr;
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_atom_t atom(xcb_connection_t *c, const char *name)
-{
-    XcbReply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
+using Xcb::atom;
+using Xcb::connection;
+template <class T> using XcbReply = Xcb::Reply<T>;
 
 // One 32-bit value of a property, when it has exactly that shape.
 std::optional<quint32> cardinal(xcb_connection_t *c, xcb_window_t window, xcb_atom_t property,
@@ -60,7 +46,24 @@ std::optional<quint32> processId()
     static const xcb_atom_t activeAtom = atom(c, "_NET_ACTIVE_WINDOW");
     static const xcb_atom_t pidAtom = atom(c, "_NET_WM_PID");
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    if (!screen || activeAtom == XCB_ATOM_NONE || pidAtom == XCB_ATOM_NONE)
+    if (!screen || pidAtom == XCB_ATOM_NONE)
+        return std::nullopt;
+    // The keyboard focus first: it moves at the very moment the
+    // application learns of it, while the window manager names the active
+    // window a little later. A key grab leaves it where it is.
+    XcbReply<xcb_get_input_focus_reply_t> focus(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    xcb_window_t window = focus ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
+    // Up from the focused window to the client window that names its process.
+    for (int depth = 0; depth < 16 && window != XCB_WINDOW_NONE && window != screen->root &&
+                        window != XCB_INPUT_FOCUS_POINTER_ROOT;
+         ++depth) {
+        if (const auto pid = cardinal(c, window, pidAtom, XCB_ATOM_CARDINAL); pid && *pid != 0)
+            return pid;
+        XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+        window = tree ? tree->parent : xcb_window_t(XCB_WINDOW_NONE);
+    }
+    if (activeAtom == XCB_ATOM_NONE)
         return std::nullopt;
     const auto active = cardinal(c, screen->root, activeAtom, XCB_ATOM_WINDOW);
     if (!active || *active == XCB_WINDOW_NONE)
