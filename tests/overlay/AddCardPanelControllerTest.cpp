@@ -134,6 +134,7 @@ private Q_SLOTS:
         QVERIFY2(states.contains(QLatin1String("_NET_WM_STATE_SKIP_TASKBAR")), qPrintable(states));
         QVERIFY2(states.contains(QLatin1String("_NET_WM_STATE_SKIP_PAGER")), qPrintable(states));
         QVERIFY2(states.contains(QLatin1String("_NET_WM_STATE_ABOVE")), qPrintable(states));
+        QVERIFY2(states.contains(QLatin1String("_NET_WM_STATE_FULLSCREEN")), qPrintable(states));
         const QString desktop = xprop(window, QStringLiteral("_NET_WM_DESKTOP"));
         QVERIFY2(desktop.contains(QLatin1String("4294967295")), qPrintable(desktop));
     }
