@@ -13,6 +13,9 @@
 # starts is ended by its PID.
 #   VOCARTA_BUILD_DIR      the build (bin/ holds the program and selection_app)
 #   VOCARTA_GNOME_TEST_DIR where the logs of the last run are kept
+#   VOCARTA_GNOME_SCENARIO what to run in the stack (default gnome-scenario.py;
+#                          the latency benchmark runs its own); the
+#                          script's arguments are handed on to it
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -64,7 +67,8 @@ if [ "${1:-}" != "--inner" ]; then
     VOCARTA_GNOME_WORK="$work" HOME="$home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$home/.config" \
     XDG_DATA_HOME="$home/.local/share" XDG_CACHE_HOME="$home/.cache" XDG_STATE_HOME="$home/.local/state" \
     XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_DESKTOP=gnome XDG_SESSION_TYPE=wayland CI="${CI:-}" \
-    dbus-run-session --config-file="$work/bus.conf" -- bash "$0" --inner 2> >(grep -v 'fd limit' >&2)
+    VOCARTA_GNOME_SCENARIO="${VOCARTA_GNOME_SCENARIO:-$here/gnome-scenario.py}" PYTHONPATH="$here" \
+    dbus-run-session --config-file="$work/bus.conf" -- bash "$0" --inner "$@" 2> >(grep -v 'fd limit' >&2)
   rc=$?
   rm -rf "$logs"
   mkdir -p "$logs"
@@ -174,4 +178,4 @@ dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XAUTHORITY XDG_CURREN
 "$media_keys" >media-keys.log 2>&1 </dev/null &
 started+=($!)
 
-VOCARTA_GNOME_MEDIA_KEYS=$! /usr/bin/python3 "$here/gnome-scenario.py"
+/usr/bin/python3 "$VOCARTA_GNOME_SCENARIO" "${@:2}"
