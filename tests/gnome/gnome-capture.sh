@@ -67,7 +67,7 @@ if [ "${1:-}" != "--inner" ]; then
     VOCARTA_GNOME_WORK="$work" HOME="$home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$home/.config" \
     XDG_DATA_HOME="$home/.local/share" XDG_CACHE_HOME="$home/.cache" XDG_STATE_HOME="$home/.local/state" \
     XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_DESKTOP=gnome XDG_SESSION_TYPE=wayland CI="${CI:-}" \
-    VOCARTA_GNOME_SCENARIO="${VOCARTA_GNOME_SCENARIO:-$here/gnome-scenario.py}" PYTHONPATH="$here" \
+    VOCARTA_GNOME_SCENARIO="${VOCARTA_GNOME_SCENARIO:-$here/gnome-scenario.py}" PYTHONPATH="$here" PYTHONDONTWRITEBYTECODE=1 \
     dbus-run-session --config-file="$work/bus.conf" -- bash "$0" --inner "$@" 2> >(grep -v 'fd limit' >&2)
   rc=$?
   rm -rf "$logs"
