@@ -3,7 +3,6 @@
 // window of time, once with the software scene graph and once with OpenGL.
 //   onboarding_cpu_bench [seconds]        runs both and prints the figures
 #include "app/Fonts.h"
-#include "firstrun/FirstRunQmlTypes.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -41,8 +40,10 @@ int measure(int seconds)
 {
     registerFonts();
     SignedOutSession session;
-    registerFirstRunQmlTypes(&session, {}, nullptr);
     QQuickView view;
+    view.setInitialProperties({{QStringLiteral("auth"), QVariant::fromValue<QObject *>(&session)},
+                               {QStringLiteral("shortcuts"), QVariant::fromValue<QObject *>(nullptr)},
+                               {QStringLiteral("downloadPageUrl"), QUrl()}});
     view.setSource(QUrl(QStringLiteral("qrc:/qt/qml/Vocarta/OnboardingView.qml")));
     if (view.status() != QQuickView::Ready)
         return 2;

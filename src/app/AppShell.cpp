@@ -1,15 +1,15 @@
 #include "app/AppShell.h"
 
 #include "app/AppWindows.h"
-#include "tray/TrayMenu.h"
 #include "platform/Log.h"
 #include "platform/TrayHost.h"
 #include "platform/WindowActivation.h"
+#include "qml/ViewEngine.h"
+#include "tray/TrayMenu.h"
 
 #include <QCursor>
 #include <QIcon>
 #include <QMenu>
-#include <QQmlEngine>
 #include <QSystemTrayIcon>
 
 #include <utility>
@@ -30,7 +30,6 @@ AppShell::AppShell(Subsystems subsystems, Options options, QObject *parent)
     : QObject(parent)
     , m_subsystems(std::move(subsystems))
     , m_options(options)
-    , m_engine(std::make_unique<QQmlEngine>())
 {
 }
 
@@ -60,10 +59,8 @@ void AppShell::createTrayIcon()
 QCoro::Task<void> AppShell::start(CommandLine first)
 {
     QPointer<AppShell> self(this);
-    // Views come only after every subsystem's QML types exist.
-    call(m_subsystems.registerQmlTypes);
-
-    m_windows = std::make_unique<AppWindows>(m_engine.get(), m_subsystems.auth, m_subsystems.deckState);
+    m_windows = std::make_unique<AppWindows>(ViewEngine::shared(), m_subsystems.auth, m_subsystems.deckState,
+                                             m_subsystems.shortcuts);
     TrayMenu::Actions actions;
     actions.openAuthWindow = [this] { m_windows->openAuthWindow(); };
     actions.showAddCard = m_subsystems.showAddCard;

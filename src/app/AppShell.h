@@ -14,8 +14,8 @@
 #include <vector>
 
 class AppWindows;
+class ShortcutManager;
 class TrayMenu;
-class QQmlEngine;
 #include <QSystemTrayIcon>
 
 // The program's frame: the tray item and its menu, the two windows, the
@@ -28,7 +28,8 @@ public:
     struct Subsystems {
         QObject *auth = nullptr;
         QObject *deckState = nullptr;
-        std::function<void()> registerQmlTypes;
+        // Shown and changed on the sign-in window's shortcut section.
+        ShortcutManager *shortcuts = nullptr;
         std::function<QCoro::Task<void>()> untilSessionRestored;
         std::function<void()> requestAccessibility;
         std::function<void()> loadAndRegisterShortcut;
@@ -57,7 +58,6 @@ public:
     AppWindows &windows() const { return *m_windows; }
     TrayMenu &menu() const { return *m_menu; }
     QSystemTrayIcon *trayIcon() const { return m_tray; }
-    QQmlEngine &engine() const { return *m_engine; }
 
     static const QString noTrayMessage;
 
@@ -71,7 +71,6 @@ private:
 
     Subsystems m_subsystems;
     Options m_options;
-    std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<AppWindows> m_windows;
     std::unique_ptr<TrayMenu> m_menu;
     QPointer<QSystemTrayIcon> m_tray;

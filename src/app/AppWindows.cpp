@@ -1,8 +1,9 @@
 #include "app/AppWindows.h"
 
+#include "BuildConfig.h"
+#include "capture/ShortcutManager.h"
 #include "platform/WindowActivation.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMetaMethod>
@@ -15,11 +16,13 @@ namespace {
 const QString viewsRoot = QStringLiteral("qrc:/qt/qml/Vocarta/");
 }
 
-AppWindows::AppWindows(QQmlEngine *engine, QObject *auth, QObject *deckState, QObject *parent)
+AppWindows::AppWindows(QQmlEngine &engine, QObject *auth, QObject *deckState, ShortcutManager *shortcuts,
+                       QObject *parent)
     : QObject(parent)
     , m_engine(engine)
     , m_authObject(auth)
     , m_deckState(deckState)
+    , m_shortcuts(shortcuts)
 {
     qApp->installEventFilter(this);
 }
@@ -31,16 +34,9 @@ AppWindows::~AppWindows()
     delete m_settings;
 }
 
-QString AppWindows::authContentSource()
-{
-    if (QFile::exists(QStringLiteral(":/qt/qml/Vocarta/OnboardingView.qml")))
-        return viewsRoot + QStringLiteral("OnboardingView.qml");
-    return {};
-}
-
 QQuickWindow *AppWindows::create(const QString &file, const QVariantMap &properties)
 {
-    QQmlComponent component(m_engine, QUrl(viewsRoot + file));
+    QQmlComponent component(&m_engine, QUrl(viewsRoot + file));
     QObject *object = component.createWithInitialProperties(properties);
     auto *window = qobject_cast<QQuickWindow *>(object);
     if (!window) {
@@ -84,8 +80,11 @@ void AppWindows::openAuthWindow(const QString &activationToken)
 {
     const bool first = !m_auth;
     if (first) {
-        m_auth = create(QStringLiteral("AuthWindow.qml"),
-                        {{QStringLiteral("contentSource"), QUrl(authContentSource())}});
+        m_auth = create(
+            QStringLiteral("AuthWindow.qml"),
+            {{QStringLiteral("auth"), QVariant::fromValue(m_authObject.data())},
+             {QStringLiteral("shortcuts"), QVariant::fromValue(m_shortcuts.data())},
+             {QStringLiteral("downloadPageUrl"), QUrl(QString::fromUtf8(BuildConfig::downloadPageUrl))}});
         if (!m_auth)
             return;
     }

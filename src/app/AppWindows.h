@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QPointer>
 
-class QQmlEngine;
 #include <QQuickWindow>
+
+class QQmlEngine;
+class ShortcutManager;
 
 // The program's two ordinary windows, each created once and then shown,
 // raised and activated whenever asked for:
@@ -15,7 +17,10 @@ class QQmlEngine;
 class AppWindows : public QObject {
     Q_OBJECT
 public:
-    AppWindows(QQmlEngine *engine, QObject *auth, QObject *deckState, QObject *parent = nullptr);
+    // The windows' views are loaded with `engine` and shown the session, the
+    // deck state and the shortcut manager.
+    AppWindows(QQmlEngine &engine, QObject *auth, QObject *deckState, ShortcutManager *shortcuts = nullptr,
+               QObject *parent = nullptr);
     ~AppWindows() override;
 
     void openAuthWindow(const QString &activationToken = {});
@@ -24,9 +29,6 @@ public:
     QQuickWindow *authWindow() const { return m_auth; }
     QQuickWindow *settingsWindow() const { return m_settings; }
     int authWindowOpenings() const { return m_authOpenings; }
-
-    // The onboarding pages when this build carries them, else an empty page.
-    static QString authContentSource();
 
 Q_SIGNALS:
     void authWindowOpened();
@@ -39,9 +41,10 @@ private:
     QQuickWindow *create(const QString &file, const QVariantMap &properties);
     void present(QQuickWindow *window, const QString &activationToken, bool centre);
 
-    QQmlEngine *m_engine;
+    QQmlEngine &m_engine;
     QPointer<QObject> m_authObject;
     QPointer<QObject> m_deckState;
+    QPointer<ShortcutManager> m_shortcuts;
     QPointer<QQuickWindow> m_auth;
     QPointer<QQuickWindow> m_settings;
     int m_authOpenings = 0;

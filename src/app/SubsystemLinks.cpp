@@ -1,16 +1,13 @@
 #include "app/SubsystemLinks.h"
 
-#include "update/Updater.h"
 #include "auth/AuthManager.h"
-#include "overlay/AddCardPanelController.h"
 #include "capture/SelectedTextReader.h"
 #include "capture/ShortcutManager.h"
-#include "firstrun/FirstRunQmlTypes.h"
 #include "overlay/AddCardOverlayContent.h" // AddCardPanelController.h holds a QPointer to it
-#include "overlay/OverlayQmlTypes.h"
+#include "overlay/AddCardPanelController.h"
 #include "sync/ConvexSubscriptionClient.h"
 #include "sync/DeckStateManager.h"
-#include "sync/SyncQmlTypes.h"
+#include "update/Updater.h"
 
 #include <QApplication>
 #include <QVariant>
@@ -28,11 +25,7 @@ AppShell::Subsystems linkSubsystems()
                          &ConvexSubscriptionClient::reconnectForAccountChange);
     };
     s.deckState = &DeckStateManager::shared();
-    s.registerQmlTypes = [] {
-        registerSyncQmlTypes();
-        registerOverlayQmlTypes();
-        registerFirstRunQmlTypes();
-    };
+    s.shortcuts = &ShortcutManager::shared();
     s.requestAccessibility = [] { SelectedTextReader::requestAccessibility(); };
     s.loadAndRegisterShortcut = [] { ShortcutManager::shared().loadAndRegister(); };
     s.triggerCapture = [] { ShortcutManager::shared().triggerCapture(); };

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <QtQml/qqmlregistration.h>
 
 #include <QCoroTask>
 
@@ -17,6 +18,8 @@ class HotKeyService;
 // with the desktop, and runs the capture when it fires.
 class ShortcutManager : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("one per program, handed to the views that show it")
     Q_PROPERTY(QVariant currentCombo READ currentComboVariant NOTIFY currentComboChanged)
 
 public:

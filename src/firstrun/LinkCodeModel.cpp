@@ -7,12 +7,6 @@
 
 namespace {
 
-QPointer<QObject> &defaultAuthSlot()
-{
-    static QPointer<QObject> instance;
-    return instance;
-}
-
 const char *const watchedAuthProperties[] = {"isAuthenticated", "isLoading", "error"};
 
 } // namespace
@@ -21,18 +15,6 @@ LinkCodeModel::LinkCodeModel(QObject *parent)
     : QObject(parent)
     , m_chars(boxCount, QString())
 {
-    if (defaultAuthSlot())
-        setAuth(defaultAuthSlot());
-}
-
-void LinkCodeModel::setDefaultAuth(QObject *auth)
-{
-    defaultAuthSlot() = auth;
-}
-
-QObject *LinkCodeModel::defaultAuth()
-{
-    return defaultAuthSlot();
 }
 
 void LinkCodeModel::setAuth(QObject *auth)

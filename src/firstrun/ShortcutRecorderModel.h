@@ -3,11 +3,15 @@
 #include "capture/KeyCombo.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QtQml/qqmlregistration.h>
 
 #include <chrono>
 #include <functional>
 #include <optional>
+
+class ShortcutManager;
 
 // State and key rules of the shortcut recorder. While recording it watches
 // every key press sent to this program's windows (an application-local
@@ -16,10 +20,13 @@
 // becomes the global shortcut through the manager.
 class ShortcutRecorderModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
     Q_PROPERTY(bool reservedError READ reservedError NOTIFY reservedErrorChanged)
     Q_PROPERTY(bool hasShortcut READ hasShortcut NOTIFY currentComboChanged)
     Q_PROPERTY(QString displayString READ displayString NOTIFY currentComboChanged)
+    // What a recorder made by a view talks to: the program's shortcut manager.
+    Q_PROPERTY(ShortcutManager *shortcuts READ shortcuts WRITE setShortcuts NOTIFY shortcutsChanged)
 
 public:
     // What the recorder needs of the shortcut manager.
@@ -37,8 +44,8 @@ public:
     ShortcutRecorderModel(Manager manager, Scheduler scheduler, QObject *parent = nullptr);
     ~ShortcutRecorderModel() override;
 
-    // What a recorder created from QML talks to; set up once at start-up.
-    static void setDefaultManager(Manager manager, QObject *notifier, const char *changedSignal);
+    ShortcutManager *shortcuts() const { return m_shortcuts; }
+    void setShortcuts(ShortcutManager *shortcuts);
 
     bool isRecording() const { return m_isRecording; }
     bool reservedError() const { return m_reservedError; }
@@ -58,6 +65,7 @@ Q_SIGNALS:
     void isRecordingChanged();
     void reservedErrorChanged();
     void currentComboChanged();
+    void shortcutsChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -66,6 +74,7 @@ private:
     void setReservedError(bool on);
 
     Manager m_manager;
+    QPointer<ShortcutManager> m_shortcuts;
     Scheduler m_scheduler;
     bool m_isRecording = false;
     bool m_monitorInstalled = false;

@@ -95,9 +95,9 @@ void AddCardOverlayContent::setWord(const QString &word)
     if (word == m_word)
         return;
     m_word = word;
-    emit wordChanged();
+    Q_EMIT wordChanged();
     if (!m_results.isEmpty())
-        emit resultLabelsChanged();
+        Q_EMIT resultLabelsChanged();
 }
 
 void AddCardOverlayContent::setInputFocused(bool focused)
@@ -105,7 +105,7 @@ void AddCardOverlayContent::setInputFocused(bool focused)
     if (focused == m_inputFocused)
         return;
     m_inputFocused = focused;
-    emit inputFocusedChanged();
+    Q_EMIT inputFocusedChanged();
 }
 
 void AddCardOverlayContent::appear()
@@ -244,7 +244,7 @@ void AddCardOverlayContent::setPhase(Phase phase)
     if (phase == m_phase)
         return;
     m_phase = phase;
-    emit phaseChanged();
+    Q_EMIT phaseChanged();
 }
 
 void AddCardOverlayContent::setError(std::optional<QString> error)
@@ -252,7 +252,7 @@ void AddCardOverlayContent::setError(std::optional<QString> error)
     if (error == m_error)
         return;
     m_error = std::move(error);
-    emit errorChanged();
+    Q_EMIT errorChanged();
 }
 
 void AddCardOverlayContent::setIsSaving(bool saving)
@@ -260,7 +260,7 @@ void AddCardOverlayContent::setIsSaving(bool saving)
     if (saving == m_isSaving)
         return;
     m_isSaving = saving;
-    emit isSavingChanged();
+    Q_EMIT isSavingChanged();
 }
 
 void AddCardOverlayContent::setIsVisible(bool visible)
@@ -268,20 +268,20 @@ void AddCardOverlayContent::setIsVisible(bool visible)
     if (visible == m_isVisible)
         return;
     m_isVisible = visible;
-    emit isVisibleChanged();
+    Q_EMIT isVisibleChanged();
 }
 
 void AddCardOverlayContent::setResults(QList<TranslationResult> results)
 {
     m_results = std::move(results);
-    emit resultsChanged();
-    emit resultLabelsChanged();
+    Q_EMIT resultsChanged();
+    Q_EMIT resultLabelsChanged();
 }
 
 void AddCardOverlayContent::setSelected(std::optional<TranslationResult> selected)
 {
     m_selected = std::move(selected);
-    emit selectedChanged();
+    Q_EMIT selectedChanged();
 }
 
 void AddCardOverlayContent::setActiveDeck(std::optional<Deck> deck)
@@ -289,5 +289,5 @@ void AddCardOverlayContent::setActiveDeck(std::optional<Deck> deck)
     if (deck == m_activeDeck)
         return;
     m_activeDeck = std::move(deck);
-    emit activeDeckChanged();
+    Q_EMIT activeDeckChanged();
 }

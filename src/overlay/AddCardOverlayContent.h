@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 
 #include <QCoroTask>
 
@@ -25,6 +26,8 @@ class DismissSignal;
 // panel creates a new one for every opening, so nothing survives a closing.
 class AddCardOverlayContent : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("made by the add-card panel for each opening")
     Q_PROPERTY(Phase phase READ phase NOTIFY phaseChanged)
     Q_PROPERTY(QString word READ word WRITE setWord NOTIFY wordChanged)
     Q_PROPERTY(QVariantList results READ resultsForView NOTIFY resultsChanged)
@@ -90,7 +93,7 @@ public:
     // Trims spaces and tabs (not line breaks) from both ends.
     static QString trimSpacesAndTabs(const QString &text);
 
-signals:
+Q_SIGNALS:
     void phaseChanged();
     void wordChanged();
     void resultsChanged();

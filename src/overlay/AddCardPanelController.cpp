@@ -3,9 +3,10 @@
 #include "backend/ConvexClient.h"
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/DismissSignal.h"
-#include "overlay/OverlayQmlTypes.h"
+#include "overlay/FlagIcon.h"
 #include "platform/Log.h"
 #include "platform/OverlayWindowHints.h"
+#include "qml/ViewEngine.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -22,12 +23,13 @@ const QUrl viewUrl(QStringLiteral("qrc:/qt/qml/Vocarta/AddCardOverlayView.qml"))
 
 AddCardPanelController &AddCardPanelController::shared()
 {
-    static AddCardPanelController instance;
+    static AddCardPanelController instance(ViewEngine::shared());
     return instance;
 }
 
-AddCardPanelController::AddCardPanelController(ConvexClient *client, QObject *parent)
+AddCardPanelController::AddCardPanelController(QQmlEngine &engine, ConvexClient *client, QObject *parent)
     : QObject(parent)
+    , m_engine(engine)
     , m_client(client)
     , m_dismissSignal(std::make_unique<DismissSignal>())
 {
@@ -40,8 +42,8 @@ AddCardPanelController::~AddCardPanelController()
 
 void AddCardPanelController::releaseWindow()
 {
-    // The shared controller outlives the application object; the window and
-    // its engine must go while Qt is still there.
+    // The shared controller outlives the application object; the window
+    // must go while Qt is still there.
     if (!QCoreApplication::instance())
         return;
     delete m_content;
@@ -50,8 +52,6 @@ void AddCardPanelController::releaseWindow()
     delete m_window;
     m_window = nullptr;
     m_root = nullptr;
-    delete m_engine;
-    m_engine = nullptr;
 }
 
 QQuickWindow *AddCardPanelController::window() const
@@ -64,13 +64,12 @@ void AddCardPanelController::ensureWindow()
 {
     if (m_window)
         return;
-    registerOverlayQmlTypes();
     m_hints = OverlayWindowHints::create();
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AddCardPanelController::releaseWindow,
             Qt::UniqueConnection);
 
-    m_engine = new QQmlEngine;
-    addOverlayImageProviders(*m_engine);
+    if (!m_engine.imageProvider(QStringLiteral("flag")))
+        m_engine.addImageProvider(QStringLiteral("flag"), new FlagIcon);
 
     // Without an alpha channel the window would paint an opaque rectangle
     // over the whole screen.
@@ -83,7 +82,7 @@ void AddCardPanelController::ensureWindow()
     // transient for another one.
     m_window->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
 
-    QQmlComponent component(m_engine, viewUrl);
+    QQmlComponent component(&m_engine, viewUrl);
     QObject *created = component.create();
     m_root = qobject_cast<QQuickItem *>(created);
     if (!m_root) {
@@ -161,7 +160,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
 
     m_window->installEventFilter(this);
     m_keyFilterInstalled = true;
-    emit opened();
+    Q_EMIT opened();
 
     if (m_window->isVisible()) {
         // Still mapped by the warm-up: move it into place rather than
@@ -238,7 +237,7 @@ void AddCardPanelController::hidePanel()
         // The overlay may be calling us from one of its own timers.
         m_content->deleteLater();
         m_content = nullptr;
-        emit closed();
+        Q_EMIT closed();
     }
     m_dismissSignal->setTriggered(false);
 }

@@ -27,10 +27,13 @@ class QScreen;
 class AddCardPanelController : public QObject {
     Q_OBJECT
 public:
+    // The program's panel, loading its view with the views' shared engine.
     static AddCardPanelController &shared();
 
+    // The view is loaded with `engine`, which gets the "flag" image provider.
     // `client` is handed to every overlay; the default is ConvexClient::shared().
-    explicit AddCardPanelController(ConvexClient *client = nullptr, QObject *parent = nullptr);
+    explicit AddCardPanelController(QQmlEngine &engine, ConvexClient *client = nullptr,
+                                    QObject *parent = nullptr);
     ~AddCardPanelController() override;
 
     // Opens the overlay with fresh content, or only raises and focuses the
@@ -50,7 +53,7 @@ public:
     QQuickWindow *window() const;
     AddCardOverlayContent *content() const { return m_content; }
 
-signals:
+Q_SIGNALS:
     void opened();
     void closed();
 
@@ -63,10 +66,10 @@ private:
     void startOverlay();
     void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
 
+    QQmlEngine &m_engine;
     ConvexClient *m_client;
     std::unique_ptr<DismissSignal> m_dismissSignal;
     std::unique_ptr<OverlayWindowHints> m_hints;
-    QQmlEngine *m_engine = nullptr;
     QQuickWindow *m_window = nullptr;
     QQuickItem *m_root = nullptr;
     QPointer<AddCardOverlayContent> m_content;

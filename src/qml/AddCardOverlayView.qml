@@ -1,5 +1,5 @@
 import QtQuick
-import Vocarta.Models 1.0
+import Vocarta
 
 // The add-card overlay: an invisible layer over the whole screen (a click on
 // it closes the overlay) and the purple card in its middle, whose content
@@ -116,7 +116,7 @@ Item {
             height: cardContent.implicitHeight + 48
             radius: 32
             antialiasing: true
-            color: "#5F35BF"
+            color: Theme.purple
             clip: true
 
             Behavior on height {
@@ -169,7 +169,7 @@ Item {
                     width: parent.width
                     visible: root.content !== null && root.content.hasError
                     text: root.content ? root.content.error : ""
-                    font.family: "Nunito"; font.pixelSize: 13
+                    font.family: Theme.textFont; font.pixelSize: 13
                     color: Qt.rgba(1, 0.231, 0.188, 0.9)
                     wrapMode: Text.Wrap
                 }
@@ -189,7 +189,7 @@ Item {
                 focus: true
                 text: root.content ? root.content.word : ""
                 onTextEdited: if (root.content) root.content.word = text
-                font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 36
+                font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 36
                 color: "white"
                 selectionColor: Qt.rgba(1, 1, 1, 0.3)
                 selectedTextColor: "white"
@@ -252,8 +252,8 @@ Item {
                         y: 8
                         width: parent.width - 16
                         text: root.content ? root.content.resultLabels[entry.index] || "" : ""
-                        font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 28
-                        color: "#1A1A1A"
+                        font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 28
+                        color: Theme.ink
                         wrapMode: Text.Wrap
                     }
                     MouseArea {
@@ -291,7 +291,7 @@ Item {
     // glyphs of the overlay's fonts are ready before the first opening.
     Column {
         visible: root.warmingUp
-        Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"; font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 36 }
-        Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZ"; font.family: "Staatliches"; font.pixelSize: 48 }
+        Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"; font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 36 }
+        Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZ"; font.family: Theme.displayFont; font.pixelSize: 48 }
     }
 }

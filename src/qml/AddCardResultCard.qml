@@ -1,4 +1,5 @@
 import QtQuick
+import Vocarta
 
 // The chosen candidate as a card: the word with its flag and phonetic, the
 // translation, the two example sentences and the category badge.
@@ -44,8 +45,8 @@ Rectangle {
                     objectName: "resultWord"
                     width: parent.width
                     text: resultCard.result ? resultCard.result.word : ""
-                    font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 28
-                    color: "#1A1A1A"
+                    font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 28
+                    color: Theme.ink
                     wrapMode: Text.Wrap
                 }
                 Text {
@@ -53,8 +54,8 @@ Rectangle {
                     width: parent.width
                     visible: text.length > 0
                     text: resultCard.result ? resultCard.result.phonetic : ""
-                    font.family: "Nunito"; font.pixelSize: 14
-                    color: "#8E8E93"
+                    font.family: Theme.textFont; font.pixelSize: 14
+                    color: Theme.secondaryGrey
                     wrapMode: Text.Wrap
                 }
             }
@@ -73,8 +74,8 @@ Rectangle {
                 objectName: "resultTranslation"
                 width: parent.width - 24 - parent.spacing
                 text: resultCard.result ? resultCard.result.translation : ""
-                font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 28
-                color: "#1A1A1A"
+                font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 28
+                color: Theme.ink
                 wrapMode: Text.Wrap
             }
         }
@@ -92,8 +93,8 @@ Rectangle {
                 objectName: "resultExampleTranslation"
                 width: parent.width - 18 - parent.spacing
                 text: resultCard.result ? resultCard.result.exampleSentenceTranslation : ""
-                font.family: "Nunito"; font.pixelSize: 13
-                color: "#333333"
+                font.family: Theme.textFont; font.pixelSize: 13
+                color: Theme.exampleText
                 wrapMode: Text.Wrap
             }
         }
@@ -109,8 +110,8 @@ Rectangle {
                 objectName: "resultExample"
                 width: parent.width - 18 - parent.spacing
                 text: resultCard.result ? resultCard.result.exampleSentence : ""
-                font.family: "Nunito"; font.pixelSize: 13
-                color: "#333333"
+                font.family: Theme.textFont; font.pixelSize: 13
+                color: Theme.exampleText
                 wrapMode: Text.Wrap
             }
         }
@@ -123,13 +124,13 @@ Rectangle {
             height: badgeText.implicitHeight + 8
             radius: height / 2
             antialiasing: true
-            color: "#1A1A1A"
+            color: Theme.ink
             Text {
                 id: badgeText
                 objectName: "categoryText"
                 anchors.centerIn: parent
                 text: resultCard.result ? resultCard.result.category.toUpperCase() : ""
-                font.family: "Staatliches"; font.pixelSize: 14
+                font.family: Theme.displayFont; font.pixelSize: 14
                 color: "white"
             }
         }

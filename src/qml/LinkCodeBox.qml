@@ -1,4 +1,5 @@
 import QtQuick
+import Vocarta
 
 // One of the eight code boxes: a rounded cell with a borderless one-line field.
 // Edits go to the page's rules; a click anywhere on the cell runs the tap rule.
@@ -24,7 +25,7 @@ Rectangle {
         clip: true
         color: "white"
         selectionColor: Qt.rgba(1, 1, 1, 0.3)
-        font.family: "Nunito"
+        font.family: Theme.textFont
         font.pixelSize: 20
         readOnly: !box.editable
         text: box.model ? box.model.chars[box.index] : ""

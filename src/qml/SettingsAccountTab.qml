@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Vocarta
 
 // Account: a grouped form of the sign-in status, the e-mail, and Sign Out.
 Item {
@@ -20,7 +21,7 @@ Item {
             SettingsRow {
                 label: "Status"
                 value: tab.auth.isAuthenticated ? "Signed in" : "Not signed in"
-                valueColor: tab.auth.isAuthenticated ? "#34C759" : tab.secondary
+                valueColor: tab.auth.isAuthenticated ? Theme.green : tab.secondary
                 valueObjectName: "statusValue"
             }
             SettingsRow {
@@ -46,7 +47,7 @@ Item {
                 contentItem: Text {
                     text: parent.text
                     font: parent.font
-                    color: "#FF3B30"
+                    color: Theme.red
                     horizontalAlignment: Text.AlignHCenter
                     verticalAlignment: Text.AlignVCenter
                 }

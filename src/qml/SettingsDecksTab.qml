@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Vocarta
 
 // Decks: progress while loading, "No decks found", or the list; the red error
 // line under whichever shows. Clicking a row (or moving the list's selection)
@@ -120,7 +121,7 @@ Item {
                         width: 18
                         height: 18
                         radius: 9
-                        color: "#007AFF"
+                        color: Theme.blue
                         Text {
                             anchors.centerIn: parent
                             text: "\u2713"
@@ -144,7 +145,7 @@ Item {
             Layout.margins: 8
             visible: tab.deckState.error !== undefined && tab.deckState.error !== ""
             text: tab.deckState.error ?? ""
-            color: "#FF3B30"
+            color: Theme.red
             font.pixelSize: 11
             wrapMode: Text.Wrap
         }

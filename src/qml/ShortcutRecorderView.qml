@@ -1,13 +1,15 @@
 import QtQuick
-import Vocarta.Models 1.0
+import Vocarta
 
 // Sets, changes or clears the global shortcut: click the field, press a
 // combination. Reserved combinations are refused with a short message.
 Column {
     id: recorder
 
+    // The program's shortcut manager, shown and changed here.
+    required property ShortcutManager shortcuts
     // The recorder's state; a fresh one by default, talking to the shortcut manager.
-    property ShortcutRecorderModel model: ShortcutRecorderModel {}
+    property ShortcutRecorderModel model: ShortcutRecorderModel { shortcuts: recorder.shortcuts }
     readonly property bool showsClear: model.hasShortcut && !model.isRecording
     readonly property string displayState: model.isRecording ? "recording"
                                                               : (model.hasShortcut ? "set" : "empty")
@@ -55,7 +57,7 @@ Column {
                     width: 8
                     height: 8
                     radius: 4
-                    color: "#FF3B30"
+                    color: Theme.red
                 }
                 Text {
                     id: fieldText
@@ -66,7 +68,7 @@ Column {
                         : "Click to set shortcut"
                     color: recorder.displayState === "recording" ? Qt.rgba(1, 1, 1, 0.55)
                          : recorder.displayState === "set" ? "white" : Qt.rgba(1, 1, 1, 0.45)
-                    font.family: recorder.displayState === "set" ? "monospace" : "Nunito"
+                    font.family: recorder.displayState === "set" ? "monospace" : Theme.textFont
                     font.pixelSize: recorder.displayState === "set" ? 16 : 14
                     font.weight: recorder.displayState === "set" ? Font.Medium : Font.Normal
                 }
@@ -108,8 +110,8 @@ Column {
         objectName: "reservedMessage"
         width: recorder.width
         text: "This shortcut is reserved by the system."
-        color: "#FF6B6B"
-        font.family: "Nunito"
+        color: Theme.coral
+        font.family: Theme.textFont
         font.pixelSize: 12
         wrapMode: Text.Wrap
         opacity: recorder.model.reservedError ? 1 : 0

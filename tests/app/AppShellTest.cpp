@@ -4,9 +4,8 @@
 #include "TrayerProcess.h"
 #include "app/AppWindows.h"
 #include "capture/ShortcutManager.h"
-#include "firstrun/FirstRunQmlTypes.h"
-#include "tray/TrayMenu.h"
 #include "platform/TrayHost.h"
+#include "tray/TrayMenu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,11 +31,6 @@ class AppShellTest : public QObject {
         AppShell::Subsystems s;
         s.auth = m_auth;
         s.deckState = m_decks;
-        s.registerQmlTypes = [this] {
-            m_calls << "qml";
-            registerFirstRunQmlTypes(
-                m_auth, {[] { return std::optional<KeyCombo>(); }, [](std::optional<KeyCombo>) {}}, nullptr);
-        };
         s.untilSessionRestored = [this]() -> QCoro::Task<void> {
             m_calls << "restore";
             co_await QCoro::sleepFor(std::chrono::milliseconds(50));
@@ -98,7 +92,7 @@ private Q_SLOTS:
         QCOMPARE(m_captures, 0);
         QVERIFY(started.wait(30000));
         // The launch steps and the request did not wait for a tray that never came.
-        QCOMPARE(m_calls, (QStringList{"qml", "accessibility", "shortcut", "updater", "overlay", "account",
+        QCOMPARE(m_calls, (QStringList{"accessibility", "shortcut", "updater", "overlay", "account",
                                        "restore", "capture", "started"}));
         QVERIFY(!shell->trayIcon());
         QCOMPARE(log.lines(LogChannel::Shell), QStringList{AppShell::noTrayMessage});
@@ -114,8 +108,8 @@ private Q_SLOTS:
 
         auto shell = startShell(std::chrono::seconds(20));
         QVERIFY(shell);
-        QCOMPARE(m_calls, (QStringList{"qml", "accessibility", "shortcut", "updater", "overlay", "account",
-                                       "restore"}));
+        QCOMPARE(m_calls,
+                 (QStringList{"accessibility", "shortcut", "updater", "overlay", "account", "restore"}));
         QVERIFY(shell->trayIcon() && shell->trayIcon()->isVisible());
         QCOMPARE(shell->trayIcon()->toolTip(), QStringLiteral("Vocarta Menubar"));
         QCOMPARE(shell->trayIcon()->contextMenu(), shell->menu().menu());

@@ -1,8 +1,8 @@
 #include "BuildConfig.h"
 #include "TestSupport.h"
-#include "platform/Bundle.h"
-#include "app/Color.h"
 #include "app/Fonts.h"
+#include "platform/Bundle.h"
+#include "qml/Color.h"
 
 #include <QDir>
 #include <QFontDatabase>

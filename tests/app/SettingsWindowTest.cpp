@@ -55,7 +55,7 @@ private Q_SLOTS:
         m_engine = new QQmlEngine;
         m_auth = new FakeSession;
         m_decks = new FakeDeckState;
-        m_windows = new AppWindows(m_engine, m_auth, m_decks);
+        m_windows = new AppWindows(*m_engine, m_auth, m_decks);
         m_windows->openSettingsWindow();
         m_window = m_windows->settingsWindow();
         QVERIFY(m_window);

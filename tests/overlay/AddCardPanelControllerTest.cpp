@@ -2,9 +2,10 @@
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
-#include "overlay/AddCardPanelController.h"
 #include "overlay/AddCardOverlayContent.h"
+#include "overlay/AddCardPanelController.h"
 #include "overlay/DismissSignal.h"
+#include "qml/ViewEngine.h"
 
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -89,7 +90,11 @@ class AddCardPanelControllerTest : public QObject {
     }
 
 private slots:
-    void initTestCase() { registerFonts(); }
+    void initTestCase()
+    {
+        registerFonts();
+        ViewEngine::selectDefaultSceneGraph();
+    }
 
     void init()
     {
@@ -99,7 +104,7 @@ private slots:
         fake->answer("decks:getActiveDeck",
                      FakeDeployment::Answer::success(QJsonObject{
                          {"_id", "d1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
-        panel = std::make_unique<AddCardPanelController>(client.get());
+        panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), client.get());
     }
 
     void cleanup()

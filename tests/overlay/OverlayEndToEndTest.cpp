@@ -4,12 +4,13 @@
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
-#include "overlay/AddCardPanelController.h"
 #include "capture/KeyCombo.h"
 #include "capture/SelectedTextReader.h"
 #include "capture/ShortcutManager.h"
 #include "overlay/AddCardOverlayContent.h"
+#include "overlay/AddCardPanelController.h"
 #include "platform/x11/X11HotKeyService.h"
+#include "qml/ViewEngine.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -74,6 +75,7 @@ private slots:
             QSKIP("runs inside scripts/with-session");
         QVERIFY(X11HotKeyService::isAvailable());
         registerFonts();
+        ViewEngine::selectDefaultSceneGraph();
     }
 
     void selectionToSavedCard()
@@ -89,7 +91,7 @@ private slots:
         ConvexClient client(fake.url());
         client.setTokens(QStringLiteral("token"), QStringLiteral("refresh"));
 
-        AddCardPanelController panel(&client);
+        AddCardPanelController panel(ViewEngine::shared(), &client);
         panel.warmUp();
         X11HotKeyService hotKeys;
         ShortcutManager shortcuts(
