@@ -81,23 +81,13 @@ QString AddCardOverlayContent::resultLabel(const QString &typedWord, const Trans
     return typed == result.word.toLower() ? result.translation : result.word;
 }
 
-QStringList AddCardOverlayContent::resultLabels() const
-{
-    QStringList labels;
-    labels.reserve(m_results.size());
-    for (const TranslationResult &result : m_results)
-        labels.append(resultLabel(m_word, result));
-    return labels;
-}
-
 void AddCardOverlayContent::setWord(const QString &word)
 {
     if (word == m_word)
         return;
     m_word = word;
+    m_results.setTypedWord(word);
     Q_EMIT wordChanged();
-    if (!m_results.isEmpty())
-        Q_EMIT resultLabelsChanged();
 }
 
 void AddCardOverlayContent::setInputFocused(bool focused)
@@ -172,9 +162,9 @@ QCoro::Task<void> AddCardOverlayContent::runTranslation(QString word, QString la
 
 void AddCardOverlayContent::choose(int index)
 {
-    if (index < 0 || index >= m_results.size())
+    if (index < 0 || index >= results().size())
         return;
-    setSelected(m_results.at(index));
+    setSelected(results().at(index));
     setPhase(Phase::Selected);
 }
 
@@ -218,15 +208,6 @@ void AddCardOverlayContent::performDismiss()
         if (m_onDismiss)
             m_onDismiss();
     });
-}
-
-QVariantList AddCardOverlayContent::resultsForView() const
-{
-    QVariantList list;
-    list.reserve(m_results.size());
-    for (const TranslationResult &result : m_results)
-        list.append(QVariant::fromValue(result));
-    return list;
 }
 
 QVariant AddCardOverlayContent::selectedForView() const
@@ -273,9 +254,7 @@ void AddCardOverlayContent::setIsVisible(bool visible)
 
 void AddCardOverlayContent::setResults(QList<TranslationResult> results)
 {
-    m_results = std::move(results);
-    Q_EMIT resultsChanged();
-    Q_EMIT resultLabelsChanged();
+    m_results.setResults(std::move(results));
 }
 
 void AddCardOverlayContent::setSelected(std::optional<TranslationResult> selected)

@@ -2,13 +2,12 @@
 
 #include "backend/Deck.h"
 #include "backend/TranslationResult.h"
+#include "overlay/ResultListModel.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QVariant>
-#include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
 #include <QCoroTask>
@@ -30,8 +29,7 @@ class AddCardOverlayContent : public QObject {
     QML_UNCREATABLE("made by the add-card panel for each opening")
     Q_PROPERTY(Phase phase READ phase NOTIFY phaseChanged)
     Q_PROPERTY(QString word READ word WRITE setWord NOTIFY wordChanged)
-    Q_PROPERTY(QVariantList results READ resultsForView NOTIFY resultsChanged)
-    Q_PROPERTY(QStringList resultLabels READ resultLabels NOTIFY resultLabelsChanged)
+    Q_PROPERTY(ResultListModel *results READ resultModel CONSTANT)
     Q_PROPERTY(QVariant selected READ selectedForView NOTIFY selectedChanged)
     Q_PROPERTY(bool isSaving READ isSaving NOTIFY isSavingChanged)
     Q_PROPERTY(QVariant activeDeck READ activeDeckForView NOTIFY activeDeckChanged)
@@ -58,8 +56,9 @@ public:
     Phase phase() const { return m_phase; }
     QString word() const { return m_word; }
     void setWord(const QString &word);
-    const QList<TranslationResult> &results() const { return m_results; }
-    QStringList resultLabels() const;
+    const QList<TranslationResult> &results() const { return m_results.results(); }
+    // The candidates as the list shows them, labelled for the typed word.
+    ResultListModel *resultModel() { return &m_results; }
     const std::optional<TranslationResult> &selected() const { return m_selected; }
     bool isSaving() const { return m_isSaving; }
     const std::optional<Deck> &activeDeck() const { return m_activeDeck; }
@@ -96,8 +95,6 @@ public:
 Q_SIGNALS:
     void phaseChanged();
     void wordChanged();
-    void resultsChanged();
-    void resultLabelsChanged();
     void selectedChanged();
     void isSavingChanged();
     void activeDeckChanged();
@@ -109,7 +106,6 @@ private:
     QCoro::Task<void> runTranslation(QString word, QString langFrom, QString langTo);
     QCoro::Task<void> runSave(Deck deck, TranslationResult result);
 
-    QVariantList resultsForView() const;
     QVariant selectedForView() const;
     QVariant activeDeckForView() const;
 
@@ -129,7 +125,7 @@ private:
     bool m_isVisible = false;
     QString m_word;
     Phase m_phase = Phase::Input;
-    QList<TranslationResult> m_results;
+    ResultListModel m_results{this};
     std::optional<TranslationResult> m_selected;
     bool m_isSaving = false;
     std::optional<Deck> m_activeDeck;

@@ -235,10 +235,11 @@ Item {
         Column {
             spacing: 12
             Repeater {
-                model: root.content ? root.content.results : []
+                model: root.content ? root.content.results : null
                 Rectangle {
                     id: entry
                     required property int index
+                    required property string label
                     objectName: "resultEntry" + index
                     width: parent ? parent.width : 0
                     height: label.implicitHeight + 16
@@ -251,7 +252,7 @@ Item {
                         x: 8
                         y: 8
                         width: parent.width - 16
-                        text: root.content ? root.content.resultLabels[entry.index] || "" : ""
+                        text: entry.label
                         font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 28
                         color: Theme.ink
                         wrapMode: Text.Wrap

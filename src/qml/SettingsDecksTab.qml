@@ -15,20 +15,12 @@ Item {
     onShownChanged: if (shown) tab.deckState.loadLater()
 
     readonly property color secondary: Qt.rgba(palette.windowText.r, palette.windowText.g, palette.windowText.b, 0.55)
-    readonly property var decks: tab.deckState.decks
-    readonly property string activeId: tab.deckState.activeDeck ? tab.deckState.activeDeck._id : ""
-    readonly property int activeIndex: {
-        for (let i = 0; i < decks.length; ++i) {
-            if (decks[i]._id === activeId)
-                return i
-        }
-        return -1
-    }
+    readonly property DeckListModel decks: tab.deckState.deckList
 
     function moveSelection(step) {
-        const target = activeIndex < 0 ? (step > 0 ? 0 : decks.length - 1) : activeIndex + step
-        if (target >= 0 && target < decks.length)
-            tab.deckState.select(decks[target]._id)
+        const deckId = tab.decks.idAfter(step)
+        if (deckId !== "")
+            tab.deckState.select(deckId)
     }
 
     ColumnLayout {
@@ -49,7 +41,7 @@ Item {
             Text {
                 objectName: "noDecks"
                 anchors.centerIn: parent
-                visible: !tab.deckState.isLoading && tab.decks.length === 0
+                visible: !tab.deckState.isLoading && tab.decks.count === 0
                 text: "No decks found"
                 color: tab.secondary
                 font.pixelSize: 13
@@ -61,7 +53,7 @@ Item {
                 anchors.fill: parent
                 anchors.margins: 8
                 clip: true
-                visible: !tab.deckState.isLoading && tab.decks.length > 0
+                visible: !tab.deckState.isLoading && tab.decks.count > 0
                 model: tab.decks
                 // The list's selection is the active deck: drawn on the active
                 // row, and moved by the arrow keys through select(), never
@@ -75,10 +67,12 @@ Item {
 
                 delegate: Item {
                     id: row
-                    required property var modelData
-                    required property int index
-                    readonly property bool active: modelData._id === tab.activeId
-                    objectName: "deckRow_" + modelData._id
+                    required property string deckId
+                    required property string name
+                    required property string langFrom
+                    required property string langTo
+                    required property bool active
+                    objectName: "deckRow_" + deckId
                     width: ListView.view.width
                     height: 44
 
@@ -98,14 +92,14 @@ Item {
                         spacing: 2
                         Text {
                             Layout.fillWidth: true
-                            text: row.modelData.name
+                            text: row.name
                             elide: Text.ElideRight
                             color: palette.windowText
                             font.pixelSize: 13
                         }
                         Text {
                             Layout.fillWidth: true
-                            text: row.modelData.langFrom + " \u2192 " + row.modelData.langTo
+                            text: row.langFrom + " \u2192 " + row.langTo
                             elide: Text.ElideRight
                             color: tab.secondary
                             font.pixelSize: 11
@@ -133,7 +127,7 @@ Item {
                     MouseArea {
                         objectName: "rowArea"
                         anchors.fill: parent
-                        onClicked: tab.deckState.select(row.modelData._id)
+                        onClicked: tab.deckState.select(row.deckId)
                     }
                 }
             }

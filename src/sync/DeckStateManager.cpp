@@ -130,6 +130,7 @@ QVariant DeckStateManager::activeDeckForQml() const
 void DeckStateManager::setDecks(QList<Deck> decks)
 {
     m_decks = std::move(decks);
+    m_deckList.setDecks(m_decks);
     Q_EMIT decksChanged();
 }
 
@@ -138,6 +139,7 @@ void DeckStateManager::setDecks(QList<Deck> decks)
 void DeckStateManager::setActiveDeck(std::optional<Deck> deck)
 {
     m_activeDeck = std::move(deck);
+    m_deckList.setActiveId(m_activeDeck ? m_activeDeck->_id : QString());
     Q_EMIT activeDeckChanged();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backend/Deck.h"
+#include "sync/DeckListModel.h"
 
 #include <QList>
 #include <QObject>
@@ -25,6 +26,8 @@ class DeckStateManager : public QObject {
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     Q_PROPERTY(QString error READ errorForQml NOTIFY errorChanged)
     Q_PROPERTY(bool hasError READ hasError NOTIFY errorChanged)
+    // The decks as the settings list shows them.
+    Q_PROPERTY(DeckListModel *deckList READ deckList CONSTANT)
 
 public:
     static DeckStateManager &shared();
@@ -36,6 +39,7 @@ public:
     bool isLoading() const { return m_isLoading; }
     std::optional<QString> error() const { return m_error; }
     bool hasError() const { return m_error.has_value(); }
+    DeckListModel *deckList() { return &m_deckList; }
 
     // Subscribes to the deck list and the active deck, once per run, then makes
     // sure the connection runs.
@@ -72,6 +76,7 @@ private:
     ConvexClient &m_http;
     QList<Deck> m_decks;
     std::optional<Deck> m_activeDeck;
+    DeckListModel m_deckList{this};
     bool m_isLoading = false;
     std::optional<QString> m_error;
     bool m_subscriptionsStarted = false;

@@ -120,6 +120,9 @@ private slots:
         QCOMPARE(fake.requestsFor("ai:translateWord").first().args(),
                  (QJsonObject{{"word", "red house"}, {"langFrom", "en"}, {"langTo", "sv"}}));
         QTRY_VERIFY_WITH_TIMEOUT(find(panel, "resultEntry1"), 20000);
+        QCOMPARE(
+            findItem(find(panel, "resultEntry1"), QStringLiteral("resultLabel"))->property("text").toString(),
+            QStringLiteral("en röd stuga"));
 
         QVERIFY(clickWhenSettled(find(panel, "resultEntry1")));
         QTRY_COMPARE_WITH_TIMEOUT(panel.content()->phase(), AddCardOverlayContent::Phase::Selected, 20000);

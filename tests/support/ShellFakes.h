@@ -4,6 +4,7 @@
 // shell reads and the invokables it calls, counting every call.
 
 #include "backend/Deck.h"
+#include "sync/DeckListModel.h"
 
 #include <QObject>
 #include <QStringList>
@@ -61,21 +62,28 @@ class FakeDeckState : public QObject {
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     Q_PROPERTY(QString error READ error NOTIFY errorChanged)
     Q_PROPERTY(bool hasError READ hasError NOTIFY errorChanged)
+    Q_PROPERTY(DeckListModel *deckList READ deckList CONSTANT)
 public:
     QVariantList decks() const { return m_decks; }
     QVariant activeDeck() const { return m_active; }
     bool isLoading() const { return m_loading; }
     QString error() const { return m_error; }
     bool hasError() const { return !m_error.isEmpty(); }
+    DeckListModel *deckList() { return &m_deckList; }
 
     void setDecks(const QVariantList &value)
     {
         m_decks = value;
+        QList<Deck> list;
+        for (const QVariant &deck : value)
+            list.append(deck.value<Deck>());
+        m_deckList.setDecks(list);
         Q_EMIT decksChanged();
     }
     void setActiveDeck(const QVariant &value)
     {
         m_active = value;
+        m_deckList.setActiveId(value.isValid() ? value.value<Deck>()._id : QString());
         Q_EMIT activeDeckChanged();
     }
     void setLoading(bool value)
@@ -106,6 +114,7 @@ Q_SIGNALS:
 private:
     QVariantList m_decks;
     QVariant m_active;
+    DeckListModel m_deckList{this};
     bool m_loading = false;
     QString m_error;
 };
