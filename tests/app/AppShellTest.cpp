@@ -5,11 +5,13 @@
 #include "app/AppWindows.h"
 #include "capture/ShortcutManager.h"
 #include "platform/TrayHost.h"
+#include "qml/ViewEngine.h"
 #include "tray/TrayMenu.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QQmlEngine>
 #include <QQuickWindow>
 #include <QScreen>
 #include <QtTest>
@@ -97,6 +99,8 @@ private Q_SLOTS:
         QVERIFY(!shell->trayIcon());
         QCOMPARE(log.lines(LogChannel::Shell), QStringList{AppShell::noTrayMessage});
         QVERIFY(shell->windows().authWindow() && shell->windows().authWindow()->isVisible());
+        // The windows share the program's one engine with the overlay.
+        QCOMPARE(qmlEngine(shell->windows().authWindow()), &ViewEngine::shared());
         QCOMPARE(m_decks->startCalls >= 1, true); // signed in all the same
     }
 
