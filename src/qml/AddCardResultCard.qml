@@ -5,8 +5,9 @@ import Vocarta
 // translation, the two example sentences and the category badge.
 Rectangle {
     id: resultCard
-    property var result
-    property var deck
+    // The chosen TranslationResult and the active Deck.
+    required property var result
+    required property var deck
 
     readonly property string langFrom: deck ? deck.langFrom : ""
     readonly property string langTo: deck ? deck.langTo : ""

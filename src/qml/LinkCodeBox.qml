@@ -6,7 +6,9 @@ import Vocarta
 Rectangle {
     id: box
     property int index: 0
-    property var model
+    // The page's rules. Not a required property: the box is a repeater's
+    // delegate that reads `modelData`.
+    property LinkCodeModel model: null
     property bool editable: true
     readonly property alias field: input
 
