@@ -1,12 +1,14 @@
 #include "app/AppShell.h"
 
 #include "app/AppWindows.h"
+#include "platform/Autostart.h"
 #include "platform/Log.h"
 #include "platform/TrayHost.h"
 #include "platform/WindowActivation.h"
 #include "qml/ViewEngine.h"
 #include "tray/TrayMenu.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QIcon>
 #include <QMenu>
@@ -45,7 +47,10 @@ bool AppShell::isAuthenticated() const
 
 void AppShell::createTrayIcon()
 {
-    m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/vocarta-menubar-tray.svg")));
+    // Installed, the one-colour icon from the theme, which panels recolour to
+    // suit light and dark; from the build tree, the drawing compiled in.
+    m_tray = new QSystemTrayIcon(QIcon::fromTheme(QStringLiteral("me.brindlefox.vocarta.menubar-symbolic"),
+                                                  QIcon(QStringLiteral(":/icons/vocarta-menubar-tray.svg"))));
     m_tray->setToolTip(QStringLiteral("Vocarta Menubar"));
     m_tray->setContextMenu(m_menu->menu());
     // Every action lives in the menu, so a plain click opens it too.
@@ -61,6 +66,8 @@ QCoro::Task<void> AppShell::start(CommandLine first)
     QPointer<AppShell> self(this);
     m_windows = std::make_unique<AppWindows>(ViewEngine::shared(), m_subsystems.auth, m_subsystems.deckState,
                                              m_subsystems.shortcuts);
+    m_startAtLogin = Autostart::create(QCoreApplication::applicationFilePath());
+    m_windows->setStartAtLogin(m_startAtLogin.get());
     TrayMenu::Actions actions;
     actions.openAuthWindow = [this] { m_windows->openAuthWindow(); };
     actions.showAddCard = m_subsystems.showAddCard;
@@ -96,10 +103,10 @@ QCoro::Task<void> AppShell::start(CommandLine first)
     }
 
     // The tray item's first appearance: a signed-out user sees the sign-in
-    // window once per start.
+    // window once per start, except at login, where only the tray item comes.
     const QString token =
         first.outcome == CommandLine::Outcome::Run ? WindowActivation::tokenFromEnvironment() : QString();
-    const bool openedForSignIn = !isAuthenticated();
+    const bool openedForSignIn = !isAuthenticated() && first.request != CommandLine::Request::Autostart;
     if (openedForSignIn)
         m_windows->openAuthWindow(token);
 
@@ -151,8 +158,11 @@ void AppShell::handle(const CommandLine &line, const QString &activationToken)
         m_windows->openSettingsWindow(activationToken);
         break;
     case CommandLine::Request::Capture:
-        call(m_subsystems.triggerCapture);
+        if (m_subsystems.triggerCapture)
+            m_subsystems.triggerCapture(activationToken);
         break;
+    case CommandLine::Request::Autostart:
+        break; // already running
     case CommandLine::Request::OpenUrl:
         if (m_subsystems.auth)
             QMetaObject::invokeMethod(m_subsystems.auth, "handleCallbackUrl", Q_ARG(QUrl, line.url));

@@ -14,6 +14,7 @@
 #include <vector>
 
 class AppWindows;
+class Autostart;
 class ShortcutManager;
 class TrayMenu;
 #include <QSystemTrayIcon>
@@ -39,7 +40,8 @@ public:
         std::function<void()> warmUpOverlay;
         std::function<void()> connectAccountChanges;
         std::function<void()> showAddCard;
-        std::function<void()> triggerCapture;
+        // `activationToken` is what the desktop gave the start that asked, or empty.
+        std::function<void(const QString &activationToken)> triggerCapture;
         std::function<void()> quit;
     };
     struct Options {
@@ -71,6 +73,7 @@ private:
 
     Subsystems m_subsystems;
     Options m_options;
+    std::unique_ptr<Autostart> m_startAtLogin; // outlives the windows that show it
     std::unique_ptr<AppWindows> m_windows;
     std::unique_ptr<TrayMenu> m_menu;
     QPointer<QSystemTrayIcon> m_tray;

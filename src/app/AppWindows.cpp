@@ -99,7 +99,8 @@ void AppWindows::openSettingsWindow(const QString &activationToken)
     if (first) {
         m_settings = create(QStringLiteral("SettingsWindow.qml"),
                             {{QStringLiteral("auth"), QVariant::fromValue(m_authObject.data())},
-                             {QStringLiteral("deckState"), QVariant::fromValue(m_deckState.data())}});
+                             {QStringLiteral("deckState"), QVariant::fromValue(m_deckState.data())},
+                             {QStringLiteral("startAtLogin"), QVariant::fromValue(m_startAtLogin.data())}});
         if (!m_settings)
             return;
     }

@@ -25,6 +25,8 @@ public:
 
     void openAuthWindow(const QString &activationToken = {});
     void openSettingsWindow(const QString &activationToken = {});
+    // The start-at-login switch's state; without one the switch is not shown.
+    void setStartAtLogin(QObject *setting) { m_startAtLogin = setting; }
 
     QQuickWindow *authWindow() const { return m_auth; }
     QQuickWindow *settingsWindow() const { return m_settings; }
@@ -45,6 +47,7 @@ private:
     QPointer<QObject> m_authObject;
     QPointer<QObject> m_deckState;
     QPointer<ShortcutManager> m_shortcuts;
+    QPointer<QObject> m_startAtLogin;
     QPointer<QQuickWindow> m_auth;
     QPointer<QQuickWindow> m_settings;
     int m_authOpenings = 0;

@@ -20,6 +20,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         line.request = Request::Preferences;
     } else if (argument == u"--capture") {
         line.request = Request::Capture;
+    } else if (argument == u"--autostart") {
+        line.request = Request::Autostart;
     } else if (argument.startsWith(QStringLiteral("vocarta:"), Qt::CaseInsensitive)) {
         const QUrl url(argument, QUrl::StrictMode);
         if (!url.isValid() || url.scheme().compare(u"vocarta", Qt::CaseInsensitive) != 0) {
@@ -39,13 +41,15 @@ CommandLine CommandLine::parse(const QStringList &arguments)
 QString CommandLine::usage()
 {
     return QStringLiteral(
-        "Usage: vocarta-menubar [--preferences | --capture | vocarta://... | --help | --version]\n"
+        "Usage: vocarta-menubar [--preferences | --capture | --autostart | vocarta://...]\n"
+        "       vocarta-menubar --help | --version\n"
         "\n"
         "Starts Vocarta Menubar in the system tray, or hands the request to the running copy.\n"
         "\n"
         "  --preferences   open the settings window\n"
         "  --capture       add a card from the selected text (bind this to a key in your\n"
         "                  desktop's keyboard settings if the shortcut cannot be registered)\n"
+        "  --autostart     start in the tray without opening a window (the start at login)\n"
         "  vocarta://...   complete a sign-in started in the browser\n"
         "  --help          show this text\n"
         "  --version       show the version\n");

@@ -13,6 +13,7 @@ struct CommandLine {
         Preferences, // --preferences: the settings window
         Capture,     // --capture: what the global shortcut does
         OpenUrl,     // vocarta://...: a sign-in callback
+        Autostart,   // --autostart: a start at login, in the tray only; nothing for a running copy
     };
 
     Outcome outcome = Outcome::Run;

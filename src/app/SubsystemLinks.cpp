@@ -28,7 +28,7 @@ AppShell::Subsystems linkSubsystems()
     s.shortcuts = &ShortcutManager::shared();
     s.requestAccessibility = [] { SelectedTextReader::requestAccessibility(); };
     s.loadAndRegisterShortcut = [] { ShortcutManager::shared().loadAndRegister(); };
-    s.triggerCapture = [] { ShortcutManager::shared().triggerCapture(); };
+    s.triggerCapture = [](const QString &token) { ShortcutManager::shared().triggerCapture(token); };
     s.startUpdater = [] { Updater::shared(); };
     s.checkForUpdates = [] { Updater::shared().checkForUpdates(); };
     s.updatesFromDistribution = Updater::buildConfig().checksDisabled;

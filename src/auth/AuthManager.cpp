@@ -5,17 +5,24 @@
 #include "auth/TokenKeychain.h"
 #include "auth/WebAuthSession.h"
 #include "backend/AuthSignInResponse.h"
+#include "backend/ConfigurationError.h"
 #include "backend/ConvexClient.h"
 #include "backend/ConvexError.h"
 #include "backend/Failure.h"
+#include "backend/TransportError.h"
 #include "backend/UserInfo.h"
 #include "platform/Browser.h"
 #include "platform/DesktopServicesBrowser.h"
+#include "platform/Log.h"
 #include "platform/secret/LibsecretStore.h"
+#include "sync/Backoff.h"
+#include "sync/PendingSleep.h"
+#include "sync/TimerSleeper.h"
 
 #include "BuildConfig.h"
 
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QUrlQuery>
 #include <QUuid>
 
@@ -43,6 +50,34 @@ QString describe(std::exception_ptr failure)
     }
 }
 
+// Whether a failed call still got an answer from the deployment worth keeping:
+// not when nothing came back, nor when the deployment said it is busy or
+// unavailable for now (a captive portal or a proxy may say so too).
+bool deploymentAnswered(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const TransportError &) {
+        return false;
+    } catch (const ConvexError &error) {
+        if (error.kind() != ConvexError::Kind::ServerError)
+            return true;
+        const int status = error.code();
+        return !(status >= 500 || status == 408 || status == 429 || (status >= 300 && status <= 399));
+    } catch (...) {
+        return true;
+    }
+}
+
+// A value the callback must carry back: 32 random bytes, URL-safe.
+QString newSignInState()
+{
+    QByteArray bytes(32, Qt::Uninitialized);
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+    return QString::fromLatin1(
+        bytes.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+}
+
 } // namespace
 
 AuthManager &AuthManager::shared()
@@ -53,12 +88,15 @@ AuthManager &AuthManager::shared()
     return *instance;
 }
 
-AuthManager::AuthManager(ConvexClient &client, SecretStore &store, Browser &browser, QObject *parent)
+AuthManager::AuthManager(ConvexClient &client, SecretStore &store, Browser &browser,
+                         std::unique_ptr<Sleeper> sleeper, QObject *parent)
     : QObject(parent)
     , m_client(client)
     , m_browser(browser)
     , m_keychain(new TokenKeychain(store, keychainService, tokenKey, refreshTokenKey, this))
+    , m_sleeper(sleeper ? std::move(sleeper) : std::make_unique<TimerSleeper>())
 {
+    connect(&m_client, &ConvexClient::sessionRejected, this, &AuthManager::endRefusedSession);
     connect(&m_client, &ConvexClient::tokensRefreshed, this,
             [this](const QString &authToken, const QString &refreshToken) {
                 if (!m_isAuthenticated)
@@ -72,6 +110,8 @@ AuthManager::AuthManager(ConvexClient &client, SecretStore &store, Browser &brow
 AuthManager::~AuthManager()
 {
     *m_alive = false;
+    if (m_catchUpSleep)
+        m_catchUpSleep->cancel();
 }
 
 // Start-up: restore the stored pair, then, for a restored session, refresh it
@@ -89,16 +129,20 @@ QCoro::Task<void> AuthManager::start()
         co_return;
     m_isRestored = true;
     Q_EMIT restored();
+    bool refreshPending = false;
+    bool emailPending = false;
     if (restoredSession) {
-        co_await tryRefreshToken();
+        refreshPending = co_await tryRefreshToken() == RefreshOutcome::Unanswered;
         if (!*alive)
             co_return;
-        co_await fetchUserEmail();
+        emailPending = !co_await fetchUserEmailAnswered();
         if (!*alive)
             co_return;
     }
     m_isStartupFinished = true;
     Q_EMIT startupFinished();
+    if (m_isAuthenticated && (refreshPending || emailPending))
+        catchUp(refreshPending, emailPending);
 }
 
 QCoro::Task<bool> AuthManager::restoreSession()
@@ -129,49 +173,120 @@ QCoro::Task<void> AuthManager::untilStartupFinished()
         co_await qCoro(this, &AuthManager::startupFinished);
 }
 
-QCoro::Task<void> AuthManager::tryRefreshToken()
+QCoro::Task<AuthManager::RefreshOutcome> AuthManager::tryRefreshToken()
 {
     const auto alive = m_alive;
     const quint64 generation = m_accountGeneration;
-    bool rejected = false;
+    const std::optional<QString> sentRefreshToken = m_client.refreshToken();
+    bool unanswered = false;
     try {
         // A pair the client keeps is saved through its tokensRefreshed signal,
         // as every refresh is; a pair it drops (another refresh of the same
-        // pair answered first) must not reach the keyring.
+        // pair answered first) must not reach the keyring. A refusal ends the
+        // session through sessionRejected, before this resumes.
         co_await m_client.refreshSession();
-    } catch (const ConvexError &) {
-        rejected = true;
+    } catch (const ConfigurationError &) {
+        // An address that is never contacted: trying again cannot help.
     } catch (...) {
-        // No answer from the server (offline at start): the stored session stays,
-        // and the next authenticated call refreshes it.
+        // Offline, a timeout, the deployment busy or unavailable, an answer that
+        // is not the deployment's: the stored session stays.
+        unanswered = true;
     }
     if (!*alive || generation != m_accountGeneration)
-        co_return;
-    if (rejected)
-        signOut();
+        co_return RefreshOutcome::Settled; // signed out (refused) or in again meanwhile
+    if (unanswered && m_client.refreshToken() == sentRefreshToken)
+        co_return RefreshOutcome::Unanswered;
+    co_return RefreshOutcome::Settled;
 }
 
 QCoro::Task<void> AuthManager::fetchUserEmail()
 {
+    co_await fetchUserEmailAnswered();
+}
+
+QCoro::Task<bool> AuthManager::fetchUserEmailAnswered()
+{
     const auto alive = m_alive;
     const quint64 generation = m_accountGeneration;
     std::optional<QString> email;
+    bool answered = true;
     try {
         const UserInfo user = co_await m_client.getCurrentUser();
         email = user.email;
     } catch (...) {
         email.reset();
+        answered = deploymentAnswered(std::current_exception());
     }
     // An answer for an account that has been replaced meanwhile is stale.
     if (!*alive || generation != m_accountGeneration)
-        co_return;
+        co_return true;
     setUserEmail(m_isAuthenticated ? email : std::nullopt);
+    co_return answered;
+}
+
+QCoro::Task<void> AuthManager::catchUp(bool refreshPending, bool emailPending)
+{
+    const auto alive = m_alive;
+    const quint64 generation = m_accountGeneration;
+    Backoff backoff(std::chrono::seconds(1), std::chrono::seconds(30));
+    while (refreshPending || emailPending) {
+        const std::shared_ptr<PendingSleep> sleep = m_sleeper->sleep(backoff.next());
+        m_catchUpSleep = sleep;
+        const bool timeIsUp = co_await sleep->wait();
+        if (!timeIsUp || !*alive || generation != m_accountGeneration)
+            co_return;
+        m_catchUpSleep.reset();
+        if (refreshPending) {
+            const RefreshOutcome outcome = co_await tryRefreshToken();
+            if (!*alive || generation != m_accountGeneration)
+                co_return;
+            refreshPending = outcome == RefreshOutcome::Unanswered;
+            if (refreshPending)
+                continue;
+            // What answered the e-mail query before may not have been the
+            // deployment (a captive portal's page): ask again now that it answers.
+            emailPending = emailPending || !m_userEmail;
+        }
+        if (emailPending) {
+            emailPending = !co_await fetchUserEmailAnswered();
+            if (!*alive || generation != m_accountGeneration)
+                co_return;
+        }
+    }
+}
+
+// The start-up work left over belongs to the account that has just been replaced.
+void AuthManager::stopCatchingUp()
+{
+    if (m_catchUpSleep) {
+        m_catchUpSleep->cancel();
+        m_catchUpSleep.reset();
+    }
+}
+
+void AuthManager::endRefusedSession()
+{
+    // The client only reports a refusal of the pair it still holds, and the
+    // sign-out clears that pair: later refusals of it report nothing.
+    logLine(LogChannel::Shell, QStringLiteral("[Vocarta] The server ended the session; sign in again."));
+    signOut();
+}
+
+QCoro::Task<void> AuthManager::finishPendingWrites()
+{
+    co_await m_keychain->flush();
+}
+
+bool AuthManager::hasPendingWrites() const
+{
+    return m_keychain->pendingOperations() > 0;
 }
 
 QCoro::Task<void> AuthManager::completeSignIn(AuthTokens tokens)
 {
     const auto alive = m_alive;
     const quint64 generation = ++m_accountGeneration;
+    stopCatchingUp();
     co_await m_keychain->savePair(tokens);
     if (!*alive || generation != m_accountGeneration)
         co_return; // gone, or signed out or in again while the store was written
@@ -184,6 +299,7 @@ QCoro::Task<void> AuthManager::completeSignIn(AuthTokens tokens)
 void AuthManager::signOut()
 {
     ++m_accountGeneration;
+    stopCatchingUp();
     m_client.signOut();
     deleteStoredPair();
     setAuthenticated(false);
@@ -286,6 +402,11 @@ QCoro::Task<AuthTokens> AuthManager::performGoogleSignIn()
     query.addQueryItem(QStringLiteral("response_type"), QStringLiteral("token id_token"));
     query.addQueryItem(QStringLiteral("scope"), QStringLiteral("openid email profile"));
     query.addQueryItem(QStringLiteral("nonce"), QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    // Any page can hand the program a vocarta:// link; only the one carrying
+    // this attempt's value back is the answer to this attempt (else a page could
+    // sign the user in to an account of its choosing).
+    const QString state = newSignInState();
+    query.addQueryItem(QStringLiteral("state"), state);
     QUrl url(QStringLiteral("https://accounts.google.com/o/oauth2/v2/auth"));
     url.setQuery(query);
     if (!url.isValid())
@@ -294,8 +415,9 @@ QCoro::Task<AuthTokens> AuthManager::performGoogleSignIn()
     // One attempt waits at a time: a new one cancels the one before.
     if (m_webAuthSession)
         m_webAuthSession->cancel();
-    auto session = std::make_unique<WebAuthSession>(m_googleCallbackTimeout);
+    auto session = std::make_unique<WebAuthSession>(m_googleCallbackTimeout, state);
     m_webAuthSession = session.get();
+    m_ignoredCallbackReported = false;
     if (!m_browser.openUrl(url))
         throw PlatformError::browserFailed();
     const auto alive = m_alive;
@@ -330,10 +452,21 @@ QCoro::Task<AuthTokens> AuthManager::performAppleSignIn()
 
 void AuthManager::handleCallbackUrl(const QUrl &url)
 {
-    if (url.scheme() != QLatin1String("vocarta"))
-        return;
-    if (m_webAuthSession && !m_webAuthSession->isFinished())
+    if (m_webAuthSession && !m_webAuthSession->isFinished() && m_webAuthSession->isAnswer(url)) {
         m_webAuthSession->complete(url);
+        return;
+    }
+    noteIgnoredCallback();
+}
+
+// What came in may hold someone's tokens: it is never written anywhere.
+void AuthManager::noteIgnoredCallback()
+{
+    if (m_ignoredCallbackReported)
+        return;
+    m_ignoredCallbackReported = true;
+    logLine(LogChannel::Shell,
+            QStringLiteral("[Vocarta] Ignored a vocarta:// link that does not answer a pending sign-in."));
 }
 
 void AuthManager::setAuthenticated(bool value)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backend/AuthTokens.h"
+#include "sync/Sleeper.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,6 +17,7 @@
 
 class Browser;
 class ConvexClient;
+class PendingSleep;
 class SecretStore;
 class TokenKeychain;
 class WebAuthSession;
@@ -32,6 +34,12 @@ class WebAuthSession;
 // sync connection's refresh) is saved too, because refresh tokens rotate.
 // accountChanged() follows every sign-in and sign-out, so that live connections
 // can start over with the right account.
+//
+// The session ends only when the server refuses it: a refresh that it answers
+// with a refusal, on whichever path it was made, signs out (once). A refresh
+// that gets no such answer (offline, a 5xx, 408, 429, a timeout) keeps the
+// stored session; the one at start is then tried again, with growing waits,
+// and the e-mail address is fetched once the deployment answers again.
 class AuthManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isAuthenticated READ isAuthenticated NOTIFY isAuthenticatedChanged)
@@ -49,7 +57,9 @@ public:
 
     static AuthManager &shared();
 
-    AuthManager(ConvexClient &client, SecretStore &store, Browser &browser, QObject *parent = nullptr);
+    // `sleeper` (the waits between retries of the start-up refresh) defaults to real timers.
+    AuthManager(ConvexClient &client, SecretStore &store, Browser &browser,
+                std::unique_ptr<Sleeper> sleeper = {}, QObject *parent = nullptr);
     ~AuthManager() override;
 
     bool isAuthenticated() const { return m_isAuthenticated; }
@@ -86,6 +96,12 @@ public:
 
     QCoro::Task<void> fetchUserEmail();
 
+    // Completes once every write to the secret store asked for so far has ended
+    // (a rotated pair, a sign-in's pair, a sign-out's deletion). For the exit
+    // path; the caller bounds the wait.
+    QCoro::Task<void> finishPendingWrites();
+    bool hasPendingWrites() const;
+
     // How long a Google sign-in waits for its callback before it is cancelled.
     void setGoogleCallbackTimeout(std::chrono::milliseconds timeout) { m_googleCallbackTimeout = timeout; }
 
@@ -100,10 +116,20 @@ Q_SIGNALS:
 
 private:
     enum class ErrorTexts { Described, LinkCode };
+    // Settled: refreshed, refused (the session has ended), or overtaken by
+    // another refresh or a sign-in/out. Unanswered: worth another try.
+    enum class RefreshOutcome { Settled, Unanswered };
 
     QCoro::Task<void> start();
     QCoro::Task<bool> restoreSession();
-    QCoro::Task<void> tryRefreshToken();
+    QCoro::Task<RefreshOutcome> tryRefreshToken();
+    // Fetches the e-mail address; false when the deployment gave no usable answer.
+    QCoro::Task<bool> fetchUserEmailAnswered();
+    // After a start without the deployment: tries again until it answers.
+    QCoro::Task<void> catchUp(bool refreshPending, bool emailPending);
+    void stopCatchingUp();
+    void endRefusedSession();
+    void noteIgnoredCallback();
     QCoro::Task<void> completeSignIn(AuthTokens tokens);
     QCoro::Task<AuthTokens> performGoogleSignIn();
     QCoro::Task<AuthTokens> performAppleSignIn();
@@ -121,6 +147,8 @@ private:
     ConvexClient &m_client;
     Browser &m_browser;
     TokenKeychain *m_keychain;
+    const std::unique_ptr<Sleeper> m_sleeper;
+    std::shared_ptr<PendingSleep> m_catchUpSleep;
 
     bool m_isAuthenticated = false;
     bool m_isLoading = false;
@@ -139,6 +167,8 @@ private:
     quint64 m_signInAttempt = 0;
 
     QPointer<WebAuthSession> m_webAuthSession;
+    // A callback that does not complete the pending sign-in is reported once per attempt.
+    bool m_ignoredCallbackReported = false;
     std::chrono::milliseconds m_googleCallbackTimeout = defaultGoogleCallbackTimeout;
 
     // False once destroyed. The HTTP client and the secret store outlive the

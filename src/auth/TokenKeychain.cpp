@@ -36,11 +36,13 @@ TokenKeychain::TokenKeychain(SecretStore &store, QString service, QString tokenA
 
 TokenKeychain::Turn TokenKeychain::nextTurn()
 {
+    ++m_pending;
     return Turn(this);
 }
 
 void TokenKeychain::endTurn()
 {
+    --m_pending;
     if (m_waiting.empty()) {
         m_busy = false;
         return;
@@ -81,10 +83,10 @@ QCoro::Task<void> TokenKeychain::savePair(AuthTokens tokens)
     co_await nextTurn();
     if (m_lastSaved != tokens) {
         try {
-            co_await m_store.save(m_service, m_tokenAccount, tokens.token,
-                                  QStringLiteral("Vocarta sign-in (access token)"));
             co_await m_store.save(m_service, m_refreshTokenAccount, tokens.refreshToken,
                                   QStringLiteral("Vocarta sign-in (refresh token)"));
+            co_await m_store.save(m_service, m_tokenAccount, tokens.token,
+                                  QStringLiteral("Vocarta sign-in (access token)"));
             m_lastSaved = tokens;
         } catch (...) {
             m_lastSaved.reset();
@@ -102,5 +104,13 @@ QCoro::Task<void> TokenKeychain::deletePair()
         co_await m_store.remove(m_service, m_refreshTokenAccount);
     } catch (...) {
     }
+    endTurn();
+}
+
+QCoro::Task<void> TokenKeychain::flush()
+{
+    // Turns are taken in the order they were asked for: once this one comes,
+    // everything before it has ended.
+    co_await nextTurn();
     endTurn();
 }

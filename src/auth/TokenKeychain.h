@@ -27,10 +27,18 @@ public:
     QCoro::Task<std::optional<QString>> loadToken();
     QCoro::Task<std::optional<QString>> loadRefreshToken();
 
-    // Access token first, then refresh token.
+    // Refresh token first, then access token: a write cut short between the
+    // two leaves the new refresh token, which still obtains a working pair
+    // (the other order would leave a refresh token the server has retired).
     QCoro::Task<void> savePair(AuthTokens tokens);
     // Access token first, then refresh token.
     QCoro::Task<void> deletePair();
+
+    // Completes once every operation asked for before it has ended (at exit,
+    // so that a rotated pair or a sign-out reaches the store).
+    QCoro::Task<void> flush();
+    // Operations asked for and not yet ended.
+    int pendingOperations() const { return m_pending; }
 
 private:
     class Turn;
@@ -45,6 +53,7 @@ private:
     const QString m_refreshTokenAccount;
 
     bool m_busy = false;
+    int m_pending = 0;
     std::deque<std::coroutine_handle<>> m_waiting;
     // What the store holds as far as this object wrote it, so that a pair
     // saved twice (a refresh reported by the client and by its caller) is written once.

@@ -17,7 +17,15 @@ class WebAuthSession : public QObject {
     Q_OBJECT
 
 public:
-    explicit WebAuthSession(std::chrono::milliseconds timeLimit, QObject *parent = nullptr);
+    // `state` is the value sent with the authorization request, which the
+    // answer must carry back.
+    WebAuthSession(std::chrono::milliseconds timeLimit, QString state, QObject *parent = nullptr);
+
+    // Whether `url` is this attempt's answer: vocarta://auth/google, carrying
+    // the attempt's state (in the fragment, where the implicit flow puts it,
+    // or else in the query).
+    bool isAnswer(const QUrl &url) const;
+    static const QString callbackAddress;
 
     void complete(const QUrl &callbackUrl);
     void cancel();
@@ -33,6 +41,7 @@ private:
     void finish(std::optional<QUrl> url);
 
     QTimer m_timeLimit;
+    const QString m_state;
     std::optional<QUrl> m_url;
     bool m_finished = false;
 };

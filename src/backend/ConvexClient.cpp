@@ -93,6 +93,7 @@ ConvexClient::ConvexClient(QUrl baseURL, QObject *parent)
     , m_network(new QNetworkAccessManager(this))
 {
     m_network->setAutoDeleteReplies(false);
+    m_network->setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);
 }
 
 ConvexClient::~ConvexClient()
@@ -147,6 +148,9 @@ QCoro::Task<ConvexClient::HttpAnswer> ConvexClient::post(QString endpoint, QStri
 
     QNetworkRequest request(QUrl(m_baseURL.toString() + QStringLiteral("/api/") + endpoint));
     request.setTransferTimeout(int(m_requestTimeout.count()));
+    // The request carries the bearer token (and a refresh token in its body):
+    // a redirect to any other scheme, host or port is not followed.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::SameOriginRedirectPolicy);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     if (bearer && !isHeaderSafe(*bearer))
         throw ConvexError::authFailed(QStringLiteral("Malformed access token"));
@@ -235,7 +239,24 @@ QCoro::Task<AuthTokens> ConvexClient::refreshSession()
     if (!sentRefreshToken)
         throw ConvexError::authFailed(kNoRefreshToken);
     const QJsonObject args{{kRefreshToken, *sentRefreshToken}, {kCalledBy, kRefreshSession}};
-    const AuthSignInResponse response = co_await call<AuthSignInResponse>(kAction, kAuthSignIn, args, false);
+    QByteArray body;
+    try {
+        body = co_await exchange(kAction, kAuthSignIn, args, false);
+    } catch (const ConvexError &error) {
+        if (error.kind() == ConvexError::Kind::ServerError && statusRejectsSession(error.code()))
+            rejectSession(*sentRefreshToken);
+        throw;
+    }
+    // An answer that is not an envelope (a captive portal's page, say) or has
+    // a status of another kind says nothing about the session; an "error"
+    // envelope or a success without tokens is the server's refusal.
+    const ConvexResponse<AuthSignInResponse> envelope = ConvexResponse<AuthSignInResponse>::fromBody(body);
+    const bool issued =
+        envelope.status == QLatin1String("success") && envelope.value && envelope.value->tokens;
+    if (!issued && (envelope.status == QLatin1String("success") || envelope.status == QLatin1String("error")))
+        rejectSession(*sentRefreshToken);
+    // The failures the callers see are those of every call.
+    const AuthSignInResponse response = readEnvelope<AuthSignInResponse>(body);
     if (!response.tokens)
         throw ConvexError::authFailed(kTokenRefreshFailed);
 
@@ -254,6 +275,24 @@ QCoro::Task<AuthTokens> ConvexClient::refreshSession()
     if (stored)
         Q_EMIT tokensRefreshed(response.tokens->token, response.tokens->refreshToken);
     co_return *response.tokens;
+}
+
+bool ConvexClient::statusRejectsSession(int status)
+{
+    return status >= 400 && status <= 499 && status != 408 && status != 429;
+}
+
+void ConvexClient::rejectSession(const QString &refreshToken)
+{
+    bool current = false;
+    {
+        std::lock_guard lock(m_tokenMutex);
+        current = m_tokens.refreshToken == refreshToken;
+    }
+    // A pair already replaced (signed out, signed in again, refreshed by
+    // another call) is not the session any more.
+    if (current)
+        Q_EMIT sessionRejected();
 }
 
 void ConvexClient::signOut()

@@ -21,6 +21,8 @@ class QNetworkAccessManager;
 // Every operation goes through call(): POST to <baseURL>/api/<kind> with a JSON
 // body, the access token as a bearer token for authenticated calls, and one
 // token refresh followed by one repeat when an authenticated call meets 401.
+// A redirect is followed only within the deployment's own origin: the body and
+// the bearer token never go anywhere else.
 //
 // Failures are thrown from the coroutines: ConvexError (the client's own),
 // TransportError (no HTTP answer), DecodingError (an answer of the wrong shape),
@@ -62,6 +64,8 @@ public:
 
     // Operations. Arguments are taken by value: they must outlive the caller's frame.
     QCoro::Task<AuthTokens> signIn(QString email, QString password, QString flow);
+    // Fails like any call; when the server definitely refuses the current pair,
+    // sessionRejected() is emitted first.
     QCoro::Task<AuthTokens> refreshSession();
     // Clears both tokens at once; tells the server in the background and never fails.
     void signOut();
@@ -80,10 +84,20 @@ public:
         co_return co_await call<T>(QStringLiteral("action"), std::move(path), std::move(args), false);
     }
 
+    // Whether an answer with this HTTP status to a refresh means the server
+    // refuses the session for good: a 4xx other than 408 and 429. A 5xx, 408,
+    // 429 or a redirect says nothing about the session.
+    static bool statusRejectsSession(int status);
+
 Q_SIGNALS:
     // A refresh stored a new pair (refresh tokens rotate, so whoever keeps the
     // durable copy must save this one).
     void tokensRefreshed(const QString &authToken, const QString &refreshToken);
+    // The server refused to refresh the pair the client still holds (an error
+    // answer, no tokens, or a status that statusRejectsSession()): the session
+    // is over. Whoever ends it clears the pair, so refusals of the same pair met
+    // by other callers' refreshes afterwards report nothing.
+    void sessionRejected();
 
 private:
     struct HttpAnswer {
@@ -106,6 +120,8 @@ private:
     QCoro::Task<HttpAnswer> post(QString endpoint, QString path, QJsonObject args,
                                  std::optional<QString> bearer);
     QCoro::Task<void> signOutInBackground(QString heldToken);
+    // Emits sessionRejected() if `refreshToken` is still the one held.
+    void rejectSession(const QString &refreshToken);
 
     template <class T> static T readEnvelope(const QByteArray &body)
     {

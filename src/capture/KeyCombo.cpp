@@ -1,8 +1,11 @@
 #include "capture/KeyCombo.h"
 
+#include "capture/KeyMapping.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QKeySequence>
 
 #include <cmath>
 
@@ -101,6 +104,32 @@ QString KeyCombo::displayString() const
     if (modifierFlags & CommandFlag)
         text += QChar(0x2318);
     return text + keyCodeString(keyCode);
+}
+
+QString KeyCombo::displayText() const
+{
+    Qt::KeyboardModifiers modifiers;
+    if (modifierFlags & ControlFlag)
+        modifiers |= Qt::ControlModifier;
+    if (modifierFlags & OptionFlag)
+        modifiers |= Qt::AltModifier;
+    if (modifierFlags & ShiftFlag)
+        modifiers |= Qt::ShiftModifier;
+    if (modifierFlags & CommandFlag)
+        modifiers |= Qt::MetaModifier;
+    if (const auto key = KeyMapping::qtKeyForMac(keyCode)) {
+        const QKeyCombination combination(modifiers | key->keyboardModifiers(), key->key());
+        return QKeySequence(combination).toString(QKeySequence::NativeText);
+    }
+    // A key Linux has no name for: the modifiers' text with the stored name.
+    const QString withPlaceholder =
+        QKeySequence(QKeyCombination(modifiers, Qt::Key_A)).toString(QKeySequence::NativeText);
+    return withPlaceholder.chopped(1) + keyCodeString(keyCode);
+}
+
+bool KeyCombo::hasModifierKey() const
+{
+    return modifierFlags & (ControlFlag | OptionFlag | ShiftFlag | CommandFlag);
 }
 
 bool KeyCombo::isReserved() const

@@ -41,8 +41,18 @@ public:
 
     // The Carbon hot-key modifier mask (cmdKey, shiftKey, optionKey, controlKey).
     quint32 carbonModifiers() const;
+    // The stored model's text: modifier symbols, then the key's name (⌃⌥K).
     QString displayString() const;
+    // What a Linux desktop shows for the combination: Qt's native text, in
+    // the order KDE and GNOME use ("Ctrl+Alt+K", "Meta+Shift+Space").
+    QString displayText() const;
     bool isReserved() const;
+    // Whether Control, Option (Alt), Shift or Command (Super) is held. Caps
+    // Lock and the other bits do not count: without one of these four, a
+    // global shortcut would take a key away from every application.
+    bool hasModifierKey() const;
+    // The same combination without the Caps Lock bit.
+    KeyCombo withoutCapsLock() const { return KeyCombo(keyCode, modifierFlags & ~CapsLockFlag); }
     static QString keyCodeString(quint16 code);
 
     // Stored form: compact UTF-8 JSON {"keyCode":n,"modifierFlags":n}.

@@ -4,6 +4,9 @@
 
 #include <QKeyEvent>
 
+#include <cstdlib>
+#include <cstring>
+
 namespace KeyMapping {
 
 namespace {
@@ -202,6 +205,82 @@ QString keysymNameForEvdev(quint16 evdevCode)
 {
     const Row *row = byEvdev(evdevCode);
     return row ? QString::fromLatin1(row->keysym) : QString();
+}
+
+std::optional<QKeyCombination> qtKeyForMac(quint16 macKeyCode)
+{
+    const Row *row = byMac(macKeyCode);
+    if (!row || !*row->keysym)
+        return std::nullopt;
+    const char *keysym = row->keysym;
+    const std::size_t length = std::strlen(keysym);
+    const auto isLower = [](char c) { return c >= 'a' && c <= 'z'; };
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (length == 1 && isLower(keysym[0]))
+        return QKeyCombination(Qt::Key(Qt::Key_A + (keysym[0] - 'a')));
+    if (length == 1 && isDigit(keysym[0]))
+        return QKeyCombination(Qt::Key(Qt::Key_0 + (keysym[0] - '0')));
+    if (length >= 2 && keysym[0] == 'F' && isDigit(keysym[1])) {
+        const int number = std::atoi(keysym + 1);
+        if (number >= 1 && number <= 35)
+            return QKeyCombination(Qt::Key(Qt::Key_F1 + number - 1));
+    }
+    if (length == 4 && std::strncmp(keysym, "KP_", 3) == 0 && isDigit(keysym[3]))
+        return QKeyCombination(Qt::KeypadModifier, Qt::Key(Qt::Key_0 + (keysym[3] - '0')));
+    struct Named {
+        const char *keysym;
+        Qt::Key key;
+        bool keypad;
+    };
+    static constexpr Named named[] = {
+        {"minus", Qt::Key_Minus, false},
+        {"equal", Qt::Key_Equal, false},
+        {"bracketleft", Qt::Key_BracketLeft, false},
+        {"bracketright", Qt::Key_BracketRight, false},
+        {"semicolon", Qt::Key_Semicolon, false},
+        {"apostrophe", Qt::Key_Apostrophe, false},
+        {"grave", Qt::Key_QuoteLeft, false},
+        {"backslash", Qt::Key_Backslash, false},
+        {"comma", Qt::Key_Comma, false},
+        {"period", Qt::Key_Period, false},
+        {"slash", Qt::Key_Slash, false},
+        {"less", Qt::Key_Less, false},
+        {"Return", Qt::Key_Return, false},
+        {"Tab", Qt::Key_Tab, false},
+        {"space", Qt::Key_Space, false},
+        {"BackSpace", Qt::Key_Backspace, false},
+        {"Escape", Qt::Key_Escape, false},
+        {"Delete", Qt::Key_Delete, false},
+        {"Insert", Qt::Key_Insert, false},
+        {"Left", Qt::Key_Left, false},
+        {"Right", Qt::Key_Right, false},
+        {"Down", Qt::Key_Down, false},
+        {"Up", Qt::Key_Up, false},
+        {"Home", Qt::Key_Home, false},
+        {"End", Qt::Key_End, false},
+        {"Prior", Qt::Key_PageUp, false},
+        {"Next", Qt::Key_PageDown, false},
+        {"KP_Decimal", Qt::Key_Period, true},
+        {"KP_Multiply", Qt::Key_Asterisk, true},
+        {"KP_Add", Qt::Key_Plus, true},
+        {"KP_Divide", Qt::Key_Slash, true},
+        {"KP_Enter", Qt::Key_Enter, true},
+        {"KP_Subtract", Qt::Key_Minus, true},
+        {"KP_Equal", Qt::Key_Equal, true},
+        {"KP_Separator", Qt::Key_Comma, true},
+        {"XF86AudioRaiseVolume", Qt::Key_VolumeUp, false},
+        {"XF86AudioLowerVolume", Qt::Key_VolumeDown, false},
+        {"XF86AudioMute", Qt::Key_VolumeMute, false},
+        {"yen", Qt::Key_yen, false},
+        {"Eisu_toggle", Qt::Key_Eisu_toggle, false},
+        {"Hiragana_Katakana", Qt::Key_Hiragana_Katakana, false},
+        {"Menu", Qt::Key_Menu, false},
+    };
+    for (const Named &entry : named) {
+        if (std::strcmp(keysym, entry.keysym) == 0)
+            return QKeyCombination(entry.keypad ? Qt::KeypadModifier : Qt::NoModifier, entry.key);
+    }
+    return std::nullopt;
 }
 
 bool isModifierKey(quint16 macKeyCode)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeyCombination>
 #include <QString>
 #include <QtGlobal>
 
@@ -32,6 +33,9 @@ std::optional<quint16> evdevFromMac(quint16 macKeyCode);
 std::optional<quint16> macFromEvdev(quint16 evdevCode);
 // The xkb keysym name of the key on a US layout ("k", "F5", "space"), or empty.
 QString keysymNameForEvdev(quint16 evdevCode);
+// Qt's key for a macOS key code (with the keypad modifier for keypad keys),
+// for showing the key the way Linux desktops name it; absent when unknown.
+std::optional<QKeyCombination> qtKeyForMac(quint16 macKeyCode);
 // True for Shift, Control, Alt, Super, Caps Lock and the Fn key themselves.
 bool isModifierKey(quint16 macKeyCode);
 

@@ -4,6 +4,7 @@
 #include "platform/SelectionSources.h"
 
 #include <QGuiApplication>
+#include <QWindow>
 
 SelectedTextReader &SelectedTextReader::shared()
 {
@@ -16,16 +17,25 @@ SelectedTextReader::SelectedTextReader(std::vector<SelectionSource *> sources)
 {
 }
 
-QCoro::Task<std::optional<QString>> SelectedTextReader::capture()
+QCoro::Task<std::optional<QString>> SelectedTextReader::capture(KeyRelease untilReleased)
 {
-    // Our own window in front: never read from ourselves.
-    if (QGuiApplication::focusWindow())
+    // Our own window in front: never read from ourselves. A window just
+    // hidden (the overlay closed a moment ago) can still be Qt's focus
+    // window until the window manager's focus change arrives.
+    if (QWindow *focus = QGuiApplication::focusWindow(); focus && focus->isVisible())
         co_return std::nullopt;
     const std::vector<SelectionSource *> sources = m_sources;
     for (SelectionSource *source : sources) {
         SelectionSource::Result result;
         try {
             result = co_await source->read();
+            if (result.status == SelectionSource::Result::Status::AfterRelease) {
+                if (untilReleased) {
+                    co_await untilReleased();
+                    untilReleased = {};
+                }
+                result = co_await source->readAfterRelease();
+            }
         } catch (const std::exception &) {
             continue;
         }
@@ -37,6 +47,7 @@ QCoro::Task<std::optional<QString>> SelectedTextReader::capture()
         case SelectionSource::Result::Status::NothingSelected:
             co_return std::nullopt;
         case SelectionSource::Result::Status::Unavailable:
+        case SelectionSource::Result::Status::AfterRelease:
             break;
         }
     }

@@ -5,6 +5,7 @@
 #include <QCoroTask>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -20,7 +21,13 @@ public:
     // Sources are asked in order until one is sure; they must outlive the reader.
     explicit SelectedTextReader(std::vector<SelectionSource *> sources);
 
-    QCoro::Task<std::optional<QString>> capture();
+    // Finishes (bounded) once the shortcut's key is up; at once when it is not held.
+    using KeyRelease = std::function<QCoro::Task<void>()>;
+
+    // Reads at once where a source already knows what is in front, and waits
+    // for `untilReleased` only for a source that cannot tell while the key
+    // holds the keyboard.
+    QCoro::Task<std::optional<QString>> capture(KeyRelease untilReleased = {});
 
     // The start-up request for accessibility: turns the desktop's
     // accessibility on (toolkits started later expose their widgets) and says

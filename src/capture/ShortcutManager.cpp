@@ -1,9 +1,9 @@
 #include "capture/ShortcutManager.h"
 
-#include "overlay/AddCardPanelController.h"
 #include "capture/KeyMapping.h"
 #include "capture/SelectedTextReader.h"
 #include "overlay/AddCardOverlayContent.h" // the controller header needs the complete type
+#include "overlay/AddCardPanelController.h"
 #include "platform/HotKeyService.h"
 #include "platform/Log.h"
 #include "platform/SystemHotKeyService.h"
@@ -20,8 +20,14 @@ ShortcutManager &ShortcutManager::shared()
     // connections must not be torn down after the application object is gone.
     static auto *hotKeys = new SystemHotKeyService;
     static auto *manager = new ShortcutManager(
-        *hotKeys, [] { return SelectedTextReader::shared().capture(); },
-        [](std::optional<QString> text) { AddCardPanelController::shared().show(std::move(text)); });
+        *hotKeys,
+        [] {
+            return SelectedTextReader::shared().capture(
+                [] { return ShortcutManager::shared().keyReleased(); });
+        },
+        [](std::optional<QString> text, const WindowActivation::Request &activation) {
+            AddCardPanelController::shared().show(std::move(text), activation);
+        });
     return *manager;
 }
 
@@ -33,6 +39,18 @@ ShortcutManager::ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture
     , m_showPanel(std::move(showPanel))
 {
     connect(&m_hotKeys, &HotKeyService::activated, this, &ShortcutManager::onActivated);
+    connect(&m_hotKeys, &HotKeyService::statusChanged, this, &ShortcutManager::hotKeyStatusChanged);
+}
+
+ShortcutManager::ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture,
+                                 std::function<void(std::optional<QString>)> showPanel, QObject *parent)
+    : ShortcutManager(
+          hotKeys, std::move(capture),
+          [showPanel = std::move(showPanel)](std::optional<QString> text, const WindowActivation::Request &) {
+              showPanel(std::move(text));
+          },
+          parent)
+{
 }
 
 ShortcutManager::~ShortcutManager() = default;
@@ -42,6 +60,25 @@ QVariant ShortcutManager::currentComboVariant() const
     return m_currentCombo ? QVariant::fromValue(*m_currentCombo) : QVariant();
 }
 
+QString ShortcutManager::desktopTrigger() const
+{
+    return m_currentCombo ? m_hotKeys.desktopTrigger() : QString();
+}
+
+QString ShortcutManager::hotKeyProblem() const
+{
+    // Without a mechanism the user needs to know even before recording;
+    // anything else only concerns a shortcut that is set.
+    if (!m_hotKeys.canRegister() || m_currentCombo)
+        return m_hotKeys.problem();
+    return {};
+}
+
+bool ShortcutManager::canRecord() const
+{
+    return m_hotKeys.canRegister();
+}
+
 void ShortcutManager::loadAndRegister()
 {
     const QVariant stored = QSettings().value(defaultsKey);
@@ -49,10 +86,13 @@ void ShortcutManager::loadAndRegister()
         return;
     // A bad value is left alone: recording a new shortcut overwrites it.
     const auto combo = KeyCombo::fromJson(stored.toByteArray());
-    if (!combo)
+    // Caps Lock alone (or no modifier at all) would take a bare key away
+    // from every application: such a value counts as unreadable.
+    if (!combo || !combo->hasModifierKey())
         return;
     m_currentCombo = combo;
     Q_EMIT currentComboChanged();
+    Q_EMIT hotKeyStatusChanged();
     registerCombo(*combo);
 }
 
@@ -64,6 +104,7 @@ void ShortcutManager::set(std::optional<KeyCombo> combo)
     }
     m_currentCombo = combo;
     Q_EMIT currentComboChanged();
+    Q_EMIT hotKeyStatusChanged();
     QSettings settings;
     if (!combo) {
         settings.remove(defaultsKey);
@@ -78,8 +119,9 @@ void ShortcutManager::registerCombo(const KeyCombo &combo)
 {
     const auto evdev = KeyMapping::evdevFromMac(combo.keyCode);
     if (!evdev) {
-        logLine(LogChannel::Shell, QStringLiteral("[Vocarta] The shortcut %1 has no key on this system.")
-                                       .arg(combo.displayString()));
+        logLine(
+            LogChannel::Shell,
+            QStringLiteral("[Vocarta] The shortcut %1 has no key on this system.").arg(combo.displayText()));
         return;
     }
     const KeyMapping::LinuxModifiers modifiers = KeyMapping::linuxFromMacFlags(combo.modifierFlags);
@@ -90,38 +132,46 @@ void ShortcutManager::registerCombo(const KeyCombo &combo)
     chord.shift = modifiers.shift;
     chord.super = modifiers.super;
     chord.keysymName = KeyMapping::keysymNameForEvdev(*evdev);
-    chord.displayText = combo.displayString();
+    chord.displayText = combo.displayText();
     m_hotKeys.registerHotKey(chord);
     m_registered = true;
 }
 
-void ShortcutManager::onActivated(quint32 timestamp)
+void ShortcutManager::onActivated(quint32 timestamp, const QString &activationToken)
 {
-    if (timestamp != 0)
-        m_lastTriggerTime = timestamp;
-    triggerCapture();
+    startCapture({timestamp, activationToken});
 }
 
-void ShortcutManager::triggerCapture()
+void ShortcutManager::triggerCapture(const QString &activationToken)
+{
+    startCapture({0, activationToken});
+}
+
+void ShortcutManager::startCapture(WindowActivation::Request activation)
 {
     // A second press while reading only repeats what is already under way.
     if (m_capturing)
         return;
     m_capturing = true;
-    QCoro::connect(runCapture(), this, [] {});
+    QCoro::connect(runCapture(std::move(activation)), this, [] {});
 }
 
-QCoro::Task<void> ShortcutManager::runCapture()
+QCoro::Task<void> ShortcutManager::keyReleased()
+{
+    // While an X11 grab holds the keyboard, GTK applications report no
+    // active window; a reader that needs one waits for the key (bounded).
+    if (m_hotKeys.isKeyHeld())
+        co_await qCoro(&m_hotKeys, &HotKeyService::released, m_releaseWait);
+}
+
+QCoro::Task<void> ShortcutManager::runCapture(WindowActivation::Request activation)
 {
     QPointer<ShortcutManager> self(this);
     std::optional<QString> text;
     try {
-        // While an X11 grab holds the keyboard, GTK applications report no
-        // active window; read once the key is up (or after a short while).
-        if (m_hotKeys.isKeyHeld())
-            co_await qCoro(&m_hotKeys, &HotKeyService::released, m_releaseWait);
-        if (self)
-            text = co_await m_capture();
+        // At the press: the reader waits for the release itself (keyReleased)
+        // only where it cannot tell what is in front while the key is held.
+        text = co_await m_capture();
     } catch (const std::exception &) {
         text.reset();
     }
@@ -129,8 +179,8 @@ QCoro::Task<void> ShortcutManager::runCapture()
         co_return;
     m_capturing = false;
     // The overlay opens on a later turn of the event loop, after the reading.
-    QTimer::singleShot(0, this, [this, text] {
-        m_showPanel(text);
+    QTimer::singleShot(0, this, [this, text, activation] {
+        m_showPanel(text, activation);
         Q_EMIT captureFinished();
     });
 }

@@ -3,7 +3,7 @@
 #include "capture/KeyMapping.h"
 #include "capture/ShortcutManager.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWindow>
@@ -27,8 +27,17 @@ ShortcutRecorderModel::ShortcutRecorderModel(Manager manager, Scheduler schedule
 
 ShortcutRecorderModel::~ShortcutRecorderModel()
 {
-    if (m_monitorInstalled && QCoreApplication::instance())
-        QCoreApplication::instance()->removeEventFilter(this);
+    unwatch();
+}
+
+void ShortcutRecorderModel::setWindow(QWindow *window)
+{
+    if (window == m_window)
+        return;
+    m_window = window;
+    Q_EMIT windowChanged();
+    if (m_isRecording)
+        watch(window);
 }
 
 void ShortcutRecorderModel::setShortcuts(ShortcutManager *shortcuts)
@@ -63,7 +72,7 @@ QString ShortcutRecorderModel::displayString() const
     if (!m_manager.currentCombo)
         return QString();
     const std::optional<KeyCombo> combo = m_manager.currentCombo();
-    return combo ? combo->displayString() : QString();
+    return combo ? combo->displayText() : QString();
 }
 
 void ShortcutRecorderModel::setReservedError(bool on)
@@ -74,13 +83,34 @@ void ShortcutRecorderModel::setReservedError(bool on)
     Q_EMIT reservedErrorChanged();
 }
 
+void ShortcutRecorderModel::watch(QWindow *window)
+{
+    unwatch();
+    m_watched = window;
+    // One filter on the application: it sees the watched window's key presses
+    // before the window does, and other windows appearing (the overlay ends
+    // the recording even when it gets no focus).
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        app->installEventFilter(this);
+        m_focusConnection = connect(app, &QGuiApplication::focusWindowChanged, this, [this](QWindow *focus) {
+            if (m_isRecording && focus != m_watched)
+                stopRecording();
+        });
+    }
+}
+
+void ShortcutRecorderModel::unwatch()
+{
+    m_watched = nullptr;
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeEventFilter(this);
+    disconnect(m_focusConnection);
+}
+
 void ShortcutRecorderModel::startRecording()
 {
     setReservedError(false);
-    if (!m_monitorInstalled && QCoreApplication::instance()) {
-        QCoreApplication::instance()->installEventFilter(this);
-        m_monitorInstalled = true;
-    }
+    watch(m_window ? m_window.data() : QGuiApplication::focusWindow());
     if (!m_isRecording) {
         m_isRecording = true;
         Q_EMIT isRecordingChanged();
@@ -93,11 +123,7 @@ void ShortcutRecorderModel::stopRecording()
         m_isRecording = false;
         Q_EMIT isRecordingChanged();
     }
-    if (m_monitorInstalled) {
-        if (QCoreApplication::instance())
-            QCoreApplication::instance()->removeEventFilter(this);
-        m_monitorInstalled = false;
-    }
+    unwatch();
 }
 
 void ShortcutRecorderModel::clickField()
@@ -122,10 +148,13 @@ bool ShortcutRecorderModel::handleKeyDown(quint16 keyCode, quint64 modifierFlags
         stopRecording();
         return true;
     }
-    const quint64 masked = modifierFlags & KeyCombo::DeviceIndependentMask;
-    if (masked == 0)
+    // Caps Lock alone would make a bare letter the global shortcut, taken
+    // away from every application; with another modifier it is only the
+    // lock's state at the time of recording.
+    const KeyCombo combo =
+        KeyCombo(keyCode, modifierFlags & KeyCombo::DeviceIndependentMask).withoutCapsLock();
+    if (!combo.hasModifierKey())
         return false;
-    const KeyCombo combo(keyCode, masked);
     if (combo.isReserved()) {
         setReservedError(true);
         // Each refusal clears the message on its own schedule, even when a
@@ -148,9 +177,18 @@ bool ShortcutRecorderModel::eventFilter(QObject *watched, QEvent *event)
 {
     if (!m_isRecording)
         return false;
+    if (event->type() == QEvent::Show && watched != m_watched) {
+        auto *shown = qobject_cast<QWindow *>(watched);
+        const bool popup = shown && (shown->type() == Qt::Popup || shown->type() == Qt::ToolTip);
+        if (shown && shown->isTopLevel() && !popup)
+            stopRecording();
+        return false;
+    }
+    if (!m_watched)
+        return false;
     // Key events reach the window first and are then forwarded to its items;
     // looking at the window's copy sees each press once.
-    if (event->type() == QEvent::KeyPress && qobject_cast<QWindow *>(watched)) {
+    if (event->type() == QEvent::KeyPress && watched == m_watched) {
         const auto *key = static_cast<QKeyEvent *>(event);
         const std::optional<KeyMapping::MacKeyPress> press = KeyMapping::fromKeyEvent(*key);
         // A modifier pressed on its own is not a key press of a combination
@@ -161,7 +199,8 @@ bool ShortcutRecorderModel::eventFilter(QObject *watched, QEvent *event)
     }
     // Keeps the window's own shortcuts (such as the settings key) from firing
     // before the press reaches the recorder.
-    if (event->type() == QEvent::ShortcutOverride) {
+    if (event->type() == QEvent::ShortcutOverride &&
+        (watched == m_watched || QGuiApplication::focusWindow() == m_watched)) {
         event->accept();
         return true;
     }

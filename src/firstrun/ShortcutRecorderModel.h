@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QWindow>
 #include <QtQml/qqmlregistration.h>
 
 #include <chrono>
@@ -14,10 +15,12 @@
 class ShortcutManager;
 
 // State and key rules of the shortcut recorder. While recording it watches
-// every key press sent to this program's windows (an application-local
-// monitor): Escape stops, a key without modifiers passes through, a reserved
-// combination is refused with a message that stays for a while, anything else
-// becomes the global shortcut through the manager.
+// the key presses sent to its own window, and only those: Escape stops, a key
+// without Ctrl, Alt, Shift or Super passes through (Caps Lock is no modifier
+// here), a reserved combination is refused with a message that stays for a
+// while, anything else becomes the global shortcut through the manager,
+// without the Caps Lock bit. Recording ends when the window loses the focus
+// or another window of the program (the overlay) opens.
 class ShortcutRecorderModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -27,6 +30,9 @@ class ShortcutRecorderModel : public QObject {
     Q_PROPERTY(QString displayString READ displayString NOTIFY currentComboChanged)
     // What a recorder made by a view talks to: the program's shortcut manager.
     Q_PROPERTY(ShortcutManager *shortcuts READ shortcuts WRITE setShortcuts NOTIFY shortcutsChanged)
+    // The window whose key presses are recorded; when unset, the window that
+    // has the focus when recording starts.
+    Q_PROPERTY(QWindow *window READ window WRITE setWindow NOTIFY windowChanged)
 
 public:
     // What the recorder needs of the shortcut manager.
@@ -51,6 +57,8 @@ public:
     bool reservedError() const { return m_reservedError; }
     bool hasShortcut() const;
     QString displayString() const;
+    QWindow *window() const { return m_window; }
+    void setWindow(QWindow *window);
 
     Q_INVOKABLE void startRecording();
     Q_INVOKABLE void stopRecording();
@@ -66,17 +74,23 @@ Q_SIGNALS:
     void reservedErrorChanged();
     void currentComboChanged();
     void shortcutsChanged();
+    void windowChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void setReservedError(bool on);
+    void watch(QWindow *window);
+    void unwatch();
 
     Manager m_manager;
     QPointer<ShortcutManager> m_shortcuts;
     Scheduler m_scheduler;
     bool m_isRecording = false;
-    bool m_monitorInstalled = false;
+    QPointer<QWindow> m_window;
+    // The window being watched while recording.
+    QPointer<QWindow> m_watched;
+    QMetaObject::Connection m_focusConnection;
     bool m_reservedError = false;
 };

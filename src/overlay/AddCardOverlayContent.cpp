@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 // What the user sees of a failure: its own description for ours, the
 // library's text for anything else.
@@ -210,6 +212,43 @@ void AddCardOverlayContent::performDismiss()
     });
 }
 
+bool AddCardOverlayContent::handleKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    const bool control = modifiers & Qt::ControlModifier;
+    const bool submit = key == Qt::Key_Return || key == Qt::Key_Enter;
+    switch (m_phase) {
+    case Phase::Input:
+    case Phase::Loading:
+        return false;
+    case Phase::Results:
+        if (key == Qt::Key_Down || key == Qt::Key_Up) {
+            if (results().isEmpty())
+                return true;
+            const int step = key == Qt::Key_Down ? 1 : -1;
+            const int next = m_highlightedIndex < 0 ? 0 : m_highlightedIndex + step;
+            setHighlightedIndex(std::clamp(next, 0, int(results().size()) - 1));
+            return true;
+        }
+        if (submit) {
+            if (m_highlightedIndex >= 0)
+                choose(m_highlightedIndex);
+            return true;
+        }
+        if (control && key >= Qt::Key_1 && key <= Qt::Key_9) {
+            choose(key - Qt::Key_1);
+            return true;
+        }
+        return false;
+    case Phase::Selected:
+        if (submit) {
+            save();
+            return true;
+        }
+        return false;
+    }
+    return false;
+}
+
 QVariant AddCardOverlayContent::selectedForView() const
 {
     return m_selected ? QVariant::fromValue(*m_selected) : QVariant();
@@ -225,7 +264,17 @@ void AddCardOverlayContent::setPhase(Phase phase)
     if (phase == m_phase)
         return;
     m_phase = phase;
+    // A highlight belongs to the one list it was moved through.
+    setHighlightedIndex(-1);
     Q_EMIT phaseChanged();
+}
+
+void AddCardOverlayContent::setHighlightedIndex(int index)
+{
+    if (index == m_highlightedIndex)
+        return;
+    m_highlightedIndex = index;
+    Q_EMIT highlightedIndexChanged();
 }
 
 void AddCardOverlayContent::setError(std::optional<QString> error)

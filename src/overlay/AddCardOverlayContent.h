@@ -37,6 +37,9 @@ class AddCardOverlayContent : public QObject {
     Q_PROPERTY(bool hasError READ hasError NOTIFY errorChanged)
     Q_PROPERTY(bool isVisible READ isVisible NOTIFY isVisibleChanged)
     Q_PROPERTY(bool inputFocused READ inputFocused WRITE setInputFocused NOTIFY inputFocusedChanged)
+    // The candidate the keyboard points at, -1 while none is (a mouse user
+    // never sees one: it appears with the first arrow key).
+    Q_PROPERTY(int highlightedIndex READ highlightedIndex NOTIFY highlightedIndexChanged)
 
 public:
     enum class Phase { Input, Loading, Results, Selected };
@@ -84,6 +87,14 @@ public:
     // A click outside the card, the dismissal signal, or a saved card.
     Q_INVOKABLE void performDismiss();
 
+    // The flow from the keyboard alone: in the results, Up and Down move the
+    // highlight (from the first candidate on), Return chooses the highlighted
+    // one and Ctrl+1 to Ctrl+9 choose by position; on the card, Return is
+    // "ADD". In the input phase the field keeps its keys (Return translates).
+    // True when the key was used here.
+    bool handleKey(int key, Qt::KeyboardModifiers modifiers);
+    int highlightedIndex() const { return m_highlightedIndex; }
+
     // The text a prefilled selection puts into the field, if it is used at all:
     // trimmed, and only when it holds fewer than seven space-separated pieces.
     static std::optional<QString> prefill(const std::optional<QString> &selection);
@@ -101,6 +112,7 @@ Q_SIGNALS:
     void errorChanged();
     void isVisibleChanged();
     void inputFocusedChanged();
+    void highlightedIndexChanged();
 
 private:
     QCoro::Task<void> runTranslation(QString word, QString langFrom, QString langTo);
@@ -116,6 +128,7 @@ private:
     void setResults(QList<TranslationResult> results);
     void setSelected(std::optional<TranslationResult> selected);
     void setActiveDeck(std::optional<Deck> deck);
+    void setHighlightedIndex(int index);
 
     DismissSignal &m_dismissSignal;
     const std::optional<QString> m_prefilledText;
@@ -131,4 +144,5 @@ private:
     std::optional<Deck> m_activeDeck;
     std::optional<QString> m_error;
     bool m_inputFocused = false;
+    int m_highlightedIndex = -1;
 };

@@ -96,12 +96,19 @@ void AddCardPanelController::ensureWindow()
     m_root->setSize(m_window->size());
     connect(m_window, &QWindow::widthChanged, m_root, [this](int w) { m_root->setWidth(w); });
     connect(m_window, &QWindow::heightChanged, m_root, [this](int h) { m_root->setHeight(h); });
+    // The window can go away without us (its platform window destroyed, a
+    // close that got past the filter): the overlay is then closed, or the
+    // next shortcut would only try to raise a window that is not there.
+    connect(m_window, &QWindow::visibleChanged, this, [this](bool visible) {
+        if (!visible && isOpen() && !m_hiding)
+            hidePanel();
+    });
 }
 
 void AddCardPanelController::warmUp()
 {
     ensureWindow();
-    if (!m_window || !m_root || m_window->isVisible())
+    if (!m_window || !m_root || m_window->isVisible() || !m_hints->canWarmUpUnseen())
         return;
     // Draw once at full size, then withdraw: the scene graph, its buffers
     // for this screen size, the fonts' glyphs and the card's items are ready
@@ -111,8 +118,6 @@ void AddCardPanelController::warmUp()
     if (!screen)
         return;
     m_root->setProperty("warmingUp", true);
-    m_window->setScreen(screen);
-    m_window->setGeometry(screen->geometry());
     m_window->setMask(QRegion(0, 0, 1, 1));
     auto connection = std::make_shared<QMetaObject::Connection>();
     *connection = connect(m_window, &QQuickWindow::frameSwapped, this, [this, connection] {
@@ -122,11 +127,10 @@ void AddCardPanelController::warmUp()
         if (!isOpen())
             m_window->hide();
     });
-    m_hints->prepareForShow(*m_window);
-    m_window->show();
+    m_hints->showOn(*m_window, *screen);
 }
 
-void AddCardPanelController::show(std::optional<QString> prefilledText)
+void AddCardPanelController::show(std::optional<QString> prefilledText, WindowActivation::Request activation)
 {
     ensureWindow();
     if (!m_window || !m_root)
@@ -134,9 +138,10 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
 
     if (isOpen()) {
         if (m_window->isVisible())
-            m_hints->activate(*m_window);
+            m_hints->activate(*m_window, activation);
         return;
     }
+    m_activation = std::move(activation);
 
     QScreen *screen = m_hints->focusedScreen();
     if (!screen)
@@ -167,7 +172,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText)
         // withdrawing and mapping it again.
         m_window->setScreen(screen);
         m_window->setGeometry(screen->geometry());
-        m_hints->activate(*m_window);
+        m_hints->activate(*m_window, m_activation);
         startOverlay();
         return;
     }
@@ -192,11 +197,8 @@ void AddCardPanelController::mapWhenWithdrawn(QPointer<QScreen> screen, int atte
         hidePanel();
         return;
     }
-    m_window->setScreen(screen);
-    m_window->setGeometry(screen->geometry());
-    m_hints->prepareForShow(*m_window);
-    m_window->show();
-    m_hints->activate(*m_window);
+    m_hints->showOn(*m_window, *screen);
+    m_hints->activate(*m_window, m_activation);
     startOverlay();
 }
 
@@ -225,6 +227,9 @@ void AddCardPanelController::startOverlay()
 
 void AddCardPanelController::hidePanel()
 {
+    if (m_hiding)
+        return;
+    m_hiding = true;
     if (m_keyFilterInstalled) {
         m_window->removeEventFilter(this);
         m_keyFilterInstalled = false;
@@ -240,10 +245,23 @@ void AddCardPanelController::hidePanel()
         Q_EMIT closed();
     }
     m_dismissSignal->setTriggered(false);
+    m_hiding = false;
 }
 
 bool AddCardPanelController::eventFilter(QObject *watched, QEvent *event)
 {
+    // A close through the window manager (Alt+F4, the compositor's close
+    // request) is a dismissal like Escape: the card animates out, then the
+    // panel is hidden and forgotten. The window itself stays for the next
+    // opening.
+    if (watched == m_window && event->type() == QEvent::Close && isOpen()) {
+        event->ignore();
+        QTimer::singleShot(0, this, [this] {
+            if (isOpen())
+                m_dismissSignal->setTriggered(true);
+        });
+        return true;
+    }
     if (watched == m_window && event->type() == QEvent::KeyPress && isOpen()) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Escape) {
@@ -253,6 +271,10 @@ bool AddCardPanelController::eventFilter(QObject *watched, QEvent *event)
             });
             return true;
         }
+        // The keyboard-only flow (arrows, Return, Ctrl+digit) outside the
+        // input field, before the view's items see the key.
+        if (m_content && m_content->handleKey(key->key(), key->modifiers()))
+            return true;
     }
     return QObject::eventFilter(watched, event);
 }

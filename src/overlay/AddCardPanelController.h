@@ -1,6 +1,7 @@
 #pragma once
 
 #include "overlay/AddCardOverlayContent.h"
+#include "platform/WindowActivation.h"
 
 #include <QObject>
 #include <QPointer>
@@ -37,8 +38,9 @@ public:
     ~AddCardPanelController() override;
 
     // Opens the overlay with fresh content, or only raises and focuses the
-    // open one (the new text is then dropped).
-    void show(std::optional<QString> prefilledText);
+    // open one (the new text is then dropped). `activation` is what came with
+    // the request (the key press's time, an activation token).
+    void show(std::optional<QString> prefilledText, WindowActivation::Request activation = {});
     // Closes the overlay at once; harmless when it is not open.
     void hidePanel();
     // Creates the window and draws it once off-screen, so the first opening
@@ -66,6 +68,8 @@ private:
     void startOverlay();
     void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
 
+    WindowActivation::Request m_activation;
+
     QQmlEngine &m_engine;
     ConvexClient *m_client;
     std::unique_ptr<DismissSignal> m_dismissSignal;
@@ -74,4 +78,5 @@ private:
     QQuickItem *m_root = nullptr;
     QPointer<AddCardOverlayContent> m_content;
     bool m_keyFilterInstalled = false;
+    bool m_hiding = false;
 };

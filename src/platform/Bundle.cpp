@@ -47,7 +47,10 @@ QString resources()
     if (executableDir.isEmpty())
         executableDir =
             QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
-    return resourcesFrom(executableDir, QString::fromUtf8(BuildConfig::shareDir),
+    // The share directory is relative to the executable's, so an installation
+    // under any prefix (or unpacked from a package anywhere) finds its own.
+    return resourcesFrom(executableDir,
+                         QDir(executableDir).filePath(QString::fromUtf8(BuildConfig::shareDir)),
                          QString::fromUtf8(BuildConfig::bundleBuildPath));
 }
 

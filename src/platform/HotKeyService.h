@@ -34,8 +34,25 @@ public:
     // service can tell (an X11 grab holds the keyboard meanwhile).
     virtual bool isKeyHeld() const { return false; }
 
+    // What the user should see about the registration (all change together,
+    // with `statusChanged`):
+    // The trigger the desktop actually bound, in the desktop's own words
+    // ("Meta+X"), where it is not the combination asked for: the desktop chose
+    // another one, or the user changed it in the desktop's settings. Empty
+    // when it is the one asked for, or unknown.
+    virtual QString desktopTrigger() const { return {}; }
+    // Why the hot key does not fire, in words for the user, with what to do
+    // instead; empty while nothing is known to be wrong.
+    virtual QString problem() const { return {}; }
+    // False where no mechanism exists at all: recording a combination there
+    // cannot make it work.
+    virtual bool canRegister() const { return true; }
+
 Q_SIGNALS:
-    // `timestamp` is the triggering event's time (X server time on X11), 0 when unknown.
-    void activated(quint32 timestamp);
+    // `timestamp` is the triggering event's time (X server time on X11), 0
+    // when unknown; `activationToken` is one the desktop handed over with the
+    // trigger for bringing a window forward (xdg-activation), or empty.
+    void activated(quint32 timestamp, const QString &activationToken = QString());
     void released();
+    void statusChanged();
 };

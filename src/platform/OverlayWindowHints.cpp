@@ -1,5 +1,6 @@
 #include "platform/OverlayWindowHints.h"
 
+#include "platform/wayland/WaylandWindowHints.h"
 #include "platform/x11/X11WindowHints.h"
 
 #include <QCursor>
@@ -25,7 +26,15 @@ bool OverlayWindowHints::isWithdrawn(QWindow &)
     return true;
 }
 
-void OverlayWindowHints::activate(QWindow &window)
+void OverlayWindowHints::showOn(QWindow &window, QScreen &screen)
+{
+    window.setScreen(&screen);
+    window.setGeometry(screen.geometry());
+    prepareForShow(window);
+    window.show();
+}
+
+void OverlayWindowHints::activate(QWindow &window, const WindowActivation::Request &)
 {
     window.raise();
     window.requestActivate();
@@ -33,7 +42,10 @@ void OverlayWindowHints::activate(QWindow &window)
 
 std::unique_ptr<OverlayWindowHints> OverlayWindowHints::create()
 {
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb"))
         return std::make_unique<X11WindowHints>();
+    if (platform.startsWith(QLatin1String("wayland")))
+        return std::make_unique<WaylandWindowHints>();
     return std::make_unique<OverlayWindowHints>();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WindowActivation.h"
+
 #include <memory>
 
 class QScreen;
@@ -21,9 +23,16 @@ public:
     // Whether the window manager has let go of the window after a hide, so
     // it can be mapped again (mapping it before that can leave it unmapped).
     virtual bool isWithdrawn(QWindow &window);
-    // Gives the shown window the keyboard focus.
-    virtual void activate(QWindow &window);
+    // Shows the window over the whole of `screen`.
+    virtual void showOn(QWindow &window, QScreen &screen);
+    // Whether the window can be drawn once at start-up without being seen
+    // (a one-pixel shape). Where placement is the compositor's, mapping it
+    // would show a window for a moment and take the focus.
+    virtual bool canWarmUpUnseen() const { return true; }
+    // Gives the shown window the keyboard focus, with what came with the
+    // request that opened it.
+    virtual void activate(QWindow &window, const WindowActivation::Request &request = {});
 
-    // The mechanism of this session (X11 when running on xcb).
+    // The mechanism of this session (X11 on xcb, Wayland on wayland).
     static std::unique_ptr<OverlayWindowHints> create();
 };

@@ -1,6 +1,7 @@
 #include "platform/SelectionSources.h"
 
 #include "platform/atspi/AtspiSelectionSource.h"
+#include "platform/x11/X11FrontProcess.h"
 #include "platform/x11/X11PrimarySelectionSource.h"
 
 #include <QCoreApplication>
@@ -9,11 +10,22 @@ namespace SelectionSources {
 
 namespace {
 
+// On an X11 session the window manager names the window in front; through
+// XWayland it knows only the X11 windows, so it is not asked there.
+AtspiSelectionSource::FrontProcess frontProcess()
+{
+    const bool waylandSession =
+        qgetenv("XDG_SESSION_TYPE") == "wayland" || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (waylandSession || !X11FrontProcess::isAvailable())
+        return {};
+    return [] { return X11FrontProcess::processId(); };
+}
+
 // Never destroyed: its bus connection must not be torn down after the
 // application object is gone.
 AtspiSelectionSource &sharedAccessibility()
 {
-    static auto *accessibility = new AtspiSelectionSource;
+    static auto *accessibility = new AtspiSelectionSource(AtspiSelectionSource::Limits{}, frontProcess());
     return *accessibility;
 }
 

@@ -10,26 +10,37 @@
 namespace {
 // The portal is D-Bus activated; give it time to start, but not forever.
 constexpr std::chrono::milliseconds portalProbeTimeout{3000};
+
+bool desktopIs(const char *name)
+{
+    const QList<QByteArray> desktops = qgetenv("XDG_CURRENT_DESKTOP").split(':');
+    for (const QByteArray &desktop : desktops) {
+        if (desktop.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 SystemHotKeyService::SystemHotKeyService(QObject *parent)
     : HotKeyService(parent)
 {
+    // Chosen at once, not at the first registration: the shortcut section
+    // must know whether a recorder can work here before anything is recorded.
+    QCoro::connect(choose(), this, [] {});
 }
 
-SystemHotKeyService::~SystemHotKeyService() = default;
+SystemHotKeyService::~SystemHotKeyService()
+{
+    if (m_backend)
+        m_backend->disconnect(this);
+}
 
 void SystemHotKeyService::registerHotKey(const Chord &chord)
 {
     m_wanted = chord;
-    if (m_backend) {
+    if (m_backend)
         m_backend->registerHotKey(chord);
-        return;
-    }
-    if (m_mechanism.isEmpty() && !m_choosing) {
-        m_choosing = true;
-        QCoro::connect(choose(), this, [] {});
-    }
 }
 
 void SystemHotKeyService::unregisterHotKey()
@@ -37,6 +48,34 @@ void SystemHotKeyService::unregisterHotKey()
     m_wanted.reset();
     if (m_backend)
         m_backend->unregisterHotKey();
+}
+
+QString SystemHotKeyService::whereToBindCommands()
+{
+    if (desktopIs("KDE"))
+        return QStringLiteral("System Settings › Shortcuts (add a new command)");
+    if (desktopIs("GNOME"))
+        return QStringLiteral("Settings › Keyboard › View and Customize Shortcuts › Custom Shortcuts");
+    if (desktopIs("XFCE"))
+        return QStringLiteral("Settings › Keyboard › Application Shortcuts");
+    return QStringLiteral("your desktop's keyboard shortcut settings");
+}
+
+QString SystemHotKeyService::problem() const
+{
+    if (m_mechanism == QLatin1String("none")) {
+        return QStringLiteral(
+                   "This desktop does not let programs set a global shortcut. To open the Add Card "
+                   "overlay from any application, bind the command %1 to a key in %2.")
+            .arg(captureCommand, whereToBindCommands());
+    }
+    const auto *portal = qobject_cast<const PortalHotKeyService *>(m_backend.get());
+    if (portal && !portal->failureReason().isEmpty()) {
+        return QStringLiteral("The desktop did not set up this shortcut: %1. Record it again, or bind the "
+                              "command %2 to a key in %3.")
+            .arg(portal->failureReason(), captureCommand, whereToBindCommands());
+    }
+    return {};
 }
 
 QCoro::Task<void> SystemHotKeyService::choose()
@@ -60,15 +99,43 @@ QCoro::Task<void> SystemHotKeyService::choose()
 
 void SystemHotKeyService::adopt(std::unique_ptr<HotKeyService> backend, const QString &mechanism)
 {
-    m_choosing = false;
+    if (m_backend)
+        m_backend->disconnect(this);
     m_mechanism = mechanism;
     m_backend = std::move(backend);
     if (!m_backend) {
         logLine(LogChannel::Shell, noMechanismMessage);
+        Q_EMIT statusChanged();
         return;
     }
     connect(m_backend.get(), &HotKeyService::activated, this, &HotKeyService::activated);
     connect(m_backend.get(), &HotKeyService::released, this, &HotKeyService::released);
+    connect(m_backend.get(), &HotKeyService::statusChanged, this, &HotKeyService::statusChanged);
+    if (auto *portal = qobject_cast<PortalHotKeyService *>(m_backend.get())) {
+        // Queued: the portal service may be replaced from here, which must
+        // not happen inside its own signal.
+        connect(portal, &PortalHotKeyService::registrationFinished, this,
+                &SystemHotKeyService::onPortalFinished, Qt::QueuedConnection);
+    }
+    Q_EMIT statusChanged();
     if (m_wanted)
         m_backend->registerHotKey(*m_wanted);
+}
+
+void SystemHotKeyService::onPortalFinished(bool bound)
+{
+    const auto *portal = qobject_cast<const PortalHotKeyService *>(m_backend.get());
+    if (bound || !portal || portal->failureReason().isEmpty() || !m_wanted)
+        return;
+    const QString what = QStringLiteral("[Vocarta] The desktop did not bind the shortcut %1: %2.")
+                             .arg(m_wanted->displayText, portal->failureReason());
+    // On X11 a grab of our own works where the portal does not (a portal
+    // without a running KDE behind it, or one that binds nothing).
+    if (X11HotKeyService::isAvailable()) {
+        logLine(LogChannel::Shell, what + QStringLiteral(" Using the X11 key grab instead."));
+        adopt(std::make_unique<X11HotKeyService>(), QStringLiteral("x11"));
+        return;
+    }
+    logLine(LogChannel::Shell, what + QStringLiteral(" Bind \"%1\" to a key in %2 instead.")
+                                          .arg(captureCommand, whereToBindCommands()));
 }

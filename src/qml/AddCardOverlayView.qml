@@ -184,6 +184,8 @@ Item {
             TextInput {
                 id: field
                 objectName: "wordField"
+                Accessible.role: Accessible.EditableText
+                Accessible.name: "Word or phrase"
                 y: 8
                 width: parent.width
                 focus: true
@@ -246,6 +248,9 @@ Item {
                     radius: 20
                     antialiasing: true
                     color: "white"
+                    // Only the keyboard moves this highlight; a mouse user never sees it.
+                    border.width: root.content && root.content.highlightedIndex === entry.index ? 4 : 0
+                    border.color: Theme.addButtonYellow
                     Text {
                         id: label
                         objectName: "resultLabel"

@@ -235,14 +235,20 @@ Rectangle {
         }
 
         LinkCodeSection {
+            id: shortcutSection
             objectName: "shortcutSection"
             width: parent.width
             expanded: page.model.shortcutExpanded
             duration: page.model.expansionDuration
             spacing: 12
 
+            // Where no recorder can work (no global shortcuts on this desktop)
+            // the section says what to do instead.
+            readonly property bool canRecord: !page.shortcuts || page.shortcuts.canRecord
+
             Text {
                 width: parent.width
+                visible: shortcutSection.canRecord
                 text: "Set a global keyboard shortcut to open the Add Card overlay from anywhere on your computer."
                 wrapMode: Text.Wrap
                 color: Qt.rgba(1, 1, 1, 0.65)
@@ -254,6 +260,19 @@ Rectangle {
                 objectName: "shortcutRecorder"
                 width: parent.width
                 shortcuts: page.shortcuts
+                visible: shortcutSection.canRecord
+            }
+
+            Text {
+                objectName: "shortcutProblem"
+                width: parent.width
+                text: page.shortcuts ? page.shortcuts.hotKeyProblem : ""
+                visible: text !== ""
+                textFormat: Text.PlainText
+                wrapMode: Text.Wrap
+                color: Qt.rgba(1, 1, 1, 0.65)
+                font.family: Theme.textFont
+                font.pixelSize: 13
             }
         }
     }

@@ -3,11 +3,18 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Vocarta
 
-// Account: a grouped form of the sign-in status, the e-mail, and Sign Out.
+// Account: a grouped form of the sign-in status, the e-mail, Sign Out, and
+// whether the program starts at login.
 Item {
     id: tab
     objectName: "accountTab"
     required property QtObject auth
+    // Its `enabled` says whether the program starts at login; null hides the switch.
+    property QtObject startAtLogin: null
+    property bool shown: true
+
+    // The desktop's own settings can change it meanwhile: read it on every showing.
+    onShownChanged: if (shown && startAtLogin) startAtLogin.refresh()
 
     readonly property color secondary: Qt.rgba(palette.windowText.r, palette.windowText.g, palette.windowText.b, 0.55)
 
@@ -52,6 +59,36 @@ Item {
                     verticalAlignment: Text.AlignVCenter
                 }
                 onClicked: tab.auth.signOut()
+            }
+        }
+
+        SettingsSection {
+            objectName: "startAtLoginSection"
+            Layout.fillWidth: true
+            visible: tab.startAtLogin !== null
+            Item {
+                Layout.fillWidth: true
+                implicitHeight: Math.max(30, startAtLoginSwitch.implicitHeight)
+                Text {
+                    anchors.left: parent.left
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: "Start at login"
+                    color: palette.windowText
+                    font.pixelSize: 13
+                }
+                Switch {
+                    id: startAtLoginSwitch
+                    objectName: "startAtLoginSwitch"
+                    anchors.right: parent.right
+                    anchors.rightMargin: -rightPadding
+                    anchors.verticalCenter: parent.verticalCenter
+                    checked: tab.startAtLogin ? tab.startAtLogin.enabled : false
+                    onToggled: {
+                        tab.startAtLogin.setEnabled(checked)
+                        // Shows what holds once the desktop has answered.
+                        checked = Qt.binding(() => tab.startAtLogin ? tab.startAtLogin.enabled : false)
+                    }
+                }
             }
         }
 

@@ -11,6 +11,7 @@ Item {
 
     required property QtObject auth
     required property QtObject deckState
+    property QtObject startAtLogin: null
     property alias currentTab: tabs.currentIndex
     // Items stay visible in a hidden window: the window says when it is on screen.
     property bool windowShown: true
@@ -34,6 +35,8 @@ Item {
 
             SettingsAccountTab {
                 auth: root.auth
+                startAtLogin: root.startAtLogin
+                shown: tabs.currentIndex === 0 && root.visible && root.windowShown
             }
             SettingsDecksTab {
                 deckState: root.deckState

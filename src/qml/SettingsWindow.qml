@@ -15,12 +15,14 @@ Window {
 
     required property QtObject auth
     required property QtObject deckState
+    property QtObject startAtLogin: null
 
     SettingsView {
         id: view
         anchors.fill: parent
         auth: window.auth
         deckState: window.deckState
+        startAtLogin: window.startAtLogin
         windowShown: window.visible
     }
 }

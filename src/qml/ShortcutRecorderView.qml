@@ -10,6 +10,9 @@ Column {
     required property ShortcutManager shortcuts
     // The recorder's state; a fresh one by default, talking to the shortcut manager.
     property ShortcutRecorderModel model: ShortcutRecorderModel { shortcuts: recorder.shortcuts }
+    // The key the desktop bound where it is not the recorded one: its own
+    // settings win, so that is the key that works.
+    readonly property string desktopTrigger: recorder.shortcuts ? recorder.shortcuts.desktopTrigger : ""
     readonly property bool showsClear: model.hasShortcut && !model.isRecording
     readonly property string displayState: model.isRecording ? "recording"
                                                               : (model.hasShortcut ? "set" : "empty")
@@ -20,6 +23,8 @@ Column {
     // off screen it must not take keys meant for another window (the overlay).
     readonly property bool onScreen: visible && Window.window !== null && Window.window.visible
     onOnScreenChanged: if (!onScreen) model.stopRecording()
+    // Keys are recorded from this window only.
+    Binding { target: recorder.model; property: "window"; value: recorder.Window.window }
 
     readonly property var easeInOut: [0.42, 0, 0.58, 1, 1, 1]
 
@@ -64,7 +69,7 @@ Column {
                     anchors.verticalCenter: parent.verticalCenter
                     elide: Text.ElideRight
                     text: recorder.displayState === "recording" ? "Press shortcut keys..."
-                        : recorder.displayState === "set" ? recorder.model.displayString
+                        : recorder.displayState === "set" ? (recorder.desktopTrigger || recorder.model.displayString)
                         : "Click to set shortcut"
                     color: recorder.displayState === "recording" ? Qt.rgba(1, 1, 1, 0.55)
                          : recorder.displayState === "set" ? "white" : Qt.rgba(1, 1, 1, 0.45)

@@ -14,9 +14,6 @@
 #include <QMetaObject>
 #include <QUuid>
 
-#include <algorithm>
-#include <cmath>
-
 namespace {
 
 void syncLog(const QString &text)
@@ -59,6 +56,7 @@ ConvexSubscriptionClient::~ConvexSubscriptionClient()
     *m_alive = false;
     if (m_reconnectSleep)
         m_reconnectSleep->cancel();
+    disarmSilenceWatchdog();
     if (m_socket)
         m_socket->discard();
 }
@@ -98,7 +96,9 @@ void ConvexSubscriptionClient::deliver(std::function<void()> call)
 {
     QMetaObject::invokeMethod(
         this,
-        [call = std::move(call)]() {
+        [this, generation = m_accountGeneration, call = std::move(call)]() {
+            if (generation != m_accountGeneration)
+                return; // a result for the account that was replaced meanwhile
             try {
                 call();
             } catch (...) {
@@ -120,12 +120,16 @@ QCoro::Task<void> ConvexSubscriptionClient::startIfNeeded()
 
 void ConvexSubscriptionClient::reconnectForAccountChange()
 {
+    ++m_accountGeneration;
+    Q_EMIT accountChanged();
     if (!m_socket && !m_isConnecting && !m_reconnectSleep)
         return; // never started: the first connection will use the new identity
+    if (m_isConnecting && !m_identitySent)
+        return; // the connection under way reads the token when it authenticates
     dropSocket();
     setConnected(false);
     setConnecting(false);
-    m_reconnectDelay = 1.0;
+    m_backoff.reset();
     reconnectNow(); // runs on its own; every failure inside is handled there
 }
 
@@ -159,6 +163,8 @@ QCoro::Task<void> ConvexSubscriptionClient::connect()
     // A new connection starts with empty query and identity sets on the server.
     m_queryVersion = 0;
     m_identityVersion = 0;
+    m_identitySent = false;
+    m_accepted = false;
     m_socket = SyncSocket::open(m_wsURL, this, m_handshakeTimeout);
     receiveLoop(m_socket, epoch);
 
@@ -188,11 +194,13 @@ QCoro::Task<void> ConvexSubscriptionClient::connect()
         scheduleReconnect();
         co_return;
     }
-    m_reconnectDelay = 1.0;
+    // The back-off is not reset here: frames handed to the socket say nothing
+    // about whether the server will keep the connection (see handleTransition).
     m_lastCloseReason.reset();
     m_isConnecting = false;
     setConnected(true);
     syncLog(QStringLiteral("Connected and subscribed (queryVersion=%1)").arg(m_queryVersion));
+    armSilenceWatchdog();
 }
 
 QCoro::Task<void> ConvexSubscriptionClient::receiveLoop(std::shared_ptr<SyncSocket> socket, quint64 epoch)
@@ -206,15 +214,18 @@ QCoro::Task<void> ConvexSubscriptionClient::receiveLoop(std::shared_ptr<SyncSock
             if (event.kind == SyncSocket::Event::Kind::Ended) {
                 syncLog(QStringLiteral("Receive error: %1").arg(event.text));
                 m_lastCloseReason = event.text;
-                if (m_socket == socket)
+                if (m_socket == socket) {
                     m_socket.reset();
+                    disarmSilenceWatchdog();
+                }
                 setConnected(false);
                 setConnecting(false);
                 scheduleReconnect();
                 co_return;
             }
             if (m_socket != socket)
-                continue; // a failed attempt's leftovers
+                continue;         // a failed attempt's leftovers
+            armSilenceWatchdog(); // any message shows the server is still there
             QString text = event.text;
             if (event.kind == SyncSocket::Event::Kind::Binary) {
                 const std::optional<QString> decoded = SyncFrames::decodeUtf8(event.data);
@@ -263,6 +274,12 @@ QCoro::Task<void> ConvexSubscriptionClient::handleMessage(QString text, std::sha
 
 void ConvexSubscriptionClient::handleTransition(const SyncFrames::ServerMessage &message)
 {
+    // The server has taken the connection and its identity: only now is the
+    // reconnection back-off over.
+    if (!m_accepted) {
+        m_accepted = true;
+        m_backoff.reset();
+    }
     for (const SyncFrames::QueryUpdate &update : message.updates) {
         const auto subscription = m_subscriptions.find(update.queryId);
         if (subscription == m_subscriptions.end())
@@ -281,7 +298,15 @@ QCoro::Task<void> ConvexSubscriptionClient::handleAuthError(std::shared_ptr<Sync
     } catch (const std::exception &error) {
         failure = describe(error);
     }
-    if (!*alive || epoch != m_epoch)
+    if (!*alive)
+        co_return;
+    if (failure && epoch != m_epoch) {
+        // A refusal ended the session meanwhile, and the connection was made
+        // again without it; only the failure is left to report.
+        syncLog(QStringLiteral("Token refresh failed: %1").arg(*failure));
+        co_return;
+    }
+    if (epoch != m_epoch)
         co_return;
     // The server closes the connection after an AuthError; the new token then
     // goes out with the reconnection. Only a connection it kept is re-authenticated.
@@ -307,10 +332,9 @@ void ConvexSubscriptionClient::scheduleReconnect()
         m_reconnectSleep->cancel();
         m_reconnectSleep.reset();
     }
-    const double delay = m_reconnectDelay;
-    m_reconnectDelay = std::min(delay * 2, 30.0);
-    syncLog(QStringLiteral("Reconnecting in %1s...").arg(delay, 0, 'f', 0));
-    m_reconnectSleep = m_sleeper->sleep(std::chrono::milliseconds(std::llround(delay * 1000)));
+    const std::chrono::milliseconds delay = m_backoff.next();
+    syncLog(QStringLiteral("Reconnecting in %1s...").arg(double(delay.count()) / 1000.0, 0, 'f', 0));
+    m_reconnectSleep = m_sleeper->sleep(delay);
     reconnectAfter(m_reconnectSleep);
 }
 
@@ -339,6 +363,7 @@ QCoro::Task<void> ConvexSubscriptionClient::sendConnect()
 QCoro::Task<void> ConvexSubscriptionClient::sendAuthenticate()
 {
     const std::optional<QString> token = m_http.authToken();
+    m_identitySent = true;
     if (!token) {
         syncLog(QStringLiteral("sendAuthenticate skipped — no auth token"));
         co_return;
@@ -407,8 +432,42 @@ void ConvexSubscriptionClient::setConnecting(bool connecting)
 void ConvexSubscriptionClient::dropSocket()
 {
     ++m_epoch;
+    disarmSilenceWatchdog();
     if (m_socket) {
         m_socket->discard();
         m_socket.reset();
     }
+}
+
+// Restarts the wait for the server's next message on the current socket.
+void ConvexSubscriptionClient::armSilenceWatchdog()
+{
+    disarmSilenceWatchdog();
+    if (!m_socket)
+        return;
+    m_silenceSleep = m_sleeper->sleep(m_silenceLimit);
+    watchSilence(m_silenceSleep, m_socket);
+}
+
+void ConvexSubscriptionClient::disarmSilenceWatchdog()
+{
+    if (m_silenceSleep) {
+        m_silenceSleep->cancel();
+        m_silenceSleep.reset();
+    }
+}
+
+QCoro::Task<void> ConvexSubscriptionClient::watchSilence(std::shared_ptr<PendingSleep> sleep,
+                                                         std::shared_ptr<SyncSocket> socket)
+{
+    const auto alive = m_alive;
+    const bool timeIsUp = co_await sleep->wait();
+    if (!timeIsUp || !*alive || m_silenceSleep != sleep || m_socket != socket)
+        co_return;
+    m_silenceSleep.reset();
+    // A suspended laptop, a changed network or a stalled proxy leaves a socket
+    // that looks open and delivers nothing. Ending it goes the way of every
+    // lost connection: the receive loop reports it and reconnects.
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_silenceLimit).count();
+    socket->abortWith(QStringLiteral("No message from the server for %1 s").arg(seconds));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backend/Records.h"
+#include "sync/Backoff.h"
 #include "sync/SyncFrames.h"
 
 #include <QJsonObject>
@@ -31,6 +32,12 @@ class SyncSocket;
 // the server rejects it, and reconnects with exponential back-off after any
 // failure. It only consumes results: it never removes a query and tracks no
 // server versions.
+//
+// The back-off between attempts starts again only once the server has
+// accepted a connection (its first Transition), so a server that refuses every
+// connection is not asked again every second; and a connection on which the
+// server has said nothing for a minute (it pings after 15 s of quiet) is taken
+// for dead and made again.
 //
 // All state lives on the main thread. The socket's frames are read by one
 // receive loop per connection; frames of a connection that has been replaced
@@ -69,12 +76,19 @@ public:
     bool isConnected() const { return m_isConnected; }
     bool isConnecting() const { return m_isConnecting; }
 
-    // After a sign-in or sign-out: drop the connection and reconnect at once, so
-    // the new identity (or none) is used and the previous account's results stop.
+    // After a sign-in or sign-out: the previous account's results stop at once
+    // (accountChanged() tells the subscribers), and the connection is made again
+    // with the new identity (or none) unless the one under way has not told the
+    // server who it is yet.
     void reconnectForAccountChange();
 
     // How long opening a connection may take before it counts as failed.
     void setHandshakeTimeout(std::chrono::milliseconds timeout) { m_handshakeTimeout = timeout; }
+    // How long the server may stay silent before the connection is taken for dead.
+    void setSilenceLimit(std::chrono::milliseconds limit) { m_silenceLimit = limit; }
+    static constexpr std::chrono::seconds defaultSilenceLimit{60};
+    // Pins the jitter of the reconnection waits (a number in [0, 1); 0.5 means none).
+    void setJitter(Backoff::Random random) { m_backoff.setRandom(std::move(random)); }
 
     QUrl wsURL() const { return m_wsURL; }
     QString sessionId() const { return m_sessionId; }
@@ -83,6 +97,8 @@ public:
 
 Q_SIGNALS:
     void connectionStateChanged();
+    // The account changed: results of the previous one will not be delivered any more.
+    void accountChanged();
 
 private:
     using RawUpdate = std::function<void(const std::optional<QJsonValue> &)>;
@@ -123,6 +139,9 @@ private:
     void setConnected(bool connected);
     void setConnecting(bool connecting);
     void dropSocket();
+    void armSilenceWatchdog();
+    void disarmSilenceWatchdog();
+    QCoro::Task<void> watchSilence(std::shared_ptr<PendingSleep> sleep, std::shared_ptr<SyncSocket> socket);
 
     const QUrl m_wsURL;
     ConvexClient &m_http;
@@ -132,16 +151,24 @@ private:
     const std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 
     std::chrono::milliseconds m_handshakeTimeout{std::chrono::seconds(60)};
+    std::chrono::milliseconds m_silenceLimit{defaultSilenceLimit};
     std::shared_ptr<SyncSocket> m_socket;
     const QString m_sessionId;
     int m_connectionCount = 0;
     int m_queryVersion = 0;
     // Identity versions count per connection, apart from query-set versions.
     int m_identityVersion = 0;
+    // Whether this connection has told the server who it is (Authenticate sent or skipped).
+    bool m_identitySent = false;
+    // Whether the server accepted this connection (it sent a Transition).
+    bool m_accepted = false;
     bool m_isConnected = false;
     bool m_isConnecting = false;
-    double m_reconnectDelay = 1.0;
+    Backoff m_backoff{std::chrono::seconds(1), std::chrono::seconds(30)};
     std::shared_ptr<PendingSleep> m_reconnectSleep;
+    std::shared_ptr<PendingSleep> m_silenceSleep;
+    // Counts account changes; results queued for an earlier account are dropped.
+    quint64 m_accountGeneration = 0;
     std::optional<QString> m_lastCloseReason = QStringLiteral("InitialConnect");
     std::map<int, Subscription> m_subscriptions;
     int m_nextQueryId = 0;

@@ -20,6 +20,19 @@ DeckStateManager::DeckStateManager(ConvexSubscriptionClient &sync, ConvexClient 
     , m_sync(sync)
     , m_http(http)
 {
+    connect(&m_sync, &ConvexSubscriptionClient::accountChanged, this, &DeckStateManager::forgetAccount);
+}
+
+// The previous account's decks must not stay on show (nor be offered as the
+// target of a new card) until the new account's first results arrive.
+void DeckStateManager::forgetAccount()
+{
+    ++m_accountGeneration;
+    setDecks({});
+    setActiveDeck(std::nullopt);
+    setError(std::nullopt);
+    // The list has been asked for again and has not arrived yet.
+    setLoading(m_subscriptionsStarted);
 }
 
 QCoro::Task<void> DeckStateManager::startSubscriptions()
@@ -75,6 +88,7 @@ void DeckStateManager::select(const QString &deckId)
 QCoro::Task<void> DeckStateManager::selectTask(Deck deck)
 {
     QPointer<DeckStateManager> self(this);
+    const quint64 generation = m_accountGeneration;
     std::optional<QString> failure;
     try {
         co_await m_http.setActiveDeck(deck.id());
@@ -83,8 +97,8 @@ QCoro::Task<void> DeckStateManager::selectTask(Deck deck)
     } catch (const std::exception &error) {
         failure = QString::fromUtf8(error.what());
     }
-    if (!self)
-        co_return;
+    if (!self || generation != m_accountGeneration)
+        co_return; // gone, or the choice was made for the previous account
     if (failure)
         setError(failure);
     else

@@ -18,7 +18,8 @@ class ConvexSubscriptionClient;
 
 // What the interface knows about the user's decks: the list and the active
 // deck, kept live over the sync connection; the active deck changes through
-// one mutation, shown only once the server accepted it.
+// one mutation, shown only once the server accepted it. An account change
+// empties it at once.
 class DeckStateManager : public QObject {
     Q_OBJECT
     Q_PROPERTY(QVariantList decks READ decksForQml NOTIFY decksChanged)
@@ -66,6 +67,7 @@ private:
     QVariant activeDeckForQml() const;
     QString errorForQml() const { return m_error.value_or(QString()); }
 
+    void forgetAccount();
     QCoro::Task<void> selectTask(Deck deck);
     void setDecks(QList<Deck> decks);
     void setActiveDeck(std::optional<Deck> deck);
@@ -80,4 +82,5 @@ private:
     bool m_isLoading = false;
     std::optional<QString> m_error;
     bool m_subscriptionsStarted = false;
+    quint64 m_accountGeneration = 0;
 };

@@ -7,9 +7,11 @@
 
 namespace {
 
-// Far above any query result this program receives; a larger frame is refused
-// by the socket instead of filling memory.
+// Far above any query result this program receives. Both limits are needed:
+// the socket checks a message's size only once its frames have been read, so
+// without a frame limit one huge frame is buffered whole before it is refused.
 constexpr quint64 maximumIncomingMessageSize = 16 * 1024 * 1024;
+constexpr quint64 maximumIncomingFrameSize = maximumIncomingMessageSize;
 
 } // namespace
 
@@ -19,6 +21,7 @@ std::shared_ptr<SyncSocket> SyncSocket::open(const QUrl &url, QObject *owner,
     std::shared_ptr<SyncSocket> socket(new SyncSocket);
     auto *webSocket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, owner);
     webSocket->setMaxAllowedIncomingMessageSize(maximumIncomingMessageSize);
+    webSocket->setMaxAllowedIncomingFrameSize(maximumIncomingFrameSize);
     socket->attach(webSocket);
     std::weak_ptr<SyncSocket> weak = socket;
     QTimer::singleShot(handshakeTimeout, webSocket, [weak]() {
@@ -95,6 +98,14 @@ void SyncSocket::abort()
     if (m_socket)
         m_socket->abort();
     onEnded();
+}
+
+void SyncSocket::abortWith(const QString &reason)
+{
+    if (m_ended)
+        return;
+    m_error = reason;
+    abort();
 }
 
 void SyncSocket::discard()

@@ -46,6 +46,8 @@ public:
 
     // Ends the socket at once without a closing handshake (a failed attempt).
     void abort();
+    // The same, for a reason of the client's own, which becomes endDescription().
+    void abortWith(const QString &reason);
     // Ends the socket with a normal close and forgets it: no more events are delivered.
     void discard();
 

@@ -155,9 +155,15 @@ void TrayMenu::buildSignedIn()
     for (const DeckFields &deck : decks) {
         QPointer<QObject> deckState = m_deckState;
         const QString id = deck.id;
-        QAction *item = addItem(literalMenuText(deck.name), [deckState, id] {
+        QPointer<TrayMenu> self(this);
+        QAction *item = addItem(literalMenuText(deck.name), [deckState, id, self] {
             if (deckState)
                 QMetaObject::invokeMethod(deckState, "select", Q_ARG(QString, id));
+            // A click toggles the item's own mark; a selection that fails (or
+            // picks the deck already active) changes nothing that would
+            // rebuild the menu, so the marks are drawn again from the state.
+            if (self)
+                QMetaObject::invokeMethod(self, &TrayMenu::rebuild, Qt::QueuedConnection);
         });
         item->setData(deck.id);
         if (activeDeck && activeDeck->id == deck.id) {

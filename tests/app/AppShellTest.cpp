@@ -25,6 +25,7 @@ class AppShellTest : public QObject {
     FakeDeckState *m_decks = nullptr;
     QStringList m_calls;
     int m_captures = 0;
+    QStringList m_captureTokens;
     // How the session comes back from the keyring: signed in or not, and when.
     bool m_restoresSignedIn = false;
 
@@ -47,8 +48,9 @@ class AppShellTest : public QObject {
         s.startUpdater = [this] { m_calls << "updater"; };
         s.warmUpOverlay = [this] { m_calls << "overlay"; };
         s.connectAccountChanges = [this] { m_calls << "account"; };
-        s.triggerCapture = [this] {
+        s.triggerCapture = [this](const QString &token) {
             ++m_captures;
+            m_captureTokens << token;
             m_calls << "capture";
         };
         return s;
@@ -71,6 +73,7 @@ private Q_SLOTS:
         m_decks = new FakeDeckState;
         m_calls.clear();
         m_captures = 0;
+        m_captureTokens.clear();
         m_restoresSignedIn = false;
     }
     void cleanup()
@@ -178,8 +181,9 @@ private Q_SLOTS:
         auto shell = startShell(std::chrono::seconds(20));
         QVERIFY(shell);
 
-        shell->handleArguments({"--capture"}, {});
+        shell->handleArguments({"--capture"}, QStringLiteral("token-of-the-second-start"));
         QCOMPARE(m_captures, 1);
+        QCOMPARE(m_captureTokens, QStringList{"token-of-the-second-start"});
         shell->handleArguments({"vocarta://auth/google#code=abc"}, {});
         QCOMPARE(m_auth->callbackUrls, QList<QUrl>{QUrl("vocarta://auth/google#code=abc")});
         shell->handleArguments({"--bogus"}, {});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../sync/TestSleepers.h"
 #include "FakeDeployment.h"
 
 #include "auth/AuthManager.h"
@@ -32,7 +33,7 @@ public:
 
 // One session wired to a fake deployment, an in-memory secret store and a fake
 // browser. Nothing here reaches the keyring or the browser of the person
-// running the tests.
+// running the tests. The session's retry waits end only when a test ends them.
 class SessionRig {
 public:
     FakeDeployment server;
@@ -40,6 +41,7 @@ public:
     MemorySecretStore store;
     FakeBrowser browser;
     std::unique_ptr<AuthManager> manager;
+    ManualSleeper *retryWaits = nullptr; // owned by the session
 
     static QString tokenKey() { return AuthManager::tokenKey; }
     static QString refreshKey() { return AuthManager::refreshTokenKey; }
@@ -73,7 +75,9 @@ public:
 
     AuthManager &start()
     {
-        manager = std::make_unique<AuthManager>(client, store, browser);
+        auto sleeper = std::make_unique<ManualSleeper>();
+        retryWaits = sleeper.get();
+        manager = std::make_unique<AuthManager>(client, store, browser, std::move(sleeper));
         return *manager;
     }
 

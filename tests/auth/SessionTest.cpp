@@ -1,5 +1,6 @@
 #include "SessionRig.h"
 #include "TaskOutcome.h"
+#include "TestSupport.h"
 
 #include <QSignalSpy>
 
@@ -79,77 +80,150 @@ private Q_SLOTS:
         QCOMPARE(user.size(), 1);
         QCOMPARE(user.first().header("Authorization"), QByteArray("Bearer t2"));
 
-        // Written once, access token first.
+        // Written once, refresh token first: cut short between the two writes,
+        // the store still holds a refresh token the server honours.
         const QStringList saves = rig.store.operations().filter(QStringLiteral("save "));
-        QCOMPARE(saves, (QStringList{QStringLiteral("save %1=t2").arg(AuthManager::tokenKey),
-                                     QStringLiteral("save %1=r2").arg(AuthManager::refreshTokenKey)}));
+        QCOMPARE(saves, (QStringList{QStringLiteral("save %1=r2").arg(AuthManager::refreshTokenKey),
+                                     QStringLiteral("save %1=t2").arg(AuthManager::tokenKey)}));
     }
 
-    void refreshRefusedByTheServerSignsOut_data()
+    // What the start-up refresh's answer does to a stored session. Only the
+    // server's refusal ends it; everything else keeps it, tries again with
+    // growing waits and fetches the e-mail address once the deployment answers.
+    void startupRefreshAnswer_data()
     {
         QTest::addColumn<Answer>("answer");
-        QTest::newRow("error envelope") << Answer::error(QStringLiteral("Invalid refresh token"));
-        QTest::newRow("no tokens issued")
-            << Answer::success(QJsonObject{{QStringLiteral("tokens"), QJsonValue()}});
-        QTest::newRow("HTTP 400") << Answer::text(400, "bad request");
+        QTest::addColumn<bool>("endsSession");
+        QTest::addColumn<bool>("serverGone");
+        QTest::addColumn<int>("requestTimeoutMs"); // 0: the default
+
+        const auto refused = [](const char *name, Answer answer) {
+            QTest::newRow(name) << answer << true << false << 0;
+        };
+        refused("HTTP 400", Answer::text(400, "bad request"));
+        refused("HTTP 401", Answer::text(401, "Unauthenticated"));
+        refused("HTTP 403", Answer::text(403, "forbidden"));
+        refused("HTTP 404", Answer::text(404, "no such function"));
+        refused("HTTP 422", Answer::text(422, "invalid"));
+        refused("error envelope", Answer::error(QStringLiteral("Invalid refresh token")));
+        refused("error envelope without message", Answer::error());
+        refused("no tokens issued", Answer::success(QJsonObject{{QStringLiteral("tokens"), QJsonValue()}}));
+        refused("success without value", Answer::successWithoutValue());
+
+        const auto kept = [](const char *name, Answer answer, bool serverGone = false, int timeoutMs = 0) {
+            QTest::newRow(name) << answer << false << serverGone << timeoutMs;
+        };
+        kept("HTTP 408", Answer::text(408, "request timeout"));
+        kept("HTTP 429", Answer::text(429, "slow down"));
+        kept("HTTP 500", Answer::text(500, "internal"));
+        kept("HTTP 502", Answer::text(502, "bad gateway"));
+        kept("HTTP 503", Answer::text(503, "unavailable"));
+        kept("HTTP 511 (captive portal)", Answer::text(511, "<html>log in</html>", "text/html"));
+        Answer redirect = Answer::text(302, "");
+        redirect.extraHeaders.append(FakeDeployment::Header("Location", "http://127.0.0.1:9/portal"));
+        kept("redirect elsewhere (captive portal)", redirect);
+        kept("a page instead of an envelope", Answer::text(200, "<html>Wi-Fi login</html>", "text/html"));
+        kept("unknown envelope status",
+             Answer::envelope(QJsonObject{{QStringLiteral("status"), QStringLiteral("pending")}}));
+        kept("connection dropped", Answer::dropped());
+        kept("nothing listening", Answer::dropped(), true);
+        kept("no answer in time", Answer::dropped().heldBack(), false, 300);
     }
 
-    void refreshRefusedByTheServerSignsOut()
+    void startupRefreshAnswer()
     {
         QFETCH(Answer, answer);
+        QFETCH(bool, endsSession);
+        QFETCH(bool, serverGone);
+        QFETCH(int, requestTimeoutMs);
         SessionRig rig;
+        if (requestTimeoutMs > 0)
+            rig.client.setRequestTimeout(std::chrono::milliseconds(requestTimeoutMs));
         rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
         rig.server.answer(QStringLiteral("auth:signIn"), answer);
-        rig.answerEmail(QStringLiteral("ana@example.com"));
-
-        QVERIFY(rig.startAndSettle());
-        AuthManager &session = *rig.manager;
-        QVERIFY(!session.isAuthenticated());
-        QCOMPARE(session.userEmail(), std::nullopt);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.store.itemCount(), 0, 20000);
-        QCOMPARE(rig.client.authToken(), std::nullopt);
-        QCOMPARE(rig.client.refreshToken(), std::nullopt);
-        QVERIFY(!session.hasError());
-        // The server-side sign-out went out with the token that was held.
-        QTRY_COMPARE_WITH_TIMEOUT(rig.server.count(QStringLiteral("auth:signOut")), 1, 20000);
-        QCOMPARE(rig.server.requestsFor(QStringLiteral("auth:signOut")).first().header("Authorization"),
-                 QByteArray("Bearer t1"));
-    }
-
-    void offlineAtStartKeepsTheSession_data()
-    {
-        QTest::addColumn<bool>("serverGone");
-        QTest::newRow("connection dropped during the refresh") << false;
-        QTest::newRow("nothing listening") << true;
-    }
-
-    void offlineAtStartKeepsTheSession()
-    {
-        QFETCH(bool, serverGone);
-        SessionRig rig;
-        rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
-        rig.server.answer(QStringLiteral("auth:signIn"), Answer::dropped());
-        rig.answerEmail(QStringLiteral("ana@example.com"));
+        if (endsSession)
+            rig.answerEmail(QStringLiteral("ana@example.com"));
+        else // the deployment is out of reach for the e-mail query too
+            rig.server.answer(QStringLiteral("users:getCurrentUser"), Answer::dropped());
         if (serverGone)
             rig.server.stopListening();
 
         QVERIFY(rig.startAndSettle());
         AuthManager &session = *rig.manager;
+        QCOMPARE(session.userEmail(), std::nullopt);
+        QVERIFY(!session.hasError());
+        if (endsSession) {
+            QVERIFY(!session.isAuthenticated());
+            QTRY_COMPARE_WITH_TIMEOUT(rig.store.itemCount(), 0, 20000);
+            QCOMPARE(rig.client.authToken(), std::nullopt);
+            QCOMPARE(rig.client.refreshToken(), std::nullopt);
+            // The server-side sign-out went out with the token that was held, once.
+            QTRY_COMPARE_WITH_TIMEOUT(rig.server.count(QStringLiteral("auth:signOut")), 1, 20000);
+            QCOMPARE(rig.server.requestsFor(QStringLiteral("auth:signOut")).first().header("Authorization"),
+                     QByteArray("Bearer t1"));
+            QCOMPARE(rig.server.count(QStringLiteral("auth:signIn")), 1);
+            QVERIFY(rig.retryWaits->running().isEmpty());
+            return;
+        }
+
         QVERIFY(session.isAuthenticated());
         QCOMPARE(rig.storedToken(), std::optional<QString>(QStringLiteral("t1")));
         QCOMPARE(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r1")));
         QCOMPARE(rig.client.authToken(), std::optional<QString>(QStringLiteral("t1")));
         QCOMPARE(rig.client.refreshToken(), std::optional<QString>(QStringLiteral("r1")));
-        if (serverGone) {
-            QCOMPARE(session.userEmail(), std::nullopt);
-        } else {
-            // The e-mail query still went out, with the stored token.
-            QCOMPARE(session.userEmail(), std::optional<QString>(QStringLiteral("ana@example.com")));
-            QCOMPARE(rig.server.requestsFor(QStringLiteral("users:getCurrentUser"))
-                         .first()
-                         .header("Authorization"),
-                     QByteArray("Bearer t1"));
+        QCOMPARE(rig.server.count(QStringLiteral("auth:signOut")), 0);
+
+        // Tried again after about a second; the deployment is back by then.
+        QCOMPARE(rig.retryWaits->running().size(), 1);
+        const qint64 wait = rig.retryWaits->running().first()->duration().count();
+        QVERIFY2(wait >= 500 && wait <= 1500, qPrintable(QString::number(wait)));
+        if (serverGone)
+            QVERIFY(rig.server.resumeListening());
+        rig.answerSignIn(QStringLiteral("t2"), QStringLiteral("r2"));
+        rig.answerEmail(QStringLiteral("ana@example.com"));
+        rig.retryWaits->running().first()->finish();
+        QTRY_COMPARE_WITH_TIMEOUT(session.userEmail(),
+                                  std::optional<QString>(QStringLiteral("ana@example.com")), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r2")),
+                                  20000);
+        QCOMPARE(rig.storedToken(), std::optional<QString>(QStringLiteral("t2")));
+        QCOMPARE(
+            rig.server.requestsFor(QStringLiteral("users:getCurrentUser")).last().header("Authorization"),
+            QByteArray("Bearer t2"));
+        QVERIFY(session.isAuthenticated());
+        QVERIFY(rig.retryWaits->running().isEmpty());
+    }
+
+    // Offline at start, then back: the retries grow, and a sign-out stops them.
+    void startupRetriesGrowAndStopAtSignOut()
+    {
+        SessionRig rig;
+        rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
+        rig.server.answer(QStringLiteral("auth:signIn"), Answer::text(503, "unavailable"));
+        rig.answerEmail(QStringLiteral("ana@example.com"));
+        QVERIFY(rig.startAndSettle());
+        // The deployment answered the e-mail query: only the refresh is tried again.
+        QCOMPARE(rig.manager->userEmail(), std::optional<QString>(QStringLiteral("ana@example.com")));
+        QList<qint64> waits;
+        for (int attempt = 2; attempt <= 4; ++attempt) {
+            QTRY_COMPARE_WITH_TIMEOUT(rig.retryWaits->running().size(), 1, 20000);
+            waits.append(rig.retryWaits->running().first()->duration().count());
+            rig.retryWaits->running().first()->finish();
+            QTRY_COMPARE_WITH_TIMEOUT(rig.server.count(QStringLiteral("auth:signIn")), attempt, 20000);
         }
+        QTRY_COMPARE_WITH_TIMEOUT(rig.retryWaits->running().size(), 1, 20000);
+        for (int i = 0; i < waits.size(); ++i) {
+            const qint64 nominal = 1000 << i;
+            QVERIFY2(waits[i] >= nominal / 2 && waits[i] <= nominal * 3 / 2,
+                     qPrintable(QString::number(waits[i])));
+        }
+        QCOMPARE(rig.server.count(QStringLiteral("users:getCurrentUser")), 1);
+
+        const auto pending = rig.retryWaits->running().first();
+        rig.manager->signOut();
+        QVERIFY(pending->isCancelled());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.store.itemCount(), 0, 20000);
+        QCOMPARE(rig.server.count(QStringLiteral("auth:signIn")), 4);
     }
 
     void userWithoutAddress_data()
@@ -227,8 +301,8 @@ private Q_SLOTS:
         SessionRig rig;
         rig.store.setDeferred(true);
         QVERIFY(rig.startSignedIn());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r2")),
-                                  20000);
+        QVERIFY(awaitTask(rig.manager->finishPendingWrites()).succeeded());
+        QCOMPARE(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r2")));
 
         // A call meets 401; the client refreshes by itself and repeats the call.
         rig.server.answerOnce(QStringLiteral("decks:getActiveDeck"), Answer::text(401, "expired"));
@@ -239,19 +313,54 @@ private Q_SLOTS:
                                                       {QStringLiteral("langTo"), QStringLiteral("sv")}}));
         rig.answerSignIn(QStringLiteral("t3"), QStringLiteral("r3"));
         rig.store.clearOperations();
+        rig.store.setDeferred(true, 100); // a slow store
         QVERIFY(awaitTask(rig.client.getActiveDeck()).succeeded());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.store.operations().size(), 2, 20000);
+        // At exit the program waits for the writes still under way.
+        QVERIFY(awaitTask(rig.manager->finishPendingWrites()).succeeded());
+        QVERIFY(!rig.manager->hasPendingWrites());
         QCOMPARE(rig.store.operations(),
-                 (QStringList{QStringLiteral("save %1=t3").arg(AuthManager::tokenKey),
-                              QStringLiteral("save %1=r3").arg(AuthManager::refreshTokenKey)}));
+                 (QStringList{QStringLiteral("save %1=r3").arg(AuthManager::refreshTokenKey),
+                              QStringLiteral("save %1=t3").arg(AuthManager::tokenKey)}));
 
         // So does the sync connection after an authentication error.
         rig.answerSignIn(QStringLiteral("t4"), QStringLiteral("r4"));
         QVERIFY(awaitTask(rig.client.refreshSession()).succeeded());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r4")),
-                                  20000);
+        QVERIFY(awaitTask(rig.manager->finishPendingWrites()).succeeded());
+        QCOMPARE(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r4")));
         QCOMPARE(rig.storedToken(), std::optional<QString>(QStringLiteral("t4")));
         QVERIFY(rig.manager->isAuthenticated());
+    }
+
+    // Two calls meet 401 at once and both refreshes are refused: the session
+    // ends, once.
+    void refusedRefreshAfter401EndsTheSessionOnce()
+    {
+        LogCapture log;
+        SessionRig rig;
+        QVERIFY(rig.startSignedIn());
+        AuthManager &session = *rig.manager;
+        QSignalSpy accountChanges(&session, &AuthManager::accountChanged);
+        QSignalSpy authChanges(&session, &AuthManager::isAuthenticatedChanged);
+        rig.server.answer(QStringLiteral("decks:getActiveDeck"), Answer::text(401, "expired"));
+        rig.server.answer(QStringLiteral("auth:signIn"),
+                          Answer::text(400, "Invalid refresh token").heldBack());
+
+        auto first = startTask(rig.client.getActiveDeck());
+        auto second = startTask(rig.client.getActiveDeck());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.server.heldCount(), 2, 20000);
+        QVERIFY(session.isAuthenticated());
+        rig.server.releaseHeld();
+        QTRY_VERIFY_WITH_TIMEOUT(first->finished && second->finished, 20000);
+        QCOMPARE(first->description(), QStringLiteral("Server error (400): Invalid refresh token"));
+
+        QVERIFY(!session.isAuthenticated());
+        QCOMPARE(authChanges.size(), 1);
+        QCOMPARE(accountChanges.size(), 1);
+        QCOMPARE(rig.client.refreshToken(), std::nullopt);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.store.itemCount(), 0, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.server.count(QStringLiteral("auth:signOut")), 1, 20000);
+        QCOMPARE(log.lines(LogChannel::Shell),
+                 QStringList{QStringLiteral("[Vocarta] The server ended the session; sign in again.")});
     }
 
     void startupRefreshOvertakenByAnotherIsNotStored()

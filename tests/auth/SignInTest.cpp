@@ -1,5 +1,6 @@
 #include "SessionRig.h"
 #include "TaskOutcome.h"
+#include "TestSupport.h"
 
 #include "auth/OAuthFragment.h"
 
@@ -26,6 +27,17 @@ public:
     }
     QList<bool> loading;
 };
+
+// The callback `url` as the browser hands it back for the authorization
+// request `opened`: with that request's state added.
+QUrl answering(const QUrl &opened, QString url)
+{
+    const QString state = QUrlQuery(opened).queryItemValue(QStringLiteral("state"));
+    const QChar separator = url.contains(QLatin1Char('#')) || url.contains(QLatin1Char('?'))
+                                ? QLatin1Char('&')
+                                : QLatin1Char('?');
+    return QUrl(url + separator + QStringLiteral("state=") + state);
+}
 
 } // namespace
 
@@ -204,7 +216,7 @@ private Q_SLOTS:
         QCOMPARE(url.host(), QStringLiteral("accounts.google.com"));
         QCOMPARE(url.path(), QStringLiteral("/o/oauth2/v2/auth"));
         const auto items = QUrlQuery(url).queryItems(QUrl::FullyDecoded);
-        QCOMPARE(items.size(), 5);
+        QCOMPARE(items.size(), 6);
         QCOMPARE(items[0],
                  qMakePair(QStringLiteral("client_id"), QString::fromUtf8(BuildConfig::googleClientId)));
         QCOMPARE(items[1],
@@ -219,6 +231,12 @@ private Q_SLOTS:
                      .hasMatch(),
                  qPrintable(nonce));
         QVERIFY(QUrlQuery(rig.browser.opened.last()).queryItemValue(QStringLiteral("nonce")) != nonce);
+        // A fresh unguessable state per attempt.
+        QCOMPARE(items[5].first, QStringLiteral("state"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^[A-Za-z0-9_-]{43}$")).match(items[5].second).hasMatch(),
+                 qPrintable(items[5].second));
+        QVERIFY(QUrlQuery(rig.browser.opened.last()).queryItemValue(QStringLiteral("state")) !=
+                items[5].second);
     }
 
     void googleCallback_data()
@@ -259,9 +277,10 @@ private Q_SLOTS:
         rig.answerSignIn(QStringLiteral("t1"), QStringLiteral("r1"));
         AuthManager &session = signedOut(rig);
         // The browser answers later, through the program's URL handler.
-        rig.browser.onOpen = [&](const QUrl &) {
-            QTimer::singleShot(0, &session,
-                               [&session, callback] { session.handleCallbackUrl(QUrl(callback)); });
+        rig.browser.onOpen = [&](const QUrl &opened) {
+            QTimer::singleShot(0, &session, [&session, url = answering(opened, callback)] {
+                session.handleCallbackUrl(url);
+            });
         };
 
         QVERIFY(awaitTask(session.signInWithGoogleTask()).succeeded());
@@ -291,8 +310,9 @@ private Q_SLOTS:
         SessionRig rig;
         rig.answerSignIn(QStringLiteral("t1"), QStringLiteral("r1"));
         AuthManager &session = signedOut(rig);
-        rig.browser.onOpen = [&](const QUrl &) {
-            session.handleCallbackUrl(QUrl(QStringLiteral("vocarta://auth/google#id_token=abc")));
+        rig.browser.onOpen = [&](const QUrl &opened) {
+            session.handleCallbackUrl(
+                answering(opened, QStringLiteral("vocarta://auth/google#id_token=abc")));
         };
         QVERIFY(awaitTask(session.signInWithGoogleTask()).succeeded());
         QVERIFY(session.isAuthenticated());
@@ -304,8 +324,9 @@ private Q_SLOTS:
         rig.server.answer(QStringLiteral("auth:signIn"),
                           Answer::success(QJsonObject{{QStringLiteral("tokens"), QJsonValue()}}));
         AuthManager &session = signedOut(rig);
-        rig.browser.onOpen = [&](const QUrl &) {
-            session.handleCallbackUrl(QUrl(QStringLiteral("vocarta://auth/google#id_token=abc")));
+        rig.browser.onOpen = [&](const QUrl &opened) {
+            session.handleCallbackUrl(
+                answering(opened, QStringLiteral("vocarta://auth/google#id_token=abc")));
         };
         QVERIFY(awaitTask(session.signInWithGoogleTask()).succeeded());
         QCOMPARE(session.errorText(), QStringLiteral("Auth failed: No tokens from Google sign-in"));
@@ -346,7 +367,13 @@ private Q_SLOTS:
         QVERIFY(session.isLoading());
         QVERIFY(!session.hasError());
 
-        session.handleCallbackUrl(QUrl(QStringLiteral("vocarta://auth/google#id_token=abc")));
+        // The first attempt's answer is no answer to the second.
+        LogCapture log;
+        session.handleCallbackUrl(
+            answering(rig.browser.opened.first(), QStringLiteral("vocarta://auth/google#id_token=old")));
+        QCOMPARE(log.allLines().size(), 1);
+        session.handleCallbackUrl(
+            answering(rig.browser.opened.last(), QStringLiteral("vocarta://auth/google#id_token=abc")));
         QTRY_VERIFY_WITH_TIMEOUT(second->finished, 20000);
         QVERIFY(session.isAuthenticated());
         QVERIFY(!session.isLoading());
@@ -365,17 +392,32 @@ private Q_SLOTS:
 
     void strayCallbacksAreIgnored()
     {
+        LogCapture log;
         SessionRig rig;
         AuthManager &session = signedOut(rig);
         session.handleCallbackUrl(QUrl(QStringLiteral("vocarta://auth/google#id_token=abc")));
         session.handleCallbackUrl(QUrl(QStringLiteral("https://example.com/#id_token=abc")));
         session.setGoogleCallbackTimeout(std::chrono::milliseconds(200));
-        rig.browser.onOpen = [&](const QUrl &) {
-            session.handleCallbackUrl(QUrl(QStringLiteral("https://example.com/#id_token=abc")));
+        rig.browser.onOpen = [&](const QUrl &opened) {
+            // Another page's link, with its own id_token: without this attempt's
+            // state, or at another address with it.
+            session.handleCallbackUrl(
+                QUrl(QStringLiteral("vocarta://auth/google#id_token=forged&state=guess")));
+            session.handleCallbackUrl(QUrl(QStringLiteral("vocarta://auth/google#id_token=forged")));
+            session.handleCallbackUrl(
+                answering(opened, QStringLiteral("vocarta://evil/google#id_token=forged")));
+            session.handleCallbackUrl(
+                answering(opened, QStringLiteral("https://example.com/#id_token=forged")));
         };
         QVERIFY(awaitTask(session.signInWithGoogleTask()).succeeded());
         QCOMPARE(session.errorText(), cancelledText);
         QVERIFY(rig.server.requestsFor(QStringLiteral("auth:signIn")).isEmpty());
+        QVERIFY(!session.isAuthenticated());
+
+        // Reported once before the attempt and once during it, never with what came in.
+        const QString ignored =
+            QStringLiteral("[Vocarta] Ignored a vocarta:// link that does not answer a pending sign-in.");
+        QCOMPARE(log.allLines(), (QStringList{ignored, ignored}));
     }
 
     void appleIsNotOffered()

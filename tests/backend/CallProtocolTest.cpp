@@ -76,6 +76,45 @@ private slots:
         QVERIFY(fake.requests().isEmpty());
     }
 
+    // The bearer token and the refresh token travel only to the deployment: a
+    // redirect to any other origin (another port is one) is not followed;
+    // one within the deployment is.
+    void redirectsStayWithinTheDeployment()
+    {
+        FakeDeployment home;
+        FakeDeployment elsewhere;
+        const QByteArray away = elsewhere.url().toEncoded() + "/api/action";
+        home.setHandler([away](const FakeDeployment::Request &request) -> std::optional<Answer> {
+            if (request.target == "/api/moved")
+                return Answer::success(QJsonValue());
+            Answer redirect = Answer::text(307, "");
+            const QByteArray target = request.functionPath() == QLatin1String("decks:setActiveDeck")
+                                          ? QByteArray("/api/moved")
+                                          : away;
+            redirect.extraHeaders.append(FakeDeployment::Header("Location", target));
+            return redirect;
+        });
+        ConvexClient client(home.url());
+        client.setTokens(QStringLiteral("tok-1"), QStringLiteral("ref-1"));
+
+        const auto deck = awaitTask(client.getActiveDeck());
+        QVERIFY(!deck.succeeded());
+        QVERIFY2(deck.failure<TransportError>(), qPrintable(deck.description()));
+        const auto refresh = awaitTask(client.refreshSession());
+        QVERIFY2(refresh.failure<TransportError>(), qPrintable(refresh.description()));
+        QCOMPARE(home.requests().size(), 2);
+        QCOMPARE(elsewhere.connectionsAccepted(), 0);
+        QCOMPARE(client.refreshToken(), std::optional<QString>(QStringLiteral("ref-1")));
+
+        // Within the deployment the call goes on, token and body included.
+        QVERIFY(awaitTask(client.setActiveDeck(QStringLiteral("d"))).succeeded());
+        const FakeDeployment::Request moved = home.requests().last();
+        QCOMPARE(moved.target, QByteArray("/api/moved"));
+        QCOMPARE(moved.header("Authorization"), QByteArray("Bearer tok-1"));
+        QCOMPARE(moved.functionPath(), QStringLiteral("decks:setActiveDeck"));
+        QCOMPARE(elsewhere.connectionsAccepted(), 0);
+    }
+
     void answers_data()
     {
         QTest::addColumn<int>("status");

@@ -64,7 +64,7 @@ void CaptureRoadTest::initTestCase()
         std::vector<SelectionSource *>{m_accessibility.get(), m_primary.get()});
     AddCardPanelController *panel = m_panel.get();
     m_manager = std::make_unique<ShortcutManager>(
-        *m_hotKeys, [this] { return m_reader->capture(); },
+        *m_hotKeys, [this] { return m_reader->capture([this] { return m_manager->keyReleased(); }); },
         [panel](std::optional<QString> text) { panel->show(std::move(text)); });
     m_manager->set(KeyCombo(40, KeyCombo::ControlFlag | KeyCombo::ShiftFlag));
 }

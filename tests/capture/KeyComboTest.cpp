@@ -35,18 +35,31 @@ private Q_SLOTS:
 
 void KeyComboTest::displayString_data()
 {
+    // The stored model's symbols, and what the recorder and settings show on Linux.
     QTest::addColumn<quint16>("code");
     QTest::addColumn<quint64>("flags");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("cmd-shift-k") << quint16(40) << (Cmd | Shift) << QStringLiteral("⇧⌘K");
-    QTest::newRow("ctrl-opt-space") << quint16(49) << (Ctrl | Opt) << QStringLiteral("⌃⌥Space");
+    QTest::addColumn<QString>("linux");
+    QTest::newRow("cmd-shift-k") << quint16(40) << (Cmd | Shift) << QStringLiteral("⇧⌘K")
+                                 << QStringLiteral("Meta+Shift+K");
+    QTest::newRow("ctrl-opt-space") << quint16(49) << (Ctrl | Opt) << QStringLiteral("⌃⌥Space")
+                                    << QStringLiteral("Ctrl+Alt+Space");
     QTest::newRow("all four, F5 (order fixed)")
-        << quint16(96) << (Cmd | Shift | Opt | Ctrl) << QStringLiteral("⌃⌥⇧⌘F5");
-    QTest::newRow("grave with cmd") << quint16(50) << Cmd << QStringLiteral("⌘(50)");
-    QTest::newRow("escape alone") << quint16(53) << quint64(0) << QStringLiteral("(53)");
-    QTest::newRow("caps lock not shown") << quint16(0) << (Caps | Cmd | (1ull << 23)) << QStringLiteral("⌘A");
-    QTest::newRow("return, tab, backspace") << quint16(36) << Ctrl << QStringLiteral("⌃\u21A9");
-    QTest::newRow("arrow") << quint16(126) << Opt << QStringLiteral("⌥\u2191");
+        << quint16(96) << (Cmd | Shift | Opt | Ctrl) << QStringLiteral("⌃⌥⇧⌘F5")
+        << QStringLiteral("Meta+Ctrl+Alt+Shift+F5");
+    QTest::newRow("grave with cmd") << quint16(50) << Cmd << QStringLiteral("⌘(50)")
+                                    << QStringLiteral("Meta+`");
+    QTest::newRow("escape alone") << quint16(53) << quint64(0) << QStringLiteral("(53)")
+                                  << QStringLiteral("Esc");
+    QTest::newRow("caps lock not shown")
+        << quint16(0) << (Caps | Cmd | (1ull << 23)) << QStringLiteral("⌘A") << QStringLiteral("Meta+A");
+    QTest::newRow("return, tab, backspace")
+        << quint16(36) << Ctrl << QStringLiteral("⌃\u21A9") << QStringLiteral("Ctrl+Return");
+    QTest::newRow("arrow") << quint16(126) << Opt << QStringLiteral("⌥\u2191") << QStringLiteral("Alt+Up");
+    QTest::newRow("keypad digit") << quint16(0x53) << Ctrl << QStringLiteral("⌃(83)")
+                                  << QStringLiteral("Ctrl+Num+1");
+    QTest::newRow("no Linux key") << quint16(0x3F) << Ctrl << QStringLiteral("⌃(63)")
+                                  << QStringLiteral("Ctrl+(63)");
 }
 
 void KeyComboTest::displayString()
@@ -54,7 +67,9 @@ void KeyComboTest::displayString()
     QFETCH(quint16, code);
     QFETCH(quint64, flags);
     QFETCH(QString, expected);
+    QFETCH(QString, linux);
     QCOMPARE(KeyCombo(code, flags).displayString(), expected);
+    QCOMPARE(KeyCombo(code, flags).displayText(), linux);
 }
 
 void KeyComboTest::carbonModifiersIgnoreNonModifierBits()

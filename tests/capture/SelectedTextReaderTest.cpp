@@ -1,7 +1,10 @@
 #include "capture/SelectedTextReader.h"
 #include "CaptureTestSupport.h"
+#include "capture/ShortcutManager.h"
 #include "platform/SelectionSource.h"
 #include "platform/atspi/AtspiSelectionSource.h"
+#include "platform/x11/X11FrontProcess.h"
+#include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11PrimarySelectionSource.h"
 
 #include <QApplication>
@@ -11,6 +14,8 @@
 #include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
 
@@ -50,12 +55,21 @@ private Q_SLOTS:
     void requestAccessibilityTurnsItOn();
     void hungApplicationDoesNotFreezeTheEventLoop();
     void focusEventsSpareTheWalk();
+    void readsAtThePressInEveryToolkit_data();
+    void readsAtThePressInEveryToolkit();
+    void staleFocusRecordIsNeverRead_data();
+    void staleFocusRecordIsNeverRead();
+    void nothingInFrontAnswersAtOnce();
 
 private:
     std::optional<QString> capture();
     std::unique_ptr<Helper> startApp(const QStringList &arguments, const QStringList &env = accessible);
+    std::unique_ptr<Helper> startGtkApp(const QStringList &arguments);
+    // Waits until a read at the press gives `text`: the focus event has arrived.
+    bool knowsFocusedSelection(AtspiSelectionSource &source, const QString &text);
 
-    AtspiSelectionSource m_accessibility;
+    AtspiSelectionSource m_accessibility{AtspiSelectionSource::Limits{},
+                                         [] { return X11FrontProcess::processId(); }};
     X11PrimarySelectionSource m_primary;
 };
 
@@ -64,6 +78,10 @@ void SelectedTextReaderTest::initTestCase()
     if (!inTestSession())
         QSKIP("runs inside scripts/with-session");
     QVERIFY(X11PrimarySelectionSource::isAvailable());
+    QVERIFY(X11FrontProcess::isAvailable());
+    QCOMPARE(await(m_accessibility.start()), std::optional<bool>(true));
+    QCoreApplication::setOrganizationName(QStringLiteral("vocarta-tests"));
+    QCoreApplication::setApplicationName(QStringLiteral("selected-text"));
 }
 
 void SelectedTextReaderTest::cleanup()
@@ -86,6 +104,23 @@ std::unique_ptr<Helper> SelectedTextReaderTest::startApp(const QStringList &argu
     return startHelper(QStringLiteral(SELECTION_APP), arguments, "ready", env);
 }
 
+std::unique_ptr<Helper> SelectedTextReaderTest::startGtkApp(const QStringList &arguments)
+{
+    return startHelper(QStringLiteral("/usr/bin/python3"),
+                       QStringList{QStringLiteral(GTK_SELECTION_APP)} + arguments);
+}
+
+bool SelectedTextReaderTest::knowsFocusedSelection(AtspiSelectionSource &source, const QString &text)
+{
+    return QTest::qWaitFor(
+        [&] {
+            const auto result = await(source.read());
+            return result && result->status == SelectionSource::Result::Status::Selected &&
+                   result->text == text;
+        },
+        20000);
+}
+
 void SelectedTextReaderTest::readsTheSelectionOfTheFocusedField()
 {
     auto app = startApp({QStringLiteral("--text"), QStringLiteral("the quick brown fox"),
@@ -94,7 +129,7 @@ void SelectedTextReaderTest::readsTheSelectionOfTheFocusedField()
     QCOMPARE(capture(), std::optional<QString>(QStringLiteral("quick brown")));
     // Through the accessibility bus, not PRIMARY (a programmatic selection
     // does not set PRIMARY).
-    const auto direct = await(m_accessibility.read());
+    const auto direct = await(m_accessibility.readAfterRelease());
     QVERIFY(direct);
     QCOMPARE(direct->status, SelectionSource::Result::Status::Selected);
 }
@@ -114,7 +149,7 @@ void SelectedTextReaderTest::nothingSelectedIsAbsent()
     auto app = startApp({QStringLiteral("--text"), QStringLiteral("nothing selected here")});
     QVERIFY(app);
     QCOMPARE(capture(), std::nullopt);
-    const auto direct = await(m_accessibility.read());
+    const auto direct = await(m_accessibility.readAfterRelease());
     QVERIFY(direct);
     QCOMPARE(direct->status, SelectionSource::Result::Status::NothingSelected);
 }
@@ -130,8 +165,10 @@ void SelectedTextReaderTest::ownFocusedWindowIsAbsent()
     own.activateWindow();
     QTRY_VERIFY_WITH_TIMEOUT(own.isActiveWindow(), 20000);
     QCOMPARE(capture(), std::nullopt);
-    // Each source on its own says the same about our own window.
-    QCOMPARE(await(m_primary.read())->status, SelectionSource::Result::Status::NothingSelected);
+    // Each source on its own says the same about our own window, once the
+    // window manager has caught up with the focus.
+    QTRY_COMPARE_WITH_TIMEOUT(await(m_primary.read())->status,
+                              SelectionSource::Result::Status::NothingSelected, 20000);
 }
 
 void SelectedTextReaderTest::primaryOfTheActiveWindowIsRead()
@@ -141,7 +178,7 @@ void SelectedTextReaderTest::primaryOfTheActiveWindowIsRead()
                          QStringLiteral(" primary words\nacross lines ")},
                         inaccessible);
     QVERIFY(app);
-    QCOMPARE(await(m_accessibility.read())->status, SelectionSource::Result::Status::Unavailable);
+    QCOMPARE(await(m_accessibility.readAfterRelease())->status, SelectionSource::Result::Status::Unavailable);
     QCOMPARE(capture(), std::optional<QString>(QStringLiteral(" primary words\nacross lines ")));
 }
 
@@ -153,7 +190,9 @@ void SelectedTextReaderTest::stalePrimaryOfAnotherWindowIsIgnored()
     QVERIFY(owner);
     auto active = startApp({QStringLiteral("--title"), QStringLiteral("active")}, inaccessible);
     QVERIFY(active);
-    QCOMPARE(await(m_primary.read())->status, SelectionSource::Result::Status::Unavailable);
+    // The window manager names the new window active a moment after it has the focus.
+    QTRY_COMPARE_WITH_TIMEOUT(await(m_primary.read())->status, SelectionSource::Result::Status::Unavailable,
+                              20000);
     QCOMPARE(capture(), std::nullopt);
 }
 
@@ -163,7 +202,7 @@ void SelectedTextReaderTest::focusedControlWithoutTextFallsBackToPrimary()
     auto app = startApp({QStringLiteral("--button"), QStringLiteral("--text"), QStringLiteral("field"),
                          QStringLiteral("--primary"), QStringLiteral("selected elsewhere")});
     QVERIFY(app);
-    QCOMPARE(await(m_accessibility.read())->status, SelectionSource::Result::Status::Unavailable);
+    QCOMPARE(await(m_accessibility.readAfterRelease())->status, SelectionSource::Result::Status::Unavailable);
     QCOMPARE(capture(), std::optional<QString>(QStringLiteral("selected elsewhere")));
 }
 
@@ -242,6 +281,126 @@ void SelectedTextReaderTest::focusEventsSpareTheWalk()
                result->text == QLatin1String("two") && accessibility.lastReadUsedFocusEvent();
     };
     QTRY_VERIFY_WITH_TIMEOUT(readsThroughFocusEvent(), 20000);
+}
+
+void SelectedTextReaderTest::readsAtThePressInEveryToolkit_data()
+{
+    QTest::addColumn<bool>("gtk");
+    QTest::addColumn<bool>("held");
+    // GTK drops its window's "active" state while the shortcut's grab holds
+    // the keyboard; Qt does not.
+    QTest::newRow("GTK, key held") << true << true;
+    QTest::newRow("GTK, released at once") << true << false;
+    QTest::newRow("Qt, key held") << false << true;
+    QTest::newRow("Qt, released at once") << false << false;
+}
+
+void SelectedTextReaderTest::readsAtThePressInEveryToolkit()
+{
+    QFETCH(bool, gtk);
+    QFETCH(bool, held);
+    const QStringList arguments{QStringLiteral("--text"), QStringLiteral("the quick brown fox"),
+                                QStringLiteral("--select"), QStringLiteral("4,9")};
+    auto app = gtk ? startGtkApp(arguments) : startApp(arguments);
+    QVERIFY(app);
+    QVERIFY(knowsFocusedSelection(m_accessibility, QStringLiteral("quick")));
+
+    // The road of the program: the real key grab, the manager, the reader.
+    X11HotKeyService hotKeys;
+    SelectedTextReader reader({&m_accessibility, &m_primary});
+    std::optional<QString> shown;
+    ShortcutManager *managerPointer = nullptr;
+    ShortcutManager manager(
+        hotKeys, [&] { return reader.capture([&] { return managerPointer->keyReleased(); }); },
+        [&](std::optional<QString> text) { shown = std::move(text); });
+    managerPointer = &manager;
+    // Far longer than any test: a capture that waited for the release would
+    // not finish while the key is held.
+    manager.setReleaseWait(std::chrono::minutes(5));
+    manager.set(KeyCombo(96, KeyCombo::ControlFlag | KeyCombo::ShiftFlag)); // ctrl+shift+F5
+    QSignalSpy finished(&manager, &ShortcutManager::captureFinished);
+    if (held) {
+        QVERIFY(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+shift+F5")}));
+        const bool done = finished.wait(20000);
+        const bool stillHeld = hotKeys.isKeyHeld();
+        // What the accessibility bus gives on its own while the key is down.
+        const auto direct = await(m_accessibility.read());
+        xdotool({QStringLiteral("keyup"), QStringLiteral("F5")});
+        xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+shift")});
+        QVERIFY(done);
+        QVERIFY(stillHeld);
+        QVERIFY(direct);
+        QCOMPARE(direct->status, SelectionSource::Result::Status::Selected);
+        QCOMPARE(direct->text, QStringLiteral("quick"));
+    } else {
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+shift+F5")}));
+        QVERIFY(finished.wait(20000));
+    }
+    QCOMPARE(shown, std::optional<QString>(QStringLiteral("quick")));
+    manager.set(std::nullopt);
+}
+
+void SelectedTextReaderTest::staleFocusRecordIsNeverRead_data()
+{
+    QTest::addColumn<bool>("sameApplication");
+    QTest::addColumn<bool>("displayKnowsFront");
+    QTest::newRow("another application in front") << false << true;
+    QTest::newRow("another application in front, no display to ask") << false << false;
+    QTest::newRow("another window of the same application") << true << true;
+}
+
+void SelectedTextReaderTest::staleFocusRecordIsNeverRead()
+{
+    QFETCH(bool, sameApplication);
+    QFETCH(bool, displayKnowsFront);
+    // Without the display (Wayland), only the accessibility bus can tell.
+    AtspiSelectionSource withoutDisplay{AtspiSelectionSource::Limits{}};
+    QCOMPARE(await(withoutDisplay.start()), std::optional<bool>(true));
+    AtspiSelectionSource &source = displayKnowsFront ? m_accessibility : withoutDisplay;
+
+    auto app = startGtkApp({QStringLiteral("--text"), QStringLiteral("stale words"),
+                            QStringLiteral("--select"), QStringLiteral("0,5")});
+    QVERIFY(app);
+    QVERIFY(knowsFocusedSelection(source, QStringLiteral("stale")));
+
+    std::unique_ptr<Helper> other;
+    if (sameApplication) {
+        app->process->write("second-window\n");
+        QTRY_VERIFY_WITH_TIMEOUT(app->output.contains("second ready"), 20000);
+    } else {
+        // Nothing on the accessibility bus tells of this one.
+        other = startApp({QStringLiteral("--title"), QStringLiteral("in front"), QStringLiteral("--text"),
+                          QStringLiteral("other")},
+                         inaccessible);
+        QVERIFY(other);
+    }
+    // Whatever events are still on their way: none brings the old text back.
+    for (int i = 0; i < 5; ++i) {
+        const auto atPress = await(source.read());
+        QVERIFY(atPress);
+        QVERIFY2(atPress->text.isEmpty(), qPrintable(atPress->text));
+        const auto afterRelease = await(source.readAfterRelease());
+        QVERIFY(afterRelease);
+        QVERIFY2(afterRelease->text.isEmpty(), qPrintable(afterRelease->text));
+        QTest::qWait(50);
+    }
+    // PRIMARY still belongs to the GTK window: only another client's window
+    // in front keeps it out.
+    if (!sameApplication)
+        QCOMPARE(capture(), std::nullopt);
+}
+
+void SelectedTextReaderTest::nothingInFrontAnswersAtOnce()
+{
+    // An application in front that is not on the accessibility bus: no
+    // active window will appear there, so there is no second look. Counted
+    // as bus calls rather than timed: a retry would walk the registry again.
+    auto app = startApp({QStringLiteral("--text"), QStringLiteral("field")}, inaccessible);
+    QVERIFY(app);
+    const auto result = await(m_accessibility.readAfterRelease());
+    QVERIFY(result);
+    QCOMPARE(result->status, SelectionSource::Result::Status::Unavailable);
+    QCOMPARE(m_accessibility.lastWalkCount(), 1);
 }
 
 QTEST_MAIN(SelectedTextReaderTest)

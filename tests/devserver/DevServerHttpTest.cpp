@@ -7,12 +7,35 @@
 #include <QJsonArray>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 const QString query = QStringLiteral("query");
 const QString mutation = QStringLiteral("mutation");
 const QString action = QStringLiteral("action");
+
+// The status code of the answer to `request`, written as it is; 0 when none came.
+int statusOf(quint16 port, const QByteArray &request)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 20000))
+        return 0;
+    socket.write(request);
+    QByteArray answer;
+    if (!QTest::qWaitFor([&] { return (answer += socket.readAll()).contains("\r\n"); }, 20000))
+        return 0;
+    return answer.startsWith("HTTP/1.1 ") ? answer.mid(9, 3).toInt() : 0;
+}
+
+unsigned fileMode(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 0777 : 0;
+}
 } // namespace
 
 class DevServerHttpTest : public QObject {
@@ -296,10 +319,97 @@ private Q_SLOTS:
                  QStringLiteral("Not authenticated"));
     }
 
+    // What the core's parser refuses beyond the fake deployment's own table:
+    // forms that two parsers could read differently.
+    void ambiguousRequestsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status");
+        const QByteArray post = "POST /api/query HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+        QTest::newRow("bare LF") << QByteArray(
+                                        "POST /api/query HTTP/1.1\nHost: 127.0.0.1\nContent-Length: 2\n\n{}")
+                                 << 400;
+        QTest::newRow("folded header") << post + "Content-Length: 2\r\nX-A: a\r\n b\r\n\r\n{}" << 400;
+        QTest::newRow("space before colon") << post + "Content-Length : 2\r\n\r\n{}" << 400;
+        QTest::newRow("two lengths") << post + "Content-Length: 2\r\nContent-Length: 3\r\n\r\n{}}" << 400;
+        QTest::newRow("two hosts") << post + "Host: 127.0.0.1\r\nContent-Length: 2\r\n\r\n{}" << 400;
+        QTest::newRow("no length") << post + "\r\n{}" << 411;
+        QTest::newRow("other version")
+            << QByteArray("GET /api/query HTTP/2.0\r\nHost: 127.0.0.1\r\n\r\n") << 505;
+        QTest::newRow("fragment") << QByteArray("GET /api/query#x HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+                                  << 400;
+        QTest::newRow("body too large") << post + "Content-Length: 1048577\r\n\r\n" << 413;
+    }
+
+    void ambiguousRequestsAreRefused()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        DevServerFixture f;
+        QVERIFY(f.start());
+        QCOMPARE(statusOf(f.server->port(), request), status);
+        QVERIFY(f.logLines.last().startsWith(QStringLiteral("http refused %1").arg(status)));
+    }
+
+    // A web page can rebind its own name to 127.0.0.1; the browser still sends
+    // that name as Host and the page's origin as Origin.
+    void onlyThisMachinesClientsAreServed_data()
+    {
+        QTest::addColumn<QByteArray>("host"); // PORT stands for the server's port; empty: none sent
+        QTest::addColumn<QByteArray>("origin");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("upgradeStatus");
+        QTest::newRow("127.0.0.1") << QByteArray("127.0.0.1:PORT") << QByteArray() << 200 << 101;
+        QTest::newRow("localhost without port") << QByteArray("localhost") << QByteArray() << 200 << 101;
+        QTest::newRow("::1") << QByteArray("[::1]:PORT") << QByteArray() << 200 << 101;
+        QTest::newRow("page on this machine")
+            << QByteArray("127.0.0.1:PORT") << QByteArray("http://localhost:5173") << 200 << 101;
+        QTest::newRow("rebound name") << QByteArray("rebind.example:PORT") << QByteArray() << 403 << 403;
+        QTest::newRow("name around localhost")
+            << QByteArray("localhost.rebind.example") << QByteArray() << 403 << 403;
+        QTest::newRow("user info") << QByteArray("127.0.0.1@rebind.example") << QByteArray() << 403 << 403;
+        QTest::newRow("foreign origin")
+            << QByteArray("127.0.0.1:PORT") << QByteArray("http://rebind.example:PORT") << 403 << 403;
+        QTest::newRow("sandboxed origin") << QByteArray("127.0.0.1:PORT") << QByteArray("null") << 403 << 403;
+        QTest::newRow("no host") << QByteArray() << QByteArray() << 400 << 400;
+    }
+
+    void onlyThisMachinesClientsAreServed()
+    {
+        QFETCH(QByteArray, host);
+        QFETCH(QByteArray, origin);
+        QFETCH(int, status);
+        QFETCH(int, upgradeStatus);
+        DevServerFixture f;
+        QVERIFY(f.start());
+        QByteArray headers;
+        if (!host.isEmpty())
+            headers +=
+                "Host: " + QByteArray(host).replace("PORT", QByteArray::number(f.server->port())) + "\r\n";
+        if (!origin.isEmpty())
+            headers += "Origin: " + QByteArray(origin).replace("PORT", QByteArray::number(f.server->port())) +
+                       "\r\n";
+
+        const QByteArray body =
+            R"({"path":"auth:signIn","args":{"provider":"password","params":{}},"format":"json"})";
+        QCOMPARE(statusOf(f.server->port(), "POST /api/action HTTP/1.1\r\n" + headers +
+                                                "Content-Type: text/plain\r\nContent-Length: " +
+                                                QByteArray::number(body.size()) + "\r\n\r\n" + body),
+                 status);
+        QCOMPARE(statusOf(f.server->port(), "GET /api/sync HTTP/1.1\r\n" + headers +
+                                                "Upgrade: websocket\r\nConnection: Upgrade\r\n"
+                                                "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                                                "Sec-WebSocket-Version: 13\r\n\r\n"),
+                 upgradeStatus);
+        QTRY_COMPARE_WITH_TIMEOUT(f.server->syncConnectionCount(), upgradeStatus == 101 ? 1 : 0, 20000);
+    }
+
     void cardsDecksAndSessionsSurviveARestart()
     {
         DevServerFixture f;
         QVERIFY(f.start());
+        // The file holds password and token digests: the owner's alone, however it was left.
+        QCOMPARE(fileMode(f.dataPath()), 0600u);
         HttpCaller http(f.url());
         const auto [token, refresh] = http.signIn(f);
         const QJsonArray decks =
@@ -327,13 +437,19 @@ private Q_SLOTS:
         incomplete.remove(QStringLiteral("category"));
         QVERIFY(!http.call(mutation, QStringLiteral("cards:createCard"), incomplete, token).isSuccess());
 
+        QVERIFY(QFile::setPermissions(f.dataPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                        QFileDevice::ReadGroup | QFileDevice::ReadOther));
         QVERIFY(f.restart());
+        QCOMPARE(fileMode(f.dataPath()), 0600u);
         HttpCaller again(f.url());
         QCOMPARE(f.server->store().state().cards.size(), 1);
         QCOMPARE(f.server->store().state().cards.first().phonetic, QStringLiteral("/haʊ̯s/"));
         r = again.call(query, QStringLiteral("decks:getActiveDeck"), {}, token);
         QVERIFY(r.isSuccess());
         QCOMPARE(r.value().toObject().value(QStringLiteral("_id")).toString(), germanId);
+        QVERIFY(again.call(mutation, QStringLiteral("decks:setActiveDeck"), {{"deckId", germanId}}, token)
+                    .isSuccess()); // written again
+        QCOMPARE(fileMode(f.dataPath()), 0600u);
         QVERIFY(again.call(action, QStringLiteral("auth:signIn"), {{"refreshToken", refresh}})
                     .value()
                     .toObject()

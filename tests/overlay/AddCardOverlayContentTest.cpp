@@ -319,6 +319,70 @@ private slots:
         QCOMPARE(fake->count("cards:createCard"), 1);
     }
 
+    // The flow without the mouse: what each key does in each phase, from
+    // the results (two candidates) on.
+    void keyboardOnlyChoosing_data()
+    {
+        QTest::addColumn<QList<int>>("keys"); // a key, or Qt::ControlModifier | key
+        QTest::addColumn<int>("highlight");
+        QTest::addColumn<Phase>("phase");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("no highlight until an arrow") << QList<int>{} << -1 << Phase::Results << QString();
+        QTest::newRow("Return without a highlight does nothing")
+            << QList<int>{Qt::Key_Return} << -1 << Phase::Results << QString();
+        QTest::newRow("Down starts at the first")
+            << QList<int>{Qt::Key_Down} << 0 << Phase::Results << QString();
+        QTest::newRow("Up starts at the first too")
+            << QList<int>{Qt::Key_Up} << 0 << Phase::Results << QString();
+        QTest::newRow("Down stops at the last")
+            << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down} << 1 << Phase::Results << QString();
+        QTest::newRow("Down, Down, Up")
+            << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Up} << 0 << Phase::Results << QString();
+        QTest::newRow("Down, Down, Return chooses the second")
+            << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Return} << -1 << Phase::Selected
+            << QStringLiteral("hem");
+        QTest::newRow("keypad Enter")
+            << QList<int>{Qt::Key_Down, Qt::Key_Enter} << -1 << Phase::Selected << QStringLiteral("hus");
+        QTest::newRow("Ctrl+2") << QList<int>{int(Qt::ControlModifier) | Qt::Key_2} << -1 << Phase::Selected
+                                << QStringLiteral("hem");
+        QTest::newRow("Ctrl+3 is no candidate")
+            << QList<int>{int(Qt::ControlModifier) | Qt::Key_3} << -1 << Phase::Results << QString();
+        QTest::newRow("2 without Ctrl") << QList<int>{Qt::Key_2} << -1 << Phase::Results << QString();
+    }
+
+    void keyboardOnlyChoosing()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(int, highlight);
+        QFETCH(Phase, phase);
+        QFETCH(QString, chosen);
+        fake->answer("ai:translateWord", FakeDeployment::Answer::success(QJsonArray{
+                                             resultJson("hus", "house"), resultJson("hem", "home")}));
+        auto overlay = openWithDeck(QStringLiteral("house"));
+        // In the input phase the field has every key: Return is its own.
+        QVERIFY(!overlay->handleKey(Qt::Key_Return, Qt::NoModifier));
+        QVERIFY(!overlay->handleKey(Qt::Key_Down, Qt::NoModifier));
+        overlay->translate();
+        QTRY_COMPARE_WITH_TIMEOUT(overlay->phase(), Phase::Results, 20000);
+        for (int key : keys) {
+            const auto modifiers = Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask);
+            overlay->handleKey(key & ~Qt::KeyboardModifierMask, modifiers);
+        }
+        QCOMPARE(overlay->highlightedIndex(), highlight);
+        QCOMPARE(overlay->phase(), phase);
+        QCOMPARE(overlay->selected() ? overlay->selected()->word : QString(), chosen);
+    }
+
+    void returnOnTheCardAdds()
+    {
+        auto overlay = openAtSelectedCard();
+        fake->answer("cards:createCard", FakeDeployment::Answer::success(QStringLiteral("card-1")));
+        QVERIFY(overlay->handleKey(Qt::Key_Return, Qt::NoModifier));
+        QVERIFY(overlay->isSaving());
+        QTRY_COMPARE_WITH_TIMEOUT(fake->count("cards:createCard"), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(dismissCalls, 1, 20000);
+    }
+
     void dismissalSignalClosesThroughExitAnimation()
     {
         auto overlay = openWithDeck();

@@ -235,6 +235,39 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!panel->isOpen(), 20000);
     }
 
+    // However the window goes away without the overlay asking, the panel ends
+    // up closed as after Escape and the next opening is a fresh one.
+    void windowGoneWithoutUsClosesThePanel_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Alt+F4 in the window manager") << QStringLiteral("alt+F4");
+        QTest::newRow("platform window destroyed") << QStringLiteral("destroy");
+    }
+
+    void windowGoneWithoutUsClosesThePanel()
+    {
+        QFETCH(QString, how);
+        QVERIFY(open(QStringLiteral("house")));
+        QPointer<AddCardOverlayContent> first = panel->content();
+        QSignalSpy closed(panel.get(), &AddCardPanelController::closed);
+        if (how == u"alt+F4")
+            QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), how}), 0);
+        else
+            panel->window()->destroy();
+
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 20000);
+        QVERIFY(!panel->isOpen());
+        QVERIFY(!panel->hasKeyFilter());
+        QVERIFY(!panel->dismissSignal().triggered());
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->window()->isVisible(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 20000);
+
+        QVERIFY(open(QStringLiteral("again")));
+        QCOMPARE(panel->content()->word(), QStringLiteral("again"));
+        QCOMPARE(overlayWindowCount(), 1);
+        QCOMPARE(closed.count(), 1);
+    }
+
     void hidePanelTwiceIsHarmless()
     {
         panel->hidePanel();

@@ -13,8 +13,10 @@
 #include "qml/ViewEngine.h"
 
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QPointer>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
@@ -37,14 +39,10 @@ QJsonObject candidate(const QString &word, const QString &translation)
 
 // The whole road of one capture on the test display: a selection in another
 // application, the shortcut pressed with xdotool, the overlay with the word,
-// Return, a candidate clicked, "ADD", the card at the fake deployment.
+// Return, a candidate chosen (with the mouse, or from the keyboard alone),
+// "ADD", the card at the fake deployment.
 class OverlayEndToEndTest : public QObject {
     Q_OBJECT
-
-    QQuickItem *find(AddCardPanelController &panel, const char *name)
-    {
-        return findItem(panel.window()->contentItem(), QString::fromLatin1(name));
-    }
 
     // Clicks the middle of `item` with the real pointer, once it stays put
     // (the card springs to its new height after each phase).
@@ -68,6 +66,84 @@ class OverlayEndToEndTest : public QObject {
                                    QString::number(last.y()), QStringLiteral("click"), QStringLiteral("1")});
     }
 
+    // The program's capture objects as start-up wires them, against the fake
+    // deployment, with Ctrl+Alt+K registered and "red house" selected in
+    // another application.
+    struct Rig {
+        FakeDeployment fake;
+        std::unique_ptr<ConvexClient> client;
+        std::unique_ptr<AddCardPanelController> panel;
+        std::unique_ptr<X11HotKeyService> hotKeys;
+        std::unique_ptr<ShortcutManager> shortcuts;
+        std::unique_ptr<Helper> app;
+
+        Rig()
+        {
+            fake.answer("decks:getActiveDeck",
+                        FakeDeployment::Answer::success(QJsonObject{
+                            {"_id", "deck-7"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
+            fake.answer("ai:translateWord", FakeDeployment::Answer::success(
+                                                QJsonArray{candidate("ett rött hus", "a red house"),
+                                                           candidate("en röd stuga", "a red cottage")}));
+            fake.answer("cards:createCard", FakeDeployment::Answer::success(QStringLiteral("card-1")));
+            client = std::make_unique<ConvexClient>(fake.url());
+            client->setTokens(QStringLiteral("token"), QStringLiteral("refresh"));
+            panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), client.get());
+            panel->warmUp();
+            hotKeys = std::make_unique<X11HotKeyService>();
+            shortcuts = std::make_unique<ShortcutManager>(
+                *hotKeys, [] { return SelectedTextReader::shared().capture(); },
+                [this](std::optional<QString> text, const WindowActivation::Request &activation) {
+                    panel->show(std::move(text), activation);
+                });
+            shortcuts->set(KeyCombo(40, KeyCombo::ControlFlag | KeyCombo::OptionFlag)); // ctrl+alt+K
+            app = startHelper(QStringLiteral(SELECTION_APP),
+                              {QStringLiteral("--text"), QStringLiteral("a red house here"),
+                               QStringLiteral("--select"), QStringLiteral("2,11")},
+                              "ready", {QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1")});
+        }
+        ~Rig()
+        {
+            if (shortcuts)
+                shortcuts->clear();
+        }
+
+        QQuickItem *find(const char *name) const
+        {
+            return findItem(panel->window()->contentItem(), QString::fromLatin1(name));
+        }
+
+        // Presses the shortcut and waits for the overlay with the selection,
+        // holding the keyboard.
+        void pressShortcut()
+        {
+            QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+k")}));
+            QTRY_VERIFY_WITH_TIMEOUT(panel->isOpen(), 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(panel->content()->word(), QStringLiteral("red house"), 20000);
+            QQuickItem *field = find("wordField");
+            QVERIFY(field);
+            QCOMPARE(field->property("text").toString(), QStringLiteral("red house"));
+            // The overlay took the keyboard from the other application.
+            QTRY_VERIFY_WITH_TIMEOUT(panel->window()->isActive() && field->hasActiveFocus(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(panel->content()->activeDeck().has_value(), 20000);
+        }
+
+        void expectSaved(const QString &word, const QString &translation)
+        {
+            QTRY_COMPARE_WITH_TIMEOUT(fake.count("cards:createCard"), 1, 20000);
+            const QJsonObject expected{{"deckId", "deck-7"},
+                                       {"word", word},
+                                       {"translation", translation},
+                                       {"phonetic", "ˈrøːt hʉːs"},
+                                       {"exampleSentence", "Vi bor i ett rött hus."},
+                                       {"exampleSentenceTranslation", "We live in a red house."},
+                                       {"category", "phrase"}};
+            QCOMPARE(fake.requestsFor("cards:createCard").first().args(), expected);
+            QTRY_VERIFY_WITH_TIMEOUT(!panel->isOpen(), 20000);
+            QVERIFY(!panel->window()->isVisible());
+        }
+    };
+
 private slots:
     void initTestCase()
     {
@@ -80,68 +156,69 @@ private slots:
 
     void selectionToSavedCard()
     {
-        FakeDeployment fake;
-        fake.answer("decks:getActiveDeck",
-                    FakeDeployment::Answer::success(QJsonObject{
-                        {"_id", "deck-7"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
-        fake.answer("ai:translateWord",
-                    FakeDeployment::Answer::success(QJsonArray{candidate("ett rött hus", "a red house"),
-                                                               candidate("en röd stuga", "a red cottage")}));
-        fake.answer("cards:createCard", FakeDeployment::Answer::success(QStringLiteral("card-1")));
-        ConvexClient client(fake.url());
-        client.setTokens(QStringLiteral("token"), QStringLiteral("refresh"));
-
-        AddCardPanelController panel(ViewEngine::shared(), &client);
-        panel.warmUp();
-        X11HotKeyService hotKeys;
-        ShortcutManager shortcuts(
-            hotKeys, [] { return SelectedTextReader::shared().capture(); },
-            [&panel](std::optional<QString> text) { panel.show(std::move(text)); });
-        shortcuts.set(KeyCombo(40, KeyCombo::ControlFlag | KeyCombo::OptionFlag)); // ctrl+alt+K
-
-        auto app = startHelper(QStringLiteral(SELECTION_APP),
-                               {QStringLiteral("--text"), QStringLiteral("a red house here"),
-                                QStringLiteral("--select"), QStringLiteral("2,11")},
-                               "ready", {QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1")});
-        QVERIFY(app);
-
-        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+k")}));
-        QTRY_VERIFY_WITH_TIMEOUT(panel.isOpen(), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(panel.content()->word(), QStringLiteral("red house"), 20000);
-        QQuickItem *field = find(panel, "wordField");
-        QVERIFY(field);
-        QCOMPARE(field->property("text").toString(), QStringLiteral("red house"));
-        // The overlay took the keyboard from the other application.
-        QTRY_VERIFY_WITH_TIMEOUT(panel.window()->isActive() && field->hasActiveFocus(), 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(panel.content()->activeDeck().has_value(), 20000);
+        Rig rig;
+        QVERIFY(rig.app);
+        rig.pressShortcut();
+        if (QTest::currentTestFailed())
+            return;
 
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
-        QTRY_COMPARE_WITH_TIMEOUT(panel.content()->phase(), AddCardOverlayContent::Phase::Results, 20000);
-        QCOMPARE(fake.requestsFor("ai:translateWord").first().args(),
+        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Results,
+                                  20000);
+        QCOMPARE(rig.fake.requestsFor("ai:translateWord").first().args(),
                  (QJsonObject{{"word", "red house"}, {"langFrom", "en"}, {"langTo", "sv"}}));
-        QTRY_VERIFY_WITH_TIMEOUT(find(panel, "resultEntry1"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.find("resultEntry1"), 20000);
         QCOMPARE(
-            findItem(find(panel, "resultEntry1"), QStringLiteral("resultLabel"))->property("text").toString(),
+            findItem(rig.find("resultEntry1"), QStringLiteral("resultLabel"))->property("text").toString(),
             QStringLiteral("en röd stuga"));
 
-        QVERIFY(clickWhenSettled(find(panel, "resultEntry1")));
-        QTRY_COMPARE_WITH_TIMEOUT(panel.content()->phase(), AddCardOverlayContent::Phase::Selected, 20000);
-        QCOMPARE(panel.content()->selected()->word, QStringLiteral("en röd stuga"));
-        QTRY_VERIFY_WITH_TIMEOUT(find(panel, "addButton"), 20000);
+        QVERIFY(clickWhenSettled(rig.find("resultEntry1")));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Selected,
+                                  20000);
+        QCOMPARE(rig.panel->content()->selected()->word, QStringLiteral("en röd stuga"));
+        // A mouse user never saw a highlight.
+        QCOMPARE(rig.panel->content()->highlightedIndex(), -1);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.find("addButton"), 20000);
 
-        QVERIFY(clickWhenSettled(find(panel, "addButton")));
-        QTRY_COMPARE_WITH_TIMEOUT(fake.count("cards:createCard"), 1, 20000);
-        const QJsonObject expected{{"deckId", "deck-7"},
-                                   {"word", "en röd stuga"},
-                                   {"translation", "a red cottage"},
-                                   {"phonetic", "ˈrøːt hʉːs"},
-                                   {"exampleSentence", "Vi bor i ett rött hus."},
-                                   {"exampleSentenceTranslation", "We live in a red house."},
-                                   {"category", "phrase"}};
-        QCOMPARE(fake.requestsFor("cards:createCard").first().args(), expected);
-        QTRY_VERIFY_WITH_TIMEOUT(!panel.isOpen(), 20000);
-        QVERIFY(!panel.window()->isVisible());
-        shortcuts.clear();
+        QVERIFY(clickWhenSettled(rig.find("addButton")));
+        rig.expectSaved(QStringLiteral("en röd stuga"), QStringLiteral("a red cottage"));
+    }
+
+    // Closed through the window manager (openbox's Alt+F4), the overlay
+    // opens again on the next shortcut; then the whole flow from the
+    // keyboard alone: Return, Down, Return, Return.
+    void keyboardOnlyAfterAWindowManagerClose()
+    {
+        Rig rig;
+        QVERIFY(rig.app);
+        rig.pressShortcut();
+        if (QTest::currentTestFailed())
+            return;
+        QPointer<AddCardOverlayContent> first = rig.panel->content();
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")}));
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->isOpen(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 20000);
+        // As a person would, press again once the other application is in front.
+        QTRY_VERIFY_WITH_TIMEOUT(!QGuiApplication::focusWindow(), 20000);
+
+        rig.pressShortcut();
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Results,
+                                  20000);
+        QCOMPARE(rig.panel->content()->highlightedIndex(), -1);
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Down")}));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->highlightedIndex(), 0, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            rig.find("resultEntry0")->property("border").value<QObject *>()->property("width").toInt(), 4,
+            20000);
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Selected,
+                                  20000);
+        QCOMPARE(rig.panel->content()->selected()->word, QStringLiteral("ett rött hus"));
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+        rig.expectSaved(QStringLiteral("ett rött hus"), QStringLiteral("a red house"));
     }
 };
 

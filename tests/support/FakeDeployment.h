@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LoopbackServer.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QJsonObject>
@@ -16,33 +18,26 @@
 #include <optional>
 #include <utility>
 
-class QTcpServer;
 class QTcpSocket;
+class QWebSocket;
 
 // An in-process stand-in for the deployment, listening on 127.0.0.1 at a free
-// port. It speaks enough HTTP/1.1 for the client (Content-Length bodies,
-// keep-alive or close), records every request, and answers each server
-// function path (the "path" member of the JSON body) as the test scripts it.
+// port (the loopback server the local deployment runs on). It records every
+// request and answers each server function path (the "path" member of the
+// JSON body) as the test scripts it.
 //
 // GET requests that ask for a WebSocket upgrade are handed, untouched, to the
-// upgrade handler (the sync endpoint plugs in there).
+// upgrade handler, or to the WebSocket handler of their path (the sync
+// endpoint plugs in there).
 class FakeDeployment : public QObject {
     Q_OBJECT
 
 public:
     using Header = std::pair<QByteArray, QByteArray>;
 
-    struct Request {
+    struct Request : HttpRequest {
         int connection = 0; // which TCP connection carried it, counted from 1
-        QByteArray method;
-        QByteArray target; // as sent, with any query
-        QByteArray path;   // target without the query
-        QList<Header> headers;
-        QByteArray body;
 
-        // Case-insensitive header lookup; empty when absent.
-        QByteArray header(const QByteArray &name) const;
-        bool hasHeader(const QByteArray &name) const;
         // The body as a JSON object ({} if it is not one).
         QJsonObject json() const;
         // The called server function ("module:function"), empty if the body has none.
@@ -100,16 +95,21 @@ public:
     void answerOnce(const QString &functionPath, Answer answer);
     void setHandler(Handler handler);
     void setUpgradeHandler(UpgradeHandler handler);
+    // WebSockets opened at `path`; the handler owns them.
+    void acceptWebSockets(const QByteArray &path, LoopbackServer::WebSocketHandler handler);
 
     QList<Request> requests() const { return m_requests; }
     QList<Request> requestsFor(const QString &functionPath) const;
     int count(const QString &functionPath) const;
     void clearRequests() { m_requests.clear(); }
-    int connectionsAccepted() const { return m_connectionsAccepted; }
+    int connectionsAccepted() const;
     // Aborts every open connection (not the ones handed to the upgrade handler).
     void closeAllConnections();
     // Stops accepting connections; later requests fail to connect.
     void stopListening();
+    // Accepts connections again on the same port (a restarted deployment);
+    // false if the port has been taken meanwhile.
+    bool resumeListening();
     // Sends every held answer now, in arrival order; returns how many there were.
     int releaseHeld();
     int heldCount() const;
@@ -123,33 +123,21 @@ Q_SIGNALS:
     void answered(const FakeDeployment::Request &request);
 
 private:
-    struct Connection {
-        int number = 0;
-        bool busy = false; // an answer is pending (delayed or held)
-    };
+    void serve(LoopbackConnection &connection, const Request &request);
+    Answer answerFor(const Request &request);
+    void respondTo(LoopbackConnection &connection, const Request &request, const Answer &answer);
+
     struct HeldAnswer {
-        QPointer<QTcpSocket> socket;
+        QPointer<LoopbackConnection> connection;
         Request request;
         Answer answer;
-        bool keepAlive = true;
     };
 
-    void accept();
-    void readFrom(QTcpSocket *socket);
-    Answer answerFor(const Request &request);
-    void respond(QTcpSocket *socket, const Answer &answer, bool keepAlive);
-    void respondTo(QTcpSocket *socket, const Request &request, const Answer &answer, bool keepAlive);
-    void refuse(QTcpSocket *socket, int status, const QByteArray &reason);
-    void forget(QTcpSocket *socket);
-    void closeAfterWriting(QTcpSocket *socket);
-
-    QTcpServer *m_server;
-    QHash<QTcpSocket *, Connection> m_connections;
+    LoopbackServer *m_server;
     QHash<QString, Answer> m_standing;
     QHash<QString, QQueue<Answer>> m_once;
     Handler m_handler;
-    UpgradeHandler m_upgradeHandler;
     QList<Request> m_requests;
     QList<HeldAnswer> m_held;
-    int m_connectionsAccepted = 0;
+    quint16 m_stoppedPort = 0;
 };

@@ -1,52 +1,44 @@
 #include "FakeSyncEndpoint.h"
 
 #include "FakeDeployment.h"
+#include "LoopbackServer.h"
 
 #include <QJsonDocument>
-#include <QTcpSocket>
 #include <QWebSocket>
-#include <QWebSocketServer>
 
 #include <algorithm>
 
 FakeSyncEndpoint::FakeSyncEndpoint(QObject *parent)
     : QObject(parent)
-    , m_server(new QWebSocketServer(QStringLiteral("fake-sync"), QWebSocketServer::NonSecureMode, this))
 {
-    connect(m_server, &QWebSocketServer::newConnection, this, &FakeSyncEndpoint::accept);
 }
 
 FakeSyncEndpoint::~FakeSyncEndpoint()
 {
+    // The sockets are children: they end without a closing handshake, like a server that stops.
     for (QWebSocket *socket : m_connections.keys()) {
         socket->disconnect(this);
         socket->abort();
-        socket->deleteLater();
     }
 }
 
 void FakeSyncEndpoint::attachTo(FakeDeployment &deployment)
 {
-    deployment.setUpgradeHandler([this](QTcpSocket *socket, const QByteArray &requestHead) {
-        const QByteArray requestLine = requestHead.left(requestHead.indexOf("\r\n"));
-        const QList<QByteArray> parts = requestLine.split(' ');
-        if (parts.size() != 3 || parts[1] != "/api/sync") {
-            socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-            socket->disconnectFromHost();
-            return;
-        }
-        m_server->handleConnection(socket);
-    });
+    deployment.acceptWebSockets("/api/sync", [this](QWebSocket *socket) { accept(socket); });
 }
 
 bool FakeSyncEndpoint::listen()
 {
-    return m_server->listen(QHostAddress::LocalHost, 0);
+    if (!m_server) {
+        m_server = new LoopbackServer(HttpLimits{}, this);
+        m_server->acceptWebSockets("/api/sync", [this](QWebSocket *socket) { accept(socket); });
+    }
+    return m_server->listen();
 }
 
 QUrl FakeSyncEndpoint::url() const
 {
-    return QUrl(QStringLiteral("ws://127.0.0.1:%1/api/sync").arg(m_server->serverPort()));
+    return QUrl(QStringLiteral("ws://127.0.0.1:%1/api/sync").arg(m_server ? m_server->port() : 0));
 }
 
 void FakeSyncEndpoint::setAcceptedTokens(const QStringList &tokens)
@@ -181,29 +173,23 @@ void FakeSyncEndpoint::abortConnections()
     }
 }
 
-void FakeSyncEndpoint::accept()
+void FakeSyncEndpoint::accept(QWebSocket *socket)
 {
-    while (QWebSocket *socket = m_server->nextPendingConnection()) {
-        if (socket->requestUrl().path() != QLatin1String("/api/sync")) {
-            socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("not found"));
-            connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
-            continue;
-        }
-        m_connections.insert(socket, Connection{++m_opened, 0, 0, std::nullopt, {}, false});
-        connect(socket, &QWebSocket::textMessageReceived, this,
-                [this, socket](const QString &text) { receive(socket, text); });
-        connect(socket, &QWebSocket::binaryMessageReceived, this, [this, socket](const QByteArray &) {
-            violate(socket, QStringLiteral("binary client message"),
-                    QWebSocketProtocol::CloseCodeBadOperation, true);
-        });
-        connect(socket, &QWebSocket::disconnected, this, [this, socket]() {
-            m_connections.remove(socket);
-            socket->disconnect(this);
-            socket->deleteLater();
-            Q_EMIT connectionClosed();
-        });
-        Q_EMIT connectionOpened();
-    }
+    socket->setParent(this);
+    m_connections.insert(socket, Connection{++m_opened, 0, 0, std::nullopt, {}, false});
+    connect(socket, &QWebSocket::textMessageReceived, this,
+            [this, socket](const QString &text) { receive(socket, text); });
+    connect(socket, &QWebSocket::binaryMessageReceived, this, [this, socket](const QByteArray &) {
+        violate(socket, QStringLiteral("binary client message"), QWebSocketProtocol::CloseCodeBadOperation,
+                true);
+    });
+    connect(socket, &QWebSocket::disconnected, this, [this, socket]() {
+        m_connections.remove(socket);
+        socket->disconnect(this);
+        socket->deleteLater();
+        Q_EMIT connectionClosed();
+    });
+    Q_EMIT connectionOpened();
 }
 
 void FakeSyncEndpoint::receive(QWebSocket *socket, const QString &text)

@@ -17,9 +17,8 @@
 #include <optional>
 
 class FakeDeployment;
-class QTcpSocket;
+class LoopbackServer;
 class QWebSocket;
-class QWebSocketServer;
 
 // The deployment's sync endpoint (/api/sync) for tests. It records every frame
 // the client sends, lets a test push messages and close sockets, and keeps the
@@ -101,7 +100,7 @@ private:
         bool closing = false;
     };
 
-    void accept();
+    void accept(QWebSocket *socket);
     void receive(QWebSocket *socket, const QString &text);
     void handleAuthenticate(QWebSocket *socket, Connection &connection, const QJsonObject &message);
     void handleModifyQuerySet(QWebSocket *socket, Connection &connection, const QJsonObject &message);
@@ -112,7 +111,7 @@ private:
     void sendUpdates(QWebSocket *socket, const Connection &connection, const QList<int> &queryIds);
     QWebSocket *newestLive() const;
 
-    QWebSocketServer *m_server;
+    LoopbackServer *m_server = nullptr; // when it listens on its own port
     QHash<QWebSocket *, Connection> m_connections;
     QList<Frame> m_frames;
     QStringList m_violations;

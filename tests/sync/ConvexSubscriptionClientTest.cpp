@@ -3,10 +3,13 @@
 
 #include "backend/ConvexError.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QWebSocket>
 
@@ -85,6 +88,117 @@ quint16 refusingPort()
     return port;
 }
 
+// A sync endpoint written byte by byte, for answers the real server never
+// gives: a redirect of the upgrade, or one enormous frame. The frame is written
+// as the socket drains, so this process never holds it.
+class RawSyncEndpoint : public QObject {
+public:
+    explicit RawSyncEndpoint(QByteArray redirectTo = {}, qint64 frameSize = 0)
+        : m_redirectTo(std::move(redirectTo))
+        , m_frameSize(frameSize)
+    {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                ++connections;
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readHead(socket); });
+                connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { pump(socket); });
+                connect(socket, &QTcpSocket::disconnected, this, [this] { ++closed; });
+            }
+        });
+    }
+    QUrl url() const { return QUrl(QStringLiteral("ws://127.0.0.1:%1/api/sync").arg(m_server.serverPort())); }
+
+    int connections = 0;
+    int closed = 0;
+    qint64 frameBytesWritten = 0;
+
+private:
+    void readHead(QTcpSocket *socket)
+    {
+        m_head += socket->readAll();
+        if (m_answered || !m_head.contains("\r\n\r\n"))
+            return;
+        m_answered = true;
+        if (!m_redirectTo.isEmpty()) {
+            socket->write("HTTP/1.1 307 Temporary Redirect\r\nLocation: " + m_redirectTo +
+                          "\r\nContent-Length: 0\r\n\r\n");
+            socket->disconnectFromHost();
+            return;
+        }
+        QByteArray key;
+        for (const QByteArray &line : m_head.split('\n'))
+            if (line.toLower().startsWith("sec-websocket-key:"))
+                key = line.mid(line.indexOf(':') + 1).trimmed();
+        const QByteArray accept =
+            QCryptographicHash::hash(QByteArray(key + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11"),
+                                     QCryptographicHash::Sha1)
+                .toBase64();
+        socket->write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                      "Sec-WebSocket-Accept: " +
+                      accept + "\r\n\r\n");
+        // A final binary frame, unmasked, with a 64-bit length.
+        QByteArray header("\x82\x7f", 2);
+        for (int shift = 56; shift >= 0; shift -= 8)
+            header.append(char((m_frameSize >> shift) & 0xff));
+        socket->write(header);
+        pump(socket);
+    }
+
+    void pump(QTcpSocket *socket)
+    {
+        static const QByteArray chunk(1024 * 1024, '{');
+        while (m_answered && m_redirectTo.isEmpty() && frameBytesWritten < m_frameSize &&
+               socket->state() == QAbstractSocket::ConnectedState &&
+               socket->bytesToWrite() < 4 * chunk.size()) {
+            const qint64 n = std::min<qint64>(chunk.size(), m_frameSize - frameBytesWritten);
+            socket->write(chunk.constData(), n);
+            frameBytesWritten += n;
+        }
+    }
+
+    QTcpServer m_server;
+    QByteArray m_redirectTo;
+    qint64 m_frameSize;
+    QByteArray m_head;
+    bool m_answered = false;
+};
+
+// The peak resident memory of this process, in KiB; resetPeakMemory() starts a new peak.
+qint64 peakMemoryKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+bool resetPeakMemory()
+{
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
+// The wait the client sleeps before its next attempt (not the silence watchdog).
+std::shared_ptr<PendingSleep> reconnectWait(const ManualSleeper &sleeper)
+{
+    for (const auto &wait : sleeper.running())
+        if (wait->duration() != ConvexSubscriptionClient::defaultSilenceLimit)
+            return wait;
+    return nullptr;
+}
+
+std::shared_ptr<PendingSleep> silenceWait(const ManualSleeper &sleeper)
+{
+    for (const auto &wait : sleeper.running())
+        if (wait->duration() == ConvexSubscriptionClient::defaultSilenceLimit)
+            return wait;
+    return nullptr;
+}
+
 } // namespace
 
 class ConvexSubscriptionClientTest : public QObject {
@@ -97,7 +211,12 @@ private Q_SLOTS:
     void signedOutConnectionSkipsAuthenticate();
     void subscriptionWhileConnectedAddsOnlyItself();
     void receiveErrorReconnectsWithReasonAndFreshQuerySet();
+    void backOffDoublesAndOnlyTheLastWaitIsSlept_data();
     void backOffDoublesAndOnlyTheLastWaitIsSlept();
+    void backOffRestartsOnlyOnceTheServerAccepts();
+    void silentConnectionIsMadeAgain();
+    void oversizedFrameIsRefusedWithoutBufferingIt();
+    void redirectedUpgradeIsNotFollowed();
     void startWhileWaitingReconnectsNow();
     void silentServerTimesOutTheHandshake();
     void transitionsDeliverUsableUpdatesInOrder();
@@ -306,8 +425,18 @@ void ConvexSubscriptionClientTest::receiveErrorReconnectsWithReasonAndFreshQuery
     QVERIFY(rig.endpoint.frames()[0].message.value("lastCloseReason").isNull());
 }
 
+void ConvexSubscriptionClientTest::backOffDoublesAndOnlyTheLastWaitIsSlept_data()
+{
+    QTest::addColumn<double>("draw"); // the jitter's random number; negative: the real generator
+    QTest::newRow("no jitter") << 0.5;
+    QTest::newRow("shortest") << 0.0;
+    QTest::newRow("longest") << 0.999999;
+    QTest::newRow("system generator") << -1.0;
+}
+
 void ConvexSubscriptionClientTest::backOffDoublesAndOnlyTheLastWaitIsSlept()
 {
+    QFETCH(double, draw);
     auto sleeper = std::make_unique<ManualSleeper>();
     const auto requested = sleeper->requested;
     ManualSleeper *waits = sleeper.get();
@@ -316,9 +445,11 @@ void ConvexSubscriptionClientTest::backOffDoublesAndOnlyTheLastWaitIsSlept()
     ConvexClient http(deployment.url());
     ConvexSubscriptionClient client(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/sync").arg(refusingPort())),
                                     http, std::move(sleeper), std::make_unique<FixedClock>());
+    if (draw >= 0)
+        client.setJitter([draw] { return draw; });
 
     // Every attempt fails twice: its send, then its cancelled socket's receive.
-    QList<int> slept;
+    QList<qint64> slept;
     client.startIfNeeded();
     for (int round = 1; round <= 4; ++round) {
         QTRY_COMPARE_WITH_TIMEOUT(loggedWaits(log.lines(LogChannel::Sync)).size(), 2 * round, timeout);
@@ -328,7 +459,7 @@ void ConvexSubscriptionClientTest::backOffDoublesAndOnlyTheLastWaitIsSlept()
         QVERIFY(!client.isConnecting());
         const auto running = waits->running();
         QCOMPARE(running.size(), 1);
-        slept.append(int(running.first()->duration().count() / 1000));
+        slept.append(running.first()->duration().count());
         running.first()->finish();
         if (round < 4)
             QTRY_VERIFY_WITH_TIMEOUT(
@@ -336,8 +467,19 @@ void ConvexSubscriptionClientTest::backOffDoublesAndOnlyTheLastWaitIsSlept()
                     .contains(QStringLiteral("[Convex WS] Connecting... (attempt %1)").arg(round + 1)),
                 timeout);
     }
-    QCOMPARE(loggedWaits(log.lines(LogChannel::Sync)), QList<int>({1, 2, 4, 8, 16, 30, 30, 30}));
-    QCOMPARE(slept, QList<int>({2, 8, 30, 30}));
+    // Each wait is spread by up to half of the nominal one, either way.
+    const QList<qint64> nominal{2000, 8000, 30000, 30000};
+    QCOMPARE(slept.size(), nominal.size());
+    for (int i = 0; i < nominal.size(); ++i) {
+        if (draw >= 0) {
+            QCOMPARE(slept[i], qint64(std::llround(nominal[i] * (0.5 + draw))));
+        } else {
+            QVERIFY2(slept[i] >= nominal[i] / 2 && slept[i] <= nominal[i] * 3 / 2,
+                     qPrintable(QString::number(slept[i])));
+        }
+    }
+    if (draw == 0.5)
+        QCOMPARE(loggedWaits(log.lines(LogChannel::Sync)), QList<int>({1, 2, 4, 8, 16, 30, 30, 30}));
     // The replaced waits were cancelled, not left to fire.
     int cancelled = 0;
     for (const auto &sleep : *requested)
@@ -354,8 +496,8 @@ void ConvexSubscriptionClientTest::startWhileWaitingReconnectsNow()
     awaitTask(rig.client->subscribe<Deck>(QStringLiteral("a:one"), {}, [](std::optional<Deck>) {}));
     QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
     rig.endpoint.abortConnections();
-    QTRY_COMPARE_WITH_TIMEOUT(waits->running().size(), 1, timeout);
-    const auto pending = waits->running().first();
+    QTRY_VERIFY_WITH_TIMEOUT(reconnectWait(*waits), timeout);
+    const auto pending = reconnectWait(*waits);
 
     // Someone asks for the decks (the menu's refresh): no need to sit out the wait.
     QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
@@ -623,3 +765,127 @@ void ConvexSubscriptionClientTest::accountChangeSwitchesIdentityAndStopsOldResul
 
 QTEST_GUILESS_MAIN(ConvexSubscriptionClientTest)
 #include "ConvexSubscriptionClientTest.moc"
+
+void ConvexSubscriptionClientTest::backOffRestartsOnlyOnceTheServerAccepts()
+{
+    auto sleeper = std::make_unique<ManualSleeper>();
+    ManualSleeper *waits = sleeper.get();
+    SyncTestRig rig(std::move(sleeper));
+    awaitTask(rig.client->subscribe<QList<Deck>>(QStringLiteral("decks:listDecks"), {},
+                                                 [](std::optional<QList<Deck>>) {}));
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+
+    // The server takes the opening frames and drops the connection before it
+    // has accepted it (no Transition): the waits keep growing.
+    QList<qint64> durations;
+    for (int round = 0; round < 3; ++round) {
+        QTRY_VERIFY_WITH_TIMEOUT(rig.client->isConnected() && rig.endpoint.liveConnectionCount() == 1,
+                                 timeout);
+        rig.endpoint.closeConnections(QWebSocketProtocol::CloseCodeGoingAway);
+        QTRY_VERIFY_WITH_TIMEOUT(reconnectWait(*waits), timeout);
+        durations.append(reconnectWait(*waits)->duration().count());
+        reconnectWait(*waits)->finish();
+    }
+    QCOMPARE(durations, (QList<qint64>{1000, 2000, 4000}));
+
+    // Accepted: the next loss waits one second again.
+    QTRY_VERIFY_WITH_TIMEOUT(rig.client->isConnected() && rig.endpoint.liveConnectionCount() == 1, timeout);
+    rig.endpoint.setQueryResult(QStringLiteral("decks:listDecks"), QJsonArray());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.linesStartingWith(QStringLiteral("[Convex WS] Transition for queryId=")), 1,
+                              timeout);
+    rig.endpoint.closeConnections(QWebSocketProtocol::CloseCodeGoingAway);
+    QTRY_VERIFY_WITH_TIMEOUT(reconnectWait(*waits), timeout);
+    QCOMPARE(reconnectWait(*waits)->duration().count(), 1000);
+}
+
+void ConvexSubscriptionClientTest::silentConnectionIsMadeAgain()
+{
+    auto sleeper = std::make_unique<ManualSleeper>();
+    ManualSleeper *waits = sleeper.get();
+    SyncTestRig rig(std::move(sleeper));
+    awaitTask(rig.client->subscribe<Deck>(QStringLiteral("a:one"), {}, [](std::optional<Deck>) {}));
+    QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
+    QVERIFY(silenceWait(*waits));
+    QVERIFY(!reconnectWait(*waits));
+
+    // Any message restarts the minute.
+    const auto first = silenceWait(*waits);
+    rig.endpoint.pushPing();
+    QTRY_VERIFY_WITH_TIMEOUT(first->isCancelled(), timeout);
+    const auto second = silenceWait(*waits);
+    QVERIFY(second && second != first);
+    QCOMPARE(rig.endpoint.liveConnectionCount(), 1);
+
+    // A minute of silence: the socket is closed and the connection made again.
+    rig.log.clear();
+    second->finish();
+    QTRY_VERIFY_WITH_TIMEOUT(reconnectWait(*waits), timeout);
+    const QString reason = QStringLiteral("No message from the server for 60 s");
+    QCOMPARE(rig.syncLines().value(0), QStringLiteral("[Convex WS] Receive error: ") + reason);
+    QCOMPARE(rig.syncLines().value(1), QStringLiteral("[Convex WS] Reconnecting in 1s..."));
+    QVERIFY(!rig.client->isConnected());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.liveConnectionCount(), 0, timeout);
+    QVERIFY(!silenceWait(*waits));
+
+    rig.endpoint.clearFrames();
+    reconnectWait(*waits)->finish();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.client->isConnected() && rig.endpoint.liveConnectionCount() == 1, timeout);
+    QCOMPARE(rig.endpoint.connectionsOpened(), 2);
+    QCOMPARE(rig.endpoint.framesOfType(QStringLiteral("Connect")).first().message.value("lastCloseReason"),
+             QJsonValue(reason));
+    QVERIFY(silenceWait(*waits));
+}
+
+void ConvexSubscriptionClientTest::oversizedFrameIsRefusedWithoutBufferingIt()
+{
+    // One frame announcing 256 MiB; the limit is 16 MiB.
+    constexpr qint64 frameSize = 256LL * 1024 * 1024;
+    RawSyncEndpoint endpoint({}, frameSize);
+    auto sleeper = std::make_unique<ManualSleeper>();
+    ManualSleeper *waits = sleeper.get();
+    LogCapture log;
+    FakeDeployment deployment;
+    ConvexClient http(deployment.url());
+    ConvexSubscriptionClient client(endpoint.url(), http, std::move(sleeper), std::make_unique<FixedClock>());
+    client.setJitter(SyncTestRig::noJitter);
+
+    QVERIFY(resetPeakMemory());
+    const qint64 before = peakMemoryKiB();
+    client.startIfNeeded();
+    QTRY_VERIFY_WITH_TIMEOUT(reconnectWait(*waits), 60000);
+    const qint64 grown = peakMemoryKiB() - before;
+    qInfo("peak memory grew by %lld KiB while %lld MiB of the frame were written", grown,
+          endpoint.frameBytesWritten / (1024 * 1024));
+    QVERIFY2(grown < 48 * 1024, qPrintable(QString::number(grown)));
+    // Refused as too big (1009) as soon as its header arrived.
+    QCOMPARE(log.lines(LogChannel::Sync).filter(QStringLiteral("Receive error: ")).size(), 1);
+    QVERIFY(log.lines(LogChannel::Sync)
+                .filter(QStringLiteral("Receive error: "))
+                .first()
+                .contains(QStringLiteral("code 1009")));
+    QTRY_COMPARE_WITH_TIMEOUT(endpoint.closed, 1, timeout);
+    QTRY_COMPARE_WITH_TIMEOUT(client.findChildren<QWebSocket *>().size(), 0, timeout);
+}
+
+void ConvexSubscriptionClientTest::redirectedUpgradeIsNotFollowed()
+{
+    // The token goes out in the first frames after the upgrade: a socket that
+    // followed the redirect would hand it to whoever the redirect names.
+    RawSyncEndpoint elsewhere;
+    RawSyncEndpoint endpoint(elsewhere.url().toEncoded());
+    auto sleeper = std::make_unique<ManualSleeper>();
+    ManualSleeper *waits = sleeper.get();
+    LogCapture log;
+    FakeDeployment deployment;
+    ConvexClient http(deployment.url());
+    http.setTokens(QStringLiteral("access-1"), QStringLiteral("refresh-1"));
+    ConvexSubscriptionClient client(endpoint.url(), http, std::move(sleeper), std::make_unique<FixedClock>());
+
+    client.startIfNeeded();
+    QTRY_VERIFY_WITH_TIMEOUT(reconnectWait(*waits), timeout);
+    QCOMPARE(endpoint.connections, 1);
+    QVERIFY(!client.isConnected());
+    QCOMPARE(log.lines(LogChannel::Sync).filter(QStringLiteral("Connect failed: ")).size(), 1);
+    QCOMPARE(elsewhere.connections, 0);
+    QVERIFY(deployment.requests().isEmpty());
+}

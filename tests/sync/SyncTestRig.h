@@ -2,6 +2,7 @@
 
 #include "FakeDeployment.h"
 #include "FakeSyncEndpoint.h"
+#include "TestSleepers.h"
 #include "TestSupport.h"
 
 #include "backend/ConvexClient.h"
@@ -13,45 +14,7 @@
 #include <QTimer>
 
 #include <memory>
-
-// Waits that end only when the test says so, so back-off can be followed step
-// by step; every requested wait is kept for inspection.
-class ManualSleeper : public Sleeper {
-public:
-    std::shared_ptr<PendingSleep> sleep(std::chrono::milliseconds duration) override
-    {
-        auto pending = std::make_shared<PendingSleep>(duration);
-        requested->append(pending);
-        return pending;
-    }
-    // The waits not yet over (neither finished nor cancelled).
-    QList<std::shared_ptr<PendingSleep>> running() const
-    {
-        QList<std::shared_ptr<PendingSleep>> result;
-        for (const auto &sleep : *requested)
-            if (!sleep->isOver())
-                result.append(sleep);
-        return result;
-    }
-    // Shared so the test keeps the list after handing the sleeper to the client.
-    std::shared_ptr<QList<std::shared_ptr<PendingSleep>>> requested =
-        std::make_shared<QList<std::shared_ptr<PendingSleep>>>();
-};
-
-// Every wait ends on the next turn of the event loop.
-class ImmediateSleeper : public Sleeper {
-public:
-    std::shared_ptr<PendingSleep> sleep(std::chrono::milliseconds duration) override
-    {
-        auto pending = std::make_shared<PendingSleep>(duration);
-        std::weak_ptr<PendingSleep> weak = pending;
-        QTimer::singleShot(0, [weak]() {
-            if (auto sleep = weak.lock())
-                sleep->finish();
-        });
-        return pending;
-    }
-};
+#include <optional>
 
 class FixedClock : public Clock {
 public:
@@ -68,7 +31,11 @@ struct SyncTestRig {
         client = std::make_unique<ConvexSubscriptionClient>(
             ConvexSubscriptionClient::syncUrl(deployment.url()), *http, std::move(sleeper),
             std::make_unique<FixedClock>());
+        // Waits as the back-off names them; the jitter has a test of its own.
+        client->setJitter(noJitter);
     }
+
+    static double noJitter() { return 0.5; }
 
     LogCapture log;
     FakeDeployment deployment;

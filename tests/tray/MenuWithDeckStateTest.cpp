@@ -3,8 +3,8 @@
 // and refreshing while connected opens no second connection.
 #include "../sync/SyncTestRig.h"
 #include "ShellFakes.h"
-#include "tray/TrayMenu.h"
 #include "sync/DeckStateManager.h"
+#include "tray/TrayMenu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -76,6 +76,20 @@ private Q_SLOTS:
         QCOMPARE(calls.first().args().value("deckId").toString(), QStringLiteral("d1"));
         QVERIFY(find(menu.menu(), "Spanish")->isChecked());
         QVERIFY(!find(menu.menu(), "French")->isChecked());
+
+        // The server refuses a change: the active deck keeps its mark, also
+        // when it was the item clicked.
+        rig.deployment.answer("decks:setActiveDeck",
+                              FakeDeployment::Answer::error(QStringLiteral("refused")));
+        for (const char *clicked : {"Spanish", "French"}) {
+            const int before = rig.deployment.count("decks:setActiveDeck");
+            find(menu.menu(), clicked)->trigger();
+            QTRY_COMPARE_WITH_TIMEOUT(rig.deployment.count("decks:setActiveDeck"), before + 1, 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(deckState.property("hasError").toBool(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(find(menu.menu(), "Spanish")->isChecked(), 20000);
+            QVERIFY(!find(menu.menu(), "French")->isChecked());
+            QVERIFY(find(menu.menu(), "Active: Spanish"));
+        }
     }
 };
 

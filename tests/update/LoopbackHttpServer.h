@@ -1,18 +1,19 @@
 #pragma once
 
+#include "LoopbackServer.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
 #include <QStringList>
-#include <QTcpServer>
 #include <QUrl>
 
 #include <chrono>
 
-// A tiny HTTP/1.1 server on 127.0.0.1 for the updater's tests: answers GETs
-// from a table of path -> (status, body), records the paths asked for, and
-// can hold every request unanswered, or answer one byte at a time, to
-// provoke time-outs.
+// A tiny HTTP server on 127.0.0.1 for the updater's tests: answers GETs from
+// a table of path -> (status, body), records the paths asked for, and can
+// hold every request unanswered, or answer one byte at a time, to provoke
+// time-outs.
 class LoopbackHttpServer : public QObject {
     Q_OBJECT
 public:
@@ -26,9 +27,9 @@ public:
     QStringList requests() const { return m_requests; }
 
 private:
-    void onConnection();
+    void answer(LoopbackConnection &connection, const HttpRequest &request);
 
-    QTcpServer m_server;
+    LoopbackServer m_server;
     QHash<QString, QPair<int, QByteArray>> m_routes;
     QStringList m_requests;
     bool m_silent = false;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QtTest>
 
 #include <qcoro/qcorotask.h>

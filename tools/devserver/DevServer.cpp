@@ -5,27 +5,22 @@
 #include "DevFunctions.h"
 #include "DevLog.h"
 #include "DevStore.h"
+#include "LoopbackServer.h"
 #include "SyncConnection.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QWebSocket>
-#include <QWebSocketServer>
 
 namespace {
 HttpResponse jsonResponse(int status, const QJsonObject &body)
 {
-    return HttpResponse{status, "application/json", QJsonDocument(body).toJson(QJsonDocument::Compact)};
+    return HttpResponse{
+        status, "application/json", QJsonDocument(body).toJson(QJsonDocument::Compact), {}, false};
 }
 
-HttpResponse problem(int status, const QString &code, const QString &message)
-{
-    return jsonResponse(status, QJsonObject{{"code", code}, {"message", message}});
-}
 } // namespace
 
 DevServer::DevServer(DevServerConfig config, DevClock *clock, QObject *parent)
@@ -35,16 +30,21 @@ DevServer::DevServer(DevServerConfig config, DevClock *clock, QObject *parent)
     , m_store(std::make_unique<DevStore>(m_config.dataPath, m_clock))
     , m_auth(std::make_unique<DevAuth>(m_store.get(), m_clock, m_config))
     , m_functions(std::make_unique<DevFunctions>(m_store.get(), m_auth.get(), m_clock))
-    , m_tcp(new QTcpServer(this))
-    , m_ws(new QWebSocketServer(QStringLiteral("vocarta-devserver"), QWebSocketServer::NonSecureMode, this))
+    , m_http(new LoopbackServer(HttpLimits{}, this))
 {
-    connect(m_tcp, &QTcpServer::newConnection, this, &DevServer::acceptTcp);
-    connect(m_ws, &QWebSocketServer::newConnection, this, &DevServer::acceptWebSocket);
+    m_http->setLoopbackOriginsOnly(true);
+    m_http->setRequestHandler([this](LoopbackConnection &connection, const HttpRequest &request) {
+        connection.respond(handleHttp(request));
+    });
+    m_http->acceptWebSockets("/api/sync", [this](QWebSocket *socket) { acceptWebSocket(socket); });
+    connect(m_http, &LoopbackServer::refused, this, [](int status, const QByteArray &reason) {
+        devLog(QStringLiteral("http refused %1: %2").arg(status).arg(QString::fromLatin1(reason)));
+    });
 }
 
 DevServer::~DevServer()
 {
-    // Sync connections own web sockets that wrap sockets of the TCP server: end them first.
+    // Sync connections own web sockets that wrap sockets of the HTTP server: end them first.
     const auto connections = m_syncConnections;
     m_syncConnections.clear();
     qDeleteAll(connections);
@@ -60,11 +60,11 @@ bool DevServer::start(QString *error)
     }
     if (!m_store->open(error))
         return false;
-    if (!m_tcp->listen(m_config.host, m_config.port)) {
+    if (!m_http->listen(m_config.host, m_config.port)) {
         *error = QStringLiteral("cannot listen on %1 port %2: %3")
                      .arg(m_config.host.toString())
                      .arg(m_config.port)
-                     .arg(m_tcp->errorString());
+                     .arg(m_http->errorString());
         return false;
     }
     return true;
@@ -72,7 +72,7 @@ bool DevServer::start(QString *error)
 
 quint16 DevServer::port() const
 {
-    return m_tcp->serverPort();
+    return m_http->port();
 }
 
 QUrl DevServer::url() const
@@ -84,41 +84,17 @@ QUrl DevServer::url() const
     return url;
 }
 
-void DevServer::acceptTcp()
+void DevServer::acceptWebSocket(QWebSocket *socket)
 {
-    while (QTcpSocket *socket = m_tcp->nextPendingConnection()) {
-        new HttpConnection(
-            socket, [this](const HttpRequest &r) { return handleHttp(r); },
-            [this](QTcpSocket *s) {
-                const QByteArray head = s->peek(s->bytesAvailable());
-                const QByteArray target = head.left(head.indexOf('\n')).split(' ').value(1);
-                const qsizetype queryStart = target.indexOf('?');
-                if ((queryStart < 0 ? target : target.left(queryStart)) != "/api/sync") {
-                    devLog(QStringLiteral("http refused WebSocket upgrade for %1")
-                               .arg(QString::fromLatin1(target.left(80))));
-                    s->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-                    s->disconnectFromHost();
-                    return;
-                }
-                m_ws->handleConnection(s);
-            },
-            this);
-    }
-}
-
-void DevServer::acceptWebSocket()
-{
-    while (QWebSocket *socket = m_ws->nextPendingConnection()) {
-        auto *connection = new SyncConnection(socket, m_nextSyncNumber++, m_functions.get(), m_auth.get(),
-                                              m_store.get(), m_clock, m_config);
-        m_syncConnections.append(connection);
-        connect(connection, &SyncConnection::finished, this, [this, connection] {
-            m_syncConnections.removeOne(connection);
-            connection->deleteLater();
-            Q_EMIT syncConnectionCountChanged();
-        });
+    auto *connection = new SyncConnection(socket, m_nextSyncNumber++, m_functions.get(), m_auth.get(),
+                                          m_store.get(), m_clock, m_config);
+    m_syncConnections.append(connection);
+    connect(connection, &SyncConnection::finished, this, [this, connection] {
+        m_syncConnections.removeOne(connection);
+        connection->deleteLater();
         Q_EMIT syncConnectionCountChanged();
-    }
+    });
+    Q_EMIT syncConnectionCountChanged();
 }
 
 bool DevServer::setActiveDeck(const QString &email, const QString &deckId)
@@ -137,8 +113,7 @@ HttpResponse DevServer::handleHttp(const HttpRequest &request)
 {
     QElapsedTimer timer;
     timer.start();
-    const qsizetype queryStart = request.path.indexOf('?');
-    const QByteArray path = queryStart < 0 ? request.path : request.path.left(queryStart);
+    const QByteArray &path = request.path;
     QString functionPath;
     HttpResponse response;
     QString outcomeText;
@@ -158,11 +133,12 @@ HttpResponse DevServer::handleHttp(const HttpRequest &request)
         {"/api/mutation", DevFunctions::Kind::Mutation},
         {"/api/action", DevFunctions::Kind::Action}};
     if (!endpoints.contains(path))
-        return finish(problem(404, QStringLiteral("NotFound"), QStringLiteral("No such route")),
+        return finish(HttpResponse::problem(404, QStringLiteral("NotFound"), QStringLiteral("No such route")),
                       QStringLiteral("not found"));
     if (request.method != "POST")
-        return finish(problem(405, QStringLiteral("MethodNotAllowed"), QStringLiteral("Use POST")),
-                      QStringLiteral("method not allowed"));
+        return finish(
+            HttpResponse::problem(405, QStringLiteral("MethodNotAllowed"), QStringLiteral("Use POST")),
+            QStringLiteral("method not allowed"));
 
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(request.body, &parseError);
@@ -172,9 +148,10 @@ HttpResponse DevServer::handleHttp(const HttpRequest &request)
         !(body.value(QStringLiteral("format")).isUndefined() ||
           body.value(QStringLiteral("format")).toString() == QLatin1String("json"))) {
         return finish(
-            problem(400, QStringLiteral("BadJsonBody"),
-                    QStringLiteral("The body must be a JSON object with \"path\" (string), \"args\" (object) "
-                                   "and \"format\": \"json\"")),
+            HttpResponse::problem(
+                400, QStringLiteral("BadJsonBody"),
+                QStringLiteral("The body must be a JSON object with \"path\" (string), \"args\" (object) "
+                               "and \"format\": \"json\"")),
             QStringLiteral("bad body"));
     }
     functionPath = body.value(QStringLiteral("path")).toString();
@@ -183,19 +160,21 @@ HttpResponse DevServer::handleHttp(const HttpRequest &request)
         functionPath += QStringLiteral(" (refresh)");
 
     std::optional<DevIdentity> identity;
-    if (request.headers.contains("authorization")) {
-        const QByteArray header = request.headers.value("authorization");
+    if (request.hasHeader("Authorization")) {
+        const QByteArray header = request.header("Authorization");
         const auto check = header.startsWith("Bearer ")
                                ? m_auth->checkAccessToken(QString::fromUtf8(header.mid(7)))
                                : DevAuth::AccessResult{};
         if (check.check == DevAuth::AccessCheck::Expired)
-            return finish(problem(401, QStringLiteral("Unauthenticated"),
-                                  QStringLiteral("Could not verify token claim: the token has expired")),
-                          QStringLiteral("access token expired"));
+            return finish(
+                HttpResponse::problem(401, QStringLiteral("Unauthenticated"),
+                                      QStringLiteral("Could not verify token claim: the token has expired")),
+                QStringLiteral("access token expired"));
         if (check.check != DevAuth::AccessCheck::Valid)
-            return finish(problem(401, QStringLiteral("Unauthenticated"),
-                                  QStringLiteral("Could not verify token: unknown access token")),
-                          QStringLiteral("unknown access token"));
+            return finish(
+                HttpResponse::problem(401, QStringLiteral("Unauthenticated"),
+                                      QStringLiteral("Could not verify token: unknown access token")),
+                QStringLiteral("unknown access token"));
         identity = check.identity;
     }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "DevServerConfig.h"
-#include "HttpConnection.h"
+#include "HttpRequest.h"
+#include "HttpResponse.h"
 
 #include <QObject>
 #include <QUrl>
@@ -12,12 +13,14 @@ class DevAuth;
 class DevClock;
 class DevFunctions;
 class DevStore;
-class QTcpServer;
-class QWebSocketServer;
+class LoopbackServer;
+class QWebSocket;
 class SyncConnection;
 
 // The local deployment: one loopback port serving POST /api/query|mutation|action
-// and the sync WebSocket at /api/sync, backed by the data file.
+// and the sync WebSocket at /api/sync, backed by the data file. Only this
+// machine's clients are served: a request or upgrade whose Host or Origin
+// names another site (a web page that rebound its name to 127.0.0.1) gets 403.
 class DevServer : public QObject {
     Q_OBJECT
 
@@ -44,16 +47,14 @@ Q_SIGNALS:
 
 private:
     HttpResponse handleHttp(const HttpRequest &request);
-    void acceptTcp();
-    void acceptWebSocket();
+    void acceptWebSocket(QWebSocket *socket);
 
     DevServerConfig m_config;
     DevClock *m_clock;
     std::unique_ptr<DevStore> m_store;
     std::unique_ptr<DevAuth> m_auth;
     std::unique_ptr<DevFunctions> m_functions;
-    QTcpServer *m_tcp;
-    QWebSocketServer *m_ws;
+    LoopbackServer *m_http;
     QList<SyncConnection *> m_syncConnections;
     int m_nextSyncNumber = 1;
 };

@@ -14,7 +14,8 @@
 
 namespace {
 constexpr qint64 expiredCodeRetentionMs = 60 * 60 * 1000;
-}
+constexpr QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+} // namespace
 
 DevStore::DevStore(QString path, DevClock *clock, QObject *parent)
     : QObject(parent)
@@ -42,6 +43,8 @@ bool DevStore::open(QString *error)
             *error = QStringLiteral("cannot read %1: %2").arg(m_path, file.errorString());
             return false;
         }
+        // A file from an older run may be readable by others; it holds password and token digests.
+        file.setPermissions(ownerOnly);
         QJsonParseError parseError;
         const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
         if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
@@ -118,7 +121,9 @@ bool DevStore::withLock(const std::function<bool()> &work)
 bool DevStore::writeFile(QString *error)
 {
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // The new file takes the place of the old one only when complete, and is
+    // the owner's alone before anything is written to it.
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(ownerOnly)) {
         *error = file.errorString();
         return false;
     }

@@ -8,9 +8,10 @@
 class DevClock;
 
 // The deployment's state and its data file. Every change is written at once
-// through an atomically replaced file. Link codes may also be added to the file
-// by another process (the link-code command) while a server runs, so they are
-// merged from disk under a lock file before each write and each redemption.
+// through an atomically replaced file that only its owner can read (mode
+// 0600). Link codes may also be added to the file by another process (the
+// link-code command) while a server runs, so they are merged from disk under
+// a lock file before each write and each redemption.
 class DevStore : public QObject {
     Q_OBJECT
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QHash>
 #include <QObject>
 #include <QString>
 
@@ -8,9 +9,11 @@
 
 class QDBusMessage;
 
-// Remembers the object that last reported gaining the keyboard focus on the
-// accessibility bus, so a read need not walk a large application's tree.
-// Applications send focus events only once someone has registered for them.
+// Follows the keyboard focus on the accessibility bus from start-up, so that
+// when the shortcut fires the object to ask is already known: a read then
+// needs neither a walk of the application's tree nor the window's "active"
+// state, which GTK drops while a key grab holds the keyboard. Applications
+// send these events only once someone has registered for them.
 class AtspiFocusTracker : public QObject {
     Q_OBJECT
 
@@ -18,20 +21,37 @@ public:
     struct Focus {
         QString service;
         QString path;
+        // The process of `service`, once the bus has said it.
+        std::optional<quint32> pid;
+        // The object has since reported losing the focus (GTK does so while
+        // a key grab is held, so this alone does not make the record stale).
+        bool lost = false;
     };
 
     explicit AtspiFocusTracker(QDBusConnection bus, QObject *parent = nullptr);
     ~AtspiFocusTracker() override;
 
-    const std::optional<Focus> &lastFocused() const { return m_lastFocused; }
+    // The object that last gained the focus, unless a window of its
+    // application was activated after it (the user moved to another window
+    // of the same application, which had nothing to focus).
+    std::optional<Focus> current() const;
+    // Remembers the process of the current record's application.
+    void setProcess(const QString &service, quint32 pid);
 
 Q_SIGNALS:
     void focusChanged();
 
 private Q_SLOTS:
     void onStateChanged(const QDBusMessage &message);
+    void onWindowActivated(const QDBusMessage &message);
 
 private:
+    void registerEvent(const QString &event);
+
     QDBusConnection m_bus;
-    std::optional<Focus> m_lastFocused;
+    std::optional<Focus> m_focus;
+    quint64 m_focusSequence = 0;
+    quint64 m_sequence = 0;
+    // Per application (bus name): the sequence of its last window activation.
+    QHash<QString, quint64> m_activations;
 };

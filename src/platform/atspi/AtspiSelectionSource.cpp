@@ -59,6 +59,48 @@ QList<ObjectRef> objectRefs(const QDBusMessage &reply)
     return refs;
 }
 
+// The "trusted" question, sent at once so its answer can come back while
+// other calls are under way.
+QDBusPendingCall askEnabled(std::chrono::milliseconds timeout)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled");
+    QDBusConnection session = QDBusConnection::sessionBus();
+    if (!session.isConnected())
+        return QDBusPendingCall::fromError(QDBusError(QDBusError::Disconnected, QString()));
+    return session.asyncCall(get, int(timeout.count()));
+}
+
+bool enabledIn(const QDBusMessage &reply)
+{
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return false;
+    const QVariant value = reply.arguments().constFirst().value<QDBusVariant>().variant();
+    return value.metaType() == QMetaType::fromType<bool>() && value.toBool();
+}
+
+ObjectRef registry()
+{
+    return {QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/accessible/root")};
+}
+
+// The state set of a GetState answer, or absent when the object did not answer.
+std::optional<quint64> stateBits(const QDBusMessage &reply)
+{
+    if (!isReply(reply, "au"))
+        return std::nullopt;
+    QList<uint> words;
+    qvariant_cast<QDBusArgument>(reply.arguments().constFirst()) >> words;
+    quint64 bits = 0;
+    if (words.size() > 0)
+        bits |= words.at(0);
+    if (words.size() > 1)
+        bits |= quint64(words.at(1)) << 32;
+    return bits;
+}
+
 // A session (budget and per-call time-out) over one bus connection.
 class Walk {
 public:
@@ -71,14 +113,21 @@ public:
 
     bool expired() const { return m_deadline.hasExpired(); }
 
-    QCoro::Task<QDBusMessage> call(const ObjectRef &object, const QString &interface, const QString &member,
-                                   const QVariantList &args = {})
+    // Sends at once; the answer is awaited later, so calls can overlap.
+    QDBusPendingCall send(const ObjectRef &object, const QString &interface, const QString &member,
+                          const QVariantList &args = {})
     {
         QDBusMessage message = QDBusMessage::createMethodCall(object.service, object.path, interface, member);
         message.setArguments(args);
         const qint64 left = m_deadline.remainingTime();
         const int timeout = int(std::min<qint64>(m_limits.callTimeout.count(), std::max<qint64>(left, 1)));
-        co_return co_await m_bus.asyncCall(message, timeout);
+        return m_bus.asyncCall(message, timeout);
+    }
+
+    QCoro::Task<QDBusMessage> call(const ObjectRef &object, const QString &interface, const QString &member,
+                                   const QVariantList &args = {})
+    {
+        co_return co_await send(object, interface, member, args);
     }
 
     QCoro::Task<QList<ObjectRef>> children(const ObjectRef &object)
@@ -89,17 +138,7 @@ public:
     // The state set, or absent when the object did not answer.
     QCoro::Task<std::optional<quint64>> state(const ObjectRef &object)
     {
-        const QDBusMessage reply = co_await call(object, accessibleInterface, QStringLiteral("GetState"));
-        if (!isReply(reply, "au"))
-            co_return std::nullopt;
-        QList<uint> words;
-        qvariant_cast<QDBusArgument>(reply.arguments().constFirst()) >> words;
-        quint64 bits = 0;
-        if (words.size() > 0)
-            bits |= words.at(0);
-        if (words.size() > 1)
-            bits |= quint64(words.at(1)) << 32;
-        co_return bits;
+        co_return stateBits(co_await call(object, accessibleInterface, QStringLiteral("GetState")));
     }
 
     QCoro::Task<std::optional<uint>> processOf(const QString &service)
@@ -142,6 +181,32 @@ private:
     QDeadlineTimer m_deadline;
 };
 
+// The first selection of `object` from the answers to GetNSelections and
+// GetSelection(0), and the text in that range.
+QCoro::Task<SelectionSource::Result> selectionFrom(Walk &walk, const ObjectRef &object,
+                                                   const QDBusMessage &count, const QDBusMessage &range)
+{
+    using Result = SelectionSource::Result;
+    if (!isReply(count, "i"))
+        co_return Result::unavailable(); // no Text interface: maybe PRIMARY knows
+    if (count.arguments().constFirst().toInt() <= 0)
+        co_return Result::nothing();
+    if (!isReply(range, "ii"))
+        co_return Result::unavailable();
+    const int start = range.arguments().at(0).toInt();
+    const int end = range.arguments().at(1).toInt();
+    if (start < 0 || end <= start)
+        co_return Result::nothing();
+    const QVariantList bounds{QVariant(start), QVariant(end)};
+    const QDBusMessage text = co_await walk.call(object, textInterface, QStringLiteral("GetText"), bounds);
+    if (!isReply(text, "s"))
+        co_return Result::unavailable();
+    const QString selected = text.arguments().constFirst().toString();
+    if (selected.isEmpty())
+        co_return Result::nothing();
+    co_return Result::selected(selected);
+}
+
 } // namespace
 
 AtspiSelectionSource::AtspiSelectionSource()
@@ -149,8 +214,9 @@ AtspiSelectionSource::AtspiSelectionSource()
 {
 }
 
-AtspiSelectionSource::AtspiSelectionSource(Limits limits)
+AtspiSelectionSource::AtspiSelectionSource(Limits limits, FrontProcess frontProcess)
     : m_limits(limits)
+    , m_frontProcess(std::move(frontProcess))
 {
 }
 
@@ -183,18 +249,7 @@ bool AtspiSelectionSource::enableAccessibility(std::chrono::milliseconds timeout
 
 QCoro::Task<bool> AtspiSelectionSource::isEnabled(std::chrono::milliseconds timeout)
 {
-    QDBusConnection session = QDBusConnection::sessionBus();
-    if (!session.isConnected())
-        co_return false;
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled");
-    const QDBusMessage reply = co_await session.asyncCall(get, int(timeout.count()));
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        co_return false;
-    const QVariant value = reply.arguments().constFirst().value<QDBusVariant>().variant();
-    co_return value.metaType() == QMetaType::fromType<bool>() && value.toBool();
+    co_return enabledIn(co_await askEnabled(timeout));
 }
 
 QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
@@ -230,6 +285,24 @@ QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
 QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
 {
     try {
+        QDBusPendingCall enabled = askEnabled(m_limits.callTimeout);
+        const auto bus = co_await connection();
+        std::optional<Result> result;
+        if (bus)
+            result = co_await readRecord(*bus);
+        if (!enabledIn(co_await enabled) || !bus)
+            co_return Result::unavailable();
+        m_lastReadUsedFocusEvent = result.has_value();
+        co_return result ? *result : Result::afterRelease();
+    } catch (const std::exception &) {
+        co_return Result::unavailable();
+    }
+}
+
+QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readAfterRelease()
+{
+    m_lastWalkCount = 0;
+    try {
         QElapsedTimer elapsed;
         elapsed.start();
         const QDeadlineTimer deadline(m_limits.budget);
@@ -238,30 +311,99 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
         const auto bus = co_await connection();
         if (!bus)
             co_return Result::unavailable();
+        if (const auto result = co_await readRecord(*bus)) {
+            m_lastReadUsedFocusEvent = true;
+            co_return *result;
+        }
+        std::optional<bool> worthRetrying;
         for (;;) {
+            ++m_lastWalkCount;
             bool noActiveWindow = false;
             const Result result = co_await readOnce(*bus, deadline, noActiveWindow);
             if (!noActiveWindow || elapsed.elapsed() >= m_limits.activeWindowRetry.count() ||
                 deadline.hasExpired())
                 co_return result;
-            co_await QCoro::sleepFor(std::chrono::milliseconds(50));
+            // No application in front that could answer: no second look.
+            if (!worthRetrying)
+                worthRetrying = co_await frontApplicationKnown(*bus);
+            if (!*worthRetrying)
+                co_return result;
+            co_await QCoro::sleepFor(std::chrono::milliseconds(25));
         }
     } catch (const std::exception &) {
         co_return Result::unavailable();
     }
 }
 
+QCoro::Task<std::optional<SelectionSource::Result>> AtspiSelectionSource::readRecord(QDBusConnection bus)
+{
+    const auto record = m_focus ? m_focus->current() : std::nullopt;
+    if (!record)
+        co_return std::nullopt;
+    const QDeadlineTimer deadline(m_limits.budget);
+    Walk walk(bus, m_limits, deadline);
+    std::optional<quint32> pid = record->pid;
+    if (!pid) {
+        pid = co_await walk.processOf(record->service);
+        if (pid && m_focus)
+            m_focus->setProcess(record->service, *pid);
+    }
+    // Our own windows are never read; the walk tells whether one is active.
+    if (!pid || *pid == quint32(QCoreApplication::applicationPid()))
+        co_return std::nullopt;
+    // The display's window in front is the authority where there is one:
+    // another application there makes the record stale.
+    if (m_frontProcess && m_frontProcess() != pid)
+        co_return std::nullopt;
+
+    // One round trip for the three questions; the application answers them in order.
+    const ObjectRef object{record->service, record->path};
+    QDBusPendingCall state = walk.send(object, accessibleInterface, QStringLiteral("GetState"));
+    QDBusPendingCall count = walk.send(object, textInterface, QStringLiteral("GetNSelections"));
+    QDBusPendingCall range =
+        walk.send(object, textInterface, QStringLiteral("GetSelection"), {QVariant(int(0))});
+    const auto bits = stateBits(co_await state);
+    const QDBusMessage countReply = co_await count;
+    const QDBusMessage rangeReply = co_await range;
+    if (!bits || (*bits & (1ull << stateDefunct)))
+        co_return std::nullopt;
+    // Without the display's word, only an object that still holds the focus.
+    if (!m_frontProcess && !(*bits & (1ull << stateFocused)))
+        co_return std::nullopt;
+    co_return co_await selectionFrom(walk, object, countReply, rangeReply);
+}
+
+QCoro::Task<bool> AtspiSelectionSource::frontApplicationKnown(QDBusConnection bus)
+{
+    const auto record = m_focus ? m_focus->current() : std::nullopt;
+    if (!m_frontProcess)
+        co_return record && !record->lost;
+    const auto front = m_frontProcess();
+    if (!front)
+        co_return false;
+    if (record && record->pid == front)
+        co_return true;
+    // Whether the application in front is on the accessibility bus at all.
+    Walk walk(bus, m_limits, QDeadlineTimer(m_limits.budget));
+    const QList<ObjectRef> applications = co_await walk.children(registry());
+    for (const ObjectRef &application : applications) {
+        if (walk.expired())
+            break;
+        if (co_await walk.processOf(application.service) == front)
+            co_return true;
+    }
+    co_return false;
+}
+
 QCoro::Task<SelectionSource::Result>
 AtspiSelectionSource::readOnce(QDBusConnection bus, QDeadlineTimer deadline, bool &noActiveWindow)
 {
     Walk walk(bus, m_limits, deadline);
-    const ObjectRef registry{QStringLiteral("org.a11y.atspi.Registry"),
-                             QStringLiteral("/org/a11y/atspi/accessible/root")};
     const uint ownPid = uint(QCoreApplication::applicationPid());
 
     // The application whose top-level window is active.
     std::optional<ObjectRef> activeWindow;
-    const QList<ObjectRef> applications = co_await walk.children(registry);
+    const QList<ObjectRef> applications = co_await walk.children(registry());
     for (const ObjectRef &application : applications) {
         if (walk.expired())
             break;
@@ -288,7 +430,7 @@ AtspiSelectionSource::readOnce(QDBusConnection bus, QDeadlineTimer deadline, boo
     // The object that last reported the focus, if it is in that application
     // and still focused; else a walk of the active window.
     std::optional<ObjectRef> focused;
-    const auto reported = m_focus ? m_focus->lastFocused() : std::nullopt;
+    const auto reported = m_focus ? m_focus->current() : std::nullopt;
     if (reported && reported->service == activeWindow->service) {
         const ObjectRef candidate{reported->service, reported->path};
         const auto bits = co_await walk.state(candidate);
@@ -301,26 +443,10 @@ AtspiSelectionSource::readOnce(QDBusConnection bus, QDeadlineTimer deadline, boo
     if (!focused)
         co_return Result::unavailable();
 
-    const QDBusMessage count = co_await walk.call(*focused, textInterface, QStringLiteral("GetNSelections"));
-    if (!isReply(count, "i"))
-        co_return Result::unavailable(); // no Text interface: maybe PRIMARY knows
-    if (count.arguments().constFirst().toInt() <= 0)
-        co_return Result::nothing();
-    const QVariantList firstSelection{QVariant(int(0))};
-    const QDBusMessage range =
-        co_await walk.call(*focused, textInterface, QStringLiteral("GetSelection"), firstSelection);
-    if (!isReply(range, "ii"))
-        co_return Result::unavailable();
-    const int start = range.arguments().at(0).toInt();
-    const int end = range.arguments().at(1).toInt();
-    if (start < 0 || end <= start)
-        co_return Result::nothing();
-    const QVariantList bounds{QVariant(start), QVariant(end)};
-    const QDBusMessage text = co_await walk.call(*focused, textInterface, QStringLiteral("GetText"), bounds);
-    if (!isReply(text, "s"))
-        co_return Result::unavailable();
-    const QString selected = text.arguments().constFirst().toString();
-    if (selected.isEmpty())
-        co_return Result::nothing();
-    co_return Result::selected(selected);
+    QDBusPendingCall count = walk.send(*focused, textInterface, QStringLiteral("GetNSelections"));
+    QDBusPendingCall range =
+        walk.send(*focused, textInterface, QStringLiteral("GetSelection"), {QVariant(int(0))});
+    const QDBusMessage countReply = co_await count;
+    const QDBusMessage rangeReply = co_await range;
+    co_return co_await selectionFrom(walk, *focused, countReply, rangeReply);
 }

@@ -7,14 +7,21 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
-// Reads the selection of the focused accessible of the active application
+class AtspiFocusTracker;
+
+// Reads the selection of the focused accessible of the application in front
 // over the AT-SPI accessibility bus. Speaks the bus protocol directly with
 // asynchronous calls and short time-outs, so a hung application never
 // blocks the event loop.
-class AtspiFocusTracker;
+//
+// At the press it asks the object that focus events named, when that record
+// still stands for what is in front; otherwise it answers AfterRelease and,
+// once the key is up, walks the active window (GTK reports no active window
+// while a key grab holds the keyboard).
 
 class AtspiSelectionSource : public SelectionSource {
 public:
@@ -23,18 +30,24 @@ public:
         std::chrono::milliseconds callTimeout{300};
         // The whole read, retries included.
         std::chrono::milliseconds budget{1500};
-        // How long to look again while no window is active (GTK drops the
-        // state while a key grab is held, and regains it shortly after).
-        std::chrono::milliseconds activeWindowRetry{400};
+        // How long to look again while no window is active, only where an
+        // accessible application is known to be in front (GTK regains the
+        // state shortly after a key grab ends). Otherwise no second look.
+        std::chrono::milliseconds activeWindowRetry{300};
         int maxDepth = 40;
         int maxNodes = 3000;
     };
 
+    // The process that owns the window in front, where the display says it
+    // (X11); it tells whether a focus record is stale.
+    using FrontProcess = std::function<std::optional<quint32>()>;
+
     AtspiSelectionSource();
-    explicit AtspiSelectionSource(Limits limits);
+    explicit AtspiSelectionSource(Limits limits, FrontProcess frontProcess = {});
     ~AtspiSelectionSource() override;
 
     QCoro::Task<Result> read() override;
+    QCoro::Task<Result> readAfterRelease() override;
 
     // Turns accessibility on for the desktop; true when the bus answered.
     static bool enableAccessibility(std::chrono::milliseconds timeout);
@@ -52,13 +65,19 @@ public:
     // Whether the last read found the focused object from a focus event
     // rather than by walking the window (for tests and diagnostics).
     bool lastReadUsedFocusEvent() const { return m_lastReadUsedFocusEvent; }
+    // How often the last read after the release looked for an active window.
+    int lastWalkCount() const { return m_lastWalkCount; }
 
 private:
     QCoro::Task<std::optional<QDBusConnection>> connection();
+    QCoro::Task<std::optional<Result>> readRecord(QDBusConnection bus);
     QCoro::Task<Result> readOnce(QDBusConnection bus, QDeadlineTimer deadline, bool &noActiveWindow);
+    QCoro::Task<bool> frontApplicationKnown(QDBusConnection bus);
 
     Limits m_limits;
+    FrontProcess m_frontProcess;
     std::optional<QDBusConnection> m_bus;
     std::unique_ptr<AtspiFocusTracker> m_focus;
     bool m_lastReadUsedFocusEvent = false;
+    int m_lastWalkCount = 0;
 };

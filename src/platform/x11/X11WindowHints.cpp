@@ -1,5 +1,7 @@
 #include "platform/x11/X11WindowHints.h"
 
+#include "platform/x11/X11WindowActivation.h"
+
 #include <QGuiApplication>
 #include <QRect>
 #include <QScreen>
@@ -199,16 +201,42 @@ bool X11WindowHints::isWithdrawn(QWindow &window)
     return withdrawn;
 }
 
-void X11WindowHints::activate(QWindow &window)
+void X11WindowHints::activate(QWindow &window, const WindowActivation::Request &request)
 {
     Display *display = qtDisplay();
     if (!display) {
-        OverlayWindowHints::activate(window);
+        OverlayWindowHints::activate(window, request);
         return;
     }
-    const unsigned long now = serverTime();
+    unsigned long now = request.x11Time;
+    if (now == 0)
+        now = X11WindowActivation::timeFromStartupId(request.token);
+    if (now == 0)
+        now = serverTime();
     const Window id = Window(window.winId());
     const Window root = DefaultRootWindow(display);
+
+    // The user's last action on this window is the press that asked for it.
+    // Qt keeps that time on a separate window named by _NET_WM_USER_TIME_WINDOW
+    // where the window manager supports it; the manager reads it there.
+    Window userTimeWindow = id;
+    {
+        // Both windows are our own: no error to trap.
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char *data = nullptr;
+        if (XGetWindowProperty(display, id, XInternAtom(display, "_NET_WM_USER_TIME_WINDOW", False), 0, 1,
+                               False, XA_WINDOW, &type, &format, &count, &remaining, &data) == Success &&
+            data) {
+            if (type == XA_WINDOW && format == 32 && count == 1 && *reinterpret_cast<Window *>(data) != 0)
+                userTimeWindow = *reinterpret_cast<Window *>(data);
+            XFree(data);
+        }
+        XChangeProperty(display, userTimeWindow, XInternAtom(display, "_NET_WM_USER_TIME", False),
+                        XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char *>(&now), 1);
+    }
 
     // On Qt's own connection, so the window manager sees it after the map
     // request Qt has just sent.

@@ -1,0 +1,59 @@
+// Signs the benchmark's session in as the program would (a link code from the
+// local deployment, the pair stored in the Secret Service) and records the
+// shortcut, so the program starts signed in with its shortcut in force.
+//   bench_seed_session DEPLOYMENT_URL LINK_CODE KEY_CODE MODIFIER_FLAGS
+#include "auth/AuthManager.h"
+#include "backend/ConvexClient.h"
+#include "capture/KeyCombo.h"
+#include "capture/ShortcutManager.h"
+#include "platform/Browser.h"
+#include "platform/secret/LibsecretStore.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSettings>
+#include <QTimer>
+
+#include <QCoroTask>
+
+#include <cstdio>
+
+namespace {
+
+class NoBrowser : public Browser {
+public:
+    bool openUrl(const QUrl &) override { return false; }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: bench_seed_session DEPLOYMENT_URL LINK_CODE KEY_CODE MODIFIER_FLAGS\n");
+        return 2;
+    }
+    // The program's own settings file.
+    QCoreApplication::setOrganizationName(QStringLiteral("vocarta"));
+    QCoreApplication::setApplicationName(QStringLiteral("vocarta-menubar"));
+    const KeyCombo combo(quint16(QByteArray(argv[3]).toUInt()), QByteArray(argv[4]).toULongLong());
+    QSettings().setValue(ShortcutManager::defaultsKey, combo.toJson());
+    QSettings().sync();
+
+    ConvexClient client(QUrl(QString::fromLocal8Bit(argv[1])));
+    NoBrowser browser;
+    AuthManager auth(client, LibsecretStore::shared(), browser);
+    const QString code = QString::fromLocal8Bit(argv[2]);
+    int status = 1;
+    QTimer::singleShot(0, [&] {
+        QCoro::connect(auth.signInWithLinkCodeTask(code), &app, [&] {
+            status = auth.isAuthenticated() ? 0 : 1;
+            if (status)
+                std::fprintf(stderr, "sign-in failed: %s\n", qPrintable(auth.errorText()));
+            QCoreApplication::quit();
+        });
+    });
+    QCoreApplication::exec();
+    return status;
+}

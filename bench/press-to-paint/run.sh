@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The shortcut as a person meets it, measured from outside the program: the
+# real program (signed in against the local deployment, sync connected, its
+# shortcut Ctrl+Alt+K recorded) with a GTK 3 and then a Qt application in
+# front, each with "house" selected, and a bare pre-created Qt Quick window on
+# Ctrl+Alt+J as the floor, in the same session. Keys held 80 ms, and released
+# at once. Then the program's idle memory and CPU.
+#   scripts/with-session bench/press-to-paint/run.sh [build dir] [runs]
+# PRESS_TO_PAINT_PROGRAM=path measures another build of the program (e.g. main's).
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+runs=${2:-30}
+if [ -z "${DISPLAY:-}" ] || [ -z "${VOCARTA_SESSION_ROOT:-}" ]; then
+  echo "run inside scripts/with-session" >&2
+  exit 2
+fi
+work=$(mktemp -d /tmp/press-to-paint.XXXXXX)
+started=()
+finish() {
+  local rc=$?
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
+    kill "${started[i]}" 2>/dev/null
+    wait "${started[i]}" 2>/dev/null
+  done
+  if [ -n "${PRESS_TO_PAINT_KEEP:-}" ]; then echo "logs kept in $work" >&2; else rm -rf "$work"; fi
+  exit $rc
+}
+trap finish EXIT
+fail() { echo "press-to-paint: $*" >&2; for f in "$work"/*.log; do echo "== $f" >&2; tail -20 "$f" >&2; done; exit 1; }
+wait_for() { # SECONDS WHAT COMMAND...
+  local limit=$1 what=$2
+  shift 2
+  local deadline=$((SECONDS + limit))
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -ge $deadline ] && fail "no $what within $limit s"
+    sleep 0.1
+  done
+}
+window_exists() { xdotool search --name "^$1\$" >/dev/null 2>&1; }
+
+# A plain X11 desktop: portal back-ends installed on this machine for other
+# desktops (which would offer global shortcuts they cannot deliver here) are
+# hidden from the portal the bus starts.
+mkdir -p "$work/no-portals"
+dbus-update-activation-environment XDG_DESKTOP_PORTAL_DIR="$work/no-portals" 2>/dev/null
+
+# A tray, so the signed-in program opens no window at start.
+trayer --edge top --align right --widthtype pixel --width 120 --height 28 --SetDockType true \
+  --transparent false >"$work/trayer.log" 2>&1 &
+started+=($!)
+
+"$build/bin/vocarta-devserver" --port 0 --data "$work/state.json" --print-link-code >"$work/devserver.log" 2>&1 &
+started+=($!)
+wait_for 20 "link code" grep -q '^link code: ' "$work/devserver.log"
+url=$(sed -nE 's/^vocarta-devserver listening on (http:[^ ]+).*/\1/p' "$work/devserver.log")
+code=$(sed -nE 's/^link code: ([A-Z0-9-]+)$/\1/p' "$work/devserver.log")
+# Ctrl+Alt+K: key code 40, Control (1 << 18) and Option (1 << 19).
+"$build/bin/bench_seed_session" "$url" "$code" 40 786432 >"$work/seed.log" 2>&1 || fail "sign-in"
+
+VOCARTA_DEPLOYMENT_URL=$url "${PRESS_TO_PAINT_PROGRAM:-$build/bin/vocarta-menubar}" >"$work/program.log" 2>&1 &
+program=$!
+started+=($program)
+wait_for 30 "deck list over sync" grep -qE '>> Transition \(querySet 0->1' "$work/devserver.log"
+wait_for 30 "overlay window" window_exists "Add card"
+sleep 3
+rss() { awk '/^VmRSS:/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+idle_rss_start=$(rss $program)
+
+/usr/bin/python3 "$root/tests/capture/gtk_selection_app.py" --title "GTK words" --text "a house by the sea" \
+  --select 2,7 >"$work/gtk.log" 2>&1 &
+started+=($!)
+wait_for 30 "GTK application" grep -q '^ready' "$work/gtk.log"
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$build/bin/selection_app" --title "Qt words" --text "a house by the sea" \
+  --select 2,7 >"$work/qt.log" 2>&1 &
+started+=($!)
+wait_for 30 "Qt application" grep -q '^ready' "$work/qt.log"
+"$build/bin/bench_floor_window" >"$work/floor.log" 2>&1 &
+started+=($!)
+wait_for 30 "floor window" grep -q '^ready' "$work/floor.log"
+
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores; $runs runs a row"
+echo
+echo "| XTest press -> state, median [p95] ms | mapped | focused | painted |"
+echo "|---|---|---|---|"
+press() { "$build/bin/bench_press_to_paint" "$@" 2>>"$work/press.log" || fail "bench_press_to_paint $*"; }
+press --runs 1 --window "Add card" --keys ctrl+alt+k --front "GTK words" --hold 80 \
+  --label "program, first trigger after start (GTK 3, held 80 ms)"
+set -- --runs "$runs" --warm-up 2
+press "$@" --window "Add card" --keys ctrl+alt+k --front "GTK words" --hold 80 --label "program, GTK 3 in front, key held 80 ms"
+press "$@" --window "Add card" --keys ctrl+alt+k --front "GTK words" --hold 0 --label "program, GTK 3 in front, released at once"
+press "$@" --window "Add card" --keys ctrl+alt+k --front "Qt words" --hold 80 --label "program, Qt in front, key held 80 ms"
+press "$@" --window "Add card" --keys ctrl+alt+k --front "Qt words" --hold 0 --label "program, Qt in front, released at once"
+press "$@" --window "Floor window" --keys ctrl+alt+j --front "GTK words" --hold 80 --label "bare pre-created Qt Quick window, key held 80 ms"
+press "$@" --window "Floor window" --keys ctrl+alt+j --front "GTK words" --hold 0 --label "bare pre-created Qt Quick window, released at once"
+grep incomplete "$work/press.log" >&2
+
+# The word the overlay opened with: Return asks the deployment to translate it.
+for front in "GTK words" "Qt words"; do
+  before=$(grep -c 'ai:translateWord' "$work/devserver.log")
+  "$build/bin/bench_press_to_paint" --runs 1 --settle 3000 --window "Add card" --keys ctrl+alt+k --front "$front" \
+    --hold 80 --label check >/dev/null 2>&1 &
+  checker=$!
+  overlay_focused() { [ "$(xdotool getwindowfocus getwindowname 2>/dev/null)" = "Add card" ]; }
+  wait_for 20 "overlay with the focus" overlay_focused
+  sleep 0.5
+  xdotool key Return
+  wait $checker
+  asked=$(grep 'ai:translateWord' "$work/devserver.log" | tail -n +$((before + 1)) | head -1)
+  echo "$front in front, Return in the overlay: ${asked:-no translation asked}"
+done
+
+sleep 2
+idle_rss_after=$(rss $program)
+before=$(cpu_ticks $program)
+sleep 10
+after=$(cpu_ticks $program)
+ticks=$(getconf CLK_TCK)
+echo "program idle RSS: $idle_rss_start MB after start (signed in, sync connected, no window), $idle_rss_after MB after the runs"
+echo "program idle CPU over 10 s: $(awk -v t=$((after - before)) -v hz="$ticks" 'BEGIN { printf "%.2f", t / hz / 10 * 100 }') %"
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,0 +1,74 @@
+#include "platform/x11/X11FrontProcess.h"
+
+#include <QGuiApplication>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(void *p) const { std::free(p); }
+};
+template <class T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
+
+xcb_connection_t *connection()
+{
+    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t *c, const char *name)
+{
+    XcbReply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+// One 32-bit value of a property, when it has exactly that shape.
+std::optional<quint32> cardinal(xcb_connection_t *c, xcb_window_t window, xcb_atom_t property,
+                                xcb_atom_t type)
+{
+    XcbReply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, type, 0, 1), nullptr));
+    if (!reply || reply->type != type || reply->format != 32 ||
+        xcb_get_property_value_length(reply.get()) < 4)
+        return std::nullopt;
+    return *static_cast<quint32 *>(xcb_get_property_value(reply.get()));
+}
+
+} // namespace
+
+namespace X11FrontProcess {
+
+bool isAvailable()
+{
+    return connection() != nullptr;
+}
+
+std::optional<quint32> processId()
+{
+    xcb_connection_t *c = connection();
+    if (!c)
+        return std::nullopt;
+    // Atoms live as long as the server: ask once.
+    static const xcb_atom_t activeAtom = atom(c, "_NET_ACTIVE_WINDOW");
+    static const xcb_atom_t pidAtom = atom(c, "_NET_WM_PID");
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!screen || activeAtom == XCB_ATOM_NONE || pidAtom == XCB_ATOM_NONE)
+        return std::nullopt;
+    const auto active = cardinal(c, screen->root, activeAtom, XCB_ATOM_WINDOW);
+    if (!active || *active == XCB_WINDOW_NONE)
+        return std::nullopt;
+    const auto pid = cardinal(c, *active, pidAtom, XCB_ATOM_CARDINAL);
+    if (!pid || *pid == 0)
+        return std::nullopt;
+    return pid;
+}
+
+} // namespace X11FrontProcess
