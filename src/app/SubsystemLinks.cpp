@@ -24,6 +24,7 @@ AppShell::Subsystems linkSubsystems()
         QObject::connect(&session, &AuthManager::accountChanged, &ConvexSubscriptionClient::shared(),
                          &ConvexSubscriptionClient::reconnectForAccountChange);
     };
+    AddCardPanelController::shared().setSessionCheck([&session] { return session.isAuthenticated(); });
     s.deckState = &DeckStateManager::shared();
     s.shortcuts = &ShortcutManager::shared();
     s.requestAccessibility = [] { SelectedTextReader::requestAccessibility(); };

@@ -3,6 +3,7 @@
 #include "backend/ConvexClient.h"
 #include "backend/Failure.h"
 #include "overlay/DismissSignal.h"
+#include "tray/TrayMenu.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -64,6 +65,12 @@ std::optional<QString> AddCardOverlayContent::prefill(const std::optional<QStrin
     if (pieces.size() >= 7)
         return std::nullopt;
     return trimmed;
+}
+
+QString AddCardOverlayContent::signedOutNotice()
+{
+    return QStringLiteral("Not signed in \u2014 choose \u201c%1\u201d in the menu.")
+        .arg(TrayMenu::signInItemText);
 }
 
 QString AddCardOverlayContent::trimSpacesAndTabs(const QString &text)
@@ -135,6 +142,15 @@ void AddCardOverlayContent::translate()
     // translation meanwhile (a request is running, a card is chosen) is late.
     if (m_phase != Phase::Input)
         return;
+    // Signed out there is no deck and never will be in this opening; silence
+    // would look like a broken key.
+    if (m_isSignedIn && !m_isSignedIn()) {
+        if (m_notice.isEmpty()) {
+            m_notice = signedOutNotice();
+            Q_EMIT noticeChanged();
+        }
+        return;
+    }
     if (!m_activeDeck)
         return;
     const QString text = trimSpacesAndTabs(m_word);

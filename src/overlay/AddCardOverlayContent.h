@@ -35,6 +35,8 @@ class AddCardOverlayContent : public QObject {
     Q_PROPERTY(QVariant activeDeck READ activeDeckForView NOTIFY activeDeckChanged)
     Q_PROPERTY(QString error READ errorText NOTIFY errorChanged)
     Q_PROPERTY(bool hasError READ hasError NOTIFY errorChanged)
+    // One line under the field when Return cannot work (signed out); empty otherwise.
+    Q_PROPERTY(QString notice READ notice NOTIFY noticeChanged)
     Q_PROPERTY(bool isVisible READ isVisible NOTIFY isVisibleChanged)
     Q_PROPERTY(bool inputFocused READ inputFocused WRITE setInputFocused NOTIFY inputFocusedChanged)
     // The candidate the keyboard points at, -1 while none is (a mouse user
@@ -69,6 +71,11 @@ public:
     QString errorText() const { return m_error.value_or(QString()); }
     bool hasError() const { return m_error.has_value(); }
     bool isVisible() const { return m_isVisible; }
+    QString notice() const { return m_notice; }
+    // Asked on Return; without one the session counts as signed in.
+    void setSessionCheck(std::function<bool()> isSignedIn) { m_isSignedIn = std::move(isSignedIn); }
+    // What Return says while signed out, naming the menu item that fixes it.
+    static QString signedOutNotice();
     bool inputFocused() const { return m_inputFocused; }
     void setInputFocused(bool focused);
 
@@ -110,6 +117,7 @@ Q_SIGNALS:
     void isSavingChanged();
     void activeDeckChanged();
     void errorChanged();
+    void noticeChanged();
     void isVisibleChanged();
     void inputFocusedChanged();
     void highlightedIndexChanged();
@@ -143,6 +151,8 @@ private:
     bool m_isSaving = false;
     std::optional<Deck> m_activeDeck;
     std::optional<QString> m_error;
+    std::function<bool()> m_isSignedIn;
+    QString m_notice;
     bool m_inputFocused = false;
     int m_highlightedIndex = -1;
 };

@@ -100,7 +100,7 @@ void AddCardPanelController::ensureWindow()
     // close that got past the filter): the overlay is then closed, or the
     // next shortcut would only try to raise a window that is not there.
     connect(m_window, &QWindow::visibleChanged, this, [this](bool visible) {
-        if (!visible && isOpen() && !m_hiding)
+        if (!visible && isOpen() && !m_hiding && !m_mappingAgain)
             hidePanel();
     });
 }
@@ -137,7 +137,11 @@ void AddCardPanelController::show(std::optional<QString> prefilledText, WindowAc
         return;
 
     if (isOpen()) {
-        if (m_window->isVisible())
+        if (!m_window->isVisible())
+            return;
+        if (!m_window->isActive() && activation.token.isEmpty() && m_hints->raiseNeedsToken())
+            mapAgain();
+        else
             m_hints->activate(*m_window, activation);
         return;
     }
@@ -157,6 +161,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText, WindowAc
                 self->hidePanel();
         },
         m_client ? *m_client : ConvexClient::shared());
+    m_content->setSessionCheck(m_isSignedIn);
     if (m_root->property("warmingUp").toBool()) {
         m_root->setProperty("warmingUp", false);
         m_window->setMask(QRegion());
@@ -200,6 +205,23 @@ void AddCardPanelController::mapWhenWithdrawn(QPointer<QScreen> screen, int atte
     m_hints->showOn(*m_window, *screen);
     m_hints->activate(*m_window, m_activation);
     startOverlay();
+}
+
+void AddCardPanelController::mapAgain()
+{
+    // The compositor would leave the open overlay behind the window in
+    // front; a fresh map is focused. The content and its key filter stay, so
+    // the user finds the overlay as it was.
+    QScreen *screen = m_window->screen();
+    if (!screen)
+        screen = m_hints->focusedScreen();
+    if (!screen)
+        return;
+    m_mappingAgain = true;
+    m_window->hide();
+    m_mappingAgain = false;
+    m_hints->showOn(*m_window, *screen);
+    m_hints->activate(*m_window);
 }
 
 void AddCardPanelController::startOverlay()

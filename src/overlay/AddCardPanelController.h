@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -41,6 +42,8 @@ public:
     // open one (the new text is then dropped). `activation` is what came with
     // the request (the key press's time, an activation token).
     void show(std::optional<QString> prefilledText, WindowActivation::Request activation = {});
+    // How every overlay learns whether a session exists (asked on Return).
+    void setSessionCheck(std::function<bool()> isSignedIn) { m_isSignedIn = std::move(isSignedIn); }
     // Closes the overlay at once; harmless when it is not open.
     void hidePanel();
     // Creates the window and draws it once off-screen, so the first opening
@@ -66,9 +69,11 @@ private:
     void ensureWindow();
     void releaseWindow();
     void startOverlay();
+    void mapAgain();
     void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
 
     WindowActivation::Request m_activation;
+    std::function<bool()> m_isSignedIn;
 
     QQmlEngine &m_engine;
     ConvexClient *m_client;
@@ -79,4 +84,5 @@ private:
     QPointer<AddCardOverlayContent> m_content;
     bool m_keyFilterInstalled = false;
     bool m_hiding = false;
+    bool m_mappingAgain = false;
 };

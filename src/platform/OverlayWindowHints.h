@@ -32,6 +32,9 @@ public:
     // Gives the shown window the keyboard focus, with what came with the
     // request that opened it.
     virtual void activate(QWindow &window, const WindowActivation::Request &request = {});
+    // Whether the desktop refuses to raise a mapped window over another
+    // program's without a token from the request (a new map still gets the focus).
+    virtual bool raiseNeedsToken() const { return false; }
 
     // The mechanism of this session (X11 on xcb, Wayland on wayland).
     static std::unique_ptr<OverlayWindowHints> create();

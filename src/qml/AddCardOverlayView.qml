@@ -165,6 +165,16 @@ Item {
                 }
 
                 Text {
+                    objectName: "noticeText"
+                    width: parent.width
+                    visible: root.content !== null && root.content.notice !== ""
+                    text: root.content ? root.content.notice : ""
+                    font.family: "Nunito"; font.pixelSize: 13
+                    color: Qt.rgba(1, 1, 1, 0.7)
+                    elide: Text.ElideRight
+                }
+
+                Text {
                     objectName: "errorText"
                     width: parent.width
                     visible: root.content !== null && root.content.hasError

@@ -44,6 +44,7 @@ QString literalMenuText(QString text)
 
 const QString TrayMenu::noActiveDeckText =
     QStringLiteral("No active deck \u2014 create one first to add cards.");
+const QString TrayMenu::signInItemText = QStringLiteral("Sign In...");
 
 TrayMenu::TrayMenu(QObject *auth, QObject *deckState, Actions actions, QObject *parent)
     : QObject(parent)
@@ -137,7 +138,7 @@ void TrayMenu::rebuild()
 
 void TrayMenu::buildSignedOut()
 {
-    addItem(QStringLiteral("Sign In..."), m_actions.openAuthWindow);
+    addItem(signInItemText, m_actions.openAuthWindow);
     m_menu->addSeparator();
     addItem(QStringLiteral("Quit Vocarta Menubar"), m_actions.quit);
 }

@@ -38,6 +38,8 @@ public:
 
     static QString statusLine(const std::optional<DeckFields> &activeDeck, bool isLoading);
     static const QString noActiveDeckText;
+    // The signed-out menu's first item; the overlay names it when it cannot work.
+    static const QString signInItemText;
 
 Q_SIGNALS:
     void rebuilt();

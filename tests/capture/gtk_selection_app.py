@@ -37,20 +37,24 @@ def main():
     if args.select:
         start, end = (int(part) for part in args.select.split(",", 1))
 
-    reported = False
-
-    def report():
-        nonlocal reported
-        if not (window.is_active() and entry.has_focus()):
-            return True
+    def settle():
+        # The accessibility bridge learns who listens only after start-up
+        # and drops focus events until then: focus the field once more, as
+        # a person clicking into it would, so listeners hear of it.
+        window.set_focus(None)
+        entry.grab_focus()
         # Focusing an entry selects all of it: set the wanted range afterwards.
         if end > start:
             entry.select_region(start, end)
         else:
             entry.select_region(0, 0)
-        if not reported:
-            reported = True
-            print("ready", flush=True)
+        print("ready", flush=True)
+        return False
+
+    def report():
+        if not (window.is_active() and entry.has_focus()):
+            return True
+        GLib.timeout_add(300, settle)
         return False
 
     def open_second_window():

@@ -235,7 +235,7 @@ def scenario():
     click(wait_settled("NEXT", lambda: find(PROGRAM, named("NEXT"))))
     wait_for("first page to leave", lambda: not find(PROGRAM, named("NEXT")))
     click(wait_settled("shortcut section header", lambda: find(PROGRAM, named("ADD CARD SHORTCUT"))))
-    wait_settled("recorder showing ⌃⌥K", lambda: find(PROGRAM, named("⌃⌥K")))
+    wait_settled("recorder showing Ctrl+Alt+K", lambda: find(PROGRAM, named("Ctrl+Alt+K")))
 
     set_in_system_settings("capture:CTRL+ALT+k", [QT_META | ord("X")])
     field = wait_settled("recorder showing System Settings' Meta+X", lambda: find(PROGRAM, named("Meta+X")))
@@ -244,7 +244,7 @@ def scenario():
     click(field)
     wait_for("recording", lambda: find(PROGRAM, named("Press shortcut keys...")))
     press("ctrl", "alt", "j")
-    wait_for("recorder showing ⌃⌥J", lambda: find(PROGRAM, named("⌃⌥J")))
+    wait_for("recorder showing Ctrl+Alt+J", lambda: find(PROGRAM, named("Ctrl+Alt+J")))
     wait_for("Ctrl+Alt+J in kglobalaccel", lambda: bindings().get("capture:CTRL+ALT+j") == ["Ctrl+Alt+J"])
     say(f"recorded Ctrl+Alt+J: kglobalaccel has {bindings()}")
 

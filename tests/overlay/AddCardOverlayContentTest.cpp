@@ -4,6 +4,7 @@
 #include "backend/ConvexClient.h"
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/DismissSignal.h"
+#include "tray/TrayMenu.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -168,6 +169,18 @@ private slots:
         empty->setWord(QStringLiteral("  \t  "));
         empty->translate();
         QCOMPARE(empty->phase(), Phase::Input);
+        QVERIFY(empty->notice().isEmpty());
+
+        // Signed out, Return names the menu item that signs in, and still sends nothing.
+        auto signedOut = make(QStringLiteral("house"));
+        signedOut->setSessionCheck([] { return false; });
+        signedOut->appear();
+        QSignalSpy noticeSpy(signedOut.get(), &AddCardOverlayContent::noticeChanged);
+        signedOut->translate();
+        QCOMPARE(noticeSpy.count(), 1);
+        QVERIFY(signedOut->notice().contains(TrayMenu::signInItemText));
+        QCOMPARE(signedOut->property("notice").toString(), signedOut->notice());
+        QCOMPARE(signedOut->phase(), Phase::Input);
 
         QCOMPARE(fake->count("ai:translateWord"), 0);
     }
@@ -177,9 +190,11 @@ private slots:
         fake->answer("ai:translateWord", FakeDeployment::Answer::success(QJsonArray{
                                              resultJson("hus", "house"), resultJson("villa", "house")}));
         auto overlay = openWithDeck();
+        overlay->setSessionCheck([] { return true; });
         overlay->setWord(QStringLiteral(" \thouse \t"));
         overlay->translate();
         QCOMPARE(overlay->phase(), Phase::Loading);
+        QVERIFY(overlay->notice().isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(overlay->phase(), Phase::Results, 20000);
 
         const auto calls = fake->requestsFor("ai:translateWord");

@@ -146,6 +146,9 @@ quint16 FakeDeployment::port() const
 
 QUrl FakeDeployment::url() const
 {
+    // Stopped: the address it had, where connections are now refused.
+    if (!m_server->isListening() && m_stoppedPort != 0)
+        return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_stoppedPort));
     return m_server->url();
 }
 

@@ -19,7 +19,6 @@
 #include <utility>
 
 class QTcpSocket;
-class QWebSocket;
 
 // An in-process stand-in for the deployment, listening on 127.0.0.1 at a free
 // port (the loopback server the local deployment runs on). It records every

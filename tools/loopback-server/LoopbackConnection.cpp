@@ -15,8 +15,6 @@ LoopbackConnection::LoopbackConnection(QTcpSocket *socket, int number, LoopbackS
     connect(socket, &QTcpSocket::disconnected, this, &LoopbackConnection::finish);
 }
 
-LoopbackConnection::~LoopbackConnection() = default;
-
 void LoopbackConnection::respond(const HttpResponse &response)
 {
     if (!isOpen() || !m_busy)

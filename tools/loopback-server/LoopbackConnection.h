@@ -15,8 +15,6 @@ class LoopbackConnection : public QObject {
     Q_OBJECT
 
 public:
-    ~LoopbackConnection() override;
-
     int number() const { return m_number; } // counted from 1 per server
     bool isOpen() const { return m_socket && !m_closing; }
 

@@ -35,6 +35,7 @@ bool LoopbackServer::listen(const QHostAddress &address, quint16 port)
         m_error = m_tcp->errorString();
         return false;
     }
+    m_address = address;
     return true;
 }
 
@@ -53,16 +54,11 @@ quint16 LoopbackServer::port() const
     return m_tcp->serverPort();
 }
 
-QHostAddress LoopbackServer::address() const
-{
-    return m_tcp->serverAddress();
-}
-
 QUrl LoopbackServer::url() const
 {
     QUrl url;
     url.setScheme(QStringLiteral("http"));
-    url.setHost(address().toString());
+    url.setHost(m_address.toString());
     url.setPort(port());
     return url;
 }

@@ -42,9 +42,8 @@ public:
     // Stops accepting connections; open ones stay.
     void close();
     bool isListening() const;
-    quint16 port() const;
-    QHostAddress address() const;
-    QUrl url() const; // http://<address>:<port>
+    quint16 port() const; // 0 when not listening
+    QUrl url() const;     // http://<address>:<port>
     QString errorString() const { return m_error; }
     const HttpLimits &limits() const { return m_limits; }
 
@@ -82,6 +81,7 @@ private:
     RequestHandler m_requestHandler;
     UpgradeHandler m_upgradeHandler;
     QList<LoopbackConnection *> m_connections;
+    QHostAddress m_address = QHostAddress(QHostAddress::LocalHost);
     QString m_error;
     int m_accepted = 0;
     bool m_loopbackOriginsOnly = false;

@@ -44,9 +44,11 @@ void AtspiFocusTracker::registerEvent(const QString &event)
 
 std::optional<AtspiFocusTracker::Focus> AtspiFocusTracker::current() const
 {
-    if (!m_focus || m_activations.value(m_focus->service) > m_focusSequence)
+    if (!m_focus)
         return std::nullopt;
-    return m_focus;
+    Focus focus = *m_focus;
+    focus.windowActivatedSince = m_activations.value(focus.service) > m_focusSequence;
+    return focus;
 }
 
 void AtspiFocusTracker::setProcess(const QString &service, quint32 pid)

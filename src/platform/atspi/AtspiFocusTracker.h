@@ -26,14 +26,17 @@ public:
         // The object has since reported losing the focus (GTK does so while
         // a key grab is held, so this alone does not make the record stale).
         bool lost = false;
+        // A window of the same application was activated after the focus
+        // event: the user may have moved to another window of it that has
+        // nothing to focus. (Toolkits also activate a window just after
+        // focusing in it, so this alone does not make the record stale.)
+        bool windowActivatedSince = false;
     };
 
     explicit AtspiFocusTracker(QDBusConnection bus, QObject *parent = nullptr);
     ~AtspiFocusTracker() override;
 
-    // The object that last gained the focus, unless a window of its
-    // application was activated after it (the user moved to another window
-    // of the same application, which had nothing to focus).
+    // The object that last gained the focus.
     std::optional<Focus> current() const;
     // Remembers the process of the current record's application.
     void setProcess(const QString &service, quint32 pid);

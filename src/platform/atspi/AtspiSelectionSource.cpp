@@ -367,8 +367,10 @@ QCoro::Task<std::optional<SelectionSource::Result>> AtspiSelectionSource::readRe
     const QDBusMessage rangeReply = co_await range;
     if (!bits || (*bits & (1ull << stateDefunct)))
         co_return std::nullopt;
-    // Without the display's word, only an object that still holds the focus.
-    if (!m_frontProcess && !(*bits & (1ull << stateFocused)))
+    // Only an object that still holds the focus, unless the display says its
+    // application is in front and none of its windows was activated since
+    // (GTK drops the focus while the shortcut's grab holds the keyboard).
+    if (!(*bits & (1ull << stateFocused)) && (!m_frontProcess || record->windowActivatedSince))
         co_return std::nullopt;
     co_return co_await selectionFrom(walk, object, countReply, rangeReply);
 }

@@ -48,6 +48,7 @@ public:
 
     QCoro::Task<Result> read() override;
     QCoro::Task<Result> readAfterRelease() override;
+    void setFrontProcess(FrontProcess frontProcess) { m_frontProcess = std::move(frontProcess); }
 
     // Turns accessibility on for the desktop; true when the bus answered.
     static bool enableAccessibility(std::chrono::milliseconds timeout);

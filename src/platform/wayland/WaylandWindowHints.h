@@ -8,11 +8,15 @@
 // geometry, and the compositor maps it where the user is. Activation goes
 // through xdg-activation with the token that came with the request (a second
 // start's XDG_ACTIVATION_TOKEN, the portal's activation token); the X11
-// window-manager hints have no counterpart and are left out.
+// window-manager hints have no counterpart and are left out. Nor can the
+// window be kept out of the window switcher and the overview: xdg-shell has no
+// skip-taskbar state, and GNOME's compositor offers no layer-shell (and a
+// Qt::Tool window is kept small and transient there).
 class WaylandWindowHints : public OverlayWindowHints {
 public:
     QScreen *focusedScreen() override;
     void showOn(QWindow &window, QScreen &screen) override;
     bool canWarmUpUnseen() const override { return false; }
     void activate(QWindow &window, const WindowActivation::Request &request = {}) override;
+    bool raiseNeedsToken() const override { return true; }
 };

@@ -60,7 +60,24 @@ std::optional<quint32> processId()
     static const xcb_atom_t activeAtom = atom(c, "_NET_ACTIVE_WINDOW");
     static const xcb_atom_t pidAtom = atom(c, "_NET_WM_PID");
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    if (!screen || activeAtom == XCB_ATOM_NONE || pidAtom == XCB_ATOM_NONE)
+    if (!screen || pidAtom == XCB_ATOM_NONE)
+        return std::nullopt;
+    // The keyboard focus first: it moves at the very moment the
+    // application learns of it, while the window manager names the active
+    // window a little later. A key grab leaves it where it is.
+    XcbReply<xcb_get_input_focus_reply_t> focus(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    xcb_window_t window = focus ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
+    // Up from the focused window to the client window that names its process.
+    for (int depth = 0; depth < 16 && window != XCB_WINDOW_NONE && window != screen->root &&
+                        window != XCB_INPUT_FOCUS_POINTER_ROOT;
+         ++depth) {
+        if (const auto pid = cardinal(c, window, pidAtom, XCB_ATOM_CARDINAL); pid && *pid != 0)
+            return pid;
+        XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+        window = tree ? tree->parent : xcb_window_t(XCB_WINDOW_NONE);
+    }
+    if (activeAtom == XCB_ATOM_NONE)
         return std::nullopt;
     const auto active = cardinal(c, screen->root, activeAtom, XCB_ATOM_WINDOW);
     if (!active || *active == XCB_WINDOW_NONE)
