@@ -169,7 +169,7 @@ Item {
                     width: parent.width
                     visible: root.content !== null && root.content.notice !== ""
                     text: root.content ? root.content.notice : ""
-                    font.family: "Nunito"; font.pixelSize: 13
+                    font.family: Theme.textFont; font.pixelSize: 13
                     color: Qt.rgba(1, 1, 1, 0.7)
                     elide: Text.ElideRight
                 }
