@@ -5,6 +5,8 @@
 
 #include <QCoroSignal>
 
+#include "platform/x11/Xcb.h"
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -13,25 +15,9 @@
 
 namespace {
 
-struct FreeDeleter {
-    void operator()(void *p) const { std::free(p); }
-};
-template <class T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
-
-xcb_connection_t *connection()
-{
-    if (!qGuiApp)
-        return nullptr;
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_atom_t atom(xcb_connection_t *c, const char *name)
-{
-    XcbReply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
+using Xcb::atom;
+using Xcb::connection;
+template <class T> using XcbReply = Xcb::Reply<T>;
 
 xcb_window_t activeWindow(xcb_connection_t *c, xcb_window_t root)
 {
