@@ -268,7 +268,7 @@ struct Bench {
                         {"_id", "d1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
         client = std::make_unique<ConvexClient>(fake.url());
         client->setTokens(QStringLiteral("t"), QStringLiteral("r"));
-        panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), client.get());
+        panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client);
         shortcuts = std::make_unique<ShortcutManager>(
             overlayKeys, []() -> QCoro::Task<std::optional<QString>> { co_return QStringLiteral("house"); },
             [this](std::optional<QString> text) { panel->show(std::move(text)); });

@@ -2,6 +2,7 @@
 // animating (scrolling, pulsing words), in % of one core, averaged over a
 // window of time, once with the software scene graph and once with OpenGL.
 //   onboarding_cpu_bench [seconds]        runs both and prints the figures
+#include "FakeSession.h"
 #include "app/Fonts.h"
 
 #include <QElapsedTimer>
@@ -16,18 +17,6 @@
 
 namespace {
 
-// Signed out, as a new user is.
-class SignedOutSession : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(bool isAuthenticated READ isAuthenticated CONSTANT)
-    Q_PROPERTY(bool isLoading READ isLoading CONSTANT)
-    Q_PROPERTY(QString error READ error CONSTANT)
-public:
-    bool isAuthenticated() const { return false; }
-    bool isLoading() const { return false; }
-    QString error() const { return QString(); }
-};
-
 double cpuSeconds()
 {
     rusage usage{};
@@ -39,9 +28,9 @@ double cpuSeconds()
 int measure(int seconds)
 {
     registerFonts();
-    SignedOutSession session;
+    FakeSession session; // signed out, as a new user is
     QQuickView view;
-    view.setInitialProperties({{QStringLiteral("auth"), QVariant::fromValue<QObject *>(&session)},
+    view.setInitialProperties({{QStringLiteral("auth"), QVariant::fromValue(&session)},
                                {QStringLiteral("shortcuts"), QVariant::fromValue<QObject *>(nullptr)},
                                {QStringLiteral("downloadPageUrl"), QUrl()}});
     view.setSource(QUrl(QStringLiteral("qrc:/qt/qml/Vocarta/OnboardingView.qml")));
@@ -99,5 +88,3 @@ int main(int argc, char *argv[])
     }
     return 0;
 }
-
-#include "main.moc"

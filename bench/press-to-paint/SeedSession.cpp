@@ -43,7 +43,8 @@ int main(int argc, char **argv)
 
     ConvexClient client(QUrl(QString::fromLocal8Bit(argv[1])));
     NoBrowser browser;
-    AuthManager auth(client, LibsecretStore::shared(), browser);
+    LibsecretStore store;
+    AuthManager auth(client, store, browser);
     const QString code = QString::fromLocal8Bit(argv[2]);
     int status = 1;
     QTimer::singleShot(0, [&] {

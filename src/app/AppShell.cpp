@@ -1,11 +1,14 @@
 #include "app/AppShell.h"
 
 #include "app/AppWindows.h"
+#include "auth/Session.h"
 #include "platform/Autostart.h"
 #include "platform/Log.h"
 #include "platform/TrayHost.h"
+#include "platform/WhileAlive.h"
 #include "platform/WindowActivation.h"
 #include "qml/ViewEngine.h"
+#include "sync/DeckState.h"
 #include "tray/TrayMenu.h"
 
 #include <QCoreApplication>
@@ -13,36 +16,29 @@
 #include <QIcon>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include <utility>
-
-namespace {
-template <class F> void call(const F &function)
-{
-    if (function)
-        function();
-}
-} // namespace
 
 const QString AppShell::noTrayMessage =
     QStringLiteral("[Vocarta] No system tray on this desktop: the window stays open instead; run "
                    "\"vocarta-menubar\" again to bring it back.");
 
-AppShell::AppShell(Subsystems subsystems, Options options, QObject *parent)
+AppShell::AppShell(Session &session, DeckState &deckState, Subsystems &subsystems, Options options,
+                   QObject *parent)
     : QObject(parent)
-    , m_subsystems(std::move(subsystems))
+    , m_session(session)
+    , m_deckState(deckState)
+    , m_subsystems(subsystems)
     , m_options(options)
+    , m_windows(
+          std::make_unique<AppWindows>(ViewEngine::shared(), session, deckState, subsystems.shortcuts()))
 {
 }
 
 AppShell::~AppShell()
 {
     delete m_tray;
-}
-
-bool AppShell::isAuthenticated() const
-{
-    return m_subsystems.auth && m_subsystems.auth->property("isAuthenticated").toBool();
 }
 
 void AppShell::createTrayIcon()
@@ -63,50 +59,40 @@ void AppShell::createTrayIcon()
 
 QCoro::Task<void> AppShell::start(CommandLine first)
 {
-    QPointer<AppShell> self(this);
-    m_windows = std::make_unique<AppWindows>(ViewEngine::shared(), m_subsystems.auth, m_subsystems.deckState,
-                                             m_subsystems.shortcuts);
     m_startAtLogin = Autostart::create(QCoreApplication::applicationFilePath());
     m_windows->setStartAtLogin(m_startAtLogin.get());
-    TrayMenu::Actions actions;
-    actions.openAuthWindow = [this] { m_windows->openAuthWindow(); };
-    actions.showAddCard = m_subsystems.showAddCard;
-    actions.checkForUpdates = m_subsystems.checkForUpdates;
-    actions.quit = m_subsystems.quit;
-    actions.updatesFromDistribution = m_subsystems.updatesFromDistribution;
-    m_menu = std::make_unique<TrayMenu>(m_subsystems.auth, m_subsystems.deckState, actions);
+
+    m_menu = std::make_unique<TrayMenu>(m_session, m_deckState, m_subsystems.updatesFromDistribution());
+    connect(m_menu.get(), &TrayMenu::authWindowRequested, this, [this] { m_windows->openAuthWindow(); });
+    connect(m_menu.get(), &TrayMenu::addCardRequested, this, [this] { m_subsystems.showAddCard(); });
+    connect(m_menu.get(), &TrayMenu::updateCheckRequested, this, [this] { m_subsystems.checkForUpdates(); });
+    connect(m_menu.get(), &TrayMenu::quitRequested, this, &AppShell::quitRequested);
 
     // The tray item. At a login start the panel may come up after us; the
     // launch steps below do not wait for it, only the icon does.
-    bool trayAvailable = co_await TrayHost::isAvailable();
-    if (!self)
-        co_return;
+    bool trayAvailable = co_await whileAlive(this, TrayHost::isAvailable());
     if (trayAvailable)
         createTrayIcon();
 
     // Launching has finished. No taskbar entry: the program has no window
     // open and Qt keeps running without one (quitOnLastWindowClosed is off).
-    call(m_subsystems.requestAccessibility); // the answer matters only when reading a selection
-    call(m_subsystems.loadAndRegisterShortcut);
-    call(m_subsystems.startUpdater);
-    call(m_subsystems.warmUpOverlay);
-    call(m_subsystems.connectAccountChanges);
+    m_subsystems.requestAccessibility(); // the answer matters only when reading a selection
+    m_subsystems.loadAndRegisterShortcut();
+    m_subsystems.startUpdater();
+    m_subsystems.warmUpOverlay();
 
-    if (m_subsystems.untilSessionRestored) {
-        co_await m_subsystems.untilSessionRestored();
-        if (!self)
-            co_return;
-    }
-    if (isAuthenticated() && m_subsystems.deckState) {
+    co_await whileAlive(this, m_session.untilRestored());
+    if (m_session.isAuthenticated()) {
         // Started from the event loop, after this step has returned.
-        QMetaObject::invokeMethod(m_subsystems.deckState, "startSubscriptionsLater", Qt::QueuedConnection);
+        QTimer::singleShot(0, &m_deckState, &DeckState::startSubscriptionsLater);
     }
 
     // The tray item's first appearance: a signed-out user sees the sign-in
     // window once per start, except at login, where only the tray item comes.
     const QString token =
         first.outcome == CommandLine::Outcome::Run ? WindowActivation::tokenFromEnvironment() : QString();
-    const bool openedForSignIn = !isAuthenticated() && first.request != CommandLine::Request::Autostart;
+    const bool openedForSignIn =
+        !m_session.isAuthenticated() && first.request != CommandLine::Request::Autostart;
     if (openedForSignIn)
         m_windows->openAuthWindow(token);
 
@@ -119,9 +105,7 @@ QCoro::Task<void> AppShell::start(CommandLine first)
         handle(line, activationToken);
 
     if (!trayAvailable) {
-        trayAvailable = co_await TrayHost::waitForHost(m_options.trayWait);
-        if (!self)
-            co_return;
+        trayAvailable = co_await whileAlive(this, TrayHost::waitForHost(m_options.trayWait));
         if (trayAvailable) {
             createTrayIcon();
         } else {
@@ -158,14 +142,12 @@ void AppShell::handle(const CommandLine &line, const QString &activationToken)
         m_windows->openSettingsWindow(activationToken);
         break;
     case CommandLine::Request::Capture:
-        if (m_subsystems.triggerCapture)
-            m_subsystems.triggerCapture(activationToken);
+        m_subsystems.triggerCapture(activationToken);
         break;
     case CommandLine::Request::Autostart:
         break; // already running
     case CommandLine::Request::OpenUrl:
-        if (m_subsystems.auth)
-            QMetaObject::invokeMethod(m_subsystems.auth, "handleCallbackUrl", Q_ARG(QUrl, line.url));
+        m_session.handleCallbackUrl(line.url);
         break;
     }
 }

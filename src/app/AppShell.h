@@ -4,52 +4,53 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSystemTrayIcon>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
 
 class AppWindows;
 class Autostart;
+class DeckState;
+class Session;
 class ShortcutManager;
 class TrayMenu;
-#include <QSystemTrayIcon>
 
 // The program's frame: the tray item and its menu, the two windows, the
 // start-up sequence and the requests of later starts.
 class AppShell : public QObject {
     Q_OBJECT
 public:
-    // What the shell needs of the other subsystems. The session and the deck
-    // state are read through their published properties.
-    struct Subsystems {
-        QObject *auth = nullptr;
-        QObject *deckState = nullptr;
-        // Shown and changed on the sign-in window's shortcut section.
-        ShortcutManager *shortcuts = nullptr;
-        std::function<QCoro::Task<void>()> untilSessionRestored;
-        std::function<void()> requestAccessibility;
-        std::function<void()> loadAndRegisterShortcut;
-        std::function<void()> startUpdater;
-        std::function<void()> checkForUpdates;
-        bool updatesFromDistribution = false;
-        std::function<void()> warmUpOverlay;
-        std::function<void()> connectAccountChanges;
-        std::function<void()> showAddCard;
+    // What the shell starts and asks for in the other subsystems.
+    class Subsystems {
+    public:
+        virtual ~Subsystems() = default;
+        // Shown and changed on the sign-in window's shortcut section; null
+        // where there is none.
+        virtual ShortcutManager *shortcuts() = 0;
+        // The launch steps, in this order, once launching has finished.
+        virtual void requestAccessibility() = 0;
+        virtual void loadAndRegisterShortcut() = 0;
+        virtual void startUpdater() = 0;
+        virtual void warmUpOverlay() = 0;
+        // Requests from the menu and from later starts.
+        virtual void showAddCard() = 0;
         // `activationToken` is what the desktop gave the start that asked, or empty.
-        std::function<void(const QString &activationToken)> triggerCapture;
-        std::function<void()> quit;
+        virtual void triggerCapture(const QString &activationToken) = 0;
+        virtual void checkForUpdates() = 0;
+        virtual bool updatesFromDistribution() const = 0;
     };
     struct Options {
         // How long a start waits for the desktop's tray to come up.
         std::chrono::milliseconds trayWait = std::chrono::seconds(10);
     };
 
-    AppShell(Subsystems subsystems, Options options, QObject *parent = nullptr);
+    AppShell(Session &session, DeckState &deckState, Subsystems &subsystems, Options options,
+             QObject *parent = nullptr);
     ~AppShell() override;
 
     // The start-up sequence; `first` is this start's own request.
@@ -65,13 +66,16 @@ public:
 
 Q_SIGNALS:
     void started();
+    // The menu's quit item.
+    void quitRequested();
 
 private:
     void handle(const CommandLine &line, const QString &activationToken);
     void createTrayIcon();
-    bool isAuthenticated() const;
 
-    Subsystems m_subsystems;
+    Session &m_session;
+    DeckState &m_deckState;
+    Subsystems &m_subsystems;
     Options m_options;
     std::unique_ptr<Autostart> m_startAtLogin; // outlives the windows that show it
     std::unique_ptr<AppWindows> m_windows;

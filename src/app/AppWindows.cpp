@@ -1,8 +1,11 @@
 #include "app/AppWindows.h"
 
 #include "BuildConfig.h"
+#include "auth/Session.h"
 #include "capture/ShortcutManager.h"
+#include "platform/Log.h"
 #include "platform/WindowActivation.h"
+#include "sync/DeckState.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -16,11 +19,11 @@ namespace {
 const QString viewsRoot = QStringLiteral("qrc:/qt/qml/Vocarta/");
 }
 
-AppWindows::AppWindows(QQmlEngine &engine, QObject *auth, QObject *deckState, ShortcutManager *shortcuts,
+AppWindows::AppWindows(QQmlEngine &engine, Session &session, DeckState &deckState, ShortcutManager *shortcuts,
                        QObject *parent)
     : QObject(parent)
     , m_engine(engine)
-    , m_authObject(auth)
+    , m_session(session)
     , m_deckState(deckState)
     , m_shortcuts(shortcuts)
 {
@@ -40,7 +43,7 @@ QQuickWindow *AppWindows::create(const QString &file, const QVariantMap &propert
     QObject *object = component.createWithInitialProperties(properties);
     auto *window = qobject_cast<QQuickWindow *>(object);
     if (!window) {
-        qWarning("%s: %s", qPrintable(file), qPrintable(component.errorString()));
+        qCWarning(lcShell, "%s: %s", qPrintable(file), qPrintable(component.errorString()));
         delete object;
         return nullptr;
     }
@@ -64,15 +67,13 @@ void AppWindows::present(QQuickWindow *window, const QString &activationToken, b
         // The window manager must see the window mapped before the request
         // to activate it; ask again once the first frame is on screen.
         QPointer<QQuickWindow> guard(window);
-        auto connection = std::make_shared<QMetaObject::Connection>();
-        *connection = connect(
+        connect(
             window, &QQuickWindow::frameSwapped, this,
-            [guard, activationToken, connection] {
-                QObject::disconnect(*connection);
+            [guard, activationToken] {
                 if (guard)
                     WindowActivation::activate(guard, activationToken);
             },
-            Qt::QueuedConnection);
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     }
 }
 
@@ -82,13 +83,12 @@ void AppWindows::openAuthWindow(const QString &activationToken)
     if (first) {
         m_auth = create(
             QStringLiteral("AuthWindow.qml"),
-            {{QStringLiteral("auth"), QVariant::fromValue(m_authObject.data())},
+            {{QStringLiteral("auth"), QVariant::fromValue(&m_session)},
              {QStringLiteral("shortcuts"), QVariant::fromValue(m_shortcuts.data())},
              {QStringLiteral("downloadPageUrl"), QUrl(QString::fromUtf8(BuildConfig::downloadPageUrl))}});
         if (!m_auth)
             return;
     }
-    ++m_authOpenings;
     present(m_auth, activationToken, first);
     Q_EMIT authWindowOpened();
 }
@@ -98,8 +98,8 @@ void AppWindows::openSettingsWindow(const QString &activationToken)
     const bool first = !m_settings;
     if (first) {
         m_settings = create(QStringLiteral("SettingsWindow.qml"),
-                            {{QStringLiteral("auth"), QVariant::fromValue(m_authObject.data())},
-                             {QStringLiteral("deckState"), QVariant::fromValue(m_deckState.data())},
+                            {{QStringLiteral("auth"), QVariant::fromValue(&m_session)},
+                             {QStringLiteral("deckState"), QVariant::fromValue(&m_deckState)},
                              {QStringLiteral("startAtLogin"), QVariant::fromValue(m_startAtLogin.data())}});
         if (!m_settings)
             return;

@@ -5,7 +5,9 @@
 
 #include <QQuickWindow>
 
+class DeckState;
 class QQmlEngine;
+class Session;
 class ShortcutManager;
 
 // The program's two ordinary windows, each created once and then shown,
@@ -18,9 +20,9 @@ class AppWindows : public QObject {
     Q_OBJECT
 public:
     // The windows' views are loaded with `engine` and shown the session, the
-    // deck state and the shortcut manager.
-    AppWindows(QQmlEngine &engine, QObject *auth, QObject *deckState, ShortcutManager *shortcuts = nullptr,
-               QObject *parent = nullptr);
+    // deck state and the shortcut manager (null where there is none).
+    AppWindows(QQmlEngine &engine, Session &session, DeckState &deckState,
+               ShortcutManager *shortcuts = nullptr, QObject *parent = nullptr);
     ~AppWindows() override;
 
     void openAuthWindow(const QString &activationToken = {});
@@ -30,7 +32,6 @@ public:
 
     QQuickWindow *authWindow() const { return m_auth; }
     QQuickWindow *settingsWindow() const { return m_settings; }
-    int authWindowOpenings() const { return m_authOpenings; }
 
 Q_SIGNALS:
     void authWindowOpened();
@@ -44,11 +45,10 @@ private:
     void present(QQuickWindow *window, const QString &activationToken, bool centre);
 
     QQmlEngine &m_engine;
-    QPointer<QObject> m_authObject;
-    QPointer<QObject> m_deckState;
+    Session &m_session;
+    DeckState &m_deckState;
     QPointer<ShortcutManager> m_shortcuts;
     QPointer<QObject> m_startAtLogin;
     QPointer<QQuickWindow> m_auth;
     QPointer<QQuickWindow> m_settings;
-    int m_authOpenings = 0;
 };

@@ -1,22 +1,25 @@
 #include "BuildConfig.h"
+#include "app/AppServices.h"
 #include "app/AppShell.h"
 #include "app/CommandLine.h"
 #include "app/Fonts.h"
-#include "app/SubsystemLinks.h"
 #include "platform/SingleInstance.h"
 #include "platform/WindowActivation.h"
 #include "platform/posix/TerminationSignals.h"
 #include "qml/ViewEngine.h"
 
 #include <QApplication>
-#include <QPointer>
+#include <QEventLoop>
 #include <QQuickWindow>
 #include <QTimer>
 
 #include <cstdio>
-#include <cstdlib>
+#include <memory>
 
 namespace {
+
+// How long an exit waits for the secret store's writes.
+constexpr std::chrono::seconds writesBound{3};
 
 std::chrono::milliseconds trayWait()
 {
@@ -27,7 +30,7 @@ std::chrono::milliseconds trayWait()
 
 // Becomes the running copy and starts it, or hands this start's request to
 // the copy that runs already and leaves.
-QCoro::Task<void> run(SingleInstance &instance, CommandLine line)
+QCoro::Task<void> run(SingleInstance &instance, CommandLine line, std::unique_ptr<AppServices> &services)
 {
     try {
         const SingleInstance::Role role = co_await instance.claim();
@@ -40,15 +43,32 @@ QCoro::Task<void> run(SingleInstance &instance, CommandLine line)
             co_return;
         }
         // Unavailable (no bus, no socket): run on our own rather than not at all.
-        // The session and the other long-lived objects come into being only
-        // here: a second start must not restore (and refresh) the session too.
-        static AppShell shell(linkSubsystems(), AppShell::Options{trayWait()});
+        services = std::make_unique<AppServices>(AppShell::Options{trayWait()});
+        AppShell &shell = services->shell();
         QObject::connect(&instance, &SingleInstance::activated, &shell, &AppShell::handleArguments);
+        QObject::connect(&shell, &AppShell::quitRequested, qApp, &QCoreApplication::quit);
         co_await shell.start(line);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "vocarta-menubar: %s\n", e.what());
         QCoreApplication::exit(1);
     }
+}
+
+// Lets the secret store finish what it was asked to write (a rotated token
+// pair, a sign-out's removal) before the process ends, for at most `bound`:
+// the event loop has ended, and the store's answers need one.
+void finishPendingWrites(AppServices &services, std::chrono::milliseconds bound)
+{
+    QEventLoop loop;
+    bool finished = false;
+    QCoro::connect(services.untilWritesFinished(), &loop, [&] {
+        finished = true;
+        loop.quit();
+    });
+    if (finished)
+        return;
+    QTimer::singleShot(bound, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 } // namespace
@@ -96,11 +116,15 @@ int main(int argc, char *argv[])
                      [] { QApplication::quit(); });
 
     const auto instance = SingleInstance::create(QString::fromLatin1(BuildConfig::bundleIdentifier));
-    QTimer::singleShot(0, instance.get(), [&] { run(*instance, line); });
+    std::unique_ptr<AppServices> services;
+    QTimer::singleShot(0, instance.get(), [&] { run(*instance, line, services); });
     const int status = QApplication::exec();
-    // The process-wide objects live for the whole run and are never torn
-    // down: several own windows that must not outlive the application object
-    // in static destructors. Leave without running them.
-    std::fflush(nullptr);
-    std::_Exit(status);
+    // However the loop ended (the quit item, SIGTERM, the end of the desktop
+    // session), a token pair being written is kept whole; then the objects go
+    // in order, while the application object is still there.
+    if (services) {
+        finishPendingWrites(*services, writesBound);
+        services.reset();
+    }
+    return status;
 }

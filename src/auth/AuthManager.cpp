@@ -12,9 +12,8 @@
 #include "backend/TransportError.h"
 #include "backend/UserInfo.h"
 #include "platform/Browser.h"
-#include "platform/DesktopServicesBrowser.h"
 #include "platform/Log.h"
-#include "platform/secret/LibsecretStore.h"
+#include "platform/WhileAlive.h"
 #include "sync/Backoff.h"
 #include "sync/PendingSleep.h"
 #include "sync/TimerSleeper.h"
@@ -26,7 +25,7 @@
 #include <QUrlQuery>
 #include <QUuid>
 
-#include <QCoro/QCoroSignal>
+#include <QCoroSignal>
 
 const QString AuthManager::tokenKey = QStringLiteral("me.brindlefox.vocarta.menubar.jwt");
 const QString AuthManager::refreshTokenKey = QStringLiteral("me.brindlefox.vocarta.menubar.refreshToken");
@@ -36,19 +35,6 @@ namespace {
 
 const QString linkCodeFailureText =
     QStringLiteral("Invalid or expired code. Generate a new one in the iOS app.");
-
-QString describe(std::exception_ptr failure)
-{
-    try {
-        std::rethrow_exception(failure);
-    } catch (const Failure &known) {
-        return known.description();
-    } catch (const std::exception &other) {
-        return QString::fromUtf8(other.what());
-    } catch (...) {
-        return QStringLiteral("Sign-in failed.");
-    }
-}
 
 // Whether a failed call still got an answer from the deployment worth keeping:
 // not when nothing came back, nor when the deployment said it is busy or
@@ -80,17 +66,9 @@ QString newSignInState()
 
 } // namespace
 
-AuthManager &AuthManager::shared()
-{
-    // Lives for the whole run, past the end of main(): nothing tears it down.
-    static AuthManager *const instance =
-        new AuthManager(ConvexClient::shared(), LibsecretStore::shared(), DesktopServicesBrowser::shared());
-    return *instance;
-}
-
 AuthManager::AuthManager(ConvexClient &client, SecretStore &store, Browser &browser,
                          std::unique_ptr<Sleeper> sleeper, QObject *parent)
-    : QObject(parent)
+    : Session(parent)
     , m_client(client)
     , m_browser(browser)
     , m_keychain(new TokenKeychain(store, keychainService, tokenKey, refreshTokenKey, this))
@@ -109,7 +87,6 @@ AuthManager::AuthManager(ConvexClient &client, SecretStore &store, Browser &brow
 
 AuthManager::~AuthManager()
 {
-    *m_alive = false;
     if (m_catchUpSleep)
         m_catchUpSleep->cancel();
 }
@@ -118,26 +95,20 @@ AuthManager::~AuthManager()
 // once and learn the user's e-mail address.
 QCoro::Task<void> AuthManager::start()
 {
-    const auto alive = m_alive;
     bool restoredSession = false;
     try {
         restoredSession = co_await restoreSession();
     } catch (...) {
+        qCWarning(lcSecrets, "Reading the stored sign-in failed; starting signed out.");
         restoredSession = false;
     }
-    if (!*alive)
-        co_return;
     m_isRestored = true;
     Q_EMIT restored();
     bool refreshPending = false;
     bool emailPending = false;
     if (restoredSession) {
         refreshPending = co_await tryRefreshToken() == RefreshOutcome::Unanswered;
-        if (!*alive)
-            co_return;
         emailPending = !co_await fetchUserEmailAnswered();
-        if (!*alive)
-            co_return;
     }
     m_isStartupFinished = true;
     Q_EMIT startupFinished();
@@ -147,14 +118,13 @@ QCoro::Task<void> AuthManager::start()
 
 QCoro::Task<bool> AuthManager::restoreSession()
 {
-    const auto alive = m_alive;
     const quint64 generation = m_accountGeneration;
-    const std::optional<QString> token = co_await m_keychain->loadToken();
+    const std::optional<QString> token = co_await whileAlive(this, m_keychain->loadToken());
     // A sign-in or sign-out while the store was read wins over what it held.
-    if (!*alive || !token || generation != m_accountGeneration)
+    if (!token || generation != m_accountGeneration)
         co_return false;
-    const std::optional<QString> refreshToken = co_await m_keychain->loadRefreshToken();
-    if (!*alive || !refreshToken || generation != m_accountGeneration)
+    const std::optional<QString> refreshToken = co_await whileAlive(this, m_keychain->loadRefreshToken());
+    if (!refreshToken || generation != m_accountGeneration)
         co_return false;
     m_client.setTokens(*token, *refreshToken);
     setAuthenticated(true);
@@ -175,7 +145,6 @@ QCoro::Task<void> AuthManager::untilStartupFinished()
 
 QCoro::Task<AuthManager::RefreshOutcome> AuthManager::tryRefreshToken()
 {
-    const auto alive = m_alive;
     const quint64 generation = m_accountGeneration;
     const std::optional<QString> sentRefreshToken = m_client.refreshToken();
     bool unanswered = false;
@@ -184,7 +153,7 @@ QCoro::Task<AuthManager::RefreshOutcome> AuthManager::tryRefreshToken()
         // as every refresh is; a pair it drops (another refresh of the same
         // pair answered first) must not reach the keyring. A refusal ends the
         // session through sessionRejected, before this resumes.
-        co_await m_client.refreshSession();
+        co_await whileAlive(this, m_client.refreshSession());
     } catch (const ConfigurationError &) {
         // An address that is never contacted: trying again cannot help.
     } catch (...) {
@@ -192,7 +161,7 @@ QCoro::Task<AuthManager::RefreshOutcome> AuthManager::tryRefreshToken()
         // is not the deployment's: the stored session stays.
         unanswered = true;
     }
-    if (!*alive || generation != m_accountGeneration)
+    if (generation != m_accountGeneration)
         co_return RefreshOutcome::Settled; // signed out (refused) or in again meanwhile
     if (unanswered && m_client.refreshToken() == sentRefreshToken)
         co_return RefreshOutcome::Unanswered;
@@ -206,19 +175,18 @@ QCoro::Task<void> AuthManager::fetchUserEmail()
 
 QCoro::Task<bool> AuthManager::fetchUserEmailAnswered()
 {
-    const auto alive = m_alive;
     const quint64 generation = m_accountGeneration;
     std::optional<QString> email;
     bool answered = true;
     try {
-        const UserInfo user = co_await m_client.getCurrentUser();
+        const UserInfo user = co_await whileAlive(this, m_client.getCurrentUser());
         email = user.email;
     } catch (...) {
         email.reset();
         answered = deploymentAnswered(std::current_exception());
     }
     // An answer for an account that has been replaced meanwhile is stale.
-    if (!*alive || generation != m_accountGeneration)
+    if (generation != m_accountGeneration)
         co_return true;
     setUserEmail(m_isAuthenticated ? email : std::nullopt);
     co_return answered;
@@ -226,19 +194,18 @@ QCoro::Task<bool> AuthManager::fetchUserEmailAnswered()
 
 QCoro::Task<void> AuthManager::catchUp(bool refreshPending, bool emailPending)
 {
-    const auto alive = m_alive;
     const quint64 generation = m_accountGeneration;
     Backoff backoff(std::chrono::seconds(1), std::chrono::seconds(30));
     while (refreshPending || emailPending) {
         const std::shared_ptr<PendingSleep> sleep = m_sleeper->sleep(backoff.next());
         m_catchUpSleep = sleep;
-        const bool timeIsUp = co_await sleep->wait();
-        if (!timeIsUp || !*alive || generation != m_accountGeneration)
+        const bool timeIsUp = co_await whileAlive<bool>(this, sleep->wait());
+        if (!timeIsUp || generation != m_accountGeneration)
             co_return;
         m_catchUpSleep.reset();
         if (refreshPending) {
             const RefreshOutcome outcome = co_await tryRefreshToken();
-            if (!*alive || generation != m_accountGeneration)
+            if (generation != m_accountGeneration)
                 co_return;
             refreshPending = outcome == RefreshOutcome::Unanswered;
             if (refreshPending)
@@ -249,7 +216,7 @@ QCoro::Task<void> AuthManager::catchUp(bool refreshPending, bool emailPending)
         }
         if (emailPending) {
             emailPending = !co_await fetchUserEmailAnswered();
-            if (!*alive || generation != m_accountGeneration)
+            if (generation != m_accountGeneration)
                 co_return;
         }
     }
@@ -284,12 +251,11 @@ bool AuthManager::hasPendingWrites() const
 
 QCoro::Task<void> AuthManager::completeSignIn(AuthTokens tokens)
 {
-    const auto alive = m_alive;
     const quint64 generation = ++m_accountGeneration;
     stopCatchingUp();
-    co_await m_keychain->savePair(tokens);
-    if (!*alive || generation != m_accountGeneration)
-        co_return; // gone, or signed out or in again while the store was written
+    co_await whileAlive(this, m_keychain->savePair(tokens));
+    if (generation != m_accountGeneration)
+        co_return; // signed out or in again while the store was written
     m_client.setTokens(tokens.token, tokens.refreshToken);
     setAuthenticated(true);
     Q_EMIT accountChanged();
@@ -312,6 +278,7 @@ QCoro::Task<void> AuthManager::deleteStoredPair()
     try {
         co_await m_keychain->deletePair();
     } catch (...) {
+        qCWarning(lcSecrets, "Removing the stored sign-in failed.");
     }
 }
 
@@ -320,36 +287,37 @@ QCoro::Task<void> AuthManager::persistRefreshedPair(AuthTokens tokens)
     try {
         co_await m_keychain->savePair(std::move(tokens));
     } catch (...) {
+        qCWarning(lcSecrets, "Storing a refreshed sign-in failed.");
     }
 }
 
 QCoro::Task<void> AuthManager::runSignIn(std::function<QCoro::Task<AuthTokens>()> obtainTokens,
                                          ErrorTexts texts)
 {
-    const auto alive = m_alive;
     const quint64 attempt = ++m_signInAttempt;
     setLoading(true);
     setError(std::nullopt);
     std::optional<AuthTokens> tokens;
-    std::exception_ptr failure;
+    std::optional<QString> failure;
     try {
-        tokens = co_await obtainTokens();
+        tokens = co_await whileAlive(this, obtainTokens());
+    } catch (const std::exception &error) {
+        failure = describe(error);
     } catch (...) {
-        failure = std::current_exception();
+        failure = QStringLiteral("Sign-in failed.");
     }
-    if (!*alive)
-        co_return;
     if (tokens) {
         try {
             co_await completeSignIn(*tokens);
         } catch (...) {
+            qCWarning(lcSecrets, "Completing a sign-in failed.");
         }
     }
     // A newer attempt owns the loading flag and the error text now.
-    if (!*alive || attempt != m_signInAttempt)
+    if (attempt != m_signInAttempt)
         co_return;
     if (failure)
-        setError(texts == ErrorTexts::LinkCode ? linkCodeFailureText : describe(failure));
+        setError(texts == ErrorTexts::LinkCode ? linkCodeFailureText : *failure);
     setLoading(false);
 }
 
@@ -420,11 +388,8 @@ QCoro::Task<AuthTokens> AuthManager::performGoogleSignIn()
     m_ignoredCallbackReported = false;
     if (!m_browser.openUrl(url))
         throw PlatformError::browserFailed();
-    const auto alive = m_alive;
-    const QUrl callback = co_await session->callbackUrl();
+    const QUrl callback = co_await whileAlive(this, session->callbackUrl());
     session.reset();
-    if (!*alive)
-        throw ConvexError::authFailed(QStringLiteral("The operation was cancelled."));
 
     if (!callback.hasFragment())
         throw ConvexError::authFailed(QStringLiteral("No fragment in callback URL"));

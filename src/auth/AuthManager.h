@@ -1,5 +1,6 @@
 #pragma once
 
+#include "auth/Session.h"
 #include "backend/AuthTokens.h"
 #include "sync/Sleeper.h"
 
@@ -8,7 +9,7 @@
 #include <QString>
 #include <QUrl>
 
-#include <QCoro/QCoroTask>
+#include <QCoroTask>
 
 #include <chrono>
 #include <functional>
@@ -40,14 +41,8 @@ class WebAuthSession;
 // that gets no such answer (offline, a 5xx, 408, 429, a timeout) keeps the
 // stored session; the one at start is then tried again, with growing waits,
 // and the e-mail address is fetched once the deployment answers again.
-class AuthManager : public QObject {
+class AuthManager : public Session {
     Q_OBJECT
-    Q_PROPERTY(bool isAuthenticated READ isAuthenticated NOTIFY isAuthenticatedChanged)
-    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
-    Q_PROPERTY(QString error READ errorText NOTIFY errorChanged)
-    Q_PROPERTY(bool hasError READ hasError NOTIFY errorChanged)
-    Q_PROPERTY(QString userEmail READ userEmailText NOTIFY userEmailChanged)
-    Q_PROPERTY(bool isRestored READ isRestored NOTIFY restored)
 
 public:
     static const QString tokenKey;
@@ -55,23 +50,18 @@ public:
     static const QString keychainService;
     static constexpr std::chrono::minutes defaultGoogleCallbackTimeout{5};
 
-    static AuthManager &shared();
-
     // `sleeper` (the waits between retries of the start-up refresh) defaults to real timers.
     AuthManager(ConvexClient &client, SecretStore &store, Browser &browser,
                 std::unique_ptr<Sleeper> sleeper = {}, QObject *parent = nullptr);
     ~AuthManager() override;
 
-    bool isAuthenticated() const { return m_isAuthenticated; }
-    bool isLoading() const { return m_isLoading; }
-    std::optional<QString> error() const { return m_error; }
-    std::optional<QString> userEmail() const { return m_userEmail; }
-    QString errorText() const { return m_error.value_or(QString()); }
-    bool hasError() const { return m_error.has_value(); }
-    QString userEmailText() const { return m_userEmail.value_or(QString()); }
+    bool isAuthenticated() const override { return m_isAuthenticated; }
+    bool isLoading() const override { return m_isLoading; }
+    std::optional<QString> error() const override { return m_error; }
+    std::optional<QString> userEmail() const override { return m_userEmail; }
 
-    bool isRestored() const { return m_isRestored; }
-    QCoro::Task<void> untilRestored();
+    bool isRestored() const override { return m_isRestored; }
+    QCoro::Task<void> untilRestored() override;
     // The start-up work (restore, then the refresh and the e-mail query for a
     // restored session) has ended.
     bool isStartupFinished() const { return m_isStartupFinished; }
@@ -79,7 +69,7 @@ public:
 
     // Each sign-in starts its task and returns; the outcome shows in the
     // published state. The *Task forms never throw.
-    Q_INVOKABLE void signInWithLinkCode(const QString &code);
+    void signInWithLinkCode(const QString &code) override;
     QCoro::Task<void> signInWithLinkCodeTask(QString code);
     Q_INVOKABLE void signIn(const QString &email, const QString &password, const QString &flow);
     QCoro::Task<void> signInTask(QString email, QString password, QString flow);
@@ -88,11 +78,10 @@ public:
     Q_INVOKABLE void signInWithApple();
     QCoro::Task<void> signInWithAppleTask();
 
-    Q_INVOKABLE void signOut();
-
-    // A vocarta:// URL handed to the program (by the browser, through a second
-    // process). Completes a Google sign-in waiting for it; ignored otherwise.
-    Q_INVOKABLE void handleCallbackUrl(const QUrl &url);
+    void signOut() override;
+    // Completes a Google sign-in waiting for exactly this answer; anything else
+    // is ignored (and said once).
+    void handleCallbackUrl(const QUrl &url) override;
 
     QCoro::Task<void> fetchUserEmail();
 
@@ -106,11 +95,6 @@ public:
     void setGoogleCallbackTimeout(std::chrono::milliseconds timeout) { m_googleCallbackTimeout = timeout; }
 
 Q_SIGNALS:
-    void isAuthenticatedChanged();
-    void isLoadingChanged();
-    void errorChanged();
-    void userEmailChanged();
-    void restored();
     void startupFinished();
     void accountChanged();
 
@@ -170,9 +154,4 @@ private:
     // A callback that does not complete the pending sign-in is reported once per attempt.
     bool m_ignoredCallbackReported = false;
     std::chrono::milliseconds m_googleCallbackTimeout = defaultGoogleCallbackTimeout;
-
-    // False once destroyed. The HTTP client and the secret store outlive the
-    // session, and their answers resume its work; each step checks this
-    // (through a copy held by the coroutine) before it touches the session again.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

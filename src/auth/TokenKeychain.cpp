@@ -1,5 +1,6 @@
 #include "auth/TokenKeychain.h"
 
+#include "platform/Log.h"
 #include "platform/SecretStore.h"
 
 #include <QMetaObject>
@@ -63,6 +64,7 @@ QCoro::Task<std::optional<QString>> TokenKeychain::load(QString account)
         value = co_await m_store.load(m_service, account);
     } catch (...) {
         // A store never fails to its caller; should one throw, read it as absent.
+        qCWarning(lcSecrets, "Reading an item of the secret store failed; taken as absent.");
     }
     endTurn();
     co_return value;
@@ -89,6 +91,7 @@ QCoro::Task<void> TokenKeychain::savePair(AuthTokens tokens)
                                   QStringLiteral("Vocarta sign-in (access token)"));
             m_lastSaved = tokens;
         } catch (...) {
+            qCWarning(lcSecrets, "Writing the token pair to the secret store failed.");
             m_lastSaved.reset();
         }
     }
@@ -103,6 +106,7 @@ QCoro::Task<void> TokenKeychain::deletePair()
         co_await m_store.remove(m_service, m_tokenAccount);
         co_await m_store.remove(m_service, m_refreshTokenAccount);
     } catch (...) {
+        qCWarning(lcSecrets, "Removing the token pair from the secret store failed.");
     }
     endTurn();
 }

@@ -80,13 +80,6 @@ const QString kWord = QStringLiteral("word");
 
 } // namespace
 
-ConvexClient &ConvexClient::shared()
-{
-    // Never destroyed: calls may still be in flight while the program exits.
-    static ConvexClient *instance = new ConvexClient(deploymentUrl());
-    return *instance;
-}
-
 ConvexClient::ConvexClient(QUrl baseURL, QObject *parent)
     : QObject(parent)
     , m_baseURL(DeploymentUrl::withoutTrailingSlash(std::move(baseURL)))

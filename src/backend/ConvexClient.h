@@ -39,8 +39,6 @@ public:
         std::optional<QString> refreshToken;
     };
 
-    static ConvexClient &shared();
-
     explicit ConvexClient(QUrl baseURL, QObject *parent = nullptr);
     ~ConvexClient() override;
 

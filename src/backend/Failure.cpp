@@ -17,3 +17,10 @@ const char *Failure::what() const noexcept
 {
     return m_utf8.constData();
 }
+
+QString describe(const std::exception &failure)
+{
+    if (const auto *ours = dynamic_cast<const Failure *>(&failure))
+        return ours->description();
+    return QString::fromUtf8(failure.what());
+}

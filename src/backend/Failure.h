@@ -20,3 +20,7 @@ private:
     QString m_description;
     QByteArray m_utf8;
 };
+
+// What a person sees of a failure: the description of one of ours, the
+// library's text for any other exception.
+QString describe(const std::exception &failure);

@@ -1,16 +1,9 @@
 #include "capture/SelectedTextReader.h"
 
 #include "platform/SelectionSource.h"
-#include "platform/SelectionSources.h"
 
 #include <QGuiApplication>
 #include <QWindow>
-
-SelectedTextReader &SelectedTextReader::shared()
-{
-    static SelectedTextReader reader(SelectionSources::system());
-    return reader;
-}
 
 SelectedTextReader::SelectedTextReader(std::vector<SelectionSource *> sources)
     : m_sources(std::move(sources))
@@ -52,9 +45,4 @@ QCoro::Task<std::optional<QString>> SelectedTextReader::capture(KeyRelease until
         }
     }
     co_return std::nullopt;
-}
-
-bool SelectedTextReader::requestAccessibility()
-{
-    return SelectionSources::enableAccessibility();
 }

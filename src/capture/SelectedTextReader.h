@@ -17,7 +17,6 @@ class SelectionSource;
 // synthetic key strokes. Every problem gives absent.
 class SelectedTextReader {
 public:
-    static SelectedTextReader &shared();
     // Sources are asked in order until one is sure; they must outlive the reader.
     explicit SelectedTextReader(std::vector<SelectionSource *> sources);
 
@@ -28,11 +27,6 @@ public:
     // for `untilReleased` only for a source that cannot tell while the key
     // holds the keyboard.
     QCoro::Task<std::optional<QString>> capture(KeyRelease untilReleased = {});
-
-    // The start-up request for accessibility: turns the desktop's
-    // accessibility on (toolkits started later expose their widgets) and says
-    // whether the accessibility bus can be used.
-    static bool requestAccessibility();
 
 private:
     std::vector<SelectionSource *> m_sources;

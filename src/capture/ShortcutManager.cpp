@@ -1,35 +1,14 @@
 #include "capture/ShortcutManager.h"
 
 #include "capture/KeyMapping.h"
-#include "capture/SelectedTextReader.h"
-#include "overlay/AddCardOverlayContent.h" // the controller header needs the complete type
-#include "overlay/AddCardPanelController.h"
 #include "platform/HotKeyService.h"
 #include "platform/Log.h"
-#include "platform/SystemHotKeyService.h"
+#include "platform/WhileAlive.h"
 
-#include <QPointer>
 #include <QSettings>
 #include <QTimer>
 
 #include <QCoroSignal>
-
-ShortcutManager &ShortcutManager::shared()
-{
-    // Kept until the process ends and never destroyed: their D-Bus and X11
-    // connections must not be torn down after the application object is gone.
-    static auto *hotKeys = new SystemHotKeyService;
-    static auto *manager = new ShortcutManager(
-        *hotKeys,
-        [] {
-            return SelectedTextReader::shared().capture(
-                [] { return ShortcutManager::shared().keyReleased(); });
-        },
-        [](std::optional<QString> text, const WindowActivation::Request &activation) {
-            AddCardPanelController::shared().show(std::move(text), activation);
-        });
-    return *manager;
-}
 
 ShortcutManager::ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture, ShowPanelFunction showPanel,
                                  QObject *parent)
@@ -166,17 +145,14 @@ QCoro::Task<void> ShortcutManager::keyReleased()
 
 QCoro::Task<void> ShortcutManager::runCapture(WindowActivation::Request activation)
 {
-    QPointer<ShortcutManager> self(this);
     std::optional<QString> text;
     try {
         // At the press: the reader waits for the release itself (keyReleased)
         // only where it cannot tell what is in front while the key is held.
-        text = co_await m_capture();
+        text = co_await whileAlive(this, m_capture());
     } catch (const std::exception &) {
         text.reset();
     }
-    if (!self)
-        co_return;
     m_capturing = false;
     // The overlay opens on a later turn of the event loop, after the reading.
     QTimer::singleShot(0, this, [this, text, activation] {

@@ -37,7 +37,6 @@ public:
     // with what came with the trigger (the key press's time, a token).
     using ShowPanelFunction = std::function<void(std::optional<QString>, const WindowActivation::Request &)>;
 
-    static ShortcutManager &shared();
     ShortcutManager(HotKeyService &hotKeys, CaptureFunction capture, ShowPanelFunction showPanel,
                     QObject *parent = nullptr);
     // For an overlay that brings itself forward without help.

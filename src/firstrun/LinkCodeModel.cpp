@@ -1,15 +1,8 @@
 #include "firstrun/LinkCodeModel.h"
 
-#include <QMetaMethod>
-#include <QMetaProperty>
+#include "auth/Session.h"
+
 #include <QTextBoundaryFinder>
-#include <QVariant>
-
-namespace {
-
-const char *const watchedAuthProperties[] = {"isAuthenticated", "isLoading", "error"};
-
-} // namespace
 
 LinkCodeModel::LinkCodeModel(QObject *parent)
     : QObject(parent)
@@ -17,7 +10,7 @@ LinkCodeModel::LinkCodeModel(QObject *parent)
 {
 }
 
-void LinkCodeModel::setAuth(QObject *auth)
+void LinkCodeModel::setAuth(Session *auth)
 {
     if (m_auth == auth)
         return;
@@ -25,14 +18,9 @@ void LinkCodeModel::setAuth(QObject *auth)
         disconnect(m_auth, nullptr, this, nullptr);
     m_auth = auth;
     if (m_auth) {
-        const QMetaObject *meta = m_auth->metaObject();
-        const QMetaMethod slot =
-            staticMetaObject.method(staticMetaObject.indexOfSlot("onAuthStateChanged()"));
-        for (const char *name : watchedAuthProperties) {
-            const int index = meta->indexOfProperty(name);
-            if (index >= 0 && meta->property(index).hasNotifySignal())
-                QObject::connect(m_auth, meta->property(index).notifySignal(), this, slot);
-        }
+        QObject::connect(m_auth, &Session::isAuthenticatedChanged, this, &LinkCodeModel::onAuthStateChanged);
+        QObject::connect(m_auth, &Session::isLoadingChanged, this, &LinkCodeModel::onAuthStateChanged);
+        QObject::connect(m_auth, &Session::errorChanged, this, &LinkCodeModel::onAuthStateChanged);
     }
     m_lastAuthenticated = isAuthenticated();
     Q_EMIT authChanged();
@@ -40,24 +28,19 @@ void LinkCodeModel::setAuth(QObject *auth)
     emitIfCanConnectChanged();
 }
 
-QVariant LinkCodeModel::authValue(const char *name) const
-{
-    return m_auth ? m_auth->property(name) : QVariant();
-}
-
 bool LinkCodeModel::isAuthenticated() const
 {
-    return authValue("isAuthenticated").toBool();
+    return m_auth && m_auth->isAuthenticated();
 }
 
 bool LinkCodeModel::isLoading() const
 {
-    return authValue("isLoading").toBool();
+    return m_auth && m_auth->isLoading();
 }
 
 QString LinkCodeModel::error() const
 {
-    return authValue("error").toString();
+    return m_auth ? m_auth->errorText() : QString();
 }
 
 void LinkCodeModel::onAuthStateChanged()
@@ -230,13 +213,13 @@ void LinkCodeModel::connect()
     // The button is disabled in these cases; a stray call must not send a partial code.
     if (!m_auth || !canConnect())
         return;
-    QMetaObject::invokeMethod(m_auth, "signInWithLinkCode", Q_ARG(QString, formattedCode()));
+    m_auth->signInWithLinkCode(formattedCode());
 }
 
 void LinkCodeModel::relink()
 {
     if (m_auth)
-        QMetaObject::invokeMethod(m_auth, "signOut");
+        m_auth->signOut();
     // Emptied directly, without the change rule, so focus stays where it is.
     if (!m_chars.join(QString()).isEmpty()) {
         m_chars = QStringList(boxCount, QString());

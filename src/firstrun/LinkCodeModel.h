@@ -1,5 +1,7 @@
 #pragma once
 
+#include "auth/Session.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -8,13 +10,11 @@
 
 // State and rules of the link-code page: eight one-character boxes, which box
 // has focus, the two collapsible sections, and the hand-over of the code to the
-// session. The session is any object with the session's property names
-// (isAuthenticated, isLoading, error) and invokables (signInWithLinkCode(QString),
-// signOut()), so the page works against the real session and against test doubles.
+// session.
 class LinkCodeModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
-    Q_PROPERTY(QObject *auth READ auth WRITE setAuth NOTIFY authChanged)
+    Q_PROPERTY(Session *auth READ auth WRITE setAuth NOTIFY authChanged)
     Q_PROPERTY(QStringList chars READ chars NOTIFY charsChanged)
     Q_PROPERTY(int focusedIndex READ focusedIndex WRITE setFocusedIndex NOTIFY focusedIndexChanged)
     Q_PROPERTY(bool suppressOnChange READ suppressOnChange NOTIFY suppressOnChangeChanged)
@@ -36,8 +36,8 @@ public:
 
     explicit LinkCodeModel(QObject *parent = nullptr);
 
-    QObject *auth() const { return m_auth; }
-    void setAuth(QObject *auth);
+    Session *auth() const { return m_auth; }
+    void setAuth(Session *auth);
 
     QStringList chars() const { return m_chars; }
     int focusedIndex() const { return m_focusedIndex; }
@@ -80,18 +80,15 @@ Q_SIGNALS:
     void canConnectChanged();
     void authStateChanged();
 
-private Q_SLOTS:
-    void onAuthStateChanged();
-
 private:
+    void onAuthStateChanged();
     void writeBox(int index, const QString &value);
     void runChangeRule(int index, const QString &content);
     void setSuppress(bool on);
     void setExpanded(bool connectOpen, bool shortcutOpen, int duration);
-    QVariant authValue(const char *name) const;
     void emitIfCanConnectChanged();
 
-    QPointer<QObject> m_auth;
+    QPointer<Session> m_auth;
     QStringList m_chars;
     int m_focusedIndex = noFocus;
     bool m_suppressOnChange = false;

@@ -3,23 +3,14 @@
 #include "backend/ConvexClient.h"
 #include "backend/Failure.h"
 #include "overlay/DismissSignal.h"
+#include "platform/WhileAlive.h"
 #include "tray/TrayMenu.h"
 
-#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
 
 namespace {
-// What the user sees of a failure: its own description for ours, the
-// library's text for anything else.
-QString describe(const std::exception &failure)
-{
-    if (const auto *ours = dynamic_cast<const Failure *>(&failure))
-        return ours->description();
-    return QString::fromUtf8(failure.what());
-}
-
 bool isSpaceOrTab(QChar c)
 {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t');
@@ -40,14 +31,6 @@ AddCardOverlayContent::AddCardOverlayContent(DismissSignal &dismissSignal,
         if (triggered)
             performDismiss();
     });
-}
-
-AddCardOverlayContent::AddCardOverlayContent(DismissSignal &dismissSignal,
-                                             std::optional<QString> prefilledText,
-                                             std::function<void()> onDismiss, QObject *parent)
-    : AddCardOverlayContent(dismissSignal, std::move(prefilledText), std::move(onDismiss),
-                            ConvexClient::shared(), parent)
-{
 }
 
 AddCardOverlayContent::~AddCardOverlayContent() = default;
@@ -123,17 +106,15 @@ void AddCardOverlayContent::animateIn()
 
 QCoro::Task<void> AddCardOverlayContent::fetchActiveDeck()
 {
-    QPointer<AddCardOverlayContent> self(this);
     std::optional<Deck> deck;
     try {
-        deck = co_await m_client.getActiveDeck();
+        deck = co_await whileAlive(this, m_client.getActiveDeck());
     } catch (const std::exception &) {
         // No deck, not signed in, offline: the overlay simply cannot translate
         // or save, and says nothing about it.
         deck.reset();
     }
-    if (self)
-        setActiveDeck(std::move(deck));
+    setActiveDeck(std::move(deck));
 }
 
 void AddCardOverlayContent::translate()
@@ -163,16 +144,12 @@ void AddCardOverlayContent::translate()
 
 QCoro::Task<void> AddCardOverlayContent::runTranslation(QString word, QString langFrom, QString langTo)
 {
-    QPointer<AddCardOverlayContent> self(this);
     try {
-        QList<TranslationResult> found = co_await m_client.translateWord(word, langFrom, langTo);
-        if (!self)
-            co_return;
+        QList<TranslationResult> found =
+            co_await whileAlive(this, m_client.translateWord(word, langFrom, langTo));
         setResults(std::move(found));
         setPhase(Phase::Results);
     } catch (const std::exception &failure) {
-        if (!self)
-            co_return;
         setError(describe(failure));
         setPhase(Phase::Input);
     }
@@ -201,18 +178,13 @@ void AddCardOverlayContent::save()
 
 QCoro::Task<void> AddCardOverlayContent::runSave(Deck deck, TranslationResult result)
 {
-    QPointer<AddCardOverlayContent> self(this);
     try {
-        co_await m_client.createCard(deck._id, result.word, result.translation, result.phonetic,
-                                     result.exampleSentence, result.exampleSentenceTranslation,
-                                     result.category);
-        if (!self)
-            co_return;
+        co_await whileAlive(this, m_client.createCard(deck._id, result.word, result.translation,
+                                                      result.phonetic, result.exampleSentence,
+                                                      result.exampleSentenceTranslation, result.category));
         // isSaving stays set: the overlay is going away.
         performDismiss();
     } catch (const std::exception &failure) {
-        if (!self)
-            co_return;
         setError(describe(failure));
         setIsSaving(false);
     }

@@ -54,8 +54,6 @@ public:
 
     AddCardOverlayContent(DismissSignal &dismissSignal, std::optional<QString> prefilledText,
                           std::function<void()> onDismiss, ConvexClient &client, QObject *parent = nullptr);
-    AddCardOverlayContent(DismissSignal &dismissSignal, std::optional<QString> prefilledText,
-                          std::function<void()> onDismiss, QObject *parent = nullptr);
     ~AddCardOverlayContent() override;
 
     Phase phase() const { return m_phase; }

@@ -6,7 +6,6 @@
 #include "overlay/FlagIcon.h"
 #include "platform/Log.h"
 #include "platform/OverlayWindowHints.h"
-#include "qml/ViewEngine.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -21,13 +20,7 @@ namespace {
 const QUrl viewUrl(QStringLiteral("qrc:/qt/qml/Vocarta/AddCardOverlayView.qml"));
 } // namespace
 
-AddCardPanelController &AddCardPanelController::shared()
-{
-    static AddCardPanelController instance(ViewEngine::shared());
-    return instance;
-}
-
-AddCardPanelController::AddCardPanelController(QQmlEngine &engine, ConvexClient *client, QObject *parent)
+AddCardPanelController::AddCardPanelController(QQmlEngine &engine, ConvexClient &client, QObject *parent)
     : QObject(parent)
     , m_engine(engine)
     , m_client(client)
@@ -42,8 +35,7 @@ AddCardPanelController::~AddCardPanelController()
 
 void AddCardPanelController::releaseWindow()
 {
-    // The shared controller outlives the application object; the window
-    // must go while Qt is still there.
+    // The window must go while Qt is still there.
     if (!QCoreApplication::instance())
         return;
     delete m_content;
@@ -83,7 +75,8 @@ void AddCardPanelController::ensureWindow()
     m_window->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
 
     QQmlComponent component(&m_engine, viewUrl);
-    QObject *created = component.create();
+    QObject *created =
+        component.createWithInitialProperties({{QStringLiteral("panel"), QVariant::fromValue(this)}});
     m_root = qobject_cast<QQuickItem *>(created);
     if (!m_root) {
         logLine(LogChannel::Shell, QStringLiteral("[Vocarta] Add-card view failed to load: ") +
@@ -117,16 +110,17 @@ void AddCardPanelController::warmUp()
     QScreen *screen = m_hints->focusedScreen();
     if (!screen)
         return;
-    m_root->setProperty("warmingUp", true);
+    setWarmingUp(true);
     m_window->setMask(QRegion(0, 0, 1, 1));
-    auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(m_window, &QQuickWindow::frameSwapped, this, [this, connection] {
-        disconnect(*connection);
-        m_root->setProperty("warmingUp", false);
-        m_window->setMask(QRegion());
-        if (!isOpen())
-            m_window->hide();
-    });
+    connect(
+        m_window, &QQuickWindow::frameSwapped, this,
+        [this] {
+            setWarmingUp(false);
+            m_window->setMask(QRegion());
+            if (!isOpen())
+                m_window->hide();
+        },
+        Qt::SingleShotConnection);
     m_hints->showOn(*m_window, *screen);
 }
 
@@ -160,13 +154,13 @@ void AddCardPanelController::show(std::optional<QString> prefilledText, WindowAc
             if (self)
                 self->hidePanel();
         },
-        m_client ? *m_client : ConvexClient::shared());
+        m_client);
     m_content->setSessionCheck(m_isSignedIn);
-    if (m_root->property("warmingUp").toBool()) {
-        m_root->setProperty("warmingUp", false);
+    if (m_warmingUp) {
+        setWarmingUp(false);
         m_window->setMask(QRegion());
     }
-    m_root->setProperty("content", QVariant::fromValue(m_content.data()));
+    Q_EMIT contentChanged();
 
     m_window->installEventFilter(this);
     m_keyFilterInstalled = true;
@@ -238,13 +232,17 @@ void AddCardPanelController::startOverlay()
         *started = true;
         content->fetchActiveDeck();
     };
-    auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(m_window, &QQuickWindow::frameSwapped, content, [connection, fetch] {
-        QObject::disconnect(*connection);
-        fetch();
-    });
+    connect(m_window, &QQuickWindow::frameSwapped, content, fetch, Qt::SingleShotConnection);
     // A window that is never drawn (covered, minimised by force) still gets its deck.
     QTimer::singleShot(std::chrono::milliseconds(250), content, fetch);
+}
+
+void AddCardPanelController::setWarmingUp(bool warmingUp)
+{
+    if (warmingUp == m_warmingUp)
+        return;
+    m_warmingUp = warmingUp;
+    Q_EMIT warmingUpChanged();
 }
 
 void AddCardPanelController::hidePanel()
@@ -259,11 +257,11 @@ void AddCardPanelController::hidePanel()
     if (m_content) {
         if (m_window)
             m_window->hide();
-        if (m_root)
-            m_root->setProperty("content", QVariant::fromValue<QObject *>(nullptr));
         // The overlay may be calling us from one of its own timers.
-        m_content->deleteLater();
+        AddCardOverlayContent *content = m_content;
         m_content = nullptr;
+        Q_EMIT contentChanged();
+        content->deleteLater();
         Q_EMIT closed();
     }
     m_dismissSignal->setTriggered(false);

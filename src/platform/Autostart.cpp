@@ -2,10 +2,10 @@
 
 #include "platform/AutostartFile.h"
 #include "platform/AutostartPortal.h"
+#include "platform/WhileAlive.h"
 
 #include <QDBusConnection>
 #include <QFileInfo>
-#include <QPointer>
 #include <QStandardPaths>
 
 Autostart::Autostart(QObject *parent)
@@ -27,10 +27,8 @@ void Autostart::setEnabled(bool on)
 
 QCoro::Task<bool> Autostart::change(bool on)
 {
-    QPointer<Autostart> self(this);
-    const bool result = co_await write(on);
-    if (self)
-        update(result);
+    const bool result = co_await whileAlive(this, write(on));
+    update(result);
     co_return result;
 }
 

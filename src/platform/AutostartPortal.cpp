@@ -1,11 +1,11 @@
 #include "platform/AutostartPortal.h"
 
 #include "platform/Log.h"
+#include "platform/WhileAlive.h"
 #include "platform/portal/PortalRequest.h"
 
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QPointer>
 #include <QSettings>
 #include <QUuid>
 
@@ -34,7 +34,6 @@ bool AutostartPortal::read() const
 
 QCoro::Task<bool> AutostartPortal::write(bool on)
 {
-    QPointer<AutostartPortal> self(this);
     const QString token = QStringLiteral("vocarta_") + QUuid::createUuid().toString(QUuid::Id128);
     PortalRequest request(m_bus, PortalRequest::pathFor(m_bus, token));
     QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, backgroundInterface,
@@ -45,18 +44,15 @@ QCoro::Task<bool> AutostartPortal::write(bool on)
                         {QStringLiteral("autostart"), on},
                         {QStringLiteral("commandline"), m_commandLine},
                         {QStringLiteral("dbus-activatable"), false}};
-    const QDBusMessage reply = co_await m_bus.asyncCall(call, int(m_responseTimeout.count()));
-    if (!self)
-        co_return false;
+    const QDBusMessage reply =
+        co_await whileAlive<QDBusMessage>(this, m_bus.asyncCall(call, int(m_responseTimeout.count())));
     if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
         const QVariant handle = reply.arguments().constFirst();
         // Older portals answer on a path of their own choosing.
         request.alsoListenOn(handle.canConvert<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
                                                                   : handle.toString());
         if (!request.response())
-            co_await qCoro(&request, &PortalRequest::answered, m_responseTimeout);
-        if (!self)
-            co_return false;
+            co_await whileAlive<void>(this, qCoro(&request, &PortalRequest::answered, m_responseTimeout));
     }
     const auto &response = request.response();
     if (!response || response->code != 0) {

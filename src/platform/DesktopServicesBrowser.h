@@ -5,7 +5,5 @@
 // The default browser as the desktop names it (xdg-open, or the portal).
 class DesktopServicesBrowser : public Browser {
 public:
-    static DesktopServicesBrowser &shared();
-
     bool openUrl(const QUrl &url) override;
 };

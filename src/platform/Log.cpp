@@ -8,6 +8,9 @@
 
 #include <systemd/sd-journal.h>
 
+Q_LOGGING_CATEGORY(lcSecrets, "vocarta.secrets")
+Q_LOGGING_CATEGORY(lcShell, "vocarta.shell")
+
 namespace {
 
 std::mutex sinkMutex;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QString>
 
 #include <functional>
@@ -17,3 +18,11 @@ void logLine(LogChannel channel, const QString &line);
 // Tests capture lines by installing a sink; an empty sink restores the default.
 using LogSink = std::function<void(LogChannel, const QString &)>;
 void setLogSink(LogSink sink);
+
+// Diagnostics the lines above do not cover (a failure that was handled, a view
+// that did not load) go through Qt's categorised logging, so that
+// QT_LOGGING_RULES shows or silences them: "vocarta.secrets" for the secret
+// store and the session's copy of the token pair, "vocarta.shell" for windows
+// and views. Never pass a token here either.
+Q_DECLARE_LOGGING_CATEGORY(lcSecrets)
+Q_DECLARE_LOGGING_CATEGORY(lcShell)

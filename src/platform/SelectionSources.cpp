@@ -6,8 +6,6 @@
 
 #include <QCoreApplication>
 
-namespace SelectionSources {
-
 namespace {
 
 // On an X11 session the window manager names the window in front; through
@@ -21,33 +19,29 @@ AtspiSelectionSource::FrontProcess frontProcess()
     return [] { return X11FrontProcess::processId(); };
 }
 
-// Never destroyed: its bus connection must not be torn down after the
-// application object is gone.
-AtspiSelectionSource &sharedAccessibility()
-{
-    static auto *accessibility = new AtspiSelectionSource(AtspiSelectionSource::Limits{}, frontProcess());
-    return *accessibility;
-}
-
 } // namespace
 
-std::vector<SelectionSource *> system()
+SelectionSources::SelectionSources()
+    : m_accessibility(std::make_unique<AtspiSelectionSource>(AtspiSelectionSource::Limits{}, frontProcess()))
 {
-    std::vector<SelectionSource *> sources{&sharedAccessibility()};
-    if (X11PrimarySelectionSource::isAvailable()) {
-        static auto *primary = new X11PrimarySelectionSource;
-        sources.push_back(primary);
-    }
+    if (X11PrimarySelectionSource::isAvailable())
+        m_primary = std::make_unique<X11PrimarySelectionSource>();
+}
+
+SelectionSources::~SelectionSources() = default;
+
+std::vector<SelectionSource *> SelectionSources::all() const
+{
+    std::vector<SelectionSource *> sources{m_accessibility.get()};
+    if (m_primary)
+        sources.push_back(m_primary.get());
     return sources;
 }
 
-bool enableAccessibility()
+bool SelectionSources::enableAccessibility()
 {
     const bool usable = AtspiSelectionSource::enableAccessibility(std::chrono::milliseconds(1000));
-    if (usable && qApp) {
-        QCoro::connect(sharedAccessibility().start(), qApp, [](bool) {});
-    }
+    if (usable && qApp)
+        QCoro::connect(m_accessibility->start(), qApp, [](bool) {});
     return usable;
 }
-
-} // namespace SelectionSources

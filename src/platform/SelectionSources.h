@@ -1,15 +1,26 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
+class AtspiSelectionSource;
 class SelectionSource;
+class X11PrimarySelectionSource;
 
-// The selection sources of this desktop, in the order they are asked.
-namespace SelectionSources {
-// Process-wide instances: accessibility, then X11 PRIMARY on X11 sessions.
-std::vector<SelectionSource *> system();
-// Sets org.a11y.Status.IsEnabled; true when the accessibility bus answered.
-// Then starts following focus events in the background, so the first
-// capture already knows the focused object.
-bool enableAccessibility();
-} // namespace SelectionSources
+// The selection sources of this desktop, in the order they are asked:
+// accessibility, then X11 PRIMARY on X11 sessions.
+class SelectionSources {
+public:
+    SelectionSources();
+    ~SelectionSources();
+
+    std::vector<SelectionSource *> all() const;
+    // Sets org.a11y.Status.IsEnabled; true when the accessibility bus answered.
+    // Then starts following focus events in the background, so the first
+    // capture already knows the focused object.
+    bool enableAccessibility();
+
+private:
+    std::unique_ptr<AtspiSelectionSource> m_accessibility;
+    std::unique_ptr<X11PrimarySelectionSource> m_primary;
+};

@@ -1,11 +1,11 @@
 #include "platform/SystemHotKeyService.h"
 
 #include "platform/Log.h"
+#include "platform/WhileAlive.h"
 #include "platform/portal/PortalHotKeyService.h"
 #include "platform/x11/X11HotKeyService.h"
 
 #include <QDBusConnection>
-#include <QPointer>
 
 namespace {
 // The portal is D-Bus activated; give it time to start, but not forever.
@@ -80,15 +80,13 @@ QString SystemHotKeyService::problem() const
 
 QCoro::Task<void> SystemHotKeyService::choose()
 {
-    QPointer<SystemHotKeyService> self(this);
     bool portal = false;
     try {
-        portal = co_await PortalHotKeyService::isAvailable(QDBusConnection::sessionBus(), portalProbeTimeout);
+        portal = co_await whileAlive(
+            this, PortalHotKeyService::isAvailable(QDBusConnection::sessionBus(), portalProbeTimeout));
     } catch (const std::exception &) {
         portal = false;
     }
-    if (!self)
-        co_return;
     if (portal)
         adopt(std::make_unique<PortalHotKeyService>(QDBusConnection::sessionBus()), QStringLiteral("portal"));
     else if (X11HotKeyService::isAvailable())

@@ -7,9 +7,11 @@ import Vocarta
 // AddCardOverlayContent for each opening.
 Item {
     id: root
-    property AddCardOverlayContent content: null
+    // The window's owner: which overlay is open, and the start-up drawing.
+    required property AddCardPanelController panel
+    readonly property AddCardOverlayContent content: panel.content
     // Set while the window is drawn once off-screen at start-up.
-    property bool warmingUp: false
+    readonly property bool warmingUp: panel.warmingUp
 
     readonly property int phase: content ? content.phase : AddCardOverlayContent.Input
 
@@ -168,6 +170,7 @@ Item {
                     objectName: "noticeText"
                     width: parent.width
                     visible: root.content !== null && root.content.notice !== ""
+                    textFormat: Text.PlainText
                     text: root.content ? root.content.notice : ""
                     font.family: Theme.textFont; font.pixelSize: 13
                     color: Qt.rgba(1, 1, 1, 0.7)
@@ -178,6 +181,7 @@ Item {
                     objectName: "errorText"
                     width: parent.width
                     visible: root.content !== null && root.content.hasError
+                    textFormat: Text.PlainText
                     text: root.content ? root.content.error : ""
                     font.family: Theme.textFont; font.pixelSize: 13
                     color: Qt.rgba(1, 0.231, 0.188, 0.9)
@@ -267,6 +271,7 @@ Item {
                         x: 8
                         y: 8
                         width: parent.width - 16
+                        textFormat: Text.PlainText
                         text: entry.label
                         font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 28
                         color: Theme.ink

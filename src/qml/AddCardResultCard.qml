@@ -45,6 +45,7 @@ Rectangle {
                 Text {
                     objectName: "resultWord"
                     width: parent.width
+                    textFormat: Text.PlainText
                     text: resultCard.result ? resultCard.result.word : ""
                     font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 28
                     color: Theme.ink
@@ -54,6 +55,7 @@ Rectangle {
                     objectName: "resultPhonetic"
                     width: parent.width
                     visible: text.length > 0
+                    textFormat: Text.PlainText
                     text: resultCard.result ? resultCard.result.phonetic : ""
                     font.family: Theme.textFont; font.pixelSize: 14
                     color: Theme.secondaryGrey
@@ -74,6 +76,7 @@ Rectangle {
             Text {
                 objectName: "resultTranslation"
                 width: parent.width - 24 - parent.spacing
+                textFormat: Text.PlainText
                 text: resultCard.result ? resultCard.result.translation : ""
                 font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 28
                 color: Theme.ink
@@ -93,6 +96,7 @@ Rectangle {
             Text {
                 objectName: "resultExampleTranslation"
                 width: parent.width - 18 - parent.spacing
+                textFormat: Text.PlainText
                 text: resultCard.result ? resultCard.result.exampleSentenceTranslation : ""
                 font.family: Theme.textFont; font.pixelSize: 13
                 color: Theme.exampleText
@@ -110,6 +114,7 @@ Rectangle {
             Text {
                 objectName: "resultExample"
                 width: parent.width - 18 - parent.spacing
+                textFormat: Text.PlainText
                 text: resultCard.result ? resultCard.result.exampleSentence : ""
                 font.family: Theme.textFont; font.pixelSize: 13
                 color: Theme.exampleText
@@ -130,6 +135,7 @@ Rectangle {
                 id: badgeText
                 objectName: "categoryText"
                 anchors.centerIn: parent
+                textFormat: Text.PlainText
                 text: resultCard.result ? resultCard.result.category.toUpperCase() : ""
                 font.family: Theme.displayFont; font.pixelSize: 14
                 color: "white"

@@ -14,8 +14,8 @@ Window {
     maximumHeight: 525
     color: Theme.purple
 
-    // The session; any object with the session's properties and invokables.
-    required property QtObject auth
+    // The session: signed in or not, a sign-in under way, its requests.
+    required property Session auth
     required property ShortcutManager shortcuts
     // Where the phone app can be downloaded (a build setting).
     required property url downloadPageUrl

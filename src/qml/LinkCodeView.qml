@@ -6,8 +6,8 @@ import Vocarta
 Rectangle {
     id: page
 
-    // The session; any object with the session's properties and invokables.
-    required property QtObject auth
+    // The session: signed in or not, a sign-in under way, its requests.
+    required property Session auth
     required property ShortcutManager shortcuts
     // The page's state and rules; created with the page, bound to the session.
     property LinkCodeModel model: LinkCodeModel { auth: page.auth }
@@ -115,6 +115,7 @@ Rectangle {
                 objectName: "errorText"
                 visible: !page.model.isAuthenticated && page.model.error !== ""
                 width: parent.width
+                textFormat: Text.PlainText
                 text: page.model.error
                 wrapMode: Text.Wrap
                 color: Theme.coral

@@ -8,7 +8,7 @@ import Vocarta
 Item {
     id: tab
     objectName: "accountTab"
-    required property QtObject auth
+    required property Session auth
     // Its `enabled` says whether the program starts at login; null hides the switch.
     property QtObject startAtLogin: null
     property bool shown: true

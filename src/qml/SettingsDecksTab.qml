@@ -9,7 +9,7 @@ import Vocarta
 Item {
     id: tab
     objectName: "decksTab"
-    required property QtObject deckState
+    required property DeckState deckState
     // True while the tab is on screen; each showing makes sure the connection runs.
     property bool shown: false
     onShownChanged: if (shown) tab.deckState.loadLater()
@@ -92,6 +92,7 @@ Item {
                         spacing: 2
                         Text {
                             Layout.fillWidth: true
+                            textFormat: Text.PlainText
                             text: row.name
                             elide: Text.ElideRight
                             color: palette.windowText
@@ -99,6 +100,7 @@ Item {
                         }
                         Text {
                             Layout.fillWidth: true
+                            textFormat: Text.PlainText
                             text: row.langFrom + " \u2192 " + row.langTo
                             elide: Text.ElideRight
                             color: tab.secondary
@@ -138,6 +140,7 @@ Item {
             Layout.fillWidth: true
             Layout.margins: 8
             visible: tab.deckState.error !== undefined && tab.deckState.error !== ""
+            textFormat: Text.PlainText
             text: tab.deckState.error ?? ""
             color: Theme.red
             font.pixelSize: 11

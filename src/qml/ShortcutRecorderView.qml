@@ -68,6 +68,7 @@ Column {
                     id: fieldText
                     anchors.verticalCenter: parent.verticalCenter
                     elide: Text.ElideRight
+                    textFormat: Text.PlainText
                     text: recorder.displayState === "recording" ? "Press shortcut keys..."
                         : recorder.displayState === "set" ? (recorder.desktopTrigger || recorder.model.displayString)
                         : "Click to set shortcut"

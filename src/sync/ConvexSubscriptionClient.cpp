@@ -4,6 +4,7 @@
 #include "backend/DeploymentUrl.h"
 #include "backend/Failure.h"
 #include "platform/Log.h"
+#include "platform/WhileAlive.h"
 #include "sync/ConvexWSError.h"
 #include "sync/PendingSleep.h"
 #include "sync/Sleeper.h"
@@ -21,23 +22,7 @@ void syncLog(const QString &text)
     logLine(LogChannel::Sync, QStringLiteral("[Convex WS] ") + text);
 }
 
-QString describe(const std::exception &error)
-{
-    if (const auto *failure = dynamic_cast<const Failure *>(&error))
-        return failure->description();
-    return QString::fromUtf8(error.what());
-}
-
 } // namespace
-
-ConvexSubscriptionClient &ConvexSubscriptionClient::shared()
-{
-    // Never destroyed: the connection lives for the whole run, and tearing down
-    // sockets after the application object is gone would be unsafe.
-    static auto *instance =
-        new ConvexSubscriptionClient(syncUrl(ConvexClient::shared().baseURL()), ConvexClient::shared());
-    return *instance;
-}
 
 ConvexSubscriptionClient::ConvexSubscriptionClient(QUrl wsURL, ConvexClient &http,
                                                    std::unique_ptr<Sleeper> sleeper,
@@ -53,7 +38,6 @@ ConvexSubscriptionClient::ConvexSubscriptionClient(QUrl wsURL, ConvexClient &htt
 
 ConvexSubscriptionClient::~ConvexSubscriptionClient()
 {
-    *m_alive = false;
     if (m_reconnectSleep)
         m_reconnectSleep->cancel();
     disarmSilenceWatchdog();
@@ -159,7 +143,6 @@ QCoro::Task<void> ConvexSubscriptionClient::connect()
 
     dropSocket();
     const quint64 epoch = m_epoch;
-    const auto alive = m_alive;
     // A new connection starts with empty query and identity sets on the server.
     m_queryVersion = 0;
     m_identityVersion = 0;
@@ -171,16 +154,16 @@ QCoro::Task<void> ConvexSubscriptionClient::connect()
     std::optional<QString> failure;
     try {
         co_await sendConnect();
-        if (*alive && epoch == m_epoch)
+        if (epoch == m_epoch)
             co_await sendAuthenticate();
-        if (*alive && epoch == m_epoch) {
+        if (epoch == m_epoch) {
             QList<SyncFrames::QueryAdd> adds = everySubscription();
             co_await sendModifyQuerySet(std::move(adds));
         }
     } catch (const std::exception &error) {
         failure = describe(error);
     }
-    if (!*alive || epoch != m_epoch)
+    if (epoch != m_epoch)
         co_return; // replaced by a newer connection while sending
 
     if (failure) {
@@ -205,11 +188,10 @@ QCoro::Task<void> ConvexSubscriptionClient::connect()
 
 QCoro::Task<void> ConvexSubscriptionClient::receiveLoop(std::shared_ptr<SyncSocket> socket, quint64 epoch)
 {
-    const auto alive = m_alive;
     try {
         for (;;) {
-            const SyncSocket::Event event = co_await socket->nextEvent();
-            if (!*alive || epoch != m_epoch)
+            const SyncSocket::Event event = co_await whileAlive<SyncSocket::Event>(this, socket->nextEvent());
+            if (epoch != m_epoch)
                 co_return;
             if (event.kind == SyncSocket::Event::Kind::Ended) {
                 syncLog(QStringLiteral("Receive error: %1").arg(event.text));
@@ -235,8 +217,6 @@ QCoro::Task<void> ConvexSubscriptionClient::receiveLoop(std::shared_ptr<SyncSock
                 syncLog(QStringLiteral("<< (data) %1").arg(text));
             }
             co_await handleMessage(text, socket, epoch);
-            if (!*alive)
-                co_return;
         }
     } catch (...) {
         // Nothing may escape to the event loop; the socket's end still reconnects.
@@ -291,15 +271,12 @@ void ConvexSubscriptionClient::handleTransition(const SyncFrames::ServerMessage 
 
 QCoro::Task<void> ConvexSubscriptionClient::handleAuthError(std::shared_ptr<SyncSocket> socket, quint64 epoch)
 {
-    const auto alive = m_alive;
     std::optional<QString> failure;
     try {
-        co_await m_http.refreshSession();
+        co_await whileAlive(this, m_http.refreshSession());
     } catch (const std::exception &error) {
         failure = describe(error);
     }
-    if (!*alive)
-        co_return;
     if (failure && epoch != m_epoch) {
         // A refusal ended the session meanwhile, and the connection was made
         // again without it; only the failure is left to report.
@@ -316,7 +293,7 @@ QCoro::Task<void> ConvexSubscriptionClient::handleAuthError(std::shared_ptr<Sync
         } catch (const std::exception &error) {
             failure = describe(error);
         }
-        if (!*alive || epoch != m_epoch)
+        if (epoch != m_epoch)
             co_return;
     }
     if (failure) {
@@ -340,9 +317,8 @@ void ConvexSubscriptionClient::scheduleReconnect()
 
 QCoro::Task<void> ConvexSubscriptionClient::reconnectAfter(std::shared_ptr<PendingSleep> sleep)
 {
-    const auto alive = m_alive;
-    const bool timeIsUp = co_await sleep->wait();
-    if (!timeIsUp || !*alive || m_reconnectSleep != sleep)
+    const bool timeIsUp = co_await whileAlive<bool>(this, sleep->wait());
+    if (!timeIsUp || m_reconnectSleep != sleep)
         co_return;
     m_reconnectSleep.reset();
     m_queryVersion = 0;
@@ -393,10 +369,7 @@ QCoro::Task<void> ConvexSubscriptionClient::send(QJsonObject message)
     const std::shared_ptr<SyncSocket> socket = m_socket;
     if (!socket)
         throw ConvexWSError::notConnected();
-    const auto alive = m_alive;
-    const bool open = co_await socket->untilOpen();
-    if (!*alive)
-        throw ConvexWSError::notConnected();
+    const bool open = co_await whileAlive<bool>(this, socket->untilOpen());
     if (!open)
         throw ConvexWSError::socketFailure(socket->endDescription());
     QString failure;
@@ -460,9 +433,8 @@ void ConvexSubscriptionClient::disarmSilenceWatchdog()
 QCoro::Task<void> ConvexSubscriptionClient::watchSilence(std::shared_ptr<PendingSleep> sleep,
                                                          std::shared_ptr<SyncSocket> socket)
 {
-    const auto alive = m_alive;
-    const bool timeIsUp = co_await sleep->wait();
-    if (!timeIsUp || !*alive || m_silenceSleep != sleep || m_socket != socket)
+    const bool timeIsUp = co_await whileAlive<bool>(this, sleep->wait());
+    if (!timeIsUp || m_silenceSleep != sleep || m_socket != socket)
         co_return;
     m_silenceSleep.reset();
     // A suspended laptop, a changed network or a stalled proxy leaves a socket

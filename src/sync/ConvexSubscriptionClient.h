@@ -46,8 +46,6 @@ class ConvexSubscriptionClient : public QObject {
     Q_OBJECT
 
 public:
-    static ConvexSubscriptionClient &shared();
-
     // `sleeper` and `clock` default to real timers and the system clock.
     ConvexSubscriptionClient(QUrl wsURL, ConvexClient &http, std::unique_ptr<Sleeper> sleeper = {},
                              std::unique_ptr<Clock> clock = {}, QObject *parent = nullptr);
@@ -147,8 +145,6 @@ private:
     ConvexClient &m_http;
     const std::unique_ptr<Sleeper> m_sleeper;
     const std::unique_ptr<Clock> m_clock;
-    // Cleared when the client is destroyed; every coroutine checks it after resuming.
-    const std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 
     std::chrono::milliseconds m_handshakeTimeout{std::chrono::seconds(60)};
     std::chrono::milliseconds m_silenceLimit{defaultSilenceLimit};

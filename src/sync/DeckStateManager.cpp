@@ -2,6 +2,7 @@
 
 #include "backend/ConvexClient.h"
 #include "backend/Failure.h"
+#include "platform/WhileAlive.h"
 #include "sync/ConvexSubscriptionClient.h"
 
 #include <QJsonObject>
@@ -9,14 +10,8 @@
 
 #include <functional>
 
-DeckStateManager &DeckStateManager::shared()
-{
-    static auto *instance = new DeckStateManager(ConvexSubscriptionClient::shared(), ConvexClient::shared());
-    return *instance;
-}
-
 DeckStateManager::DeckStateManager(ConvexSubscriptionClient &sync, ConvexClient &http, QObject *parent)
-    : QObject(parent)
+    : DeckState(parent)
     , m_sync(sync)
     , m_http(http)
 {
@@ -56,16 +51,16 @@ QCoro::Task<void> DeckStateManager::startSubscriptions()
         if (self)
             self->setActiveDeck(std::move(deck));
     };
-    co_await m_sync.subscribe<QList<Deck>>(QStringLiteral("decks:listDecks"), QJsonObject(),
-                                           std::move(onDecks));
-    co_await m_sync.subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), QJsonObject(),
-                                    std::move(onActiveDeck));
-    co_await m_sync.startIfNeeded();
+    co_await whileAlive(this, m_sync.subscribe<QList<Deck>>(QStringLiteral("decks:listDecks"), QJsonObject(),
+                                                            std::move(onDecks)));
+    co_await whileAlive(this, m_sync.subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), QJsonObject(),
+                                                     std::move(onActiveDeck)));
+    co_await whileAlive(this, m_sync.startIfNeeded());
 }
 
 QCoro::Task<void> DeckStateManager::load()
 {
-    co_await m_sync.startIfNeeded();
+    co_await whileAlive(this, m_sync.startIfNeeded());
 }
 
 void DeckStateManager::select(const Deck &deck)
@@ -87,64 +82,36 @@ void DeckStateManager::select(const QString &deckId)
 
 QCoro::Task<void> DeckStateManager::selectTask(Deck deck)
 {
-    QPointer<DeckStateManager> self(this);
     const quint64 generation = m_accountGeneration;
     std::optional<QString> failure;
     try {
-        co_await m_http.setActiveDeck(deck.id());
-    } catch (const Failure &error) {
-        failure = error.description();
+        co_await whileAlive(this, m_http.setActiveDeck(deck.id()));
     } catch (const std::exception &error) {
-        failure = QString::fromUtf8(error.what());
+        failure = describe(error);
     }
-    if (!self || generation != m_accountGeneration)
-        co_return; // gone, or the choice was made for the previous account
+    if (generation != m_accountGeneration)
+        co_return; // the choice was made for the previous account
     if (failure)
         setError(failure);
     else
         setActiveDeck(deck);
 }
 
+// A failure to start the connection shows in the sync client's log and its
+// reconnection, not here.
 void DeckStateManager::startSubscriptionsLater()
 {
-    [](QPointer<DeckStateManager> self) -> QCoro::Task<void> {
-        try {
-            if (self)
-                co_await self->startSubscriptions();
-        } catch (...) {
-        }
-    }(this);
+    QCoro::connect(startSubscriptions(), this, [] {});
 }
 
 void DeckStateManager::loadLater()
 {
-    [](QPointer<DeckStateManager> self) -> QCoro::Task<void> {
-        try {
-            if (self)
-                co_await self->load();
-        } catch (...) {
-        }
-    }(this);
-}
-
-QVariantList DeckStateManager::decksForQml() const
-{
-    QVariantList list;
-    list.reserve(m_decks.size());
-    for (const Deck &deck : m_decks)
-        list.append(QVariant::fromValue(deck));
-    return list;
-}
-
-QVariant DeckStateManager::activeDeckForQml() const
-{
-    return m_activeDeck ? QVariant::fromValue(*m_activeDeck) : QVariant();
+    QCoro::connect(load(), this, [] {});
 }
 
 void DeckStateManager::setDecks(QList<Deck> decks)
 {
     m_decks = std::move(decks);
-    m_deckList.setDecks(m_decks);
     Q_EMIT decksChanged();
 }
 
@@ -153,7 +120,6 @@ void DeckStateManager::setDecks(QList<Deck> decks)
 void DeckStateManager::setActiveDeck(std::optional<Deck> deck)
 {
     m_activeDeck = std::move(deck);
-    m_deckList.setActiveId(m_activeDeck ? m_activeDeck->_id : QString());
     Q_EMIT activeDeckChanged();
 }
 

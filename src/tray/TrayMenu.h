@@ -1,65 +1,59 @@
 #pragma once
 
-#include "tray/DeckFields.h"
+#include "backend/Deck.h"
 
 #include <QObject>
-#include <QPointer>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+class DeckState;
 class QAction;
 class QMenu;
+class Session;
 
 // The tray item's menu. It keeps no state of its own: every change of the
 // session's isAuthenticated or the deck state's decks, activeDeck and isLoading
-// rebuilds the QMenu in place (also while it is open).
-//
-// The session and the deck state are read through their published properties
-// and called through their invokables (signOut, select, loadLater,
-// startSubscriptionsLater), so any object with those members can stand in.
+// rebuilds the QMenu in place (also while it is open). What lies outside the
+// session and the deck state (windows, the overlay, updates, quitting) it asks
+// for through its signals.
 class TrayMenu : public QObject {
     Q_OBJECT
 public:
-    struct Actions {
-        std::function<void()> openAuthWindow; // open the "auth" window and bring it to the front
-        std::function<void()> showAddCard;    // the overlay, with no prefilled text
-        std::function<void()> checkForUpdates;
-        std::function<void()> quit;
-        // Distribution packages update through the package manager: the update
-        // item then says so and does nothing.
-        bool updatesFromDistribution = false;
-    };
-
-    TrayMenu(QObject *auth, QObject *deckState, Actions actions, QObject *parent = nullptr);
+    // Distribution packages update through the package manager: the update
+    // item then says so and does nothing.
+    TrayMenu(Session &session, DeckState &deckState, bool updatesFromDistribution = false,
+             QObject *parent = nullptr);
     ~TrayMenu() override;
 
     QMenu *menu() const;
 
-    static QString statusLine(const std::optional<DeckFields> &activeDeck, bool isLoading);
+    static QString statusLine(const std::optional<Deck> &activeDeck, bool isLoading);
     static const QString noActiveDeckText;
     // The signed-out menu's first item; the overlay names it when it cannot work.
     static const QString signInItemText;
 
 Q_SIGNALS:
     void rebuilt();
-
-private Q_SLOTS:
-    void onDeckStateChanged();
-    void onAuthChanged();
+    // Open the "auth" window and bring it to the front.
+    void authWindowRequested();
+    // The overlay, with no prefilled text.
+    void addCardRequested();
+    void updateCheckRequested();
+    void quitRequested();
 
 private:
+    void onAuthChanged();
     void rebuild();
     void buildSignedOut();
     void buildSignedIn();
-    void startSubscriptions();
     void onAboutToShow();
-    bool isAuthenticated() const;
     QAction *addItem(const QString &text, std::function<void()> action);
 
-    QPointer<QObject> m_auth;
-    QPointer<QObject> m_deckState;
-    Actions m_actions;
+    Session &m_session;
+    DeckState &m_deckState;
+    const bool m_updatesFromDistribution;
     std::unique_ptr<QMenu> m_menu;
     bool m_wasAuthenticated = false;
 };

@@ -1,14 +1,8 @@
 #include "update/UpdateDialog.h"
 
-#include <QDesktopServices>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-
-UpdateDialog &UpdateDialog::shared()
-{
-    static UpdateDialog instance([](const QUrl &url) { QDesktopServices::openUrl(url); });
-    return instance;
-}
 
 UpdateDialog::UpdateDialog(UrlOpener openUrl, QObject *parent)
     : QObject(parent)
@@ -62,6 +56,11 @@ void UpdateDialog::showResult(const UpdateCheckResult &result)
         m_box->addButton(QMessageBox::Ok);
         break;
     }
+    // The box's text format covers its main text only; the notes and the
+    // error in the informative text come from the feed and must not be read
+    // as markup either.
+    for (QLabel *label : m_box->findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
     m_box->show();
     m_box->raise();
     m_box->activateWindow();

@@ -17,7 +17,6 @@ class UpdateDialog : public QObject {
 public:
     using UrlOpener = std::function<void(const QUrl &)>;
 
-    static UpdateDialog &shared();
     explicit UpdateDialog(UrlOpener openUrl, QObject *parent = nullptr);
     ~UpdateDialog() override;
 

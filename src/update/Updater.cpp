@@ -1,25 +1,14 @@
 #include "update/Updater.h"
 
 #include "BuildConfig.h"
+#include "platform/WhileAlive.h"
 #include "update/FeedSignature.h"
-#include "update/UpdateDialog.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QPointer>
 #include <QTimer>
 
-#include <qcoro/qcoronetworkreply.h>
-
-Updater &Updater::shared()
-{
-    static Updater *instance = [] {
-        auto *updater = new Updater(buildConfig());
-        updater->startAutomaticChecks();
-        return updater;
-    }();
-    return *instance;
-}
+#include <QCoroNetworkReply>
 
 Updater::Config Updater::buildConfig()
 {
@@ -72,10 +61,7 @@ QCoro::Task<void> Updater::runCheck(bool userInitiated)
     if (m_checking)
         co_return; // the running check answers the user too
     m_checking = true;
-    QPointer<Updater> self(this);
-    UpdateCheckResult result = co_await check();
-    if (!self)
-        co_return;
+    UpdateCheckResult result = co_await whileAlive(this, check());
     m_checking = false;
     const bool answerUser = m_userWaiting;
     m_userWaiting = false;
@@ -184,9 +170,6 @@ QCoro::Task<UpdateCheckResult> Updater::check()
 
 void Updater::present(const UpdateCheckResult &result)
 {
-    if (m_presenter) {
+    if (m_presenter)
         m_presenter(result);
-        return;
-    }
-    UpdateDialog::shared().showResult(result);
 }

@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QUrl>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 
 #include <chrono>
 #include <functional>
@@ -34,14 +34,13 @@ public:
     };
     using Presenter = std::function<void(const UpdateCheckResult &)>;
 
-    // Built from the build's configuration; starts the automatic checks.
-    static Updater &shared();
+    // The build's configuration.
     static Config buildConfig();
 
     explicit Updater(Config config, QObject *parent = nullptr);
     ~Updater() override;
 
-    // Where answers are shown; the default is the update dialog.
+    // Where answers are shown.
     void setPresenter(Presenter presenter);
 
     // Checks now and then every interval. Does nothing when checks are off.
@@ -53,7 +52,6 @@ public:
     QCoro::Task<UpdateCheckResult> check();
 
     bool checksDisabled() const { return m_config.checksDisabled; }
-    bool isChecking() const { return m_checking; }
 
 Q_SIGNALS:
     void checkFinished(const UpdateCheckResult &result, bool userInitiated);

@@ -1,9 +1,10 @@
 #include "app/AppShell.h"
-#include "ShellFakes.h"
+#include "FakeDeckState.h"
+#include "FakeSession.h"
+#include "FakeSubsystems.h"
 #include "TestSupport.h"
 #include "TrayerProcess.h"
 #include "app/AppWindows.h"
-#include "capture/ShortcutManager.h"
 #include "platform/TrayHost.h"
 #include "qml/ViewEngine.h"
 #include "tray/TrayMenu.h"
@@ -16,49 +17,29 @@
 #include <QScreen>
 #include <QtTest>
 
-#include <qcoro/qcorotimer.h>
-
 class AppShellTest : public QObject {
     Q_OBJECT
 
     FakeSession *m_auth = nullptr;
     FakeDeckState *m_decks = nullptr;
-    QStringList m_calls;
-    int m_captures = 0;
-    QStringList m_captureTokens;
-    // How the session comes back from the keyring: signed in or not, and when.
-    bool m_restoresSignedIn = false;
+    FakeSubsystems *m_subsystems = nullptr;
 
-    AppShell::Subsystems subsystems()
+    // The session comes back from the keyring, signed in or not, a little
+    // after the shell first asks for it; the calls list says when.
+    void restoreWhenAsked(bool signedIn)
     {
-        AppShell::Subsystems s;
-        s.auth = m_auth;
-        s.deckState = m_decks;
-        s.untilSessionRestored = [this]() -> QCoro::Task<void> {
-            m_calls << "restore";
-            co_await QCoro::sleepFor(std::chrono::milliseconds(50));
-            if (m_restoresSignedIn)
-                m_auth->setAuthenticated(true);
-        };
-        s.requestAccessibility = [this] { m_calls << "accessibility"; };
-        s.loadAndRegisterShortcut = [this] {
-            m_calls << "shortcut";
-            ShortcutManager::shared().loadAndRegister(); // nothing stored in this session's settings
-        };
-        s.startUpdater = [this] { m_calls << "updater"; };
-        s.warmUpOverlay = [this] { m_calls << "overlay"; };
-        s.connectAccountChanges = [this] { m_calls << "account"; };
-        s.triggerCapture = [this](const QString &token) {
-            ++m_captures;
-            m_captureTokens << token;
-            m_calls << "capture";
-        };
-        return s;
+        m_auth->setRestoreOnRequest(signedIn, std::chrono::milliseconds(50));
+        connect(m_auth, &Session::restored, this, [this] { m_subsystems->calls << "restore"; });
+    }
+
+    std::unique_ptr<AppShell> makeShell(std::chrono::milliseconds trayWait)
+    {
+        return std::make_unique<AppShell>(*m_auth, *m_decks, *m_subsystems, AppShell::Options{trayWait});
     }
 
     std::unique_ptr<AppShell> startShell(std::chrono::milliseconds trayWait, CommandLine first = {})
     {
-        auto shell = std::make_unique<AppShell>(subsystems(), AppShell::Options{trayWait});
+        auto shell = makeShell(trayWait);
         QSignalSpy started(shell.get(), &AppShell::started);
         shell->start(first);
         if (!started.wait(30000))
@@ -71,13 +52,11 @@ private Q_SLOTS:
     {
         m_auth = new FakeSession;
         m_decks = new FakeDeckState;
-        m_calls.clear();
-        m_captures = 0;
-        m_captureTokens.clear();
-        m_restoresSignedIn = false;
+        m_subsystems = new FakeSubsystems;
     }
     void cleanup()
     {
+        delete m_subsystems;
         delete m_auth;
         delete m_decks;
     }
@@ -85,20 +64,19 @@ private Q_SLOTS:
     // Runs first: Qt decides once per process which kind of tray it talks to.
     void withoutATraySaysSoAndOpensTheWindow()
     {
-        m_restoresSignedIn = true;
+        restoreWhenAsked(true);
         LogCapture log;
-        auto shell =
-            std::make_unique<AppShell>(subsystems(), AppShell::Options{std::chrono::milliseconds(300)});
+        auto shell = makeShell(std::chrono::milliseconds(300));
         QSignalSpy started(shell.get(), &AppShell::started);
-        connect(shell.get(), &AppShell::started, this, [this] { m_calls << "started"; });
+        connect(shell.get(), &AppShell::started, this, [this] { m_subsystems->calls << "started"; });
         shell->start({});
         // A second start's request while this one is still under way is kept, not dropped.
         shell->handleArguments({"--capture"}, {});
-        QCOMPARE(m_captures, 0);
+        QCOMPARE(m_subsystems->calls.count("capture"), 0);
         QVERIFY(started.wait(30000));
         // The launch steps and the request did not wait for a tray that never came.
-        QCOMPARE(m_calls, (QStringList{"accessibility", "shortcut", "updater", "overlay", "account",
-                                       "restore", "capture", "started"}));
+        QCOMPARE(m_subsystems->calls, (QStringList{"accessibility", "shortcut", "updater", "overlay",
+                                                   "restore", "capture", "started"}));
         QVERIFY(!shell->trayIcon());
         QCOMPARE(log.lines(LogChannel::Shell), QStringList{AppShell::noTrayMessage});
         QVERIFY(shell->windows().authWindow() && shell->windows().authWindow()->isVisible());
@@ -113,10 +91,14 @@ private Q_SLOTS:
         QVERIFY(trayer.started());
         QTRY_VERIFY_WITH_TIMEOUT(QCoro::waitFor(TrayHost::isAvailable()), 20000);
 
-        auto shell = startShell(std::chrono::seconds(20));
-        QVERIFY(shell);
-        QCOMPARE(m_calls,
-                 (QStringList{"accessibility", "shortcut", "updater", "overlay", "account", "restore"}));
+        restoreWhenAsked(false);
+        auto shell = makeShell(std::chrono::seconds(20));
+        QSignalSpy authOpenings(&shell->windows(), &AppWindows::authWindowOpened);
+        QSignalSpy started(shell.get(), &AppShell::started);
+        shell->start({});
+        QVERIFY(started.wait(30000));
+        QCOMPARE(m_subsystems->calls,
+                 (QStringList{"accessibility", "shortcut", "updater", "overlay", "restore"}));
         QVERIFY(shell->trayIcon() && shell->trayIcon()->isVisible());
         QCOMPARE(shell->trayIcon()->toolTip(), QStringLiteral("Vocarta Menubar"));
         QCOMPARE(shell->trayIcon()->contextMenu(), shell->menu().menu());
@@ -130,13 +112,13 @@ private Q_SLOTS:
         QCOMPARE(auth->minimumSize(), auth->maximumSize());
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         QVERIFY(qAbs(auth->geometry().center().x() - screen.center().x()) <= 1);
-        QCOMPARE(shell->windows().authWindowOpenings(), 1);
+        QCOMPARE(authOpenings.count(), 1);
         QCOMPARE(m_decks->startCalls, 0);
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::focusWindow(), auth, 20000);
 
         // Showing the menu again while signed out opens nothing more.
         Q_EMIT shell->menu().menu()->aboutToShow();
-        QCOMPARE(shell->windows().authWindowOpenings(), 1);
+        QCOMPARE(authOpenings.count(), 1);
 
         // Closing (the title bar's close goes the same way) only hides, and the
         // pages know it: the moving background counts itself off screen.
@@ -160,7 +142,7 @@ private Q_SLOTS:
     {
         TrayerProcess trayer;
         QVERIFY(trayer.started());
-        m_restoresSignedIn = true;
+        restoreWhenAsked(true);
         auto shell = startShell(std::chrono::seconds(20));
         QVERIFY(shell);
         QVERIFY(shell->trayIcon());
@@ -177,18 +159,18 @@ private Q_SLOTS:
     {
         TrayerProcess trayer;
         QVERIFY(trayer.started());
-        m_restoresSignedIn = true;
+        restoreWhenAsked(true);
         auto shell = startShell(std::chrono::seconds(20));
         QVERIFY(shell);
 
         shell->handleArguments({"--capture"}, QStringLiteral("token-of-the-second-start"));
-        QCOMPARE(m_captures, 1);
-        QCOMPARE(m_captureTokens, QStringList{"token-of-the-second-start"});
+        QCOMPARE(m_subsystems->calls.count("capture"), 1);
+        QCOMPARE(m_subsystems->captureTokens, QStringList{"token-of-the-second-start"});
         shell->handleArguments({"vocarta://auth/google#code=abc"}, {});
         QCOMPARE(m_auth->callbackUrls, QList<QUrl>{QUrl("vocarta://auth/google#code=abc")});
         shell->handleArguments({"--bogus"}, {});
         shell->handleArguments({"--capture", "--capture"}, {});
-        QCOMPARE(m_captures, 1);
+        QCOMPARE(m_subsystems->calls.count("capture"), 1);
         QVERIFY(!shell->windows().settingsWindow());
 
         shell->handleArguments({"--preferences"}, {});
@@ -213,7 +195,7 @@ private Q_SLOTS:
     {
         TrayerProcess trayer;
         QVERIFY(trayer.started());
-        m_restoresSignedIn = true;
+        restoreWhenAsked(true);
         auto shell = startShell(std::chrono::seconds(20), CommandLine::parse({"--preferences"}));
         QVERIFY(shell);
         QVERIFY(shell->windows().settingsWindow() && shell->windows().settingsWindow()->isVisible());

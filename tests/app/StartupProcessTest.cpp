@@ -11,7 +11,7 @@
 #include <QProcess>
 #include <QtTest>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 
 namespace {
 
@@ -108,6 +108,30 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(QCoro::waitFor(m_keyring.load(service, AuthManager::refreshTokenKey)),
                                   std::optional<QString>("r2"), 20000);
         stop(program);
+    }
+
+    void quitWhileTheRotatedPairIsWrittenKeepsIt()
+    {
+        QCoro::waitFor(m_keyring.save(service, AuthManager::tokenKey, "t1", "Vocarta access token"));
+        QCoro::waitFor(m_keyring.save(service, AuthManager::refreshTokenKey, "r1", "Vocarta refresh token"));
+        TrayerProcess trayer;
+        QVERIFY(trayer.started());
+        QProcess *program = startProgram();
+        QSignalSpy finished(program, &QProcess::finished);
+        // The e-mail query follows the start-up refresh at once, when the
+        // rotated pair has just gone to the keyring: stop the program there.
+        connect(m_deployment, &FakeDeployment::requestReceived, program, [program](const auto &request) {
+            if (request.functionPath() == QStringLiteral("users:getCurrentUser"))
+                program->terminate();
+        });
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(program->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program->exitCode(), 0);
+        delete program;
+        QCOMPARE(QCoro::waitFor(m_keyring.load(service, AuthManager::tokenKey)),
+                 std::optional<QString>("t2"));
+        QCOMPARE(QCoro::waitFor(m_keyring.load(service, AuthManager::refreshTokenKey)),
+                 std::optional<QString>("r2"));
     }
 };
 

@@ -1,7 +1,9 @@
 // A login start: the panel's StatusNotifierWatcher appears on the bus only
 // after the program has started. The program waits for it and then shows its
 // item there (Qt looks for the watcher only once).
-#include "ShellFakes.h"
+#include "FakeDeckState.h"
+#include "FakeSession.h"
+#include "FakeSubsystems.h"
 #include "app/AppShell.h"
 #include "app/AppWindows.h"
 #include "platform/TrayHost.h"
@@ -48,12 +50,10 @@ private Q_SLOTS:
     void waitsForTheWatcherThenShowsTheItem()
     {
         FakeSession auth;
-        auth.setAuthenticated(true);
+        auth.finishRestore(true);
         FakeDeckState decks;
-        AppShell::Subsystems subsystems;
-        subsystems.auth = &auth;
-        subsystems.deckState = &decks;
-        AppShell shell(subsystems, AppShell::Options{std::chrono::seconds(30)});
+        FakeSubsystems subsystems;
+        AppShell shell(auth, decks, subsystems, AppShell::Options{std::chrono::seconds(30)});
         QSignalSpy started(&shell, &AppShell::started);
 
         // The panel is another program: its own thread here, since Qt calls the

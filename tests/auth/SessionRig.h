@@ -3,10 +3,10 @@
 #include "../sync/TestSleepers.h"
 #include "FakeDeployment.h"
 
+#include "MemorySecretStore.h"
 #include "auth/AuthManager.h"
 #include "backend/ConvexClient.h"
 #include "platform/Browser.h"
-#include "platform/MemorySecretStore.h"
 
 #include <QJsonObject>
 #include <QtTest>

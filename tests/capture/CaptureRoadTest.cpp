@@ -56,7 +56,7 @@ void CaptureRoadTest::initTestCase()
                        {"_id", "deck-1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
     m_client = std::make_unique<ConvexClient>(m_fake->url());
     m_client->setTokens(QStringLiteral("t"), QStringLiteral("r"));
-    m_panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), m_client.get());
+    m_panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *m_client);
     m_hotKeys = std::make_unique<X11HotKeyService>();
     m_accessibility = std::make_unique<AtspiSelectionSource>();
     m_primary = std::make_unique<X11PrimarySelectionSource>();

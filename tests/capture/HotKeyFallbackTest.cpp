@@ -1,5 +1,5 @@
-#include "../firstrun/FakeSession.h"
 #include "CaptureTestSupport.h"
+#include "FakeSession.h"
 #include "QuickItemSearch.h"
 #include "TestSupport.h"
 #include "capture/ShortcutManager.h"

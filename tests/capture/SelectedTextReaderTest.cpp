@@ -2,6 +2,7 @@
 #include "CaptureTestSupport.h"
 #include "capture/ShortcutManager.h"
 #include "platform/SelectionSource.h"
+#include "platform/SelectionSources.h"
 #include "platform/atspi/AtspiSelectionSource.h"
 #include "platform/x11/X11FrontProcess.h"
 #include "platform/x11/X11HotKeyService.h"
@@ -72,6 +73,8 @@ private:
     AtspiSelectionSource m_accessibility{AtspiSelectionSource::Limits{},
                                          [] { return X11FrontProcess::processId(); }};
     X11PrimarySelectionSource m_primary;
+    // The program's own sources, which make the start-up request for accessibility.
+    SelectionSources m_systemSources;
 };
 
 void SelectedTextReaderTest::initTestCase()
@@ -89,7 +92,7 @@ void SelectedTextReaderTest::initTestCase()
 void SelectedTextReaderTest::cleanup()
 {
     // Every case starts with accessibility on, as the session does.
-    QVERIFY(SelectedTextReader::requestAccessibility());
+    QVERIFY(m_systemSources.enableAccessibility());
 }
 
 std::optional<QString> SelectedTextReaderTest::capture()
@@ -233,7 +236,7 @@ void SelectedTextReaderTest::requestAccessibilityTurnsItOn()
     set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
         << QVariant::fromValue(QDBusVariant(false));
     QCOMPARE(QDBusConnection::sessionBus().call(set).type(), QDBusMessage::ReplyMessage);
-    QVERIFY(SelectedTextReader::requestAccessibility());
+    QVERIFY(m_systemSources.enableAccessibility());
     QCOMPARE(await(AtspiSelectionSource::isEnabled(std::chrono::seconds(10))), std::optional<bool>(true));
 }
 

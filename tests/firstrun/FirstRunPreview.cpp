@@ -45,7 +45,7 @@ int main(int argc, char *argv[])
 
     QQuickView view;
     view.setInitialProperties(
-        {{QStringLiteral("auth"), QVariant::fromValue<QObject *>(&session)},
+        {{QStringLiteral("auth"), QVariant::fromValue(&session)},
          {QStringLiteral("shortcuts"), QVariant::fromValue(&shortcuts)},
          {QStringLiteral("downloadPageUrl"), QUrl(QStringLiteral("https://example.com/app"))}});
     view.setResizeMode(QQuickView::SizeViewToRootObject);

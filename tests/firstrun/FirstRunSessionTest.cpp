@@ -1,11 +1,11 @@
 #include "FakeDeployment.h"
+#include "MemorySecretStore.h"
 #include "QuickItemSearch.h"
 #include "app/Fonts.h"
 #include "auth/AuthManager.h"
 #include "backend/ConvexClient.h"
 #include "firstrun/LinkCodeModel.h"
 #include "platform/Browser.h"
-#include "platform/MemorySecretStore.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -74,7 +74,7 @@ void FirstRunViewTest::load(const char *file)
 {
     m_view = std::make_unique<QQuickView>();
     // What the sign-in window hands its pages.
-    QVariantMap properties{{QStringLiteral("auth"), QVariant::fromValue<QObject *>(m_session)},
+    QVariantMap properties{{QStringLiteral("auth"), QVariant::fromValue(m_session)},
                            {QStringLiteral("shortcuts"), QVariant::fromValue(m_shortcuts.get())}};
     if (qstrcmp(file, "OnboardingView.qml") == 0)
         properties.insert(QStringLiteral("downloadPageUrl"), QUrl(QStringLiteral("https://example.com/app")));

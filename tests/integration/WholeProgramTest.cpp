@@ -5,20 +5,20 @@
 
 #include "TestSupport.h"
 
+#include "MemorySecretStore.h"
 #include "auth/AuthManager.h"
 #include "backend/ConvexClient.h"
-#include "tray/TrayMenu.h"
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/DismissSignal.h"
 #include "platform/Browser.h"
-#include "platform/MemorySecretStore.h"
 #include "sync/Clock.h"
 #include "sync/ConvexSubscriptionClient.h"
 #include "sync/DeckStateManager.h"
 #include "sync/TimerSleeper.h"
+#include "tray/TrayMenu.h"
 
 #include <QApplication>
-#include <QCoro/QCoroTask>
+#include <QCoroTask>
 #include <QDateTime>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,7 +88,7 @@ class WholeProgramTest : public QObject {
         return {};
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
@@ -119,7 +119,7 @@ private slots:
         QObject::connect(&auth, &AuthManager::accountChanged, &sync,
                          &ConvexSubscriptionClient::reconnectForAccountChange);
         // The tray menu starts the deck subscriptions when the session signs in.
-        TrayMenu menu(&auth, &deckState, {});
+        TrayMenu menu(auth, deckState);
 
         runToEnd(auth.untilStartupFinished());
         QVERIFY(!auth.isAuthenticated());

@@ -89,7 +89,7 @@ class AddCardPanelControllerTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(field() && field()->hasActiveFocus(), 20000);
     }
 
-private slots:
+private Q_SLOTS:
     void initTestCase()
     {
         registerFonts();
@@ -104,7 +104,7 @@ private slots:
         fake->answer("decks:getActiveDeck",
                      FakeDeployment::Answer::success(QJsonObject{
                          {"_id", "d1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
-        panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), client.get());
+        panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client);
     }
 
     void cleanup()

@@ -9,6 +9,7 @@
 #include "capture/ShortcutManager.h"
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/AddCardPanelController.h"
+#include "platform/SelectionSources.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "qml/ViewEngine.h"
 
@@ -74,6 +75,8 @@ class OverlayEndToEndTest : public QObject {
         std::unique_ptr<ConvexClient> client;
         std::unique_ptr<AddCardPanelController> panel;
         std::unique_ptr<X11HotKeyService> hotKeys;
+        SelectionSources sources;
+        std::unique_ptr<SelectedTextReader> reader;
         std::unique_ptr<ShortcutManager> shortcuts;
         std::unique_ptr<Helper> app;
 
@@ -88,11 +91,12 @@ class OverlayEndToEndTest : public QObject {
             fake.answer("cards:createCard", FakeDeployment::Answer::success(QStringLiteral("card-1")));
             client = std::make_unique<ConvexClient>(fake.url());
             client->setTokens(QStringLiteral("token"), QStringLiteral("refresh"));
-            panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), client.get());
+            panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client);
             panel->warmUp();
             hotKeys = std::make_unique<X11HotKeyService>();
+            reader = std::make_unique<SelectedTextReader>(sources.all());
             shortcuts = std::make_unique<ShortcutManager>(
-                *hotKeys, [] { return SelectedTextReader::shared().capture(); },
+                *hotKeys, [this] { return reader->capture(); },
                 [this](std::optional<QString> text, const WindowActivation::Request &activation) {
                     panel->show(std::move(text), activation);
                 });
@@ -144,7 +148,7 @@ class OverlayEndToEndTest : public QObject {
         }
     };
 
-private slots:
+private Q_SLOTS:
     void initTestCase()
     {
         if (!inTestSession())

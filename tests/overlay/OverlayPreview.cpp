@@ -62,7 +62,7 @@ int main(int argc, char *argv[])
     ConvexClient client(fake.url());
     client.setTokens(QStringLiteral("t"), QStringLiteral("r"));
 
-    AddCardPanelController panel(ViewEngine::shared(), &client);
+    AddCardPanelController panel(ViewEngine::shared(), client);
     panel.warmUp();
     QTimer::singleShot(300, [&] {
         panel.show(phase == QLatin1String("input") ? QString() : QStringLiteral("house"));

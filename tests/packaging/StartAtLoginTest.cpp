@@ -1,5 +1,6 @@
+#include "FakeDeckState.h"
+#include "FakeSession.h"
 #include "QuickItemSearch.h"
-#include "ShellFakes.h"
 #include "app/AppWindows.h"
 #include "platform/AutostartFile.h"
 #include "platform/AutostartPortal.h"
@@ -285,7 +286,7 @@ private Q_SLOTS:
         QQmlEngine engine;
         FakeSession session;
         FakeDeckState decks;
-        AppWindows windows(engine, &session, &decks);
+        AppWindows windows(engine, session, decks);
         windows.setStartAtLogin(&autostart);
         windows.openSettingsWindow();
         QQuickWindow *window = windows.settingsWindow();

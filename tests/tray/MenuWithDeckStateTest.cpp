@@ -2,7 +2,7 @@
 // deployment: decks arrive as Deck records, choosing one goes to the server,
 // and refreshing while connected opens no second connection.
 #include "../sync/SyncTestRig.h"
-#include "ShellFakes.h"
+#include "FakeSession.h"
 #include "sync/DeckStateManager.h"
 #include "tray/TrayMenu.h"
 
@@ -12,7 +12,7 @@
 #include <QMenu>
 #include <QtTest>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 
 namespace {
 
@@ -53,7 +53,7 @@ private Q_SLOTS:
         DeckStateManager deckState(*rig.client, *rig.http);
         FakeSession auth;
         auth.setAuthenticated(true);
-        TrayMenu menu(&auth, &deckState, {});
+        TrayMenu menu(auth, deckState);
 
         Q_EMIT menu.menu()->aboutToShow(); // showing the menu starts the live decks
         QTRY_VERIFY_WITH_TIMEOUT(find(menu.menu(), "Active: French"), 20000);

@@ -1,5 +1,6 @@
 #include "tray/TrayMenu.h"
-#include "ShellFakes.h"
+#include "FakeDeckState.h"
+#include "FakeSession.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,19 +44,17 @@ class TrayMenuTest : public QObject {
     Q_OBJECT
 
 private:
-    struct Counts {
-        int authWindow = 0, addCard = 0, updates = 0, quit = 0;
+    // How often the menu asked for each thing outside the session and the deck state.
+    struct Requests {
+        explicit Requests(TrayMenu &menu)
+            : authWindow(&menu, &TrayMenu::authWindowRequested)
+            , addCard(&menu, &TrayMenu::addCardRequested)
+            , updates(&menu, &TrayMenu::updateCheckRequested)
+            , quit(&menu, &TrayMenu::quitRequested)
+        {
+        }
+        QSignalSpy authWindow, addCard, updates, quit;
     };
-    TrayMenu::Actions actions(Counts &counts, bool fromDistribution = false)
-    {
-        TrayMenu::Actions a;
-        a.openAuthWindow = [&counts] { ++counts.authWindow; };
-        a.showAddCard = [&counts] { ++counts.addCard; };
-        a.checkForUpdates = [&counts] { ++counts.updates; };
-        a.quit = [&counts] { ++counts.quit; };
-        a.updatesFromDistribution = fromDistribution;
-        return a;
-    }
 
 private Q_SLOTS:
     void signedOutShowsSignInAndQuitOnly()
@@ -63,22 +62,22 @@ private Q_SLOTS:
         FakeSession auth;
         FakeDeckState decks;
         decks.setDecks({deck("a", "Spanish")});
-        Counts counts;
-        TrayMenu menu(&auth, &decks, actions(counts));
+        TrayMenu menu(auth, decks);
+        Requests counts(menu);
         QCOMPARE(describe(menu.menu()), (QStringList{"Sign In...", "---", "Quit Vocarta Menubar"}));
 
         Q_EMIT menu.menu()->aboutToShow();
         QCOMPARE(decks.startCalls, 0);
         find(menu.menu(), "Sign In...")->trigger();
-        QCOMPARE(counts.authWindow, 1);
+        QCOMPARE(counts.authWindow.count(), 1);
         find(menu.menu(), "Quit Vocarta Menubar")->trigger();
-        QCOMPARE(counts.quit, 1);
+        QCOMPARE(counts.quit.count(), 1);
     }
 
     void signedInLayouts_data()
     {
-        QTest::addColumn<QVariantList>("deckList");
-        QTest::addColumn<QVariant>("active");
+        QTest::addColumn<QList<Deck>>("deckList");
+        QTest::addColumn<std::optional<Deck>>("active");
         QTest::addColumn<bool>("loading");
         QTest::addColumn<QStringList>("expected");
         const QStringList tail{"Settings...", "Check for Updates...", "Relink...", "---",
@@ -86,41 +85,42 @@ private Q_SLOTS:
         const QString none = TrayMenu::noActiveDeckText + " [off]";
 
         QTest::newRow("empty list, loading: no deck separator")
-            << QVariantList{} << QVariant() << true
+            << QList<Deck>{} << std::optional<Deck>() << true
             << QStringList{"Loading decks... [off]", "---", "Refreshing... [off]", "Add Card... [off]",
                            "---"} +
                    tail;
         QTest::newRow("empty list, loaded")
-            << QVariantList{} << QVariant() << false
+            << QList<Deck>{} << std::optional<Deck>() << false
             << QStringList{none, "---", "Refresh Decks", "Add Card... [off]", "---"} + tail;
         QTest::newRow("decks without an active one")
-            << QVariantList{deck("a", "Spanish"), deck("b", "French")} << QVariant() << false
+            << QList<Deck>{deck("a", "Spanish"), deck("b", "French")} << std::optional<Deck>() << false
             << QStringList{none,  "---",           "Spanish",           "French",
                            "---", "Refresh Decks", "Add Card... [off]", "---"} +
                    tail;
-        QTest::newRow("active deck") << QVariantList{deck("a", "Spanish"), deck("b", "French")}
-                                     << deck("b", "French") << false
+        QTest::newRow("active deck") << QList<Deck>{deck("a", "Spanish"), deck("b", "French")}
+                                     << std::optional(deck("b", "French")) << false
                                      << QStringList{"Active: French [off]", "---", "Spanish",
                                                     "French [x]",           "---", "Refresh Decks",
                                                     "Add Card...",          "---"} +
                                             tail;
         QTest::newRow("loading with an active deck: active wins, add card off")
-            << QVariantList{deck("a", "Spanish")} << deck("a", "Spanish") << true
+            << QList<Deck>{deck("a", "Spanish")} << std::optional(deck("a", "Spanish")) << true
             << QStringList{"Active: Spanish [off]", "---", "Spanish [x]", "---", "Refreshing... [off]",
                            "Add Card... [off]",     "---"} +
                    tail;
         QTest::newRow("same names: the mark follows _id")
-            << QVariantList{deck("a", "Verbs"), deck("b", "Verbs")} << deck("b", "Verbs") << false
+            << QList<Deck>{deck("a", "Verbs"), deck("b", "Verbs")} << std::optional(deck("b", "Verbs"))
+            << false
             << QStringList{"Active: Verbs [off]", "---",         "Verbs", "Verbs [x]", "---",
                            "Refresh Decks",       "Add Card...", "---"} +
                    tail;
         QTest::newRow("active deck not in the list")
-            << QVariantList{deck("a", "Spanish")} << deck("z", "Gone") << false
+            << QList<Deck>{deck("a", "Spanish")} << std::optional(deck("z", "Gone")) << false
             << QStringList{"Active: Gone [off]", "---",         "Spanish", "---",
                            "Refresh Decks",      "Add Card...", "---"} +
                    tail;
         QTest::newRow("ampersand shown literally")
-            << QVariantList{deck("a", "Salt & Pepper")} << deck("a", "Salt & Pepper") << false
+            << QList<Deck>{deck("a", "Salt & Pepper")} << std::optional(deck("a", "Salt & Pepper")) << false
             << QStringList{"Active: Salt && Pepper [off]",
                            "---",
                            "Salt && Pepper [x]",
@@ -133,8 +133,8 @@ private Q_SLOTS:
 
     void signedInLayouts()
     {
-        QFETCH(QVariantList, deckList);
-        QFETCH(QVariant, active);
+        QFETCH(QList<Deck>, deckList);
+        QFETCH(std::optional<Deck>, active);
         QFETCH(bool, loading);
         QFETCH(QStringList, expected);
         FakeSession auth;
@@ -143,8 +143,7 @@ private Q_SLOTS:
         decks.setDecks(deckList);
         decks.setActiveDeck(active);
         decks.setLoading(loading);
-        Counts counts;
-        TrayMenu menu(&auth, &decks, actions(counts));
+        TrayMenu menu(auth, decks);
         QCOMPARE(describe(menu.menu()), expected);
         int checkable = 0;
         for (QAction *a : menu.menu()->actions())
@@ -159,8 +158,8 @@ private Q_SLOTS:
         FakeDeckState decks;
         decks.setDecks({deck("a", "Verbs"), deck("b", "Verbs")});
         decks.setActiveDeck(deck("a", "Verbs"));
-        Counts counts;
-        TrayMenu menu(&auth, &decks, actions(counts));
+        TrayMenu menu(auth, decks);
+        Requests counts(menu);
 
         menu.menu()->actions().at(3)->trigger(); // the second "Verbs"
         QCOMPARE(decks.selected, QStringList{"b"});
@@ -169,11 +168,11 @@ private Q_SLOTS:
         find(menu.menu(), "Refresh Decks")->trigger();
         QCOMPARE(decks.loadCalls, 1);
         find(menu.menu(), "Add Card...")->trigger();
-        QCOMPARE(counts.addCard, 1);
+        QCOMPARE(counts.addCard.count(), 1);
         find(menu.menu(), "Settings...")->trigger();
-        QCOMPARE(counts.authWindow, 1);
+        QCOMPARE(counts.authWindow.count(), 1);
         find(menu.menu(), "Check for Updates...")->trigger();
-        QCOMPARE(counts.updates, 1);
+        QCOMPARE(counts.updates.count(), 1);
         QCOMPARE(decks.startCalls, 0);
         Q_EMIT menu.menu()->aboutToShow();
         Q_EMIT menu.menu()->aboutToShow();
@@ -185,12 +184,12 @@ private Q_SLOTS:
         FakeSession auth;
         auth.setAuthenticated(true);
         FakeDeckState decks;
-        Counts counts;
-        TrayMenu menu(&auth, &decks, actions(counts));
+        TrayMenu menu(auth, decks);
+        Requests counts(menu);
         QPointer<QAction> relink = find(menu.menu(), "Relink...");
         relink->trigger(); // rebuilds the menu from inside its own handler
         QCOMPARE(auth.signOutCalls, 1);
-        QCOMPARE(counts.authWindow, 2); // once for losing the session, once for the item
+        QCOMPARE(counts.authWindow.count(), 2); // once for losing the session, once for the item
         QCOMPARE(describe(menu.menu()), (QStringList{"Sign In...", "---", "Quit Vocarta Menubar"}));
         QTRY_VERIFY(relink.isNull());
     }
@@ -199,14 +198,14 @@ private Q_SLOTS:
     {
         FakeSession auth;
         FakeDeckState decks;
-        Counts counts;
-        TrayMenu menu(&auth, &decks, actions(counts));
+        TrayMenu menu(auth, decks);
+        Requests counts(menu);
         menu.menu()->popup(QPoint(100, 100));
         QVERIFY(QTest::qWaitForWindowExposed(menu.menu()));
 
         auth.setAuthenticated(true);
         QCOMPARE(decks.startCalls, 1); // becoming signed in starts the deck state
-        QCOMPARE(counts.authWindow, 0);
+        QCOMPARE(counts.authWindow.count(), 0);
         decks.setLoading(true);
         QCOMPARE(describe(menu.menu()).first(), QStringLiteral("Loading decks... [off]"));
         decks.setDecks({deck("a", "Spanish")});
@@ -217,9 +216,9 @@ private Q_SLOTS:
         QVERIFY(menu.menu()->isVisible());
 
         auth.setAuthenticated(false);
-        QCOMPARE(counts.authWindow, 1); // losing the session shows the sign-in page
-        auth.setAuthenticated(false);   // no change, no second window
-        QCOMPARE(counts.authWindow, 1);
+        QCOMPARE(counts.authWindow.count(), 1); // losing the session shows the sign-in page
+        auth.setAuthenticated(false);           // no change, no second window
+        QCOMPARE(counts.authWindow.count(), 1);
         menu.menu()->hide();
     }
 
@@ -228,8 +227,7 @@ private Q_SLOTS:
         FakeSession auth;
         auth.setAuthenticated(true);
         FakeDeckState decks;
-        Counts counts;
-        TrayMenu menu(&auth, &decks, actions(counts, true));
+        TrayMenu menu(auth, decks, true);
         QVERIFY(!find(menu.menu(), "Check for Updates..."));
         QVERIFY(describe(menu.menu()).contains("Updates Come from the Package Manager [off]"));
     }

@@ -5,6 +5,7 @@
 //   VOCARTA_DEPLOYMENT_URL=http://127.0.0.1:PORT wayland_seed_session CODE
 #include "auth/AuthManager.h"
 #include "backend/ConvexClient.h"
+#include "platform/DesktopServicesBrowser.h"
 #include "platform/secret/LibsecretStore.h"
 
 #include <QCoreApplication>
@@ -18,18 +19,21 @@
 namespace {
 QCoro::Task<int> seed(QString code)
 {
-    AuthManager &auth = AuthManager::shared();
+    ConvexClient client(ConvexClient::deploymentUrl());
+    LibsecretStore store;
+    DesktopServicesBrowser browser;
+    AuthManager auth(client, store, browser);
     co_await auth.untilStartupFinished();
     co_await auth.signInWithLinkCodeTask(code);
     if (!auth.isAuthenticated()) {
         std::fprintf(stderr, "seed: sign-in failed: %s\n", qPrintable(auth.errorText()));
         co_return 1;
     }
-    const std::optional<QString> wanted = ConvexClient::shared().refreshToken();
+    const std::optional<QString> wanted = client.refreshToken();
     QDeadlineTimer deadline(30000);
     while (!deadline.hasExpired()) {
-        const std::optional<QString> stored = co_await LibsecretStore::shared().load(
-            AuthManager::keychainService, AuthManager::refreshTokenKey);
+        const std::optional<QString> stored =
+            co_await store.load(AuthManager::keychainService, AuthManager::refreshTokenKey);
         if (stored && stored == wanted)
             co_return 0;
         co_await QCoro::sleepFor(std::chrono::milliseconds(100));

@@ -1,6 +1,7 @@
 // shell-preview <menu-signed-out|menu-signed-in|account|decks|tray> | icons <out.png>
 // Shows one view of the shell with made-up state until it is killed.
-#include "ShellFakes.h"
+#include "FakeDeckState.h"
+#include "FakeSession.h"
 #include "app/AppWindows.h"
 #include "app/Fonts.h"
 #include "tray/TrayMenu.h"
@@ -51,9 +52,10 @@ int main(int argc, char *argv[])
         decks.setActiveDeck(deck("d2", "Kitchen & food", "sv", "en"));
     }
 
-    TrayMenu menu(&auth, &decks, TrayMenu::Actions{[] {}, [] {}, [] {}, [] { QApplication::quit(); }});
+    TrayMenu menu(auth, decks);
+    QObject::connect(&menu, &TrayMenu::quitRequested, &app, &QApplication::quit);
     QQmlEngine engine;
-    AppWindows windows(engine, &auth, &decks);
+    AppWindows windows(engine, auth, decks);
     std::unique_ptr<QSystemTrayIcon> tray;
 
     if (view.startsWith(QLatin1String("menu"))) {

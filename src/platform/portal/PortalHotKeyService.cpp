@@ -1,6 +1,7 @@
 #include "platform/portal/PortalHotKeyService.h"
 
 #include "platform/Log.h"
+#include "platform/WhileAlive.h"
 #include "platform/portal/PortalRequest.h"
 #include "platform/portal/PortalTrigger.h"
 
@@ -12,7 +13,6 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QGuiApplication>
-#include <QPointer>
 #include <QUuid>
 
 #include <QCoroDBus>
@@ -231,21 +231,20 @@ QCoro::Task<PortalHotKeyService::Answer> PortalHotKeyService::request(QDBusMessa
 
 QCoro::Task<void> PortalHotKeyService::bind(Chord chord, quint64 generation)
 {
-    QPointer<PortalHotKeyService> self(this);
-    co_await registerApplicationOnce();
-    if (!self || generation != m_generation)
+    co_await whileAlive(this, registerApplicationOnce());
+    if (generation != m_generation)
         co_return;
 
     // One session at a time: they all have the same path.
     while (m_creating) {
         co_await qCoro(this, &PortalHotKeyService::creationSettled);
-        if (!self || generation != m_generation)
+        if (generation != m_generation)
             co_return;
     }
     if (m_pendingClose) {
         const QDBusPendingCall closing = *std::exchange(m_pendingClose, std::nullopt);
-        co_await closing;
-        if (!self || generation != m_generation)
+        co_await whileAlive<void>(this, closing);
+        if (generation != m_generation)
             co_return;
     }
 
@@ -262,9 +261,7 @@ QCoro::Task<void> PortalHotKeyService::bind(Chord chord, quint64 generation)
                           {QStringLiteral("session_handle_token"), sessionToken},
                           {shortcutsKey, QVariant::fromValue(shortcuts)}};
     m_creating = true;
-    const Answer created = co_await request(create, createToken, quick);
-    if (!self)
-        co_return;
+    const Answer created = co_await whileAlive(this, request(create, createToken, quick));
     m_creating = false;
     const QString session =
         created.response ? handleFrom(created.response->results.value(QStringLiteral("session_handle")))
@@ -302,8 +299,8 @@ QCoro::Task<void> PortalHotKeyService::bind(Chord chord, quint64 generation)
                                                                QStringLiteral("BindShortcuts"));
         bindCall << QVariant::fromValue(QDBusObjectPath(session)) << QVariant::fromValue(shortcuts)
                  << QString() << QVariantMap{{QStringLiteral("handle_token"), bindToken}};
-        const Answer bound = co_await request(bindCall, bindToken, m_responseTimeout);
-        if (!self || generation != m_generation)
+        const Answer bound = co_await whileAlive(this, request(bindCall, bindToken, m_responseTimeout));
+        if (generation != m_generation)
             co_return; // replaced meanwhile; the newer registration reports
         if (!bound.callError.isEmpty() || !bound.response) {
             finish(false, bound.callError.isEmpty() ? QStringLiteral("no answer to the request to bind it")
@@ -327,8 +324,8 @@ QCoro::Task<void> PortalHotKeyService::bind(Chord chord, quint64 generation)
                                                                QStringLiteral("ListShortcuts"));
             list << QVariant::fromValue(QDBusObjectPath(session))
                  << QVariantMap{{QStringLiteral("handle_token"), listToken}};
-            const Answer answer = co_await request(list, listToken, quick);
-            if (!self || generation != m_generation)
+            const Answer answer = co_await whileAlive(this, request(list, listToken, quick));
+            if (generation != m_generation)
                 co_return;
             if (answer.response && answer.response->code == 0)
                 listed = shortcutList(answer.response->results.value(shortcutsKey));

@@ -10,6 +10,9 @@
 namespace {
 int signalPipe[2] = {-1, -1};
 
+// SIGHUP comes when the session the program was started in ends.
+constexpr int handledSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
 void onSignal(int signalNumber)
 {
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
@@ -32,16 +35,16 @@ TerminationSignals::TerminationSignals(QObject *parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int signalNumber : handledSignals)
+        ::sigaction(signalNumber, &action, nullptr);
 }
 
 TerminationSignals::~TerminationSignals()
 {
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int signalNumber : handledSignals)
+        ::sigaction(signalNumber, &action, nullptr);
 }
 
 void TerminationSignals::readSignal()

@@ -4,7 +4,7 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM and SIGINT into a Qt signal on the main thread (self-pipe), so
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the main thread (self-pipe), so
 // the program leaves its event loop and exits cleanly instead of being killed
 // mid-write.
 class TerminationSignals : public QObject {

@@ -47,12 +47,6 @@ std::optional<QString> strictUtf8(const char *bytes, gsize length)
 
 } // namespace
 
-LibsecretStore &LibsecretStore::shared()
-{
-    static LibsecretStore store;
-    return store;
-}
-
 void LibsecretStore::reportUnavailable(const QString &reason)
 {
     if (m_reported)
@@ -66,6 +60,7 @@ void LibsecretStore::reportUnavailable(const QString &reason)
 
 QCoro::Task<void> LibsecretStore::save(QString service, QString account, QString value, QString label)
 {
+    const PendingWrites::Scope write = m_writes.begin();
     const QByteArray serviceBytes = service.toUtf8();
     const QByteArray accountBytes = account.toUtf8();
     const QByteArray valueBytes = value.toUtf8();
@@ -109,6 +104,7 @@ QCoro::Task<std::optional<QString>> LibsecretStore::load(QString service, QStrin
 
 QCoro::Task<void> LibsecretStore::remove(QString service, QString account)
 {
+    const PendingWrites::Scope write = m_writes.begin();
     const QByteArray serviceBytes = service.toUtf8();
     const QByteArray accountBytes = account.toUtf8();
     GAsyncCall call([&](GAsyncReadyCallback callback, gpointer userData) {
@@ -120,4 +116,9 @@ QCoro::Task<void> LibsecretStore::remove(QString service, QString account)
     // FALSE without an error only means there was nothing to delete.
     if (!secret_password_clear_finish(result.get(), &error.error) && error.error)
         reportUnavailable(error.message());
+}
+
+QCoro::Task<void> LibsecretStore::untilWritesFinished()
+{
+    return m_writes.untilNone();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/PendingWrites.h"
 #include "platform/SecretStore.h"
 
 // The desktop's Secret Service (GNOME Keyring, KWallet) through libsecret's
@@ -13,14 +14,14 @@
 // not be kept across restarts. There is never a plain-text fallback.
 class LibsecretStore : public SecretStore {
 public:
-    static LibsecretStore &shared();
-
     QCoro::Task<void> save(QString service, QString account, QString value, QString label) override;
     QCoro::Task<std::optional<QString>> load(QString service, QString account) override;
     QCoro::Task<void> remove(QString service, QString account) override;
+    QCoro::Task<void> untilWritesFinished() override;
 
 private:
     void reportUnavailable(const QString &reason);
 
+    PendingWrites m_writes;
     bool m_reported = false;
 };

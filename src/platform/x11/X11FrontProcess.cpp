@@ -1,14 +1,6 @@
 #include "platform/x11/X11FrontProcess.h"
 
-#include <QGuiApplication>
-
 #include "platform/x11/Xcb.h"
-
-#include <xcb/xcb.h>
-
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 
 namespace {
 

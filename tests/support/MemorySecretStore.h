@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/PendingWrites.h"
 #include "platform/SecretStore.h"
 
 #include <QHash>
@@ -8,13 +9,14 @@
 
 #include <functional>
 
-// A SecretStore held in memory: used where no real store may be touched (tests)
-// and to observe what the session stores and in which order.
+// A SecretStore held in memory: for tests that must not touch the desktop's
+// store, and to observe what the session stores and in which order.
 class MemorySecretStore : public SecretStore {
 public:
     QCoro::Task<void> save(QString service, QString account, QString value, QString label) override;
     QCoro::Task<std::optional<QString>> load(QString service, QString account) override;
     QCoro::Task<void> remove(QString service, QString account) override;
+    QCoro::Task<void> untilWritesFinished() override;
 
     // Synchronous access for setting up and inspecting a scenario.
     void put(const QString &service, const QString &account, const QString &value);
@@ -51,6 +53,7 @@ private:
         QString label;
     };
     QHash<QPair<QString, QString>, Item> m_items;
+    PendingWrites m_writes;
     QStringList m_operations;
     bool m_available = true;
     bool m_deferred = false;
