@@ -6,8 +6,6 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QVariant>
-#include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 
 #include <optional>
@@ -19,13 +17,11 @@ class DeckState : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("the program's deck state, handed to the views that show it")
-    Q_PROPERTY(QVariantList decks READ decksForQml NOTIFY decksChanged)
-    Q_PROPERTY(QVariant activeDeck READ activeDeckForQml NOTIFY activeDeckChanged)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     Q_PROPERTY(QString error READ errorText NOTIFY errorChanged)
     Q_PROPERTY(bool hasError READ hasError NOTIFY errorChanged)
-    // The decks as the settings list shows them, kept up to date from the
-    // two change signals.
+    // The decks and the active one as the views see them, kept up to date
+    // from the two change signals.
     Q_PROPERTY(DeckListModel *deckList READ deckList CONSTANT)
 
 public:
@@ -55,8 +51,5 @@ Q_SIGNALS:
     void errorChanged();
 
 private:
-    QVariantList decksForQml() const;
-    QVariant activeDeckForQml() const;
-
     DeckListModel m_deckList;
 };
