@@ -5,6 +5,7 @@
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/AddCardPanelController.h"
 #include "overlay/DismissSignal.h"
+#include "qml/ViewEngine.h"
 
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -89,7 +90,11 @@ class AddCardPanelControllerTest : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { registerFonts(); }
+    void initTestCase()
+    {
+        registerFonts();
+        ViewEngine::selectDefaultSceneGraph();
+    }
 
     void init()
     {
@@ -99,7 +104,7 @@ private Q_SLOTS:
         fake->answer("decks:getActiveDeck",
                      FakeDeployment::Answer::success(QJsonObject{
                          {"_id", "d1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
-        panel = std::make_unique<AddCardPanelController>(*client);
+        panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client);
     }
 
     void cleanup()
