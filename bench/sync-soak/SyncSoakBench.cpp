@@ -27,7 +27,7 @@
 #include <QJsonArray>
 #include <QTimer>
 
-#include <QCoro/QCoroTimer>
+#include <QCoroTimer>
 
 #include <cstdio>
 #include <functional>

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QString>
 
-#include <QCoro/QCoroTask>
+#include <QCoroTask>
 
 #include <coroutine>
 #include <deque>

@@ -5,7 +5,7 @@
 
 #include <QUrlQuery>
 
-#include <QCoro/QCoroSignal>
+#include <QCoroSignal>
 
 const QString WebAuthSession::callbackAddress = QStringLiteral("vocarta://auth/google");
 

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <QCoro/QCoroTask>
+#include <QCoroTask>
 
 #include <chrono>
 #include <optional>

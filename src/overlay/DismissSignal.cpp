@@ -5,5 +5,5 @@ void DismissSignal::setTriggered(bool triggered)
     if (triggered == m_triggered)
         return;
     m_triggered = triggered;
-    emit triggeredChanged(m_triggered);
+    Q_EMIT triggeredChanged(m_triggered);
 }

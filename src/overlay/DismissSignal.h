@@ -13,7 +13,7 @@ public:
     bool triggered() const { return m_triggered; }
     void setTriggered(bool triggered);
 
-signals:
+Q_SIGNALS:
     void triggeredChanged(bool triggered);
 
 private:

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QStringList>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 
 #include <memory>
 

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 
 namespace {
 

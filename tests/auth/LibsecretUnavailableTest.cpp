@@ -3,7 +3,7 @@
 
 #include "platform/secret/LibsecretStore.h"
 
-#include <QCoro/QCoroTask>
+#include <QCoroTask>
 #include <QProcess>
 #include <QTemporaryDir>
 

@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 class CallProtocolTest : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void authenticatedCallCarriesTheBearerToken()
     {
         FakeDeployment fake;

@@ -10,7 +10,7 @@
 class DeploymentUrlTest : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void acceptedAndRefusedAddresses_data()
     {
         QTest::addColumn<QString>("url");

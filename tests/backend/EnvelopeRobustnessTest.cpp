@@ -72,7 +72,7 @@ QByteArray mutate(QByteArray bytes, QRandomGenerator &random)
 class EnvelopeRobustnessTest : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void seedsDecodeAsTheirOwnType()
     {
         int decoded = 0;

@@ -24,7 +24,7 @@ QByteArray post(const QByteArray &body, const QByteArray &extraHeaders = {})
 class FakeDeploymentTest : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void requestsArrivingInPiecesAndBackToBack()
     {
         FakeDeployment fake;

@@ -43,7 +43,7 @@ class OperationsTest : public QObject {
         return fake->requests().value(0);
     }
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         fake = new FakeDeployment;

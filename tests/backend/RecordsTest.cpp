@@ -31,7 +31,7 @@ template <class T> std::optional<DecodingError> decodeFailure(const QJsonValue &
 class RecordsTest : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void deckDecodesAndIgnoresUnknownMembers()
     {
         const Deck deck = decodeRecord<Deck>(

@@ -52,7 +52,7 @@ void acceptOnly(FakeDeployment &fake, const QByteArray &validToken)
 class TokenRefreshTest : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void expiredTokenIsRefreshedAndTheCallRepeated()
     {
         FakeDeployment fake;

@@ -78,7 +78,7 @@ class AddCardOverlayContentTest : public QObject {
         return overlay;
     }
 
-private slots:
+private Q_SLOTS:
     void init()
     {
         fake = std::make_unique<FakeDeployment>();

@@ -22,7 +22,7 @@ bool isGreyCircle(const QImage &image)
 class OverlayDecorationsTest : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void flagTableIsExactAndCaseSensitive()
     {
         const auto &table = FlagIcon::langToFile();

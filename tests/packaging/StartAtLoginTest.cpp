@@ -20,7 +20,7 @@
 #include <QTemporaryFile>
 #include <QtTest>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 
 namespace {
 

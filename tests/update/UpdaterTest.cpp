@@ -10,7 +10,7 @@
 #include <QTcpServer>
 #include <QtTest>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 #include <sodium.h>
 
 namespace {

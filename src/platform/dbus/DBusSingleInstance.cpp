@@ -5,8 +5,8 @@
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
 
-#include <qcoro/qcorodbuspendingcall.h>
-#include <qcoro/qcorodbuspendingreply.h>
+#include <QCoroDBusPendingCall>
+#include <QCoroDBusPendingReply>
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <QPointer>
 #include <QStandardPaths>
 
-#include <qcoro/qcorolocalsocket.h>
+#include <QCoroLocalSocket>
 
 #include <unistd.h>
 

@@ -7,8 +7,8 @@
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 
-#include <qcoro/qcorodbuspendingreply.h>
-#include <qcoro/qcorotimer.h>
+#include <QCoroDBusPendingReply>
+#include <QCoroTimer>
 
 #include <X11/Xlib.h>
 
