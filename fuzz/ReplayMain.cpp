@@ -31,7 +31,7 @@ struct Random {
     std::size_t below(std::size_t n) { return n == 0 ? 0 : std::size_t(next() % n); }
 };
 
-// Pieces that take a JSON or URL decoder down its rarer paths.
+// Pieces that take a JSON, URL, XML or argument decoder down its rarer paths.
 const char *const tokens[] = {
     "{",
     "}",
@@ -78,6 +78,22 @@ const char *const tokens[] = {
     "\xc3",
     "\xff",
     "\xed\xa0\x80",
+    "<",
+    ">",
+    "</",
+    "/>",
+    "<item>",
+    "</item>",
+    "<sparkle:version>",
+    "<![CDATA[",
+    "&amp;",
+    "&#0;",
+    "#",
+    "?",
+    "@",
+    "state=",
+    "vocarta://auth/google",
+    "--",
 };
 
 Input mutate(const std::vector<Input> &seeds, Random &random)

@@ -1,13 +1,9 @@
 #include "auth/WebAuthSession.h"
 
-#include "auth/OAuthFragment.h"
+#include "auth/CallbackUrl.h"
 #include "auth/PlatformError.h"
 
-#include <QUrlQuery>
-
 #include <QCoroSignal>
-
-const QString WebAuthSession::callbackAddress = QStringLiteral("vocarta://auth/google");
 
 WebAuthSession::WebAuthSession(std::chrono::milliseconds timeLimit, QString state, QObject *parent)
     : QObject(parent)
@@ -20,21 +16,7 @@ WebAuthSession::WebAuthSession(std::chrono::milliseconds timeLimit, QString stat
 
 bool WebAuthSession::isAnswer(const QUrl &url) const
 {
-    if (!url.isValid() || url.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment) != QUrl(callbackAddress))
-        return false;
-    std::optional<QString> state;
-    if (url.hasFragment()) {
-        const QHash<QString, QString> members = OAuthFragment::parse(url.fragment(QUrl::FullyEncoded));
-        const auto found = members.constFind(QStringLiteral("state"));
-        if (found != members.constEnd())
-            state = *found;
-    }
-    if (!state && url.hasQuery()) {
-        const QUrlQuery query(url);
-        if (query.hasQueryItem(QStringLiteral("state")))
-            state = query.queryItemValue(QStringLiteral("state"), QUrl::FullyDecoded);
-    }
-    return state && !m_state.isEmpty() && *state == m_state;
+    return CallbackUrl::answers(url, m_state);
 }
 
 void WebAuthSession::complete(const QUrl &callbackUrl)

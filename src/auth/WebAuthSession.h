@@ -21,11 +21,8 @@ public:
     // answer must carry back.
     WebAuthSession(std::chrono::milliseconds timeLimit, QString state, QObject *parent = nullptr);
 
-    // Whether `url` is this attempt's answer: vocarta://auth/google, carrying
-    // the attempt's state (in the fragment, where the implicit flow puts it,
-    // or else in the query).
+    // Whether `url` is this attempt's answer (CallbackUrl::answers).
     bool isAnswer(const QUrl &url) const;
-    static const QString callbackAddress;
 
     void complete(const QUrl &callbackUrl);
     void cancel();
