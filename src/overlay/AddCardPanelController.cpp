@@ -6,6 +6,7 @@
 #include "overlay/OverlayQmlTypes.h"
 #include "platform/Log.h"
 #include "platform/OverlayWindowHints.h"
+#include "platform/posix/FreeMemory.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -118,8 +119,10 @@ void AddCardPanelController::warmUp()
         [this] {
             m_root->setProperty("warmingUp", false);
             m_window->setMask(QRegion());
-            if (!isOpen())
+            if (!isOpen()) {
                 m_window->hide();
+                trimWhenIdle();
+            }
         },
         Qt::SingleShotConnection);
     m_hints->showOn(*m_window, *screen);
@@ -256,9 +259,26 @@ void AddCardPanelController::hidePanel()
         m_content->deleteLater();
         m_content = nullptr;
         Q_EMIT closed();
+        trimWhenIdle();
     }
     m_dismissSignal->setTriggered(false);
     m_hiding = false;
+}
+
+void AddCardPanelController::trimWhenIdle()
+{
+    // Once the closed overlay's objects are gone, and not on the way of a
+    // quick second opening.
+    if (!m_trim) {
+        m_trim = new QTimer(this);
+        m_trim->setSingleShot(true);
+        m_trim->setInterval(std::chrono::seconds(2));
+        connect(m_trim, &QTimer::timeout, this, [this] {
+            if (!isOpen())
+                returnFreeMemory();
+        });
+    }
+    m_trim->start();
 }
 
 bool AddCardPanelController::eventFilter(QObject *watched, QEvent *event)

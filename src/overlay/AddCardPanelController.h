@@ -18,6 +18,7 @@ class QQmlEngine;
 class QQuickItem;
 class QQuickWindow;
 class QScreen;
+class QTimer;
 
 // Owns the add-card overlay's window: one frameless, translucent,
 // always-on-top window covering the focused screen. It is created once (at
@@ -66,6 +67,7 @@ private:
     void startOverlay();
     void mapAgain();
     void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
+    void trimWhenIdle();
 
     WindowActivation::Request m_activation;
     std::function<bool()> m_isSignedIn;
@@ -80,4 +82,5 @@ private:
     bool m_keyFilterInstalled = false;
     bool m_hiding = false;
     bool m_mappingAgain = false;
+    QTimer *m_trim = nullptr;
 };
