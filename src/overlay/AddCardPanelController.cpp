@@ -89,8 +89,16 @@ void AddCardPanelController::ensureWindow()
     m_root->setParent(m_window->contentItem());
     m_root->setParentItem(m_window->contentItem());
     m_root->setSize(m_window->size());
-    connect(m_window, &QWindow::widthChanged, m_root, [this](int w) { m_root->setWidth(w); });
-    connect(m_window, &QWindow::heightChanged, m_root, [this](int h) { m_root->setHeight(h); });
+    // Not while the closed window is shrunk (releaseImage): the view keeps
+    // its layout for the next opening.
+    connect(m_window, &QWindow::widthChanged, m_root, [this](int w) {
+        if (!m_imageReleased)
+            m_root->setWidth(w);
+    });
+    connect(m_window, &QWindow::heightChanged, m_root, [this](int h) {
+        if (!m_imageReleased)
+            m_root->setHeight(h);
+    });
     // The window can go away without us (its platform window destroyed, a
     // close that got past the filter): the overlay is then closed, or the
     // next shortcut would only try to raise a window that is not there.
@@ -166,6 +174,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText, WindowAc
     }
     m_root->setProperty("content", QVariant::fromValue(m_content.data()));
 
+    m_imageReleased = false;
     m_window->installEventFilter(this);
     m_keyFilterInstalled = true;
     Q_EMIT opened();
@@ -274,11 +283,35 @@ void AddCardPanelController::trimWhenIdle()
         m_trim->setSingleShot(true);
         m_trim->setInterval(std::chrono::seconds(2));
         connect(m_trim, &QTimer::timeout, this, [this] {
-            if (!isOpen())
-                returnFreeMemory();
+            if (isOpen())
+                return;
+            releaseImage();
+            returnFreeMemory();
         });
     }
     m_trim->start();
+}
+
+void AddCardPanelController::releaseImage()
+{
+    // The software scene graph keeps the closed window's image, the size of
+    // the screen (4 MB at 1280x800), and would hold it through every idle
+    // hour. It renders a window once at its new size even while withdrawn
+    // (a grab): shrunk to a pixel, the image goes. The next opening's first
+    // frame draws a new one, as it redraws the whole window anyway.
+    if (!m_window || m_window->isVisible() || m_imageReleased || !m_window->rendererInterface() ||
+        m_window->rendererInterface()->graphicsApi() != QSGRendererInterface::Software)
+        return;
+    m_imageReleased = true;
+    // The window takes its new size once the display has it.
+    connect(
+        m_window, &QWindow::widthChanged, this,
+        [this] {
+            if (m_imageReleased && !m_window->isVisible())
+                m_window->grabWindow();
+        },
+        Qt::SingleShotConnection);
+    m_window->resize(1, 1);
 }
 
 bool AddCardPanelController::eventFilter(QObject *watched, QEvent *event)

@@ -68,6 +68,7 @@ private:
     void mapAgain();
     void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
     void trimWhenIdle();
+    void releaseImage();
 
     WindowActivation::Request m_activation;
     std::function<bool()> m_isSignedIn;
@@ -83,4 +84,5 @@ private:
     bool m_hiding = false;
     bool m_mappingAgain = false;
     QTimer *m_trim = nullptr;
+    bool m_imageReleased = false;
 };
