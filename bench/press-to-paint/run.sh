@@ -68,6 +68,8 @@ press "$@" --window "Add card" --keys ctrl+alt+k --front "GTK words" --hold 80 -
 press "$@" --window "Add card" --keys ctrl+alt+k --front "GTK words" --hold 0 --label "program, GTK 3 in front, released at once"
 press "$@" --window "Add card" --keys ctrl+alt+k --front "Qt words" --hold 80 --label "program, Qt in front, key held 80 ms"
 press "$@" --window "Add card" --keys ctrl+alt+k --front "Qt words" --hold 0 --label "program, Qt in front, released at once"
+press --runs $(((runs + 1) / 2)) --warm-up 1 --pause 3000 --window "Add card" --keys ctrl+alt+k --front "GTK words" \
+  --hold 80 --label "program, GTK 3 in front, key held 80 ms, 3 s after the last closing"
 press "$@" --window "Floor window" --keys ctrl+alt+j --front "GTK words" --hold 80 --label "bare pre-created Qt Quick window, key held 80 ms"
 press "$@" --window "Floor window" --keys ctrl+alt+j --front "GTK words" --hold 0 --label "bare pre-created Qt Quick window, released at once"
 grep incomplete "$work/press.log" >&2
@@ -87,7 +89,8 @@ for front in "GTK words" "Qt words"; do
   echo "$front in front, Return in the overlay: ${asked:-no translation asked}"
 done
 
-sleep 2
+# The program tidies up 2 s after a closing; idle is what follows.
+sleep 4
 idle_rss_after=$(rss $program)
 before=$(cpu_ticks $program)
 sleep 10
