@@ -74,6 +74,8 @@ echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
 echo
 echo "| program idle, MB | RSS | PSS | heap | other anonymous | mapped files |"
 echo "|---|---|---|---|---|---|"
+# The program gives memory back 30 s after its warm-up and after each closing.
+sleep 30
 report "after start" 2>/dev/null
 echo "after start (MB of RSS):" >"$work/files-report.txt"
 cat "$work/top-files.txt" >>"$work/files-report.txt"
@@ -85,7 +87,7 @@ for ((i = 0; i < openings; i++)); do
   xdotool key Escape
   wait_for 20 "overlay dismissed" overlay_hidden
 done
-sleep 3
+sleep 32
 report "after $openings openings" 2>/dev/null
 echo "after $openings openings:" >>"$work/files-report.txt"
 cat "$work/top-files.txt" >>"$work/files-report.txt"

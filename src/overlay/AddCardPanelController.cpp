@@ -19,6 +19,9 @@
 
 namespace {
 const QUrl viewUrl(QStringLiteral("qrc:/qt/qml/Vocarta/AddCardOverlayView.qml"));
+// After a closing (or the warm-up), how long the program waits before it
+// gives memory back.
+constexpr std::chrono::seconds tidyUpDelay{30};
 } // namespace
 
 AddCardPanelController::AddCardPanelController(ConvexClient &client, QObject *parent)
@@ -276,12 +279,13 @@ void AddCardPanelController::hidePanel()
 
 void AddCardPanelController::trimWhenIdle()
 {
-    // Once the closed overlay's objects are gone, and not on the way of a
-    // quick second opening.
+    // Not while a person is adding one card after another: each opening
+    // after this has to draw a new image (a few milliseconds more from the
+    // press to the first frame). Once the program has been left alone.
     if (!m_trim) {
         m_trim = new QTimer(this);
         m_trim->setSingleShot(true);
-        m_trim->setInterval(std::chrono::seconds(2));
+        m_trim->setInterval(tidyUpDelay);
         connect(m_trim, &QTimer::timeout, this, [this] {
             if (isOpen())
                 return;
