@@ -25,9 +25,9 @@
 #include "capture/ShortcutManager.h"
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/AddCardPanelController.h"
-#include "overlay/OverlayQmlTypes.h"
 #include "platform/OverlayWindowHints.h"
 #include "platform/x11/X11HotKeyService.h"
+#include "qml/ViewEngine.h"
 
 #include <QApplication>
 #include <QFile>
@@ -268,7 +268,7 @@ struct Bench {
                         {"_id", "d1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
         client = std::make_unique<ConvexClient>(fake.url());
         client->setTokens(QStringLiteral("t"), QStringLiteral("r"));
-        panel = std::make_unique<AddCardPanelController>(*client);
+        panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client);
         shortcuts = std::make_unique<ShortcutManager>(
             overlayKeys, []() -> QCoro::Task<std::optional<QString>> { co_return QStringLiteral("house"); },
             [this](std::optional<QString> text) { panel->show(std::move(text)); });
@@ -362,7 +362,8 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     registerFonts();
     // As the program does at start-up, before any window exists.
-    registerOverlayQmlTypes();
+    QQuickWindow::setDefaultAlphaBuffer(true);
+    ViewEngine::selectDefaultSceneGraph();
     Bench bench;
     for (int i = 1; i < argc; ++i) {
         const QString argument = QString::fromLocal8Bit(argv[i]);

@@ -4,7 +4,6 @@
 //   onboarding_cpu_bench [seconds]        runs both and prints the figures
 #include "FakeSession.h"
 #include "app/Fonts.h"
-#include "firstrun/FirstRunQmlTypes.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -30,8 +29,10 @@ int measure(int seconds)
 {
     registerFonts();
     FakeSession session; // signed out, as a new user is
-    registerFirstRunQmlTypes(&session, {}, nullptr);
     QQuickView view;
+    view.setInitialProperties({{QStringLiteral("auth"), QVariant::fromValue(&session)},
+                               {QStringLiteral("shortcuts"), QVariant::fromValue<QObject *>(nullptr)},
+                               {QStringLiteral("downloadPageUrl"), QUrl()}});
     view.setSource(QUrl(QStringLiteral("qrc:/qt/qml/Vocarta/OnboardingView.qml")));
     if (view.status() != QQuickView::Ready)
         return 2;

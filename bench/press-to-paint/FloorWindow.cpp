@@ -3,9 +3,9 @@
 // overlay is (same window hints, same activation), with one word of text.
 // Escape hides it again. Prints "ready" once the key is grabbed.
 //   bench_floor_window [--keys ctrl+alt+j]   (only that combination)
-#include "overlay/OverlayQmlTypes.h"
 #include "platform/OverlayWindowHints.h"
 #include "platform/x11/X11HotKeyService.h"
+#include "qml/ViewEngine.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -44,7 +44,7 @@ int main(int argc, char **argv)
         return 1;
     }
     // The program's scene graph (software unless QT_QUICK_BACKEND says otherwise).
-    selectDefaultSceneGraph();
+    ViewEngine::selectDefaultSceneGraph();
     QQuickWindow::setDefaultAlphaBuffer(true);
     QQuickWindow window;
     window.setTitle(QStringLiteral("Floor window"));

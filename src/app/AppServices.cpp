@@ -1,10 +1,8 @@
 #include "app/AppServices.h"
 
-#include "firstrun/FirstRunQmlTypes.h"
-#include "overlay/OverlayQmlTypes.h"
+#include "qml/ViewEngine.h"
 #include "sync/Clock.h"
 #include "sync/Sleeper.h"
-#include "sync/SyncQmlTypes.h"
 
 #include <QDesktopServices>
 
@@ -14,7 +12,7 @@ AppServices::AppServices(AppShell::Options shellOptions)
     , m_session(m_http, m_secrets, m_browser)
     , m_deckState(m_sync, m_http)
     , m_selectionReader(m_selectionSources.all())
-    , m_overlay(m_http)
+    , m_overlay(ViewEngine::shared(), m_http)
     , m_shortcuts(
           m_hotKeys,
           [this] { return m_selectionReader.capture([this] { return m_shortcuts.keyReleased(); }); },
@@ -41,14 +39,9 @@ QCoro::Task<void> AppServices::untilWritesFinished()
     co_await m_secrets.untilWritesFinished();
 }
 
-void AppServices::registerQmlTypes()
+ShortcutManager *AppServices::shortcuts()
 {
-    registerSyncQmlTypes(m_deckState);
-    registerOverlayQmlTypes();
-    registerFirstRunQmlTypes(&m_session,
-                             {[this] { return m_shortcuts.currentCombo(); },
-                              [this](std::optional<KeyCombo> combo) { m_shortcuts.set(combo); }},
-                             &m_shortcuts);
+    return &m_shortcuts;
 }
 
 void AppServices::requestAccessibility()

@@ -30,7 +30,7 @@ public:
     // the session still has queued, then whatever the store has under way.
     QCoro::Task<void> untilWritesFinished();
 
-    void registerQmlTypes() override;
+    ShortcutManager *shortcuts() override;
     void requestAccessibility() override;
     void loadAndRegisterShortcut() override;
     void startUpdater() override;

@@ -7,6 +7,7 @@
 #include "platform/TrayHost.h"
 #include "platform/WhileAlive.h"
 #include "platform/WindowActivation.h"
+#include "qml/ViewEngine.h"
 #include "sync/DeckState.h"
 #include "tray/TrayMenu.h"
 
@@ -14,7 +15,6 @@
 #include <QCursor>
 #include <QIcon>
 #include <QMenu>
-#include <QQmlEngine>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -31,8 +31,8 @@ AppShell::AppShell(Session &session, DeckState &deckState, Subsystems &subsystem
     , m_deckState(deckState)
     , m_subsystems(subsystems)
     , m_options(options)
-    , m_engine(std::make_unique<QQmlEngine>())
-    , m_windows(std::make_unique<AppWindows>(m_engine.get(), session, deckState))
+    , m_windows(
+          std::make_unique<AppWindows>(ViewEngine::shared(), session, deckState, subsystems.shortcuts()))
 {
 }
 
@@ -59,8 +59,6 @@ void AppShell::createTrayIcon()
 
 QCoro::Task<void> AppShell::start(CommandLine first)
 {
-    // Views come only after every subsystem's QML types exist.
-    m_subsystems.registerQmlTypes();
     m_startAtLogin = Autostart::create(QCoreApplication::applicationFilePath());
     m_windows->setStartAtLogin(m_startAtLogin.get());
 

@@ -16,8 +16,8 @@
 class AppWindows;
 class Autostart;
 class DeckState;
-class QQmlEngine;
 class Session;
+class ShortcutManager;
 class TrayMenu;
 
 // The program's frame: the tray item and its menu, the two windows, the
@@ -29,8 +29,9 @@ public:
     class Subsystems {
     public:
         virtual ~Subsystems() = default;
-        // Before the first view.
-        virtual void registerQmlTypes() = 0;
+        // Shown and changed on the sign-in window's shortcut section; null
+        // where there is none.
+        virtual ShortcutManager *shortcuts() = 0;
         // The launch steps, in this order, once launching has finished.
         virtual void requestAccessibility() = 0;
         virtual void loadAndRegisterShortcut() = 0;
@@ -60,7 +61,6 @@ public:
     AppWindows &windows() const { return *m_windows; }
     TrayMenu &menu() const { return *m_menu; }
     QSystemTrayIcon *trayIcon() const { return m_tray; }
-    QQmlEngine &engine() const { return *m_engine; }
 
     static const QString noTrayMessage;
 
@@ -77,7 +77,6 @@ private:
     DeckState &m_deckState;
     Subsystems &m_subsystems;
     Options m_options;
-    std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<Autostart> m_startAtLogin; // outlives the windows that show it
     std::unique_ptr<AppWindows> m_windows;
     std::unique_ptr<TrayMenu> m_menu;

@@ -1,11 +1,12 @@
 #include "app/AppWindows.h"
 
+#include "BuildConfig.h"
 #include "auth/Session.h"
+#include "capture/ShortcutManager.h"
 #include "platform/Log.h"
 #include "platform/WindowActivation.h"
 #include "sync/DeckState.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMetaMethod>
@@ -18,11 +19,13 @@ namespace {
 const QString viewsRoot = QStringLiteral("qrc:/qt/qml/Vocarta/");
 }
 
-AppWindows::AppWindows(QQmlEngine *engine, Session &session, DeckState &deckState, QObject *parent)
+AppWindows::AppWindows(QQmlEngine &engine, Session &session, DeckState &deckState, ShortcutManager *shortcuts,
+                       QObject *parent)
     : QObject(parent)
     , m_engine(engine)
     , m_session(session)
     , m_deckState(deckState)
+    , m_shortcuts(shortcuts)
 {
     qApp->installEventFilter(this);
 }
@@ -34,16 +37,9 @@ AppWindows::~AppWindows()
     delete m_settings;
 }
 
-QString AppWindows::authContentSource()
-{
-    if (QFile::exists(QStringLiteral(":/qt/qml/Vocarta/OnboardingView.qml")))
-        return viewsRoot + QStringLiteral("OnboardingView.qml");
-    return {};
-}
-
 QQuickWindow *AppWindows::create(const QString &file, const QVariantMap &properties)
 {
-    QQmlComponent component(m_engine, QUrl(viewsRoot + file));
+    QQmlComponent component(&m_engine, QUrl(viewsRoot + file));
     QObject *object = component.createWithInitialProperties(properties);
     auto *window = qobject_cast<QQuickWindow *>(object);
     if (!window) {
@@ -85,8 +81,11 @@ void AppWindows::openAuthWindow(const QString &activationToken)
 {
     const bool first = !m_auth;
     if (first) {
-        m_auth = create(QStringLiteral("AuthWindow.qml"),
-                        {{QStringLiteral("contentSource"), QUrl(authContentSource())}});
+        m_auth = create(
+            QStringLiteral("AuthWindow.qml"),
+            {{QStringLiteral("auth"), QVariant::fromValue(&m_session)},
+             {QStringLiteral("shortcuts"), QVariant::fromValue(m_shortcuts.data())},
+             {QStringLiteral("downloadPageUrl"), QUrl(QString::fromUtf8(BuildConfig::downloadPageUrl))}});
         if (!m_auth)
             return;
     }
@@ -99,8 +98,8 @@ void AppWindows::openSettingsWindow(const QString &activationToken)
     const bool first = !m_settings;
     if (first) {
         m_settings = create(QStringLiteral("SettingsWindow.qml"),
-                            {{QStringLiteral("auth"), QVariant::fromValue<QObject *>(&m_session)},
-                             {QStringLiteral("deckState"), QVariant::fromValue<QObject *>(&m_deckState)},
+                            {{QStringLiteral("auth"), QVariant::fromValue(&m_session)},
+                             {QStringLiteral("deckState"), QVariant::fromValue(&m_deckState)},
                              {QStringLiteral("startAtLogin"), QVariant::fromValue(m_startAtLogin.data())}});
         if (!m_settings)
             return;

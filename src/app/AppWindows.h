@@ -8,6 +8,7 @@
 class DeckState;
 class QQmlEngine;
 class Session;
+class ShortcutManager;
 
 // The program's two ordinary windows, each created once and then shown,
 // raised and activated whenever asked for:
@@ -18,7 +19,10 @@ class Session;
 class AppWindows : public QObject {
     Q_OBJECT
 public:
-    AppWindows(QQmlEngine *engine, Session &session, DeckState &deckState, QObject *parent = nullptr);
+    // The windows' views are loaded with `engine` and shown the session, the
+    // deck state and the shortcut manager (null where there is none).
+    AppWindows(QQmlEngine &engine, Session &session, DeckState &deckState,
+               ShortcutManager *shortcuts = nullptr, QObject *parent = nullptr);
     ~AppWindows() override;
 
     void openAuthWindow(const QString &activationToken = {});
@@ -28,9 +32,6 @@ public:
 
     QQuickWindow *authWindow() const { return m_auth; }
     QQuickWindow *settingsWindow() const { return m_settings; }
-
-    // The onboarding pages when this build carries them, else an empty page.
-    static QString authContentSource();
 
 Q_SIGNALS:
     void authWindowOpened();
@@ -43,9 +44,10 @@ private:
     QQuickWindow *create(const QString &file, const QVariantMap &properties);
     void present(QQuickWindow *window, const QString &activationToken, bool centre);
 
-    QQmlEngine *m_engine;
+    QQmlEngine &m_engine;
     Session &m_session;
     DeckState &m_deckState;
+    QPointer<ShortcutManager> m_shortcuts;
     QPointer<QObject> m_startAtLogin;
     QPointer<QQuickWindow> m_auth;
     QPointer<QQuickWindow> m_settings;

@@ -6,6 +6,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/WindowActivation.h"
 #include "platform/posix/TerminationSignals.h"
+#include "qml/ViewEngine.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -95,7 +96,10 @@ int main(int argc, char *argv[])
 
     // Qt's own options are not ours to accept: keep its argument parsing out.
     int qtArgc = 1;
+    // The overlay's window is translucent: every window's alpha channel has
+    // to be asked for before the first one is made.
     QQuickWindow::setDefaultAlphaBuffer(true);
+    ViewEngine::selectDefaultSceneGraph();
     // Before the application object: the portal and the platform integration
     // read it while they start.
     QApplication::setDesktopFileName(QString::fromLatin1(BuildConfig::bundleIdentifier));

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <QtQml/qqmlregistration.h>
 
 #include <QCoroTask>
 
@@ -14,6 +15,8 @@
 // program's session implements it, and so do the tests' stand-ins.
 class Session : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("the program's session, handed to the views that show it")
     Q_PROPERTY(bool isAuthenticated READ isAuthenticated NOTIFY isAuthenticatedChanged)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     Q_PROPERTY(QString error READ errorText NOTIFY errorChanged)

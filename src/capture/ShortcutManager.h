@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariant>
+#include <QtQml/qqmlregistration.h>
 
 #include <QCoroTask>
 
@@ -18,6 +19,8 @@ class HotKeyService;
 // with the desktop, and runs the capture when it fires.
 class ShortcutManager : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("one per program, handed to the views that show it")
     Q_PROPERTY(QVariant currentCombo READ currentComboVariant NOTIFY currentComboChanged)
     // What the desktop made of the shortcut, for the views: the trigger it
     // actually bound where that is not the recorded combination (its own

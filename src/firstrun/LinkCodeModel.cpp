@@ -4,32 +4,10 @@
 
 #include <QTextBoundaryFinder>
 
-namespace {
-
-QPointer<Session> &defaultAuthSlot()
-{
-    static QPointer<Session> instance;
-    return instance;
-}
-
-} // namespace
-
 LinkCodeModel::LinkCodeModel(QObject *parent)
     : QObject(parent)
     , m_chars(boxCount, QString())
 {
-    if (defaultAuthSlot())
-        setAuth(defaultAuthSlot());
-}
-
-void LinkCodeModel::setDefaultAuth(Session *auth)
-{
-    defaultAuthSlot() = auth;
-}
-
-Session *LinkCodeModel::defaultAuth()
-{
-    return defaultAuthSlot();
 }
 
 void LinkCodeModel::setAuth(Session *auth)

@@ -6,12 +6,14 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QtQml/qqmlregistration.h>
 
 // State and rules of the link-code page: eight one-character boxes, which box
 // has focus, the two collapsible sections, and the hand-over of the code to the
 // session.
 class LinkCodeModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
     Q_PROPERTY(Session *auth READ auth WRITE setAuth NOTIFY authChanged)
     Q_PROPERTY(QStringList chars READ chars NOTIFY charsChanged)
     Q_PROPERTY(int focusedIndex READ focusedIndex WRITE setFocusedIndex NOTIFY focusedIndexChanged)
@@ -33,10 +35,6 @@ public:
     static constexpr int authChangeDuration = 300;
 
     explicit LinkCodeModel(QObject *parent = nullptr);
-
-    // The session a page uses when QML creates it without naming one.
-    static void setDefaultAuth(Session *auth);
-    static Session *defaultAuth();
 
     Session *auth() const { return m_auth; }
     void setAuth(Session *auth);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QtQml/qqmlregistration.h>
 
 // When one band of scrolling words starts moving and from where: the first
 // positive measured width of one copy of the band's words fixes the loop; the
@@ -8,6 +9,7 @@
 // Later widths (a relayout) and zero widths are ignored.
 class ScrollingWordsRowModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
     Q_PROPERTY(qreal initialOffset READ initialOffset WRITE setInitialOffset NOTIFY initialOffsetChanged)
     Q_PROPERTY(qreal setWidth READ setWidth NOTIFY startedChanged)
     Q_PROPERTY(qreal startOffset READ startOffset NOTIFY startedChanged)

@@ -1,42 +1,16 @@
 #include "firstrun/ShortcutRecorderModel.h"
 
 #include "capture/KeyMapping.h"
+#include "capture/ShortcutManager.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMetaMethod>
-#include <QPointer>
 #include <QTimer>
 #include <QWindow>
 
-namespace {
-
-struct DefaultManager {
-    ShortcutRecorderModel::Manager manager;
-    QPointer<QObject> notifier;
-    QByteArray changedSignal;
-};
-
-DefaultManager &defaultManager()
-{
-    static DefaultManager instance;
-    return instance;
-}
-
-} // namespace
-
 ShortcutRecorderModel::ShortcutRecorderModel(QObject *parent)
-    : ShortcutRecorderModel(defaultManager().manager, {}, parent)
+    : ShortcutRecorderModel({}, {}, parent)
 {
-    const DefaultManager &defaults = defaultManager();
-    if (defaults.notifier) {
-        const QMetaObject *meta = defaults.notifier->metaObject();
-        const int signal = meta->indexOfSignal(defaults.changedSignal.constData());
-        if (signal >= 0)
-            QObject::connect(
-                defaults.notifier, meta->method(signal), this,
-                staticMetaObject.method(staticMetaObject.indexOfSignal("currentComboChanged()")));
-    }
 }
 
 ShortcutRecorderModel::ShortcutRecorderModel(Manager manager, Scheduler scheduler, QObject *parent)
@@ -66,12 +40,26 @@ void ShortcutRecorderModel::setWindow(QWindow *window)
         watch(window);
 }
 
-void ShortcutRecorderModel::setDefaultManager(Manager manager, QObject *notifier, const char *changedSignal)
+void ShortcutRecorderModel::setShortcuts(ShortcutManager *shortcuts)
 {
-    DefaultManager &defaults = defaultManager();
-    defaults.manager = std::move(manager);
-    defaults.notifier = notifier;
-    defaults.changedSignal = QMetaObject::normalizedSignature(changedSignal);
+    if (shortcuts == m_shortcuts)
+        return;
+    if (m_shortcuts)
+        disconnect(m_shortcuts, nullptr, this, nullptr);
+    m_shortcuts = shortcuts;
+    m_manager = {};
+    if (shortcuts) {
+        QPointer<ShortcutManager> guard(shortcuts);
+        m_manager.currentCombo = [guard] { return guard ? guard->currentCombo() : std::nullopt; };
+        m_manager.set = [guard](std::optional<KeyCombo> combo) {
+            if (guard)
+                guard->set(combo);
+        };
+        connect(shortcuts, &ShortcutManager::currentComboChanged, this,
+                &ShortcutRecorderModel::currentComboChanged);
+    }
+    Q_EMIT shortcutsChanged();
+    Q_EMIT currentComboChanged();
 }
 
 bool ShortcutRecorderModel::hasShortcut() const

@@ -6,10 +6,13 @@
 #include <QPointer>
 #include <QString>
 #include <QWindow>
+#include <QtQml/qqmlregistration.h>
 
 #include <chrono>
 #include <functional>
 #include <optional>
+
+class ShortcutManager;
 
 // State and key rules of the shortcut recorder. While recording it watches
 // the key presses sent to its own window, and only those: Escape stops, a key
@@ -20,10 +23,13 @@
 // or another window of the program (the overlay) opens.
 class ShortcutRecorderModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
     Q_PROPERTY(bool reservedError READ reservedError NOTIFY reservedErrorChanged)
     Q_PROPERTY(bool hasShortcut READ hasShortcut NOTIFY currentComboChanged)
     Q_PROPERTY(QString displayString READ displayString NOTIFY currentComboChanged)
+    // What a recorder made by a view talks to: the program's shortcut manager.
+    Q_PROPERTY(ShortcutManager *shortcuts READ shortcuts WRITE setShortcuts NOTIFY shortcutsChanged)
     // The window whose key presses are recorded; when unset, the window that
     // has the focus when recording starts.
     Q_PROPERTY(QWindow *window READ window WRITE setWindow NOTIFY windowChanged)
@@ -44,8 +50,8 @@ public:
     ShortcutRecorderModel(Manager manager, Scheduler scheduler, QObject *parent = nullptr);
     ~ShortcutRecorderModel() override;
 
-    // What a recorder created from QML talks to; set up once at start-up.
-    static void setDefaultManager(Manager manager, QObject *notifier, const char *changedSignal);
+    ShortcutManager *shortcuts() const { return m_shortcuts; }
+    void setShortcuts(ShortcutManager *shortcuts);
 
     bool isRecording() const { return m_isRecording; }
     bool reservedError() const { return m_reservedError; }
@@ -67,6 +73,7 @@ Q_SIGNALS:
     void isRecordingChanged();
     void reservedErrorChanged();
     void currentComboChanged();
+    void shortcutsChanged();
     void windowChanged();
 
 protected:
@@ -78,6 +85,7 @@ private:
     void unwatch();
 
     Manager m_manager;
+    QPointer<ShortcutManager> m_shortcuts;
     Scheduler m_scheduler;
     bool m_isRecording = false;
     QPointer<QWindow> m_window;

@@ -73,23 +73,13 @@ QString AddCardOverlayContent::resultLabel(const QString &typedWord, const Trans
     return typed == result.word.toLower() ? result.translation : result.word;
 }
 
-QStringList AddCardOverlayContent::resultLabels() const
-{
-    QStringList labels;
-    labels.reserve(m_results.size());
-    for (const TranslationResult &result : m_results)
-        labels.append(resultLabel(m_word, result));
-    return labels;
-}
-
 void AddCardOverlayContent::setWord(const QString &word)
 {
     if (word == m_word)
         return;
     m_word = word;
+    m_results.setTypedWord(word);
     Q_EMIT wordChanged();
-    if (!m_results.isEmpty())
-        Q_EMIT resultLabelsChanged();
 }
 
 void AddCardOverlayContent::setInputFocused(bool focused)
@@ -167,9 +157,9 @@ QCoro::Task<void> AddCardOverlayContent::runTranslation(QString word, QString la
 
 void AddCardOverlayContent::choose(int index)
 {
-    if (index < 0 || index >= m_results.size())
+    if (index < 0 || index >= results().size())
         return;
-    setSelected(m_results.at(index));
+    setSelected(results().at(index));
     setPhase(Phase::Selected);
 }
 
@@ -220,11 +210,11 @@ bool AddCardOverlayContent::handleKey(int key, Qt::KeyboardModifiers modifiers)
         return false;
     case Phase::Results:
         if (key == Qt::Key_Down || key == Qt::Key_Up) {
-            if (m_results.isEmpty())
+            if (results().isEmpty())
                 return true;
             const int step = key == Qt::Key_Down ? 1 : -1;
             const int next = m_highlightedIndex < 0 ? 0 : m_highlightedIndex + step;
-            setHighlightedIndex(std::clamp(next, 0, int(m_results.size()) - 1));
+            setHighlightedIndex(std::clamp(next, 0, int(results().size()) - 1));
             return true;
         }
         if (submit) {
@@ -245,15 +235,6 @@ bool AddCardOverlayContent::handleKey(int key, Qt::KeyboardModifiers modifiers)
         return false;
     }
     return false;
-}
-
-QVariantList AddCardOverlayContent::resultsForView() const
-{
-    QVariantList list;
-    list.reserve(m_results.size());
-    for (const TranslationResult &result : m_results)
-        list.append(QVariant::fromValue(result));
-    return list;
 }
 
 QVariant AddCardOverlayContent::selectedForView() const
@@ -310,9 +291,7 @@ void AddCardOverlayContent::setIsVisible(bool visible)
 
 void AddCardOverlayContent::setResults(QList<TranslationResult> results)
 {
-    m_results = std::move(results);
-    Q_EMIT resultsChanged();
-    Q_EMIT resultLabelsChanged();
+    m_results.setResults(std::move(results));
 }
 
 void AddCardOverlayContent::setSelected(std::optional<TranslationResult> selected)

@@ -2,13 +2,13 @@
 
 #include "backend/Deck.h"
 #include "backend/TranslationResult.h"
+#include "overlay/ResultListModel.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QVariant>
-#include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 
 #include <QCoroTask>
 
@@ -25,10 +25,11 @@ class DismissSignal;
 // panel creates a new one for every opening, so nothing survives a closing.
 class AddCardOverlayContent : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("made by the add-card panel for each opening")
     Q_PROPERTY(Phase phase READ phase NOTIFY phaseChanged)
     Q_PROPERTY(QString word READ word WRITE setWord NOTIFY wordChanged)
-    Q_PROPERTY(QVariantList results READ resultsForView NOTIFY resultsChanged)
-    Q_PROPERTY(QStringList resultLabels READ resultLabels NOTIFY resultLabelsChanged)
+    Q_PROPERTY(ResultListModel *results READ resultModel CONSTANT)
     Q_PROPERTY(QVariant selected READ selectedForView NOTIFY selectedChanged)
     Q_PROPERTY(bool isSaving READ isSaving NOTIFY isSavingChanged)
     Q_PROPERTY(QVariant activeDeck READ activeDeckForView NOTIFY activeDeckChanged)
@@ -58,8 +59,9 @@ public:
     Phase phase() const { return m_phase; }
     QString word() const { return m_word; }
     void setWord(const QString &word);
-    const QList<TranslationResult> &results() const { return m_results; }
-    QStringList resultLabels() const;
+    const QList<TranslationResult> &results() const { return m_results.results(); }
+    // The candidates as the list shows them, labelled for the typed word.
+    ResultListModel *resultModel() { return &m_results; }
     const std::optional<TranslationResult> &selected() const { return m_selected; }
     bool isSaving() const { return m_isSaving; }
     const std::optional<Deck> &activeDeck() const { return m_activeDeck; }
@@ -109,8 +111,6 @@ public:
 Q_SIGNALS:
     void phaseChanged();
     void wordChanged();
-    void resultsChanged();
-    void resultLabelsChanged();
     void selectedChanged();
     void isSavingChanged();
     void activeDeckChanged();
@@ -124,7 +124,6 @@ private:
     QCoro::Task<void> runTranslation(QString word, QString langFrom, QString langTo);
     QCoro::Task<void> runSave(Deck deck, TranslationResult result);
 
-    QVariantList resultsForView() const;
     QVariant selectedForView() const;
     QVariant activeDeckForView() const;
 
@@ -145,7 +144,7 @@ private:
     bool m_isVisible = false;
     QString m_word;
     Phase m_phase = Phase::Input;
-    QList<TranslationResult> m_results;
+    ResultListModel m_results{this};
     std::optional<TranslationResult> m_selected;
     bool m_isSaving = false;
     std::optional<Deck> m_activeDeck;

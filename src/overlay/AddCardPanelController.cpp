@@ -3,7 +3,7 @@
 #include "backend/ConvexClient.h"
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/DismissSignal.h"
-#include "overlay/OverlayQmlTypes.h"
+#include "overlay/FlagIcon.h"
 #include "platform/Log.h"
 #include "platform/OverlayWindowHints.h"
 #include "platform/posix/FreeMemory.h"
@@ -24,8 +24,9 @@ const QUrl viewUrl(QStringLiteral("qrc:/qt/qml/Vocarta/AddCardOverlayView.qml"))
 constexpr std::chrono::seconds tidyUpDelay{30};
 } // namespace
 
-AddCardPanelController::AddCardPanelController(ConvexClient &client, QObject *parent)
+AddCardPanelController::AddCardPanelController(QQmlEngine &engine, ConvexClient &client, QObject *parent)
     : QObject(parent)
+    , m_engine(engine)
     , m_client(client)
     , m_dismissSignal(std::make_unique<DismissSignal>())
 {
@@ -38,7 +39,7 @@ AddCardPanelController::~AddCardPanelController()
 
 void AddCardPanelController::releaseWindow()
 {
-    // The window and its engine must go while Qt is still there.
+    // The window must go while Qt is still there.
     if (!QCoreApplication::instance())
         return;
     delete m_content;
@@ -47,8 +48,6 @@ void AddCardPanelController::releaseWindow()
     delete m_window;
     m_window = nullptr;
     m_root = nullptr;
-    delete m_engine;
-    m_engine = nullptr;
 }
 
 QQuickWindow *AddCardPanelController::window() const
@@ -61,13 +60,12 @@ void AddCardPanelController::ensureWindow()
 {
     if (m_window)
         return;
-    registerOverlayQmlTypes();
     m_hints = OverlayWindowHints::create();
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AddCardPanelController::releaseWindow,
             Qt::UniqueConnection);
 
-    m_engine = new QQmlEngine;
-    addOverlayImageProviders(*m_engine);
+    if (!m_engine.imageProvider(QStringLiteral("flag")))
+        m_engine.addImageProvider(QStringLiteral("flag"), new FlagIcon);
 
     // Without an alpha channel the window would paint an opaque rectangle
     // over the whole screen.
@@ -80,8 +78,9 @@ void AddCardPanelController::ensureWindow()
     // transient for another one.
     m_window->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
 
-    QQmlComponent component(m_engine, viewUrl);
-    QObject *created = component.create();
+    QQmlComponent component(&m_engine, viewUrl);
+    QObject *created =
+        component.createWithInitialProperties({{QStringLiteral("panel"), QVariant::fromValue(this)}});
     m_root = qobject_cast<QQuickItem *>(created);
     if (!m_root) {
         logLine(LogChannel::Shell, QStringLiteral("[Vocarta] Add-card view failed to load: ") +
@@ -123,12 +122,12 @@ void AddCardPanelController::warmUp()
     QScreen *screen = m_hints->focusedScreen();
     if (!screen)
         return;
-    m_root->setProperty("warmingUp", true);
+    setWarmingUp(true);
     m_window->setMask(QRegion(0, 0, 1, 1));
     connect(
         m_window, &QQuickWindow::frameSwapped, this,
         [this] {
-            m_root->setProperty("warmingUp", false);
+            setWarmingUp(false);
             m_window->setMask(QRegion());
             if (!isOpen()) {
                 m_window->hide();
@@ -171,11 +170,11 @@ void AddCardPanelController::show(std::optional<QString> prefilledText, WindowAc
         },
         m_client);
     m_content->setSessionCheck(m_isSignedIn);
-    if (m_root->property("warmingUp").toBool()) {
-        m_root->setProperty("warmingUp", false);
+    if (m_warmingUp) {
+        setWarmingUp(false);
         m_window->setMask(QRegion());
     }
-    m_root->setProperty("content", QVariant::fromValue(m_content.data()));
+    Q_EMIT contentChanged();
 
     m_imageReleased = false;
     m_window->installEventFilter(this);
@@ -253,6 +252,14 @@ void AddCardPanelController::startOverlay()
     QTimer::singleShot(std::chrono::milliseconds(250), content, fetch);
 }
 
+void AddCardPanelController::setWarmingUp(bool warmingUp)
+{
+    if (warmingUp == m_warmingUp)
+        return;
+    m_warmingUp = warmingUp;
+    Q_EMIT warmingUpChanged();
+}
+
 void AddCardPanelController::hidePanel()
 {
     if (m_hiding)
@@ -265,11 +272,11 @@ void AddCardPanelController::hidePanel()
     if (m_content) {
         if (m_window)
             m_window->hide();
-        if (m_root)
-            m_root->setProperty("content", QVariant::fromValue<QObject *>(nullptr));
         // The overlay may be calling us from one of its own timers.
-        m_content->deleteLater();
+        AddCardOverlayContent *content = m_content;
         m_content = nullptr;
+        Q_EMIT contentChanged();
+        content->deleteLater();
         Q_EMIT closed();
         trimWhenIdle();
     }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QtQml/qqmlregistration.h>
 
 #include <functional>
 #include <memory>
@@ -29,9 +30,16 @@ class QTimer;
 // closes through its exit animation.
 class AddCardPanelController : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("made by the program and handed to its view")
+    // What the view shows: the open overlay, or nothing.
+    Q_PROPERTY(AddCardOverlayContent *content READ content NOTIFY contentChanged)
+    // Set while the window is drawn once off-screen at start-up.
+    Q_PROPERTY(bool warmingUp READ warmingUp NOTIFY warmingUpChanged)
 public:
+    // The view is loaded with `engine`, which gets the "flag" image provider;
     // `client` is handed to every overlay.
-    explicit AddCardPanelController(ConvexClient &client, QObject *parent = nullptr);
+    AddCardPanelController(QQmlEngine &engine, ConvexClient &client, QObject *parent = nullptr);
     ~AddCardPanelController() override;
 
     // Opens the overlay with fresh content, or only raises and focuses the
@@ -53,10 +61,13 @@ public:
     // the latency benchmark.
     QQuickWindow *window() const;
     AddCardOverlayContent *content() const { return m_content; }
+    bool warmingUp() const { return m_warmingUp; }
 
 Q_SIGNALS:
     void opened();
     void closed();
+    void contentChanged();
+    void warmingUpChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -69,17 +80,19 @@ private:
     void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
     void trimWhenIdle();
     void releaseImage();
+    void setWarmingUp(bool warmingUp);
 
     WindowActivation::Request m_activation;
     std::function<bool()> m_isSignedIn;
 
+    QQmlEngine &m_engine;
     ConvexClient &m_client;
     std::unique_ptr<DismissSignal> m_dismissSignal;
     std::unique_ptr<OverlayWindowHints> m_hints;
-    QQmlEngine *m_engine = nullptr;
     QQuickWindow *m_window = nullptr;
     QQuickItem *m_root = nullptr;
     QPointer<AddCardOverlayContent> m_content;
+    bool m_warmingUp = false;
     bool m_keyFilterInstalled = false;
     bool m_hiding = false;
     bool m_mappingAgain = false;

@@ -70,7 +70,7 @@ void CardShadow::setCornerRadius(qreal radius)
         return;
     m_cornerRadius = radius;
     m_cache = {};
-    emit cornerRadiusChanged();
+    Q_EMIT cornerRadiusChanged();
     update();
 }
 
@@ -81,7 +81,7 @@ void CardShadow::setBlurRadius(qreal radius)
         return;
     m_blurRadius = radius;
     m_cache = {};
-    emit blurRadiusChanged();
+    Q_EMIT blurRadiusChanged();
     update();
 }
 
@@ -91,7 +91,7 @@ void CardShadow::setColor(const QColor &color)
         return;
     m_color = color;
     m_cache = {};
-    emit colorChanged();
+    Q_EMIT colorChanged();
     update();
 }
 

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QImage>
 #include <QQuickPaintedItem>
+#include <QtQml/qqmlregistration.h>
 
 // A soft drop shadow of a rounded rectangle, drawn by the program itself:
 // graphical-effect shadows are invisible under the software scene graph.
@@ -11,6 +12,7 @@
 // moved by the shadow's offset.
 class CardShadow : public QQuickPaintedItem {
     Q_OBJECT
+    QML_ELEMENT
     Q_PROPERTY(qreal cornerRadius READ cornerRadius WRITE setCornerRadius NOTIFY cornerRadiusChanged)
     Q_PROPERTY(qreal blurRadius READ blurRadius WRITE setBlurRadius NOTIFY blurRadiusChanged)
     Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorChanged)
@@ -35,7 +37,7 @@ public:
 protected:
     void geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry) override;
 
-signals:
+Q_SIGNALS:
     void cornerRadiusChanged();
     void blurRadiusChanged();
     void colorChanged();

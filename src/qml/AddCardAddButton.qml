@@ -1,4 +1,5 @@
 import QtQuick
+import Vocarta
 
 // The "ADD" button: a yellow rounded slab with a darker outline; while the
 // card is being saved it shows a progress indicator and takes no clicks.
@@ -13,7 +14,7 @@ Item {
         anchors.fill: parent
         radius: 20
         antialiasing: true
-        color: "#EAD152"
+        color: Theme.addButtonYellow
     }
     // The outline straddles the shape's edge, half inside and half outside.
     Rectangle {
@@ -23,22 +24,22 @@ Item {
         antialiasing: true
         color: "transparent"
         border.width: 8
-        border.color: "#ECBF2E"
+        border.color: Theme.gold
     }
     Text {
         objectName: "addLabel"
         anchors.centerIn: parent
         visible: !button.saving
         text: "ADD"
-        font.family: "Staatliches"; font.pixelSize: 48
-        color: "#1A1A1A"
+        font.family: Theme.displayFont; font.pixelSize: 48
+        color: Theme.ink
     }
     AddCardSpinner {
         objectName: "addSpinner"
         anchors.centerIn: parent
         visible: button.saving
         width: 28; height: 28
-        tint: "#1A1A1A"
+        tint: Theme.ink
     }
     MouseArea {
         objectName: "addButtonArea"

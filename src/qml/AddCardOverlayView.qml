@@ -1,5 +1,5 @@
 import QtQuick
-import Vocarta.Models 1.0
+import Vocarta
 
 // The add-card overlay: an invisible layer over the whole screen (a click on
 // it closes the overlay) and the purple card in its middle, whose content
@@ -7,9 +7,11 @@ import Vocarta.Models 1.0
 // AddCardOverlayContent for each opening.
 Item {
     id: root
-    property AddCardOverlayContent content: null
+    // The window's owner: which overlay is open, and the start-up drawing.
+    required property AddCardPanelController panel
+    readonly property AddCardOverlayContent content: panel.content
     // Set while the window is drawn once off-screen at start-up.
-    property bool warmingUp: false
+    readonly property bool warmingUp: panel.warmingUp
 
     readonly property int phase: content ? content.phase : AddCardOverlayContent.Input
 
@@ -116,7 +118,7 @@ Item {
             height: cardContent.implicitHeight + 48
             radius: 32
             antialiasing: true
-            color: "#5F35BF"
+            color: Theme.purple
             clip: true
 
             Behavior on height {
@@ -168,8 +170,9 @@ Item {
                     objectName: "noticeText"
                     width: parent.width
                     visible: root.content !== null && root.content.notice !== ""
+                    textFormat: Text.PlainText
                     text: root.content ? root.content.notice : ""
-                    font.family: "Nunito"; font.pixelSize: 13
+                    font.family: Theme.textFont; font.pixelSize: 13
                     color: Qt.rgba(1, 1, 1, 0.7)
                     elide: Text.ElideRight
                 }
@@ -178,8 +181,9 @@ Item {
                     objectName: "errorText"
                     width: parent.width
                     visible: root.content !== null && root.content.hasError
+                    textFormat: Text.PlainText
                     text: root.content ? root.content.error : ""
-                    font.family: "Nunito"; font.pixelSize: 13
+                    font.family: Theme.textFont; font.pixelSize: 13
                     color: Qt.rgba(1, 0.231, 0.188, 0.9)
                     wrapMode: Text.Wrap
                 }
@@ -201,7 +205,7 @@ Item {
                 focus: true
                 text: root.content ? root.content.word : ""
                 onTextEdited: if (root.content) root.content.word = text
-                font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 36
+                font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 36
                 color: "white"
                 selectionColor: Qt.rgba(1, 1, 1, 0.3)
                 selectedTextColor: "white"
@@ -247,10 +251,11 @@ Item {
         Column {
             spacing: 12
             Repeater {
-                model: root.content ? root.content.results : []
+                model: root.content ? root.content.results : null
                 Rectangle {
                     id: entry
                     required property int index
+                    required property string label
                     objectName: "resultEntry" + index
                     width: parent ? parent.width : 0
                     height: label.implicitHeight + 16
@@ -259,16 +264,17 @@ Item {
                     color: "white"
                     // Only the keyboard moves this highlight; a mouse user never sees it.
                     border.width: root.content && root.content.highlightedIndex === entry.index ? 4 : 0
-                    border.color: "#EAD152"
+                    border.color: Theme.addButtonYellow
                     Text {
                         id: label
                         objectName: "resultLabel"
                         x: 8
                         y: 8
                         width: parent.width - 16
-                        text: root.content ? root.content.resultLabels[entry.index] || "" : ""
-                        font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 28
-                        color: "#1A1A1A"
+                        textFormat: Text.PlainText
+                        text: entry.label
+                        font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 28
+                        color: Theme.ink
                         wrapMode: Text.Wrap
                     }
                     MouseArea {
@@ -306,7 +312,7 @@ Item {
     // glyphs of the overlay's fonts are ready before the first opening.
     Column {
         visible: root.warmingUp
-        Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"; font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 36 }
-        Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZ"; font.family: "Staatliches"; font.pixelSize: 48 }
+        Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"; font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 36 }
+        Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZ"; font.family: Theme.displayFont; font.pixelSize: 48 }
     }
 }

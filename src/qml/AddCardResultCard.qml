@@ -1,11 +1,13 @@
 import QtQuick
+import Vocarta
 
 // The chosen candidate as a card: the word with its flag and phonetic, the
 // translation, the two example sentences and the category badge.
 Rectangle {
     id: resultCard
-    property var result
-    property var deck
+    // The chosen TranslationResult and the active Deck.
+    required property var result
+    required property var deck
 
     readonly property string langFrom: deck ? deck.langFrom : ""
     readonly property string langTo: deck ? deck.langTo : ""
@@ -43,18 +45,20 @@ Rectangle {
                 Text {
                     objectName: "resultWord"
                     width: parent.width
+                    textFormat: Text.PlainText
                     text: resultCard.result ? resultCard.result.word : ""
-                    font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 28
-                    color: "#1A1A1A"
+                    font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 28
+                    color: Theme.ink
                     wrapMode: Text.Wrap
                 }
                 Text {
                     objectName: "resultPhonetic"
                     width: parent.width
                     visible: text.length > 0
+                    textFormat: Text.PlainText
                     text: resultCard.result ? resultCard.result.phonetic : ""
-                    font.family: "Nunito"; font.pixelSize: 14
-                    color: "#8E8E93"
+                    font.family: Theme.textFont; font.pixelSize: 14
+                    color: Theme.secondaryGrey
                     wrapMode: Text.Wrap
                 }
             }
@@ -72,9 +76,10 @@ Rectangle {
             Text {
                 objectName: "resultTranslation"
                 width: parent.width - 24 - parent.spacing
+                textFormat: Text.PlainText
                 text: resultCard.result ? resultCard.result.translation : ""
-                font.family: "Nunito"; font.weight: Font.ExtraBold; font.pixelSize: 28
-                color: "#1A1A1A"
+                font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 28
+                color: Theme.ink
                 wrapMode: Text.Wrap
             }
         }
@@ -91,9 +96,10 @@ Rectangle {
             Text {
                 objectName: "resultExampleTranslation"
                 width: parent.width - 18 - parent.spacing
+                textFormat: Text.PlainText
                 text: resultCard.result ? resultCard.result.exampleSentenceTranslation : ""
-                font.family: "Nunito"; font.pixelSize: 13
-                color: "#333333"
+                font.family: Theme.textFont; font.pixelSize: 13
+                color: Theme.exampleText
                 wrapMode: Text.Wrap
             }
         }
@@ -108,9 +114,10 @@ Rectangle {
             Text {
                 objectName: "resultExample"
                 width: parent.width - 18 - parent.spacing
+                textFormat: Text.PlainText
                 text: resultCard.result ? resultCard.result.exampleSentence : ""
-                font.family: "Nunito"; font.pixelSize: 13
-                color: "#333333"
+                font.family: Theme.textFont; font.pixelSize: 13
+                color: Theme.exampleText
                 wrapMode: Text.Wrap
             }
         }
@@ -123,13 +130,14 @@ Rectangle {
             height: badgeText.implicitHeight + 8
             radius: height / 2
             antialiasing: true
-            color: "#1A1A1A"
+            color: Theme.ink
             Text {
                 id: badgeText
                 objectName: "categoryText"
                 anchors.centerIn: parent
+                textFormat: Text.PlainText
                 text: resultCard.result ? resultCard.result.category.toUpperCase() : ""
-                font.family: "Staatliches"; font.pixelSize: 14
+                font.family: Theme.displayFont; font.pixelSize: 14
                 color: "white"
             }
         }

@@ -1,10 +1,11 @@
 import QtQuick
+import Vocarta
 
 // A circular progress indicator of eight fading bars, drawn with plain
 // rectangles so it looks the same under every scene graph.
 Item {
     id: spinner
-    property color tint: "#1A1A1A"
+    property color tint: Theme.ink
     implicitWidth: 32
     implicitHeight: 32
 

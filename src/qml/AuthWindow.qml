@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Window
+import Vocarta
 
 // The "auth" window: sign-in and first-run pages, fixed at 420 x 525.
 Window {
@@ -11,16 +12,20 @@ Window {
     maximumWidth: 420
     minimumHeight: 525
     maximumHeight: 525
-    color: "#5F35BF"
+    color: Theme.purple
 
-    // The onboarding pages when this build has them, else an empty page.
-    property url contentSource
+    // The session: signed in or not, a sign-in under way, its requests.
+    required property Session auth
+    required property ShortcutManager shortcuts
+    // Where the phone app can be downloaded (a build setting).
+    required property url downloadPageUrl
 
-    Loader {
-        id: content
+    OnboardingView {
         objectName: "authContent"
         anchors.fill: parent
-        source: window.contentSource
         focus: true
+        auth: window.auth
+        shortcuts: window.shortcuts
+        downloadPageUrl: window.downloadPageUrl
     }
 }

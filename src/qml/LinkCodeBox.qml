@@ -1,11 +1,14 @@
 import QtQuick
+import Vocarta
 
 // One of the eight code boxes: a rounded cell with a borderless one-line field.
 // Edits go to the page's rules; a click anywhere on the cell runs the tap rule.
 Rectangle {
     id: box
     property int index: 0
-    property var model
+    // The page's rules. Not a required property: the box is a repeater's
+    // delegate that reads `modelData`.
+    property LinkCodeModel model: null
     property bool editable: true
     readonly property alias field: input
 
@@ -24,7 +27,7 @@ Rectangle {
         clip: true
         color: "white"
         selectionColor: Qt.rgba(1, 1, 1, 0.3)
-        font.family: "Nunito"
+        font.family: Theme.textFont
         font.pixelSize: 20
         readOnly: !box.editable
         text: box.model ? box.model.chars[box.index] : ""

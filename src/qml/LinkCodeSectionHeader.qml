@@ -1,4 +1,5 @@
 import QtQuick
+import Vocarta
 
 // A section's header row: symbol, title and a chevron that points down when
 // open and right when closed. The whole row toggles the section.
@@ -38,7 +39,7 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         text: header.title
         color: "white"
-        font.family: "Staatliches"
+        font.family: Theme.displayFont
         font.pixelSize: 18
         font.letterSpacing: 0.5
     }

@@ -1,9 +1,10 @@
 import QtQuick
+import Vocarta
 
 // A small indeterminate progress spinner: eight spokes fading around a circle.
 Item {
     id: spinner
-    property color color: "#312E35"
+    property color color: Theme.charcoal
     property bool running: visible
 
     implicitWidth: 16

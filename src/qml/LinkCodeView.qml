@@ -1,19 +1,22 @@
 import QtQuick
-import Vocarta.Models 1.0
+import Vocarta
 
 // The link-code page: eight boxes for the code the phone app shows, CONNECT,
 // the linked state with RELINK, and the global shortcut.
 Rectangle {
     id: page
 
+    // The session: signed in or not, a sign-in under way, its requests.
+    required property Session auth
+    required property ShortcutManager shortcuts
     // The page's state and rules; created with the page, bound to the session.
-    property LinkCodeModel model: LinkCodeModel {}
+    property LinkCodeModel model: LinkCodeModel { auth: page.auth }
     readonly property var easeInOut: [0.42, 0, 0.58, 1, 1, 1]
     property var boxes: []
 
     implicitWidth: 420
     implicitHeight: 525
-    color: "#312E35"
+    color: Theme.charcoal
 
     function focusBox(index) {
         if (index >= 0 && index < boxes.length && boxes[index])
@@ -60,7 +63,7 @@ Rectangle {
                 text: "Open the iOS app → Settings → Mac App and enter the code below."
                 wrapMode: Text.Wrap
                 color: Qt.rgba(1, 1, 1, 0.75)
-                font.family: "Nunito"
+                font.family: Theme.textFont
                 font.pixelSize: 13
             }
 
@@ -91,7 +94,7 @@ Rectangle {
                             anchors.centerIn: parent
                             text: "\u2013"
                             color: Qt.rgba(1, 1, 1, 0.35)
-                            font.family: "Nunito"
+                            font.family: Theme.textFont
                             font.pixelSize: 20
                         }
                     }
@@ -112,10 +115,11 @@ Rectangle {
                 objectName: "errorText"
                 visible: !page.model.isAuthenticated && page.model.error !== ""
                 width: parent.width
+                textFormat: Text.PlainText
                 text: page.model.error
                 wrapMode: Text.Wrap
-                color: "#FF6B6B"
-                font.family: "Nunito"
+                color: Theme.coral
+                font.family: Theme.textFont
                 font.pixelSize: 13
             }
 
@@ -125,10 +129,10 @@ Rectangle {
                 visible: !page.model.isAuthenticated
                 width: parent.width
                 label: page.model.isLoading ? "" : "CONNECT"
-                background: "#EAD153"
-                foreground: "#312E35"
+                background: Theme.yellow
+                foreground: Theme.charcoal
                 backdrop: page.color
-                outlineColor: "#ECBF2E"
+                outlineColor: Theme.gold
                 outlineWidth: 5
                 enabled: page.model.canConnect
                 icon: page.model.isLoading ? spinnerComponent : null
@@ -161,13 +165,13 @@ Rectangle {
                     Text {
                         text: "CONNECTED!"
                         color: "white"
-                        font.family: "Staatliches"
+                        font.family: Theme.displayFont
                         font.pixelSize: 20
                     }
                     Text {
                         text: "Your computer is linked to the iOS app."
                         color: Qt.rgba(1, 1, 1, 0.65)
-                        font.family: "Nunito"
+                        font.family: Theme.textFont
                         font.pixelSize: 13
                     }
                 }
@@ -202,7 +206,7 @@ Rectangle {
                         anchors.verticalCenter: parent.verticalCenter
                         text: "RELINK"
                         color: "white"
-                        font.family: "Staatliches"
+                        font.family: Theme.displayFont
                         font.pixelSize: 16
                         font.letterSpacing: 0.5
                     }
@@ -241,7 +245,7 @@ Rectangle {
 
             // Where no recorder can work (no global shortcuts on this desktop)
             // the section says what to do instead.
-            readonly property bool canRecord: !GlobalShortcut || GlobalShortcut.canRecord !== false
+            readonly property bool canRecord: !page.shortcuts || page.shortcuts.canRecord
 
             Text {
                 width: parent.width
@@ -249,25 +253,26 @@ Rectangle {
                 text: "Set a global keyboard shortcut to open the Add Card overlay from anywhere on your computer."
                 wrapMode: Text.Wrap
                 color: Qt.rgba(1, 1, 1, 0.65)
-                font.family: "Nunito"
+                font.family: Theme.textFont
                 font.pixelSize: 13
             }
 
             ShortcutRecorderView {
                 objectName: "shortcutRecorder"
                 width: parent.width
+                shortcuts: page.shortcuts
                 visible: shortcutSection.canRecord
             }
 
             Text {
                 objectName: "shortcutProblem"
                 width: parent.width
-                text: GlobalShortcut ? GlobalShortcut.hotKeyProblem || "" : ""
+                text: page.shortcuts ? page.shortcuts.hotKeyProblem : ""
                 visible: text !== ""
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap
                 color: Qt.rgba(1, 1, 1, 0.65)
-                font.family: "Nunito"
+                font.family: Theme.textFont
                 font.pixelSize: 13
             }
         }

@@ -1,5 +1,5 @@
 import QtQuick
-import Vocarta.Models 1.0
+import Vocarta
 
 // The first page: the animated word header, the title, what the program is,
 // NEXT and the phone app's download page.
@@ -10,7 +10,7 @@ Rectangle {
 
     implicitWidth: 420
     implicitHeight: 525
-    color: "#5F35BF"
+    color: Theme.purple
 
     Item {
         id: header
@@ -29,9 +29,9 @@ Rectangle {
             width: parent.width
             height: 100
             gradient: Gradient {
-                GradientStop { position: 0.0; color: Qt.rgba(0x5F / 255, 0x35 / 255, 0xBF / 255, 0) }
-                GradientStop { position: 0.55; color: "#5F35BF" }
-                GradientStop { position: 1.0; color: "#5F35BF" }
+                GradientStop { position: 0.0; color: Qt.rgba(Theme.purple.r, Theme.purple.g, Theme.purple.b, 0) }
+                GradientStop { position: 0.55; color: Theme.purple }
+                GradientStop { position: 1.0; color: Theme.purple }
             }
         }
 
@@ -44,7 +44,7 @@ Rectangle {
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: "VOCARTA"
                 color: "white"
-                font.family: "Staatliches"
+                font.family: Theme.displayFont
                 font.pixelSize: 52
                 font.letterSpacing: 2
             }
@@ -52,7 +52,7 @@ Rectangle {
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: "Learn new words every day"
                 color: Qt.rgba(1, 1, 1, 0.8)
-                font.family: "Nunito"
+                font.family: Theme.textFont
                 font.pixelSize: 14
             }
         }
@@ -95,10 +95,10 @@ Rectangle {
             objectName: "nextButton"
             width: parent.width
             label: "NEXT"
-            background: "#EAD153"
-            foreground: "#312E35"
+            background: Theme.yellow
+            foreground: Theme.charcoal
             backdrop: info.color
-            outlineColor: "#ECBF2E"
+            outlineColor: Theme.gold
             outlineWidth: 5
             onClicked: info.next()
         }
@@ -106,10 +106,10 @@ Rectangle {
             objectName: "downloadButton"
             width: parent.width
             label: "DOWNLOAD IOS APP"
-            background: "#EAD153"
-            foreground: "#312E35"
+            background: Theme.yellow
+            foreground: Theme.charcoal
             backdrop: info.color
-            outlineColor: "#ECBF2E"
+            outlineColor: Theme.gold
             outlineWidth: 5
             onClicked: info.downloadRequested()
         }

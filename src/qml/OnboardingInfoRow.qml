@@ -1,4 +1,5 @@
 import QtQuick
+import Vocarta
 
 // One line of the info card: a symbol in a 22-point slot and a text.
 Item {
@@ -31,7 +32,7 @@ Item {
         text: row.text
         wrapMode: Text.Wrap
         color: Qt.rgba(1, 1, 1, 0.85)
-        font.family: "Nunito"
+        font.family: Theme.textFont
         font.pixelSize: 14
     }
 }

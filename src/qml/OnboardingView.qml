@@ -1,5 +1,5 @@
 import QtQuick
-import Vocarta.Models 1.0
+import Vocarta
 
 // The content of the sign-in window: the info page, then the link-code page.
 // Which page shows follows the session; NEXT moves on by hand. Pages arrive
@@ -7,17 +7,18 @@ import Vocarta.Models 1.0
 Rectangle {
     id: onboarding
 
-    // The session; any object with isAuthenticated.
-    property QtObject auth: FirstRunAuth
+    // The session: signed in or not, a sign-in under way, its requests.
+    required property Session auth
+    required property ShortcutManager shortcuts
+    // Where the phone app can be downloaded (a build setting).
+    required property url downloadPageUrl
     readonly property bool signedIn: auth !== null && auth.isAuthenticated
     property int page: 0
     readonly property var easeInOut: [0.42, 0, 0.58, 1, 1, 1]
-    // Where the phone app can be downloaded (a build setting).
-    property url downloadPageUrl: FirstRunConfig.downloadPageUrl
 
     width: 420
     height: 525
-    color: "#5F35BF"
+    color: Theme.purple
     clip: true
 
     function loaderOf(p) { return p === 0 ? infoLoader : linkLoader }
@@ -116,6 +117,9 @@ Rectangle {
         width: onboarding.width
         height: onboarding.height
         active: false
-        sourceComponent: LinkCodeView {}
+        sourceComponent: LinkCodeView {
+            auth: onboarding.auth
+            shortcuts: onboarding.shortcuts
+        }
     }
 }

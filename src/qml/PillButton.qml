@@ -1,4 +1,5 @@
 import QtQuick
+import Vocarta
 
 // The program's call-to-action button: a full-width 52-point capsule with a
 // display-font caption, an optional leading icon and a soft drop shadow.
@@ -7,8 +8,8 @@ Item {
     id: pill
 
     property string label: ""
-    property color background: "#EAD153"
-    property color foreground: "#312E35"
+    property color background: Theme.yellow
+    property color foreground: Theme.charcoal
     // Builds the leading icon; null for none.
     property Component icon: null
     // A capsule stroke centred on the edge, drawn over the button (callers' decoration).
@@ -16,7 +17,7 @@ Item {
     property real outlineWidth: 0
     // What lies behind the button: a disabled button looks half transparent
     // over it, without letting its own shadow show through the capsule.
-    property color backdrop: "#312E35"
+    property color backdrop: Theme.charcoal
 
     signal clicked()
 
@@ -106,7 +107,7 @@ Item {
                 anchors.verticalCenter: parent.verticalCenter
                 text: pill.label
                 color: pill.contentColor
-                font.family: "Staatliches"
+                font.family: Theme.displayFont
                 font.pixelSize: 18
                 font.letterSpacing: 1
             }

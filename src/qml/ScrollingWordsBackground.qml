@@ -1,5 +1,5 @@
 import QtQuick
-import Vocarta.Models 1.0
+import Vocarta
 
 // Three tilted bands of large words drifting left forever, single words
 // brightening and fading at random moments. Decoration only: it draws and
@@ -30,7 +30,7 @@ Item {
         id: word
         property bool active: true
 
-        font.family: "Nunito"
+        font.family: Theme.textFont
         font.weight: Font.ExtraBold
         font.pixelSize: 34
         color: "white"
@@ -83,7 +83,7 @@ Item {
                 model: row.words
                 Text {
                     text: modelData
-                    font.family: "Nunito"
+                    font.family: Theme.textFont
                     font.weight: Font.ExtraBold
                     font.pixelSize: 34
                 }

@@ -1,13 +1,14 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Vocarta
 
 // Account: a grouped form of the sign-in status, the e-mail, Sign Out, and
 // whether the program starts at login.
 Item {
     id: tab
     objectName: "accountTab"
-    required property QtObject auth
+    required property Session auth
     // Its `enabled` says whether the program starts at login; null hides the switch.
     property QtObject startAtLogin: null
     property bool shown: true
@@ -27,7 +28,7 @@ Item {
             SettingsRow {
                 label: "Status"
                 value: tab.auth.isAuthenticated ? "Signed in" : "Not signed in"
-                valueColor: tab.auth.isAuthenticated ? "#34C759" : tab.secondary
+                valueColor: tab.auth.isAuthenticated ? Theme.green : tab.secondary
                 valueObjectName: "statusValue"
             }
             SettingsRow {
@@ -53,7 +54,7 @@ Item {
                 contentItem: Text {
                     text: parent.text
                     font: parent.font
-                    color: "#FF3B30"
+                    color: Theme.red
                     horizontalAlignment: Text.AlignHCenter
                     verticalAlignment: Text.AlignVCenter
                 }

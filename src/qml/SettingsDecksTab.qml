@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Vocarta
 
 // Decks: progress while loading, "No decks found", or the list; the red error
 // line under whichever shows. Clicking a row (or moving the list's selection)
@@ -8,26 +9,18 @@ import QtQuick.Layouts
 Item {
     id: tab
     objectName: "decksTab"
-    required property QtObject deckState
+    required property DeckState deckState
     // True while the tab is on screen; each showing makes sure the connection runs.
     property bool shown: false
     onShownChanged: if (shown) tab.deckState.loadLater()
 
     readonly property color secondary: Qt.rgba(palette.windowText.r, palette.windowText.g, palette.windowText.b, 0.55)
-    readonly property var decks: tab.deckState.decks
-    readonly property string activeId: tab.deckState.activeDeck ? tab.deckState.activeDeck._id : ""
-    readonly property int activeIndex: {
-        for (let i = 0; i < decks.length; ++i) {
-            if (decks[i]._id === activeId)
-                return i
-        }
-        return -1
-    }
+    readonly property DeckListModel decks: tab.deckState.deckList
 
     function moveSelection(step) {
-        const target = activeIndex < 0 ? (step > 0 ? 0 : decks.length - 1) : activeIndex + step
-        if (target >= 0 && target < decks.length)
-            tab.deckState.select(decks[target]._id)
+        const deckId = tab.decks.idAfter(step)
+        if (deckId !== "")
+            tab.deckState.select(deckId)
     }
 
     ColumnLayout {
@@ -48,7 +41,7 @@ Item {
             Text {
                 objectName: "noDecks"
                 anchors.centerIn: parent
-                visible: !tab.deckState.isLoading && tab.decks.length === 0
+                visible: !tab.deckState.isLoading && tab.decks.count === 0
                 text: "No decks found"
                 color: tab.secondary
                 font.pixelSize: 13
@@ -60,7 +53,7 @@ Item {
                 anchors.fill: parent
                 anchors.margins: 8
                 clip: true
-                visible: !tab.deckState.isLoading && tab.decks.length > 0
+                visible: !tab.deckState.isLoading && tab.decks.count > 0
                 model: tab.decks
                 // The list's selection is the active deck: drawn on the active
                 // row, and moved by the arrow keys through select(), never
@@ -74,10 +67,12 @@ Item {
 
                 delegate: Item {
                     id: row
-                    required property var modelData
-                    required property int index
-                    readonly property bool active: modelData._id === tab.activeId
-                    objectName: "deckRow_" + modelData._id
+                    required property string deckId
+                    required property string name
+                    required property string langFrom
+                    required property string langTo
+                    required property bool active
+                    objectName: "deckRow_" + deckId
                     width: ListView.view.width
                     height: 44
 
@@ -97,14 +92,16 @@ Item {
                         spacing: 2
                         Text {
                             Layout.fillWidth: true
-                            text: row.modelData.name
+                            textFormat: Text.PlainText
+                            text: row.name
                             elide: Text.ElideRight
                             color: palette.windowText
                             font.pixelSize: 13
                         }
                         Text {
                             Layout.fillWidth: true
-                            text: row.modelData.langFrom + " \u2192 " + row.modelData.langTo
+                            textFormat: Text.PlainText
+                            text: row.langFrom + " \u2192 " + row.langTo
                             elide: Text.ElideRight
                             color: tab.secondary
                             font.pixelSize: 11
@@ -120,7 +117,7 @@ Item {
                         width: 18
                         height: 18
                         radius: 9
-                        color: "#007AFF"
+                        color: Theme.blue
                         Text {
                             anchors.centerIn: parent
                             text: "\u2713"
@@ -132,7 +129,7 @@ Item {
                     MouseArea {
                         objectName: "rowArea"
                         anchors.fill: parent
-                        onClicked: tab.deckState.select(row.modelData._id)
+                        onClicked: tab.deckState.select(row.deckId)
                     }
                 }
             }
@@ -143,8 +140,9 @@ Item {
             Layout.fillWidth: true
             Layout.margins: 8
             visible: tab.deckState.error !== undefined && tab.deckState.error !== ""
+            textFormat: Text.PlainText
             text: tab.deckState.error ?? ""
-            color: "#FF3B30"
+            color: Theme.red
             font.pixelSize: 11
             wrapMode: Text.Wrap
         }

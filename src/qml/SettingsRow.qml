@@ -34,6 +34,7 @@ Item {
         width: Math.min(implicitWidth, row.width * 0.7)
         elide: Text.ElideMiddle
         horizontalAlignment: Text.AlignRight
+        textFormat: Text.PlainText
         text: row.value
         color: row.valueColor
         font.pixelSize: 13

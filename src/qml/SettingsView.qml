@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Vocarta
 
 // Two tabs: the account (status, e-mail, sign out) and the decks (choose the
 // active one). Everything shown comes from the session and the deck state.
@@ -9,8 +10,8 @@ Item {
     implicitWidth: 420
     implicitHeight: 320
 
-    required property QtObject auth
-    required property QtObject deckState
+    required property Session auth
+    required property DeckState deckState
     property QtObject startAtLogin: null
     property alias currentTab: tabs.currentIndex
     // Items stay visible in a hidden window: the window says when it is on screen.

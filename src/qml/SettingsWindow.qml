@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Window
+import Vocarta
 
 // The settings window, opened with Ctrl+, or "vocarta-menubar --preferences".
 Window {
@@ -13,8 +14,8 @@ Window {
     maximumHeight: 320
     color: view.palette.window
 
-    required property QtObject auth
-    required property QtObject deckState
+    required property Session auth
+    required property DeckState deckState
     property QtObject startAtLogin: null
 
     SettingsView {

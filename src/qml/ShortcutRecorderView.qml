@@ -1,16 +1,18 @@
 import QtQuick
-import Vocarta.Models 1.0
+import Vocarta
 
 // Sets, changes or clears the global shortcut: click the field, press a
 // combination. Reserved combinations are refused with a short message.
 Column {
     id: recorder
 
+    // The program's shortcut manager, shown and changed here.
+    required property ShortcutManager shortcuts
     // The recorder's state; a fresh one by default, talking to the shortcut manager.
-    property ShortcutRecorderModel model: ShortcutRecorderModel {}
+    property ShortcutRecorderModel model: ShortcutRecorderModel { shortcuts: recorder.shortcuts }
     // The key the desktop bound where it is not the recorded one: its own
     // settings win, so that is the key that works.
-    readonly property string desktopTrigger: GlobalShortcut ? GlobalShortcut.desktopTrigger || "" : ""
+    readonly property string desktopTrigger: recorder.shortcuts ? recorder.shortcuts.desktopTrigger : ""
     readonly property bool showsClear: model.hasShortcut && !model.isRecording
     readonly property string displayState: model.isRecording ? "recording"
                                                               : (model.hasShortcut ? "set" : "empty")
@@ -60,18 +62,19 @@ Column {
                     width: 8
                     height: 8
                     radius: 4
-                    color: "#FF3B30"
+                    color: Theme.red
                 }
                 Text {
                     id: fieldText
                     anchors.verticalCenter: parent.verticalCenter
                     elide: Text.ElideRight
+                    textFormat: Text.PlainText
                     text: recorder.displayState === "recording" ? "Press shortcut keys..."
                         : recorder.displayState === "set" ? (recorder.desktopTrigger || recorder.model.displayString)
                         : "Click to set shortcut"
                     color: recorder.displayState === "recording" ? Qt.rgba(1, 1, 1, 0.55)
                          : recorder.displayState === "set" ? "white" : Qt.rgba(1, 1, 1, 0.45)
-                    font.family: recorder.displayState === "set" ? "monospace" : "Nunito"
+                    font.family: recorder.displayState === "set" ? "monospace" : Theme.textFont
                     font.pixelSize: recorder.displayState === "set" ? 16 : 14
                     font.weight: recorder.displayState === "set" ? Font.Medium : Font.Normal
                 }
@@ -113,8 +116,8 @@ Column {
         objectName: "reservedMessage"
         width: recorder.width
         text: "This shortcut is reserved by the system."
-        color: "#FF6B6B"
-        font.family: "Nunito"
+        color: Theme.coral
+        font.family: Theme.textFont
         font.pixelSize: 12
         wrapMode: Text.Wrap
         opacity: recorder.model.reservedError ? 1 : 0

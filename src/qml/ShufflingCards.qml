@@ -1,4 +1,5 @@
 import QtQuick
+import Vocarta
 
 // The card fan shown while a translation is on its way: four cards that swing
 // from a tight stack to a spread fan and back, for as long as it is shown.
@@ -18,7 +19,7 @@ Item {
     readonly property var xOffsets: [-26, -9, 9, 26]
     readonly property var restRotations: [-6, -2, 2, 6]
     readonly property var restXOffsets: [-3, -1, 1, 3]
-    readonly property var colors: ["#6B3BBF", "#804FD1", "#9E70E6", "#FFFFFF"]
+    readonly property var colors: Theme.fanColors
 
     Component.onCompleted: fanned = true
 

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "backend/Deck.h"
+#include "sync/DeckListModel.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QVariant>
-#include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 
 #include <optional>
 
@@ -15,14 +15,17 @@
 // make. The program's deck state implements it, and so do the tests' stand-ins.
 class DeckState : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QVariantList decks READ decksForQml NOTIFY decksChanged)
-    Q_PROPERTY(QVariant activeDeck READ activeDeckForQml NOTIFY activeDeckChanged)
+    QML_ELEMENT
+    QML_UNCREATABLE("the program's deck state, handed to the views that show it")
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     Q_PROPERTY(QString error READ errorText NOTIFY errorChanged)
     Q_PROPERTY(bool hasError READ hasError NOTIFY errorChanged)
+    // The decks and the active one as the views see them, kept up to date
+    // from the two change signals.
+    Q_PROPERTY(DeckListModel *deckList READ deckList CONSTANT)
 
 public:
-    using QObject::QObject;
+    explicit DeckState(QObject *parent = nullptr);
 
     virtual const QList<Deck> &decks() const = 0;
     virtual std::optional<Deck> activeDeck() const = 0;
@@ -31,6 +34,7 @@ public:
 
     QString errorText() const { return error().value_or(QString()); }
     bool hasError() const { return error().has_value(); }
+    DeckListModel *deckList() { return &m_deckList; }
 
     // Start the live deck list once per run, or make sure its connection runs;
     // both return at once.
@@ -47,6 +51,5 @@ Q_SIGNALS:
     void errorChanged();
 
 private:
-    QVariantList decksForQml() const;
-    QVariant activeDeckForQml() const;
+    DeckListModel m_deckList;
 };

@@ -1,5 +1,6 @@
 #include "update/UpdateDialog.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -55,6 +56,11 @@ void UpdateDialog::showResult(const UpdateCheckResult &result)
         m_box->addButton(QMessageBox::Ok);
         break;
     }
+    // The box's text format covers its main text only; the notes and the
+    // error in the informative text come from the feed and must not be read
+    // as markup either.
+    for (QLabel *label : m_box->findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
     m_box->show();
     m_box->raise();
     m_box->activateWindow();

@@ -6,11 +6,13 @@
 #include "TrayerProcess.h"
 #include "app/AppWindows.h"
 #include "platform/TrayHost.h"
+#include "qml/ViewEngine.h"
 #include "tray/TrayMenu.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QQmlEngine>
 #include <QQuickWindow>
 #include <QScreen>
 #include <QtTest>
@@ -50,7 +52,7 @@ private Q_SLOTS:
     {
         m_auth = new FakeSession;
         m_decks = new FakeDeckState;
-        m_subsystems = new FakeSubsystems(m_auth);
+        m_subsystems = new FakeSubsystems;
     }
     void cleanup()
     {
@@ -73,11 +75,13 @@ private Q_SLOTS:
         QCOMPARE(m_subsystems->calls.count("capture"), 0);
         QVERIFY(started.wait(30000));
         // The launch steps and the request did not wait for a tray that never came.
-        QCOMPARE(m_subsystems->calls, (QStringList{"qml", "accessibility", "shortcut", "updater", "overlay",
+        QCOMPARE(m_subsystems->calls, (QStringList{"accessibility", "shortcut", "updater", "overlay",
                                                    "restore", "capture", "started"}));
         QVERIFY(!shell->trayIcon());
         QCOMPARE(log.lines(LogChannel::Shell), QStringList{AppShell::noTrayMessage});
         QVERIFY(shell->windows().authWindow() && shell->windows().authWindow()->isVisible());
+        // The windows share the program's one engine with the overlay.
+        QCOMPARE(qmlEngine(shell->windows().authWindow()), &ViewEngine::shared());
         QCOMPARE(m_decks->startCalls >= 1, true); // signed in all the same
     }
 
@@ -94,7 +98,7 @@ private Q_SLOTS:
         shell->start({});
         QVERIFY(started.wait(30000));
         QCOMPARE(m_subsystems->calls,
-                 (QStringList{"qml", "accessibility", "shortcut", "updater", "overlay", "restore"}));
+                 (QStringList{"accessibility", "shortcut", "updater", "overlay", "restore"}));
         QVERIFY(shell->trayIcon() && shell->trayIcon()->isVisible());
         QCOMPARE(shell->trayIcon()->toolTip(), QStringLiteral("Vocarta Menubar"));
         QCOMPARE(shell->trayIcon()->contextMenu(), shell->menu().menu());

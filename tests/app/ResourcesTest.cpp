@@ -1,8 +1,9 @@
 #include "BuildConfig.h"
 #include "TestSupport.h"
-#include "platform/Bundle.h"
-#include "app/Color.h"
 #include "app/Fonts.h"
+#include "platform/Bundle.h"
+#include "qml/Color.h"
+#include "qml/Theme.h"
 
 #include <QDir>
 #include <QFontDatabase>
@@ -114,10 +115,12 @@ void ResourcesTest::fontsResolveToBundledFiles()
     LogCapture log;
     registerFonts();
     QCOMPARE(log.lines(LogChannel::Shell), QStringList{});
+    // The families the views name are the ones the bundled files bring.
+    const Theme theme;
     const QStringList families = QFontDatabase::families();
-    QVERIFY(families.contains("Staatliches"));
-    QVERIFY(families.contains("Nunito"));
-    QVERIFY(QFontDatabase::styles("Nunito").contains("ExtraBold"));
+    QVERIFY(families.contains(theme.displayFont));
+    QVERIFY(families.contains(theme.textFont));
+    QVERIFY(QFontDatabase::styles(theme.textFont).contains("ExtraBold"));
 
     // The views ask by PostScript name; check that each bundled file carries it.
     const QString fonts = Bundle::resources() + "/Resources/Fonts/";
@@ -149,9 +152,10 @@ void ResourcesTest::missingFontIsReportedAndOthersRegister()
     LogCapture log;
     registerFonts(bundle);
     QCOMPARE(log.lines(LogChannel::Shell), QStringList{"[Vocarta] Font not found: Nunito_800ExtraBold.ttf"});
-    QVERIFY(QFontDatabase::families().contains("Staatliches"));
-    QVERIFY(QFontDatabase::styles("Nunito").contains("Regular"));
-    QVERIFY(!QFontDatabase::styles("Nunito").contains("ExtraBold"));
+    const Theme theme;
+    QVERIFY(QFontDatabase::families().contains(theme.displayFont));
+    QVERIFY(QFontDatabase::styles(theme.textFont).contains("Regular"));
+    QVERIFY(!QFontDatabase::styles(theme.textFont).contains("ExtraBold"));
 }
 
 int main(int argc, char *argv[])

@@ -56,7 +56,7 @@ private Q_SLOTS:
         m_engine = new QQmlEngine;
         m_auth = new FakeSession;
         m_decks = new FakeDeckState;
-        m_windows = new AppWindows(m_engine, *m_auth, *m_decks);
+        m_windows = new AppWindows(*m_engine, *m_auth, *m_decks);
         m_windows->openSettingsWindow();
         m_window = m_windows->settingsWindow();
         QVERIFY(m_window);
@@ -149,7 +149,7 @@ private Q_SLOTS:
     {
         showTab(1);
         m_decks->setDecks(
-            {deck("a", "Verbs", "en", "es"), deck("b", "Verbs", "de", "fr"), deck("c", "Food")});
+            {deck("a", "Verbs", "en", "es"), deck("b", "Verbs", "de", "fr"), deck("c", "<b>Food</b>")});
         QVERIFY(shown(item("decksList")));
         QTRY_VERIFY(item("deckRow_b"));
         // No active deck: no mark, no selection.
@@ -167,6 +167,14 @@ private Q_SLOTS:
         for (QQuickItem *t : texts)
             captionFound |= t->property("text").toString() == QStringLiteral("de \u2192 fr");
         QVERIFY(captionFound);
+        // A name from the server is shown as it is, never read as markup.
+        QQuickItem *name = nullptr;
+        for (QQuickItem *t : item("deckRow_c")->findChildren<QQuickItem *>()) {
+            if (t->property("text").toString() == QStringLiteral("<b>Food</b>"))
+                name = t;
+        }
+        QVERIFY(name);
+        QCOMPARE(name->property("textFormat").toInt(), 0); // Text.PlainText
 
         click(item("deckRow_c"));
         click(item("deckRow_b")); // the active one again still asks

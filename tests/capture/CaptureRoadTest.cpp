@@ -9,6 +9,7 @@
 #include "platform/atspi/AtspiSelectionSource.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11PrimarySelectionSource.h"
+#include "qml/ViewEngine.h"
 
 #include <QGuiApplication>
 #include <QJsonObject>
@@ -48,13 +49,14 @@ void CaptureRoadTest::initTestCase()
     QCoreApplication::setApplicationName(QStringLiteral("capture-road"));
     QSettings().clear();
     registerFonts();
+    ViewEngine::selectDefaultSceneGraph();
     m_fake = std::make_unique<FakeDeployment>();
     m_fake->answer("decks:getActiveDeck",
                    FakeDeployment::Answer::success(QJsonObject{
                        {"_id", "deck-1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
     m_client = std::make_unique<ConvexClient>(m_fake->url());
     m_client->setTokens(QStringLiteral("t"), QStringLiteral("r"));
-    m_panel = std::make_unique<AddCardPanelController>(*m_client);
+    m_panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *m_client);
     m_hotKeys = std::make_unique<X11HotKeyService>();
     m_accessibility = std::make_unique<AtspiSelectionSource>();
     m_primary = std::make_unique<X11PrimarySelectionSource>();

@@ -1,9 +1,8 @@
-#include "FakeSession.h"
 #include "CaptureTestSupport.h"
+#include "FakeSession.h"
 #include "QuickItemSearch.h"
 #include "TestSupport.h"
 #include "capture/ShortcutManager.h"
-#include "firstrun/FirstRunQmlTypes.h"
 #include "firstrun/LinkCodeModel.h"
 #include "platform/SystemHotKeyService.h"
 
@@ -63,11 +62,9 @@ private Q_SLOTS:
 
         // The shortcut section: the words instead of the recorder.
         FakeSession session;
-        registerFirstRunQmlTypes(&session,
-                                 {[&manager] { return manager.currentCombo(); },
-                                  [&manager](std::optional<KeyCombo> combo) { manager.set(combo); }},
-                                 &manager);
         QQuickView view;
+        view.setInitialProperties({{QStringLiteral("auth"), QVariant::fromValue<QObject *>(&session)},
+                                   {QStringLiteral("shortcuts"), QVariant::fromValue(&manager)}});
         view.setSource(QUrl(QStringLiteral("qrc:/qt/qml/Vocarta/LinkCodeView.qml")));
         QVERIFY2(view.status() == QQuickView::Ready, qPrintable(view.errors().value(0).toString()));
         view.show();

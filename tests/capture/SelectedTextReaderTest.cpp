@@ -62,6 +62,7 @@ private Q_SLOTS:
     void readsAtThePressInEveryToolkit();
     void staleFocusRecordIsNeverRead_data();
     void staleFocusRecordIsNeverRead();
+    void nothingInFrontAnswersAtOnce_data();
     void nothingInFrontAnswersAtOnce();
 
 private:
@@ -415,17 +416,41 @@ void SelectedTextReaderTest::staleFocusRecordIsNeverRead()
         QCOMPARE(capture(), std::nullopt);
 }
 
+void SelectedTextReaderTest::nothingInFrontAnswersAtOnce_data()
+{
+    QTest::addColumn<bool>("displayKnowsFront");
+    // No active window will appear on the accessibility bus, so there is no
+    // second look.
+    QTest::newRow("an application in front that is not on the accessibility bus") << true;
+    // Without the display (Wayland) only the last focus event can tell, and
+    // its application has quit since.
+    QTest::newRow("no display to ask, the application last focused has quit") << false;
+}
+
 void SelectedTextReaderTest::nothingInFrontAnswersAtOnce()
 {
-    // An application in front that is not on the accessibility bus: no
-    // active window will appear there, so there is no second look. Counted
-    // as bus calls rather than timed: a retry would walk the registry again.
-    auto app = startApp({QStringLiteral("--text"), QStringLiteral("field")}, inaccessible);
-    QVERIFY(app);
-    const auto result = await(m_accessibility.readAfterRelease());
-    QVERIFY(result);
-    QCOMPARE(result->status, SelectionSource::Result::Status::Unavailable);
-    QCOMPARE(m_accessibility.lastWalkCount(), 1);
+    QFETCH(bool, displayKnowsFront);
+    AtspiSelectionSource &source = m_accessibility;
+    if (displayKnowsFront) {
+        auto app = startApp({QStringLiteral("--text"), QStringLiteral("field")}, inaccessible);
+        QVERIFY(app);
+        const auto result = await(source.readAfterRelease());
+        QVERIFY(result);
+        QCOMPARE(result->status, SelectionSource::Result::Status::Unavailable);
+    } else {
+        source.setFrontProcess({});
+        const auto restore =
+            qScopeGuard([&] { source.setFrontProcess([] { return X11FrontProcess::processId(); }); });
+        auto app = startApp({QStringLiteral("--text"), QStringLiteral("gone words"),
+                             QStringLiteral("--select"), QStringLiteral("0,4")});
+        QVERIFY(app);
+        QVERIFY(knowsFocusedSelection(source, QStringLiteral("gone")));
+        app.reset();
+        QVERIFY(await(source.readAfterRelease()));
+    }
+    // Counted as bus calls rather than timed: a retry would walk the
+    // registry again.
+    QCOMPARE(source.lastWalkCount(), 1);
 }
 
 QTEST_MAIN(SelectedTextReaderTest)

@@ -2,24 +2,18 @@
 //   firstrun_preview [--signed-in] [--next] [--type TEXT] [--error TEXT] [--loading]
 //                    [--shortcut] [--record] [--reject] [--open-shortcut] [--open-connect]
 #include "FakeSession.h"
+#include "RecordingHotKeys.h"
 #include "app/Fonts.h"
-#include "firstrun/FirstRunQmlTypes.h"
+#include "capture/ShortcutManager.h"
 #include "firstrun/LinkCodeModel.h"
 #include "firstrun/ShortcutRecorderModel.h"
 
 #include <QGuiApplication>
-#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QTimer>
 
 namespace {
-
-class ComboNotifier : public QObject {
-    Q_OBJECT
-Q_SIGNALS:
-    void currentComboChanged();
-};
 
 template <class T> T *find(QQuickView &view, const char *name)
 {
@@ -31,6 +25,7 @@ template <class T> T *find(QQuickView &view, const char *name)
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("vocarta-firstrun-preview"));
     registerFonts();
     const QStringList args = app.arguments();
     auto value = [&](const char *flag) {
@@ -40,19 +35,19 @@ int main(int argc, char *argv[])
 
     FakeSession session;
     session.setAuthenticated(args.contains(QStringLiteral("--signed-in")));
-    ComboNotifier notifier;
-    std::optional<KeyCombo> combo;
-    if (args.contains(QStringLiteral("--shortcut")))
-        combo = KeyCombo(40, KeyCombo::CommandFlag | KeyCombo::ShiftFlag);
-    registerFirstRunQmlTypes(&session,
-                             {[&] { return combo; },
-                              [&](std::optional<KeyCombo> c) {
-                                  combo = c;
-                                  Q_EMIT notifier.currentComboChanged();
-                              }},
-                             &notifier);
+    RecordingHotKeys hotKeys;
+    ShortcutManager shortcuts(
+        hotKeys, []() -> QCoro::Task<std::optional<QString>> { co_return std::nullopt; },
+        [](std::optional<QString>) {});
+    shortcuts.set(args.contains(QStringLiteral("--shortcut"))
+                      ? std::optional(KeyCombo(40, KeyCombo::CommandFlag | KeyCombo::ShiftFlag))
+                      : std::nullopt);
 
     QQuickView view;
+    view.setInitialProperties(
+        {{QStringLiteral("auth"), QVariant::fromValue(&session)},
+         {QStringLiteral("shortcuts"), QVariant::fromValue(&shortcuts)},
+         {QStringLiteral("downloadPageUrl"), QUrl(QStringLiteral("https://example.com/app"))}});
     view.setResizeMode(QQuickView::SizeViewToRootObject);
     view.setSource(QUrl(QStringLiteral("qrc:/qt/qml/Vocarta/OnboardingView.qml")));
     if (view.status() != QQuickView::Ready)
@@ -90,5 +85,3 @@ int main(int argc, char *argv[])
     });
     return app.exec();
 }
-
-#include "FirstRunPreview.moc"

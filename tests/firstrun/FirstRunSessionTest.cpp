@@ -4,7 +4,6 @@
 #include "app/Fonts.h"
 #include "auth/AuthManager.h"
 #include "backend/ConvexClient.h"
-#include "firstrun/FirstRunQmlTypes.h"
 #include "firstrun/LinkCodeModel.h"
 #include "platform/Browser.h"
 
@@ -44,9 +43,10 @@ void FirstRunSessionTest::linkCodePageSignsInAndRelinks()
     AuthManager session(client, store, browser);
     QVERIFY(QTest::qWaitFor([&] { return session.isStartupFinished(); }, 20000));
     QVERIFY(!session.isAuthenticated());
-    registerFirstRunQmlTypes(&session, {}, nullptr);
 
     QQuickView view;
+    view.setInitialProperties({{QStringLiteral("auth"), QVariant::fromValue<QObject *>(&session)},
+                               {QStringLiteral("shortcuts"), QVariant::fromValue<QObject *>(nullptr)}});
     view.setSource(QUrl(QStringLiteral("qrc:/qt/qml/Vocarta/LinkCodeView.qml")));
     QCOMPARE(view.status(), QQuickView::Ready);
     view.show();

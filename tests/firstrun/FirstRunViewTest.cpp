@@ -1,7 +1,8 @@
 #include "FakeSession.h"
 #include "QuickItemSearch.h"
+#include "RecordingHotKeys.h"
 #include "app/Fonts.h"
-#include "firstrun/FirstRunQmlTypes.h"
+#include "capture/ShortcutManager.h"
 #include "firstrun/LinkCodeModel.h"
 #include "firstrun/ShortcutRecorderModel.h"
 
@@ -10,16 +11,11 @@
 #include <QProcess>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QtTest>
 
 namespace {
-
-class ComboNotifier : public QObject {
-    Q_OBJECT
-Q_SIGNALS:
-    void currentComboChanged();
-};
 
 constexpr quint16 macK = 40;
 
@@ -46,32 +42,30 @@ private:
     bool pressKeys(const QString &keys);
 
     FakeSession *m_session = nullptr;
-    ComboNotifier m_notifier;
-    std::optional<KeyCombo> m_combo;
+    RecordingHotKeys m_hotKeys;
+    std::unique_ptr<ShortcutManager> m_shortcuts;
     std::unique_ptr<QQuickView> m_view;
 };
 
 void FirstRunViewTest::initTestCase()
 {
+    QCoreApplication::setOrganizationName(QStringLiteral("vocarta-firstrun-test"));
     registerFonts();
 }
 
 void FirstRunViewTest::init()
 {
+    QSettings().remove(ShortcutManager::defaultsKey);
     m_session = new FakeSession(this);
-    m_combo.reset();
-    registerFirstRunQmlTypes(m_session,
-                             {[this] { return m_combo; },
-                              [this](std::optional<KeyCombo> c) {
-                                  m_combo = c;
-                                  Q_EMIT m_notifier.currentComboChanged();
-                              }},
-                             &m_notifier);
+    m_shortcuts = std::make_unique<ShortcutManager>(
+        m_hotKeys, []() -> QCoro::Task<std::optional<QString>> { co_return std::nullopt; },
+        [](std::optional<QString>) {});
 }
 
 void FirstRunViewTest::cleanup()
 {
     m_view.reset();
+    m_shortcuts.reset();
     delete m_session;
     m_session = nullptr;
 }
@@ -79,6 +73,12 @@ void FirstRunViewTest::cleanup()
 void FirstRunViewTest::load(const char *file)
 {
     m_view = std::make_unique<QQuickView>();
+    // What the sign-in window hands its pages.
+    QVariantMap properties{{QStringLiteral("auth"), QVariant::fromValue(m_session)},
+                           {QStringLiteral("shortcuts"), QVariant::fromValue(m_shortcuts.get())}};
+    if (qstrcmp(file, "OnboardingView.qml") == 0)
+        properties.insert(QStringLiteral("downloadPageUrl"), QUrl(QStringLiteral("https://example.com/app")));
+    m_view->setInitialProperties(properties);
     m_view->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Vocarta/") + QLatin1String(file)));
     QVERIFY2(m_view->status() == QQuickView::Ready, qPrintable(m_view->errors().value(0).toString()));
     m_view->show();
@@ -194,14 +194,15 @@ void FirstRunViewTest::recorderTakesCombinationFromKeyboard()
     QTRY_VERIFY_WITH_TIMEOUT(!recorder->isRecording(), 10000);
     QVERIFY(recorder->reservedError());
     QTRY_VERIFY(message->isVisible());
-    QVERIFY(!m_combo.has_value());
+    QVERIFY(!m_shortcuts->currentCombo().has_value());
 
     click(field);
     QTRY_VERIFY(recorder->isRecording());
     QVERIFY(!recorder->reservedError());
     QVERIFY(pressKeys(QStringLiteral("ctrl+shift+k")));
-    QTRY_VERIFY_WITH_TIMEOUT(m_combo.has_value(), 10000);
-    QCOMPARE(*m_combo, KeyCombo(macK, KeyCombo::ControlFlag | KeyCombo::ShiftFlag));
+    QTRY_VERIFY_WITH_TIMEOUT(m_shortcuts->currentCombo().has_value(), 10000);
+    QCOMPARE(*m_shortcuts->currentCombo(), KeyCombo(macK, KeyCombo::ControlFlag | KeyCombo::ShiftFlag));
+    QCOMPARE(m_hotKeys.registered.size(), 1);
     QVERIFY(!recorder->isRecording());
     QTRY_VERIFY(clear->isVisible());
     QCOMPARE(recorder->displayString(), QStringLiteral("Ctrl+Shift+K"));
@@ -212,11 +213,11 @@ void FirstRunViewTest::recorderTakesCombinationFromKeyboard()
     QTRY_VERIFY(!clear->isVisible());
     QVERIFY(pressKeys(QStringLiteral("shift+Escape")));
     QTRY_VERIFY_WITH_TIMEOUT(!recorder->isRecording(), 10000);
-    QCOMPARE(*m_combo, KeyCombo(macK, KeyCombo::ControlFlag | KeyCombo::ShiftFlag));
+    QCOMPARE(*m_shortcuts->currentCombo(), KeyCombo(macK, KeyCombo::ControlFlag | KeyCombo::ShiftFlag));
 
     QTRY_VERIFY(clear->isVisible());
     click(clear);
-    QTRY_VERIFY(!m_combo.has_value());
+    QTRY_VERIFY(!m_shortcuts->currentCombo().has_value());
     QTRY_VERIFY(!clear->isVisible());
 
     // Closing the window while recording stops it: later key presses belong

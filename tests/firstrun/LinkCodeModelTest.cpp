@@ -208,10 +208,8 @@ void LinkCodeModelTest::shownWhileSignedInOpensShortcutSection()
 {
     FakeSession session;
     session.setAuthenticated(true);
-    LinkCodeModel::setDefaultAuth(&session);
     LinkCodeModel model;
-    LinkCodeModel::setDefaultAuth(nullptr);
-    QCOMPARE(model.auth(), &session);
+    model.setAuth(&session);
     QCOMPARE(model.focusedIndex(), LinkCodeModel::noFocus);
     model.shown();
     QVERIFY(!model.connectExpanded());

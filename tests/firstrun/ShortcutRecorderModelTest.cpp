@@ -1,7 +1,7 @@
 #include "firstrun/ShortcutRecorderModel.h"
+#include "RecordingHotKeys.h"
 #include "capture/KeyMapping.h"
 #include "capture/ShortcutManager.h"
-#include "platform/HotKeyService.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -66,15 +66,6 @@ bool sendPress(KeyWindow &window, quint16 macKeyCode, Qt::Key key, Qt::KeyboardM
     QCoreApplication::sendEvent(&window, &event);
     return window.presses == before;
 }
-
-// Records what the shortcut manager asks of the desktop.
-class RecordingHotKeys : public HotKeyService {
-public:
-    QList<Chord> registered;
-    int unregistrations = 0;
-    void registerHotKey(const Chord &chord) override { registered.append(chord); }
-    void unregisterHotKey() override { ++unregistrations; }
-};
 
 } // namespace
 
@@ -318,11 +309,8 @@ void ShortcutRecorderModelTest::recordedCombinationIsStoredAndRegisteredByManage
         hotKeys, []() -> QCoro::Task<std::optional<QString>> { co_return std::nullopt; },
         [](std::optional<QString>) {});
     ManualClock clock;
-    ShortcutRecorderModel model(
-        {[&] { return manager.currentCombo(); }, [&](std::optional<KeyCombo> c) { manager.set(c); }},
-        clock.seam());
-    QObject::connect(&manager, &ShortcutManager::currentComboChanged, &model,
-                     &ShortcutRecorderModel::currentComboChanged);
+    ShortcutRecorderModel model({}, clock.seam());
+    model.setShortcuts(&manager);
     QSignalSpy shown(&model, &ShortcutRecorderModel::currentComboChanged);
 
     model.startRecording();

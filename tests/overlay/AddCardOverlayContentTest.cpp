@@ -32,6 +32,15 @@ QJsonObject resultJson(const QString &word, const QString &translation, const QS
             {"exampleSentenceTranslation", "The house is red."},
             {"category", "noun"}};
 }
+
+// The labels the overlay's list shows, top to bottom.
+QStringList labels(const ResultListModel &model)
+{
+    QStringList shown;
+    for (int row = 0; row < model.rowCount(); ++row)
+        shown.append(model.data(model.index(row), ResultListModel::LabelRole).toString());
+    return shown;
+}
 } // namespace
 
 class AddCardOverlayContentTest : public QObject {
@@ -196,7 +205,7 @@ private slots:
         QCOMPARE(overlay->results().size(), 2);
         QCOMPARE(overlay->results().at(0).word, QStringLiteral("hus"));
         QCOMPARE(overlay->results().at(1).word, QStringLiteral("villa"));
-        QCOMPARE(overlay->property("results").toList().size(), 2);
+        QCOMPARE(overlay->resultModel()->rowCount(), 2);
     }
 
     void emptyTranslationShowsEmptyList()
@@ -206,7 +215,7 @@ private slots:
         overlay->translate();
         QTRY_COMPARE_WITH_TIMEOUT(overlay->phase(), Phase::Results, 20000);
         QVERIFY(overlay->results().isEmpty());
-        QVERIFY(overlay->resultLabels().isEmpty());
+        QCOMPARE(overlay->resultModel()->rowCount(), 0);
         QVERIFY(!overlay->hasError());
     }
 
@@ -255,7 +264,12 @@ private slots:
         auto overlay = openWithDeck(QStringLiteral("HUS"));
         overlay->translate();
         QTRY_COMPARE_WITH_TIMEOUT(overlay->phase(), Phase::Results, 20000);
-        QCOMPARE(overlay->resultLabels(), (QStringList{"house", "hem"}));
+        QCOMPARE(labels(*overlay->resultModel()), (QStringList{"house", "hem"}));
+        // The list follows a later change of the typed word.
+        QSignalSpy changed(overlay->resultModel(), &QAbstractItemModel::dataChanged);
+        overlay->setWord(QStringLiteral("hem"));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(labels(*overlay->resultModel()), (QStringList{"hus", "home"}));
     }
 
     void choosingShowsTheCard()

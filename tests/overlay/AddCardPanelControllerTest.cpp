@@ -5,6 +5,7 @@
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/AddCardPanelController.h"
 #include "overlay/DismissSignal.h"
+#include "qml/ViewEngine.h"
 
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -89,7 +90,11 @@ class AddCardPanelControllerTest : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { registerFonts(); }
+    void initTestCase()
+    {
+        registerFonts();
+        ViewEngine::selectDefaultSceneGraph();
+    }
 
     void init()
     {
@@ -99,7 +104,7 @@ private Q_SLOTS:
         fake->answer("decks:getActiveDeck",
                      FakeDeployment::Answer::success(QJsonObject{
                          {"_id", "d1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
-        panel = std::make_unique<AddCardPanelController>(*client);
+        panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client);
     }
 
     void cleanup()
@@ -134,6 +139,7 @@ private Q_SLOTS:
         QVERIFY2(states.contains(QLatin1String("_NET_WM_STATE_SKIP_TASKBAR")), qPrintable(states));
         QVERIFY2(states.contains(QLatin1String("_NET_WM_STATE_SKIP_PAGER")), qPrintable(states));
         QVERIFY2(states.contains(QLatin1String("_NET_WM_STATE_ABOVE")), qPrintable(states));
+        QVERIFY2(states.contains(QLatin1String("_NET_WM_STATE_FULLSCREEN")), qPrintable(states));
         const QString desktop = xprop(window, QStringLiteral("_NET_WM_DESKTOP"));
         QVERIFY2(desktop.contains(QLatin1String("4294967295")), qPrintable(desktop));
     }

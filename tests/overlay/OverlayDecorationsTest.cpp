@@ -1,6 +1,5 @@
 #include "overlay/CardShadow.h"
 #include "overlay/FlagIcon.h"
-#include "overlay/OverlayQmlTypes.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,7 +116,6 @@ private slots:
 
     void cardsSwingBetweenRestAndFan()
     {
-        registerOverlayQmlTypes();
         QQmlEngine engine;
         QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/qt/qml/Vocarta/ShufflingCards.qml")));
         std::unique_ptr<QObject> object(component.create());

@@ -6,11 +6,12 @@
 #include "backend/ConvexClient.h"
 #include "capture/KeyCombo.h"
 #include "capture/SelectedTextReader.h"
-#include "platform/SelectionSources.h"
 #include "capture/ShortcutManager.h"
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/AddCardPanelController.h"
+#include "platform/SelectionSources.h"
 #include "platform/x11/X11HotKeyService.h"
+#include "qml/ViewEngine.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -90,7 +91,7 @@ class OverlayEndToEndTest : public QObject {
             fake.answer("cards:createCard", FakeDeployment::Answer::success(QStringLiteral("card-1")));
             client = std::make_unique<ConvexClient>(fake.url());
             client->setTokens(QStringLiteral("token"), QStringLiteral("refresh"));
-            panel = std::make_unique<AddCardPanelController>(*client);
+            panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client);
             panel->warmUp();
             hotKeys = std::make_unique<X11HotKeyService>();
             reader = std::make_unique<SelectedTextReader>(sources.all());
@@ -154,6 +155,7 @@ private Q_SLOTS:
             QSKIP("runs inside scripts/with-session");
         QVERIFY(X11HotKeyService::isAvailable());
         registerFonts();
+        ViewEngine::selectDefaultSceneGraph();
     }
 
     void selectionToSavedCard()
@@ -170,6 +172,9 @@ private Q_SLOTS:
         QCOMPARE(rig.fake.requestsFor("ai:translateWord").first().args(),
                  (QJsonObject{{"word", "red house"}, {"langFrom", "en"}, {"langTo", "sv"}}));
         QTRY_VERIFY_WITH_TIMEOUT(rig.find("resultEntry1"), 20000);
+        QCOMPARE(
+            findItem(rig.find("resultEntry1"), QStringLiteral("resultLabel"))->property("text").toString(),
+            QStringLiteral("en röd stuga"));
 
         QVERIFY(clickWhenSettled(rig.find("resultEntry1")));
         QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Selected,

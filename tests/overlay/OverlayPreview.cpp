@@ -7,6 +7,7 @@
 #include "backend/ConvexClient.h"
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/AddCardPanelController.h"
+#include "qml/ViewEngine.h"
 
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -39,6 +40,8 @@ void ready()
 
 int main(int argc, char *argv[])
 {
+    QQuickWindow::setDefaultAlphaBuffer(true);
+    ViewEngine::selectDefaultSceneGraph();
     QGuiApplication app(argc, argv);
     registerFonts();
     const QString phase = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("input");
@@ -59,7 +62,7 @@ int main(int argc, char *argv[])
     ConvexClient client(fake.url());
     client.setTokens(QStringLiteral("t"), QStringLiteral("r"));
 
-    AddCardPanelController panel(client);
+    AddCardPanelController panel(ViewEngine::shared(), client);
     panel.warmUp();
     QTimer::singleShot(300, [&] {
         panel.show(phase == QLatin1String("input") ? QString() : QStringLiteral("house"));

@@ -286,7 +286,7 @@ private Q_SLOTS:
         QQmlEngine engine;
         FakeSession session;
         FakeDeckState decks;
-        AppWindows windows(&engine, session, decks);
+        AppWindows windows(engine, session, decks);
         windows.setStartAtLogin(&autostart);
         windows.openSettingsWindow();
         QQuickWindow *window = windows.settingsWindow();

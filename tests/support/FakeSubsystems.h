@@ -4,21 +4,13 @@
 
 #include <QStringList>
 
-class Session;
-
 // Stands in for the subsystems the shell starts and calls: each call is
-// recorded by name, in order ("qml", "accessibility", "shortcut", "updater",
+// recorded by name, in order ("accessibility", "shortcut", "updater",
 // "overlay", "addCard", "capture", "updates").
 class FakeSubsystems : public AppShell::Subsystems {
 public:
-    // With a session, the QML step also makes the first-run pages' types
-    // known, so that the shell's windows can be shown.
-    explicit FakeSubsystems(Session *session = nullptr)
-        : m_session(session)
-    {
-    }
-
-    void registerQmlTypes() override;
+    // No shortcut manager: the sign-in window's shortcut section stays empty.
+    ShortcutManager *shortcuts() override { return nullptr; }
     void requestAccessibility() override { calls << "accessibility"; }
     void loadAndRegisterShortcut() override { calls << "shortcut"; }
     void startUpdater() override { calls << "updater"; }
@@ -35,7 +27,4 @@ public:
     QStringList calls;
     // The activation token of each capture request.
     QStringList captureTokens;
-
-private:
-    Session *m_session;
 };

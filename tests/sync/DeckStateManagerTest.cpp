@@ -47,6 +47,8 @@ private Q_SLOTS:
     void selectChangesOnlyAfterTheServerAccepted();
     void callbacksOutliveADestroyedDeckState();
     void qmlPropertiesMirrorTheState();
+    void deckListStepsFromTheActiveDeck_data();
+    void deckListStepsFromTheActiveDeck();
 };
 
 void DeckStateManagerTest::subscribesOnceListFirstAndLoadsUntilTheFirstList()
@@ -176,19 +178,52 @@ void DeckStateManagerTest::qmlPropertiesMirrorTheState()
 {
     SyncTestRig rig;
     DeckStateManager state(*rig.client, *rig.http);
-    QCOMPARE(state.property("decks").toList().size(), 0);
-    QVERIFY(state.property("activeDeck").isNull());
+    const DeckListModel &list = *state.property("deckList").value<DeckListModel *>();
+    QCOMPARE(list.count(), 0);
+    QCOMPARE(list.activeIndex(), -1);
     QCOMPARE(state.property("error").toString(), QString());
     QCOMPARE(state.property("hasError").toBool(), false);
 
     rig.endpoint.setQueryResult("decks:listDecks", QJsonArray{deckJson("d1", "Verbs")});
     rig.endpoint.setQueryResult("decks:getActiveDeck", deckJson("d1", "Verbs"));
     state.startSubscriptionsLater();
-    QTRY_COMPARE_WITH_TIMEOUT(state.property("decks").toList().size(), 1, timeout);
-    QTRY_VERIFY_WITH_TIMEOUT(!state.property("activeDeck").isNull(), timeout);
-    QCOMPARE(state.property("decks").toList().first().value<Deck>().name, QStringLiteral("Verbs"));
-    QCOMPARE(state.property("activeDeck").value<Deck>().id(), QStringLiteral("d1"));
+    QTRY_COMPARE_WITH_TIMEOUT(list.count(), 1, timeout);
+    QTRY_COMPARE_WITH_TIMEOUT(list.activeIndex(), 0, timeout);
+    QCOMPARE(list.data(list.index(0), DeckListModel::DeckIdRole).toString(), QStringLiteral("d1"));
+    QCOMPARE(list.data(list.index(0), DeckListModel::NameRole).toString(), QStringLiteral("Verbs"));
+    QCOMPARE(list.data(list.index(0), DeckListModel::ActiveRole).toBool(), true);
     QCOMPARE(state.property("isLoading").toBool(), false);
+}
+
+void DeckStateManagerTest::deckListStepsFromTheActiveDeck_data()
+{
+    QTest::addColumn<QString>("active");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("none active, down: the first") << "" << 1 << "a";
+    QTest::newRow("none active, up: the last") << "" << -1 << "c";
+    QTest::newRow("active not listed, up: the last") << "gone" << -1 << "c";
+    QTest::newRow("down from the middle") << "b" << 1 << "c";
+    QTest::newRow("up from the middle") << "b" << -1 << "a";
+    QTest::newRow("past the end: nothing") << "c" << 1 << "";
+    QTest::newRow("before the start: nothing") << "a" << -1 << "";
+}
+
+void DeckStateManagerTest::deckListStepsFromTheActiveDeck()
+{
+    QFETCH(QString, active);
+    QFETCH(int, step);
+    QFETCH(QString, expected);
+    DeckListModel list;
+    list.setDecks({deck("a", "A"), deck("b", "B"), deck("c", "C")});
+    list.setActiveId(active);
+    QCOMPARE(list.idAfter(step), expected);
+    QStringList marked;
+    for (int row = 0; row < list.count(); ++row) {
+        if (list.data(list.index(row), DeckListModel::ActiveRole).toBool())
+            marked.append(list.data(list.index(row), DeckListModel::DeckIdRole).toString());
+    }
+    QCOMPARE(marked, active.isEmpty() || active == u"gone" ? QStringList() : QStringList{active});
 }
 
 QTEST_GUILESS_MAIN(DeckStateManagerTest)

@@ -300,6 +300,14 @@ private Q_SLOTS:
         QVERIFY(box && box->isVisible());
         QVERIFY(box->informativeText().contains("1.10.0"));
         QCOMPARE(box->textFormat(), Qt::PlainText);
+        bool notesShown = false;
+        for (const QLabel *label : box->findChildren<QLabel *>()) {
+            if (label->text().contains(QStringLiteral("<b>not markup</b>"))) {
+                notesShown = true;
+                QCOMPARE(label->textFormat(), Qt::PlainText);
+            }
+        }
+        QVERIFY(notesShown);
         QPushButton *download = nullptr;
         for (QAbstractButton *b : box->buttons()) {
             if (b->text() == "Download...")

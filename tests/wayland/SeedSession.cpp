@@ -32,8 +32,8 @@ QCoro::Task<int> seed(QString code)
     const std::optional<QString> wanted = client.refreshToken();
     QDeadlineTimer deadline(30000);
     while (!deadline.hasExpired()) {
-        const std::optional<QString> stored = co_await store.load(
-            AuthManager::keychainService, AuthManager::refreshTokenKey);
+        const std::optional<QString> stored =
+            co_await store.load(AuthManager::keychainService, AuthManager::refreshTokenKey);
         if (stored && stored == wanted)
             co_return 0;
         co_await QCoro::sleepFor(std::chrono::milliseconds(100));

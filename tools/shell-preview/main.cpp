@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
     TrayMenu menu(auth, decks);
     QObject::connect(&menu, &TrayMenu::quitRequested, &app, &QApplication::quit);
     QQmlEngine engine;
-    AppWindows windows(&engine, auth, decks);
+    AppWindows windows(engine, auth, decks);
     std::unique_ptr<QSystemTrayIcon> tray;
 
     if (view.startsWith(QLatin1String("menu"))) {

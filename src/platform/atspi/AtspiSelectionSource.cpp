@@ -170,6 +170,16 @@ public:
         co_return std::nullopt;
     }
 
+    QCoro::Task<bool> hasOwner(const QString &service)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+        message << service;
+        const QDBusMessage reply = co_await m_bus.asyncCall(message, int(m_limits.callTimeout.count()));
+        co_return isReply(reply, "b") && reply.arguments().constFirst().toBool();
+    }
+
     // Depth-first search for the focused object, bounded in depth and size.
     QCoro::Task<std::optional<ObjectRef>> findFocused(const ObjectRef &root)
     {
@@ -428,8 +438,14 @@ QCoro::Task<std::optional<SelectionSource::Result>> AtspiSelectionSource::readRe
 QCoro::Task<bool> AtspiSelectionSource::frontApplicationKnown(QDBusConnection bus)
 {
     const auto record = m_focus ? m_focus->current() : std::nullopt;
-    if (!m_frontProcess)
-        co_return record && !record->lost;
+    if (!m_frontProcess) {
+        // Only the last focus event can tell, and not when it came from one
+        // of our own windows or from an application that has quit since.
+        if (!record || record->lost || record->pid == quint32(QCoreApplication::applicationPid()))
+            co_return false;
+        Walk walk(bus, m_limits, QDeadlineTimer(m_limits.budget));
+        co_return co_await walk.hasOwner(record->service);
+    }
     const auto front = m_frontProcess();
     if (!front)
         co_return false;

@@ -166,8 +166,11 @@ void X11WindowHints::prepareForShow(QWindow &window)
                     PropModeReplace, reinterpret_cast<const unsigned char *>(&allDesktops), 1);
 
     // Qt adds its own states (ABOVE for stay-on-top) to what it finds here
-    // when it maps the window, so these survive the show.
+    // when it maps the window, so these survive the show. A window merely as
+    // large as the screen is not enough for every window manager: mutter
+    // keeps it out of the top bar unless it is in the full-screen state.
     const Atom states[] = {
+        XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False),
         XInternAtom(display, "_NET_WM_STATE_ABOVE", False),
         XInternAtom(display, "_NET_WM_STATE_SKIP_TASKBAR", False),
         XInternAtom(display, "_NET_WM_STATE_SKIP_PAGER", False),

@@ -5,8 +5,8 @@
 #include <memory>
 
 // The overlay window's treatment under an X11 window manager (EWMH):
-// _NET_WM_DESKTOP 0xFFFFFFFF and _NET_WM_STATE ABOVE, SKIP_TASKBAR and
-// SKIP_PAGER before mapping; activation through _NET_WM_USER_TIME and
+// _NET_WM_DESKTOP 0xFFFFFFFF and _NET_WM_STATE FULLSCREEN, ABOVE,
+// SKIP_TASKBAR and SKIP_PAGER before mapping; activation through _NET_WM_USER_TIME and
 // _NET_ACTIVE_WINDOW with the time of the key press that asked (else the
 // time in a startup id, else a fresh server time), because the time Qt
 // remembers predates the hot key (its events go to the root window's grab)

@@ -1,4 +1,4 @@
-#include "app/Color.h"
+#include "qml/Color.h"
 
 namespace Color {
 
