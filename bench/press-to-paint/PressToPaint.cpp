@@ -6,6 +6,7 @@
 //
 //   bench_press_to_paint --window TITLE --keys ctrl+alt+k [--hold MS] [--runs N]
 //                        [--warm-up N] [--front TITLE] [--label TEXT] [--settle MS]
+//                        [--pause MS]
 // --warm-up runs that many unmeasured openings first.
 //
 // Prints one Markdown table row: label | mapped | focused | painted, each
@@ -46,6 +47,9 @@ struct Options {
     int holdMs = 0;
     int runs = 30;
     int settleMs = 400;
+    // Idle time before each press: the program tidies up a while after a
+    // closing, and a person rarely presses again at once.
+    int pauseMs = 0;
     int warmUp = 0;
 };
 
@@ -347,7 +351,7 @@ struct Bench {
                 return 1;
             }
             // Focus events reach the listeners well before a person's next press.
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            std::this_thread::sleep_for(std::chrono::milliseconds(150 + options.pauseMs));
             const Sample sample = runOnce();
             if (i < 0)
                 continue;
@@ -415,13 +419,15 @@ int main(int argc, char **argv)
             ok = number(o.runs) && o.runs > 0;
         else if (argument == "--settle")
             ok = number(o.settleMs);
+        else if (argument == "--pause")
+            ok = number(o.pauseMs);
         else if (argument == "--warm-up")
             ok = number(o.warmUp);
         else
             ok = false;
         if (!ok) {
             std::fprintf(stderr, "usage: bench_press_to_paint --window TITLE --keys ctrl+alt+k [--hold MS] "
-                                 "[--runs N] [--warm-up N] [--front TITLE] [--label TEXT] [--settle MS]\n");
+                                 "[--runs N] [--warm-up N] [--front TITLE] [--label TEXT] [--settle MS] [--pause MS]\n");
             return 2;
         }
     }

@@ -38,36 +38,10 @@ wait_for() { # SECONDS WHAT COMMAND...
     sleep 0.1
   done
 }
-window_exists() { xdotool search --name "^$1\$" >/dev/null 2>&1; }
-
-# A plain X11 desktop: portal back-ends installed on this machine for other
-# desktops (which would offer global shortcuts they cannot deliver here) are
-# hidden from the portal the bus starts.
-mkdir -p "$work/no-portals"
-dbus-update-activation-environment XDG_DESKTOP_PORTAL_DIR="$work/no-portals" 2>/dev/null
-
-# A tray, so the signed-in program opens no window at start.
-trayer --edge top --align right --widthtype pixel --width 120 --height 28 --SetDockType true \
-  --transparent false >"$work/trayer.log" 2>&1 &
-started+=($!)
-
-"$build/bin/vocarta-devserver" --port 0 --data "$work/state.json" --print-link-code >"$work/devserver.log" 2>&1 &
-started+=($!)
-wait_for 20 "link code" grep -q '^link code: ' "$work/devserver.log"
-url=$(sed -nE 's/^vocarta-devserver listening on (http:[^ ]+).*/\1/p' "$work/devserver.log")
-code=$(sed -nE 's/^link code: ([A-Z0-9-]+)$/\1/p' "$work/devserver.log")
-# Ctrl+Alt+K: key code 40, Control (1 << 18) and Option (1 << 19).
-"$build/bin/bench_seed_session" "$url" "$code" 40 786432 >"$work/seed.log" 2>&1 || fail "sign-in"
-
-VOCARTA_DEPLOYMENT_URL=$url "${PRESS_TO_PAINT_PROGRAM:-$build/bin/vocarta-menubar}" >"$work/program.log" 2>&1 &
-program=$!
-started+=($program)
-wait_for 30 "deck list over sync" grep -qE '>> Transition \(querySet 0->1' "$work/devserver.log"
-wait_for 30 "overlay window" window_exists "Add card"
-sleep 3
+PROGRAM=${PRESS_TO_PAINT_PROGRAM:-}
+. "$root/bench/lib/signed-in-program.sh"
 rss() { awk '/^VmRSS:/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-idle_rss_start=$(rss $program)
 
 /usr/bin/python3 "$root/tests/capture/gtk_selection_app.py" --title "GTK words" --text "a house by the sea" \
   --select 2,7 >"$work/gtk.log" 2>&1 &
@@ -80,6 +54,9 @@ wait_for 30 "Qt application" grep -q '^ready' "$work/qt.log"
 "$build/bin/bench_floor_window" >"$work/floor.log" 2>&1 &
 started+=($!)
 wait_for 30 "floor window" grep -q '^ready' "$work/floor.log"
+# What start-up leaves once the program has tidied up (30 s after its warm-up).
+sleep 30
+idle_rss_start=$(rss $program)
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores; $runs runs a row"
 echo
@@ -93,6 +70,11 @@ press "$@" --window "Add card" --keys ctrl+alt+k --front "GTK words" --hold 80 -
 press "$@" --window "Add card" --keys ctrl+alt+k --front "GTK words" --hold 0 --label "program, GTK 3 in front, released at once"
 press "$@" --window "Add card" --keys ctrl+alt+k --front "Qt words" --hold 80 --label "program, Qt in front, key held 80 ms"
 press "$@" --window "Add card" --keys ctrl+alt+k --front "Qt words" --hold 0 --label "program, Qt in front, released at once"
+# 30 s after a closing the program gives back the window's image and frees
+# pages; the next press draws a new one.
+idle_runs=${PRESS_TO_PAINT_IDLE_RUNS:-5}
+press --runs "$idle_runs" --pause 31000 --window "Add card" --keys ctrl+alt+k --front "GTK words" \
+  --hold 80 --label "program, GTK 3 in front, key held 80 ms, 31 s after the last closing"
 press "$@" --window "Floor window" --keys ctrl+alt+j --front "GTK words" --hold 80 --label "bare pre-created Qt Quick window, key held 80 ms"
 press "$@" --window "Floor window" --keys ctrl+alt+j --front "GTK words" --hold 0 --label "bare pre-created Qt Quick window, released at once"
 grep incomplete "$work/press.log" >&2
@@ -112,7 +94,8 @@ for front in "GTK words" "Qt words"; do
   echo "$front in front, Return in the overlay: ${asked:-no translation asked}"
 done
 
-sleep 2
+# The program tidies up 30 s after a closing; idle is what follows.
+sleep 32
 idle_rss_after=$(rss $program)
 before=$(cpu_ticks $program)
 sleep 10

@@ -6,6 +6,7 @@
 #include "overlay/FlagIcon.h"
 #include "platform/Log.h"
 #include "platform/OverlayWindowHints.h"
+#include "platform/posix/FreeMemory.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -18,6 +19,9 @@
 
 namespace {
 const QUrl viewUrl(QStringLiteral("qrc:/qt/qml/Vocarta/AddCardOverlayView.qml"));
+// After a closing (or the warm-up), how long the program waits before it
+// gives memory back.
+constexpr std::chrono::seconds tidyUpDelay{30};
 } // namespace
 
 AddCardPanelController::AddCardPanelController(QQmlEngine &engine, ConvexClient &client, QObject *parent)
@@ -87,8 +91,16 @@ void AddCardPanelController::ensureWindow()
     m_root->setParent(m_window->contentItem());
     m_root->setParentItem(m_window->contentItem());
     m_root->setSize(m_window->size());
-    connect(m_window, &QWindow::widthChanged, m_root, [this](int w) { m_root->setWidth(w); });
-    connect(m_window, &QWindow::heightChanged, m_root, [this](int h) { m_root->setHeight(h); });
+    // Not while the closed window is shrunk (releaseImage): the view keeps
+    // its layout for the next opening.
+    connect(m_window, &QWindow::widthChanged, m_root, [this](int w) {
+        if (!m_imageReleased)
+            m_root->setWidth(w);
+    });
+    connect(m_window, &QWindow::heightChanged, m_root, [this](int h) {
+        if (!m_imageReleased)
+            m_root->setHeight(h);
+    });
     // The window can go away without us (its platform window destroyed, a
     // close that got past the filter): the overlay is then closed, or the
     // next shortcut would only try to raise a window that is not there.
@@ -117,8 +129,10 @@ void AddCardPanelController::warmUp()
         [this] {
             setWarmingUp(false);
             m_window->setMask(QRegion());
-            if (!isOpen())
+            if (!isOpen()) {
                 m_window->hide();
+                trimWhenIdle();
+            }
         },
         Qt::SingleShotConnection);
     m_hints->showOn(*m_window, *screen);
@@ -162,6 +176,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText, WindowAc
     }
     Q_EMIT contentChanged();
 
+    m_imageReleased = false;
     m_window->installEventFilter(this);
     m_keyFilterInstalled = true;
     Q_EMIT opened();
@@ -263,9 +278,51 @@ void AddCardPanelController::hidePanel()
         Q_EMIT contentChanged();
         content->deleteLater();
         Q_EMIT closed();
+        trimWhenIdle();
     }
     m_dismissSignal->setTriggered(false);
     m_hiding = false;
+}
+
+void AddCardPanelController::trimWhenIdle()
+{
+    // Not while a person is adding one card after another: each opening
+    // after this has to draw a new image (a few milliseconds more from the
+    // press to the first frame). Once the program has been left alone.
+    if (!m_trim) {
+        m_trim = new QTimer(this);
+        m_trim->setSingleShot(true);
+        m_trim->setInterval(tidyUpDelay);
+        connect(m_trim, &QTimer::timeout, this, [this] {
+            if (isOpen())
+                return;
+            releaseImage();
+            returnFreeMemory();
+        });
+    }
+    m_trim->start();
+}
+
+void AddCardPanelController::releaseImage()
+{
+    // The software scene graph keeps the closed window's image, the size of
+    // the screen (4 MB at 1280x800), and would hold it through every idle
+    // hour. It renders a window once at its new size even while withdrawn
+    // (a grab): shrunk to a pixel, the image goes. The next opening's first
+    // frame draws a new one, as it redraws the whole window anyway.
+    if (!m_window || m_window->isVisible() || m_imageReleased || !m_window->rendererInterface() ||
+        m_window->rendererInterface()->graphicsApi() != QSGRendererInterface::Software)
+        return;
+    m_imageReleased = true;
+    // The window takes its new size once the display has it.
+    connect(
+        m_window, &QWindow::widthChanged, this,
+        [this] {
+            if (m_imageReleased && !m_window->isVisible())
+                m_window->grabWindow();
+        },
+        Qt::SingleShotConnection);
+    m_window->resize(1, 1);
 }
 
 bool AddCardPanelController::eventFilter(QObject *watched, QEvent *event)

@@ -19,6 +19,7 @@ class QQmlEngine;
 class QQuickItem;
 class QQuickWindow;
 class QScreen;
+class QTimer;
 
 // Owns the add-card overlay's window: one frameless, translucent,
 // always-on-top window covering the focused screen. It is created once (at
@@ -77,6 +78,8 @@ private:
     void startOverlay();
     void mapAgain();
     void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
+    void trimWhenIdle();
+    void releaseImage();
     void setWarmingUp(bool warmingUp);
 
     WindowActivation::Request m_activation;
@@ -93,4 +96,6 @@ private:
     bool m_keyFilterInstalled = false;
     bool m_hiding = false;
     bool m_mappingAgain = false;
+    QTimer *m_trim = nullptr;
+    bool m_imageReleased = false;
 };

@@ -100,12 +100,22 @@ qreal CardShadow::margin() const
     return std::ceil(3 * sigmaFor(m_blurRadius));
 }
 
+QSize CardShadow::textureSizeFor(const QSize &size)
+{
+    return {std::max(1, (size.width() + downscale - 1) / downscale),
+            std::max(1, (size.height() + downscale - 1) / downscale)};
+}
+
 QImage CardShadow::renderShadow(const QSize &size) const
 {
     if (size.isEmpty())
         return {};
-    const int w = std::max(1, (size.width() + downscale - 1) / downscale);
-    const int h = std::max(1, (size.height() + downscale - 1) / downscale);
+    return renderSmallShadow(size).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QImage CardShadow::renderSmallShadow(const QSize &size) const
+{
+    const auto [w, h] = textureSizeFor(size);
     const qreal inset = margin() / downscale;
     const qreal radius = m_cornerRadius / downscale;
 
@@ -145,7 +155,18 @@ QImage CardShadow::renderShadow(const QSize &size) const
                 qRgba(m_color.red(), m_color.green(), m_color.blue(), int(std::lround(cover * 255))));
         }
     }
-    return small.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return small;
+}
+
+void CardShadow::geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry)
+{
+    // The item's texture stays at the blur's own resolution and the scene
+    // graph scales it up as it draws (smoothly, as the full-size image was
+    // scaled before): a full-size texture held three copies of the card's
+    // area (the cache, the texture and the copy painting detaches) for as
+    // long as the overlay's window lives, idle included.
+    setTextureSize(textureSizeFor(newGeometry.size().toSize()));
+    QQuickPaintedItem::geometryChange(newGeometry, oldGeometry);
 }
 
 void CardShadow::paint(QPainter *painter)
@@ -154,8 +175,11 @@ void CardShadow::paint(QPainter *painter)
     if (size.isEmpty())
         return;
     if (m_cache.isNull() || m_cacheSize != size) {
-        m_cache = renderShadow(size);
+        m_cache = renderSmallShadow(size);
         m_cacheSize = size;
     }
-    painter->drawImage(QPointF(0, 0), m_cache);
+    // The painter is scaled to the texture: the small image lands on it
+    // pixel for pixel.
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->drawImage(QRectF(0, 0, width(), height()), m_cache);
 }

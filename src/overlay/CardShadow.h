@@ -34,12 +34,19 @@ public:
     // by `margin`), exposed so tests can look at its pixels.
     QImage renderShadow(const QSize &size) const;
 
+protected:
+    void geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry) override;
+
 Q_SIGNALS:
     void cornerRadiusChanged();
     void blurRadiusChanged();
     void colorChanged();
 
 private:
+    static QSize textureSizeFor(const QSize &size);
+    // The blurred shape at the texture's resolution.
+    QImage renderSmallShadow(const QSize &size) const;
+
     qreal m_cornerRadius = 0;
     qreal m_blurRadius = 0;
     QColor m_color = QColor(0, 0, 0, 102);

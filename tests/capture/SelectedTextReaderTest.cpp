@@ -56,6 +56,7 @@ private Q_SLOTS:
     void accessibilityOffLeavesPrimaryOnly();
     void requestAccessibilityTurnsItOn();
     void hungApplicationDoesNotFreezeTheEventLoop();
+    void focusEventsSpareTheWalk_data();
     void focusEventsSpareTheWalk();
     void readsAtThePressInEveryToolkit_data();
     void readsAtThePressInEveryToolkit();
@@ -274,12 +275,29 @@ void SelectedTextReaderTest::hungApplicationDoesNotFreezeTheEventLoop()
     QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
 }
 
+void SelectedTextReaderTest::focusEventsSpareTheWalk_data()
+{
+    QTest::addColumn<bool>("focusedBeforeStart");
+    QTest::newRow("focus moves after the start") << false;
+    // No focus event will come: the start looks for the focus once.
+    QTest::newRow("focused before the start") << true;
+}
+
 void SelectedTextReaderTest::focusEventsSpareTheWalk()
 {
-    AtspiSelectionSource accessibility;
+    QFETCH(bool, focusedBeforeStart);
+    AtspiSelectionSource accessibility(AtspiSelectionSource::Limits{},
+                                       [] { return X11FrontProcess::processId(); });
+    std::unique_ptr<Helper> app;
+    const auto startTheApp = [&] {
+        app = startApp({QStringLiteral("--multiline"), QStringLiteral("--text"),
+                        QStringLiteral("one two three"), QStringLiteral("--select"), QStringLiteral("4,7")});
+    };
+    if (focusedBeforeStart)
+        startTheApp();
     QCOMPARE(await(accessibility.start()), std::optional<bool>(true));
-    auto app = startApp({QStringLiteral("--multiline"), QStringLiteral("--text"),
-                         QStringLiteral("one two three"), QStringLiteral("--select"), QStringLiteral("4,7")});
+    if (!focusedBeforeStart)
+        startTheApp();
     QVERIFY(app);
     const auto readsThroughFocusEvent = [&] {
         const auto result = await(accessibility.read());

@@ -51,6 +51,15 @@ std::optional<AtspiFocusTracker::Focus> AtspiFocusTracker::current() const
     return focus;
 }
 
+void AtspiFocusTracker::seed(const Focus &focus)
+{
+    if (m_focus)
+        return;
+    m_focus = focus;
+    m_focusSequence = ++m_sequence;
+    Q_EMIT focusChanged();
+}
+
 void AtspiFocusTracker::setProcess(const QString &service, quint32 pid)
 {
     if (m_focus && m_focus->service == service)

@@ -38,6 +38,8 @@ public:
 
     // The object that last gained the focus.
     std::optional<Focus> current() const;
+    // The focus found by looking, when no focus event has come yet.
+    void seed(const Focus &focus);
     // Remembers the process of the current record's application.
     void setProcess(const QString &service, quint32 pid);
 

@@ -153,6 +153,23 @@ public:
         co_return reply.arguments().constFirst().toUInt();
     }
 
+    // The top-level window whose state says it is active, of any application.
+    QCoro::Task<std::optional<ObjectRef>> activeWindow()
+    {
+        const QList<ObjectRef> applications = co_await children(registry());
+        for (const ObjectRef &application : applications) {
+            if (expired())
+                break;
+            const QList<ObjectRef> windows = co_await children(application);
+            for (const ObjectRef &window : windows) {
+                const auto bits = co_await state(window);
+                if (bits && (*bits & (1ull << stateActive)) && !(*bits & (1ull << stateDefunct)))
+                    co_return window;
+            }
+        }
+        co_return std::nullopt;
+    }
+
     QCoro::Task<bool> hasOwner(const QString &service)
     {
         QDBusMessage message = QDBusMessage::createMethodCall(
@@ -215,6 +232,31 @@ QCoro::Task<SelectionSource::Result> selectionFrom(Walk &walk, const ObjectRef &
     if (selected.isEmpty())
         co_return Result::nothing();
     co_return Result::selected(selected);
+}
+
+// The object that has the keyboard focus now, found by one walk of the
+// active window: focus events tell only of later moves, and an application
+// focused before the program started would otherwise wait for the key's
+// release at the first press. Works on its own copies, so the source may go
+// meanwhile (its connection closes and the calls fail).
+QCoro::Task<std::optional<AtspiFocusTracker::Focus>> focusNow(QDBusConnection bus,
+                                                              AtspiSelectionSource::Limits limits)
+{
+    try {
+        Walk walk(std::move(bus), limits, QDeadlineTimer(limits.budget));
+        const auto window = co_await walk.activeWindow();
+        if (!window)
+            co_return std::nullopt;
+        const auto pid = co_await walk.processOf(window->service);
+        if (!pid || *pid == uint(QCoreApplication::applicationPid()))
+            co_return std::nullopt;
+        const auto focused = co_await walk.findFocused(*window);
+        if (!focused)
+            co_return std::nullopt;
+        co_return AtspiFocusTracker::Focus{focused->service, focused->path, *pid};
+    } catch (const std::exception &) {
+        co_return std::nullopt;
+    }
 }
 
 } // namespace
@@ -289,6 +331,14 @@ QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
     }
     m_bus = bus;
     m_focus = std::make_unique<AtspiFocusTracker>(bus);
+    // Off the shortcut's path, without waiting for it: a focus event that
+    // comes meanwhile is newer and wins.
+    AtspiFocusTracker *tracker = m_focus.get();
+    QCoro::connect(focusNow(bus, m_limits), tracker,
+                   [tracker](std::optional<AtspiFocusTracker::Focus> focus) {
+                       if (focus)
+                           tracker->seed(*focus);
+                   });
     co_return std::optional<QDBusConnection>(bus);
 }
 
@@ -420,22 +470,7 @@ AtspiSelectionSource::readOnce(QDBusConnection bus, QDeadlineTimer deadline, boo
     const uint ownPid = uint(QCoreApplication::applicationPid());
 
     // The application whose top-level window is active.
-    std::optional<ObjectRef> activeWindow;
-    const QList<ObjectRef> applications = co_await walk.children(registry());
-    for (const ObjectRef &application : applications) {
-        if (walk.expired())
-            break;
-        const QList<ObjectRef> windows = co_await walk.children(application);
-        for (const ObjectRef &window : windows) {
-            const auto bits = co_await walk.state(window);
-            if (bits && (*bits & (1ull << stateActive)) && !(*bits & (1ull << stateDefunct))) {
-                activeWindow = window;
-                break;
-            }
-        }
-        if (activeWindow)
-            break;
-    }
+    const std::optional<ObjectRef> activeWindow = co_await walk.activeWindow();
     if (!activeWindow) {
         noActiveWindow = true;
         co_return Result::unavailable();
