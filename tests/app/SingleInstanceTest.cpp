@@ -15,6 +15,7 @@
 namespace {
 
 using Role = SingleInstance::Role;
+using Delivery = SingleInstance::Delivery;
 
 QString program()
 {
@@ -75,7 +76,7 @@ private Q_SLOTS:
             DBusSingleInstance second(other, name);
             QCOMPARE(QCoro::waitFor(second.claim()), Role::Secondary);
             QSignalSpy activated(&first, &SingleInstance::activated);
-            QVERIFY(QCoro::waitFor(second.forward({"--preferences"}, "token-1")));
+            QCOMPARE(QCoro::waitFor(second.forward({"--preferences"}, "token-1")), Delivery::Delivered);
             QTRY_COMPARE(activated.size(), 1);
             QCOMPARE(activated.first().at(0).toStringList(), QStringList{"--preferences"});
             QCOMPARE(activated.first().at(1).toString(), QStringLiteral("token-1"));
@@ -98,7 +99,7 @@ private Q_SLOTS:
         QCOMPARE(QCoro::waitFor(second.claim()), Role::Secondary);
 
         QSignalSpy activated(&first, &SingleInstance::activated);
-        QVERIFY(QCoro::waitFor(second.forward({"vocarta://auth/google#x=1"}, "")));
+        QCOMPARE(QCoro::waitFor(second.forward({"vocarta://auth/google#x=1"}, "")), Delivery::Delivered);
         QTRY_COMPARE(activated.size(), 1);
         QCOMPARE(activated.first().at(0).toStringList(), QStringList{"vocarta://auth/google#x=1"});
 

@@ -1,6 +1,7 @@
 #include "platform/dbus/DBusSingleInstance.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
@@ -37,10 +38,12 @@ constexpr uint alreadyOwner = 4;
 
 } // namespace
 
-DBusSingleInstance::DBusSingleInstance(QDBusConnection bus, QString name, QObject *parent)
+DBusSingleInstance::DBusSingleInstance(QDBusConnection bus, QString name, Connection connection,
+                                       QObject *parent)
     : SingleInstance(parent)
     , m_bus(std::move(bus))
     , m_name(std::move(name))
+    , m_connection(connection)
 {
 }
 
@@ -50,6 +53,8 @@ DBusSingleInstance::~DBusSingleInstance()
         m_bus.unregisterObject(objectPath());
         m_bus.unregisterService(m_name);
     }
+    if (m_connection == Connection::Close)
+        QDBusConnection::disconnectFromBus(m_bus.name());
 }
 
 QString DBusSingleInstance::objectPath() const
@@ -89,14 +94,24 @@ QCoro::Task<SingleInstance::Role> DBusSingleInstance::claim()
     co_return Role::Secondary;
 }
 
-QCoro::Task<bool> DBusSingleInstance::forward(QStringList arguments, QString activationToken)
+QCoro::Task<SingleInstance::Delivery> DBusSingleInstance::forward(QStringList arguments,
+                                                                  QString activationToken)
 {
+    if (!m_bus.isConnected())
+        co_return Delivery::NoCopy;
     QDBusMessage call =
         QDBusMessage::createMethodCall(m_name, objectPath(), interfaceName(), QStringLiteral("Activate"));
+    // Nothing is to be started for the name: with no owner the bus says so at once.
+    call.setAutoStartService(false);
     call << arguments << activationToken;
     QDBusPendingCall pending = m_bus.asyncCall(call, 10000);
     co_await pending;
-    co_return !pending.isError();
+    if (!pending.isError())
+        co_return Delivery::Delivered;
+    const QDBusError error = pending.error();
+    const bool noOwner = error.type() == QDBusError::ServiceUnknown ||
+                         error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+    co_return noOwner ? Delivery::NoCopy : Delivery::Failed;
 }
 
 #include "DBusSingleInstance.moc"

@@ -10,11 +10,15 @@
 class DBusSingleInstance : public SingleInstance {
     Q_OBJECT
 public:
-    DBusSingleInstance(QDBusConnection bus, QString name, QObject *parent = nullptr);
+    // Close: the connection is this object's alone and is closed with it.
+    enum class Connection { Keep, Close };
+
+    DBusSingleInstance(QDBusConnection bus, QString name, Connection connection = Connection::Keep,
+                       QObject *parent = nullptr);
     ~DBusSingleInstance() override;
 
     QCoro::Task<Role> claim() override;
-    QCoro::Task<bool> forward(QStringList arguments, QString activationToken) override;
+    QCoro::Task<Delivery> forward(QStringList arguments, QString activationToken) override;
 
     QString objectPath() const;
     static QString interfaceName();
@@ -22,5 +26,6 @@ public:
 private:
     QDBusConnection m_bus;
     QString m_name;
+    Connection m_connection;
     QObject *m_endpoint = nullptr;
 };
