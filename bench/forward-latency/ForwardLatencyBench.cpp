@@ -1,7 +1,8 @@
 // How long a later start takes to hand its request to the running copy: this
 // program owns the instance name, starts the real program with `--capture`
 // again and again, and time-stamps the moment each request arrives (from just
-// before the process is started) and the moment the process has ended.
+// before the process is started) and the moment the process has ended; then,
+// as the floor, how long the program takes to start and leave at once.
 //
 //   bench_forward_latency [runs] [program]
 // Run it inside scripts/with-session (a session bus, a display).
@@ -73,6 +74,18 @@ QCoro::Task<int> measure(int runs, QString program)
     }
     print("start -> request delivered", delivered);
     print("start -> process ended", ended);
+
+    // The floor on this machine: the same program loading its libraries and
+    // leaving at once, with nothing to hand over.
+    std::vector<double> floor;
+    for (int i = 0; i < runs; ++i) {
+        QProcess process;
+        const Clock::time_point start = Clock::now();
+        process.start(program, {QStringLiteral("--version")});
+        co_await qCoro(&process, &QProcess::finished, std::chrono::seconds(30));
+        floor.push_back(ms(Clock::now() - start));
+    }
+    print("start -> ended, --version", floor);
     co_return 0;
 }
 

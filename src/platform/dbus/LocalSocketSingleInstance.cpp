@@ -34,10 +34,10 @@ LocalSocketSingleInstance::LocalSocketSingleInstance(QString socketPath, QObject
 {
 }
 
-LocalSocketSingleInstance::LocalSocketSingleInstance(QString socketPath, uid_t user, QObject *parent)
+LocalSocketSingleInstance::LocalSocketSingleInstance(QString socketPath, uid_t peerUser, QObject *parent)
     : SingleInstance(parent)
     , m_path(std::move(socketPath))
-    , m_user(user)
+    , m_user(peerUser)
 {
 }
 
@@ -55,7 +55,7 @@ QString LocalSocketSingleInstance::defaultSocketPath(const QString &name)
 
 bool LocalSocketSingleInstance::directoryIsPrivate() const
 {
-    return PrivateDirectory::ensure(QFileInfo(m_path).absolutePath(), m_user);
+    return PrivateDirectory::ensure(QFileInfo(m_path).absolutePath(), ::getuid());
 }
 
 QCoro::Task<SingleInstance::Role> LocalSocketSingleInstance::claim()
@@ -87,8 +87,9 @@ void LocalSocketSingleInstance::onConnection()
         socket->setParent(this);
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         if (PeerCredentials::userOf(socket->socketDescriptor()) != m_user) {
-            socket->abort();
-            socket->deleteLater();
+            // Answered, not cut off: the caller learns at once that nothing was taken.
+            socket->write("error\n");
+            socket->disconnectFromServer();
             continue;
         }
         auto buffer = std::make_shared<QByteArray>();
@@ -126,9 +127,8 @@ QCoro::Task<SingleInstance::Delivery> LocalSocketSingleInstance::forward(QString
     // A callback URL may carry tokens: only a listener of this user gets it.
     if (PeerCredentials::userOf(socket.socketDescriptor()) != m_user)
         co_return Delivery::Failed;
-    // A named value: g++ 12 destroys a temporary in a co_await expression twice.
-    const QByteArray message = SingleInstanceMessage{arguments, activationToken}.encode();
-    co_await qCoro(socket).write(message);
+    // Buffered, not awaited: a listener that refuses closes before it has read it all.
+    socket.write(SingleInstanceMessage{arguments, activationToken}.encode());
     const QByteArray answer = co_await qCoro(socket).readLine(16, exchangeTimeout);
     co_return answer == "ok\n" ? Delivery::Delivered : Delivery::Failed;
 }

@@ -13,9 +13,10 @@ class QLocalServer;
 class LocalSocketSingleInstance : public SingleInstance {
     Q_OBJECT
 public:
-    // `user`: who the other end must be; this process's user unless a test says otherwise.
+    // `peerUser`: who the other end must be; this process's user unless a
+    // test says otherwise. The directory is always this process's user's.
     explicit LocalSocketSingleInstance(QString socketPath, QObject *parent = nullptr);
-    LocalSocketSingleInstance(QString socketPath, uid_t user, QObject *parent = nullptr);
+    LocalSocketSingleInstance(QString socketPath, uid_t peerUser, QObject *parent = nullptr);
     ~LocalSocketSingleInstance() override;
 
     QCoro::Task<Role> claim() override;
