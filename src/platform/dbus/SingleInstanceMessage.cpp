@@ -17,13 +17,16 @@ std::optional<SingleInstanceMessage> SingleInstanceMessage::decode(const QByteAr
     const QJsonValue token = object.value(QStringLiteral("token"));
     if (object.size() != 2 || !arguments.isArray() || !token.isString())
         return std::nullopt;
+    // Text only, and whole: a lone surrogate is no character of any argument.
     SingleInstanceMessage message;
     for (const QJsonValue &argument : arguments.toArray()) {
-        if (!argument.isString())
+        if (!argument.isString() || !QStringView(argument.toString()).isValidUtf16())
             return std::nullopt;
         message.arguments << argument.toString();
     }
     message.activationToken = token.toString();
+    if (!QStringView(message.activationToken).isValidUtf16())
+        return std::nullopt;
     return message;
 }
 
