@@ -37,25 +37,6 @@ void reportUndelivered()
     std::fprintf(stderr, "vocarta-menubar: the running copy did not answer\n");
 }
 
-// A start that finds a copy running only hands its request over: that needs
-// the bus, not the display, the fonts or the platform plugin, so it runs under
-// a core application of its own before any of those exist.
-SingleInstance::Delivery handOver(int argc, char **argv, const CommandLine &line)
-{
-    QCoreApplication app(argc, argv);
-    const auto instance = SingleInstance::createForwarder(instanceName());
-    auto delivery = SingleInstance::Delivery::Failed;
-    QTimer::singleShot(0, instance.get(), [&] {
-        QCoro::connect(instance->forward(line.arguments, WindowActivation::tokenFromEnvironment()),
-                       instance.get(), [&](SingleInstance::Delivery result) {
-                           delivery = result;
-                           QCoreApplication::quit();
-                       });
-    });
-    QCoreApplication::exec();
-    return delivery;
-}
-
 // Becomes the running copy and starts it, or, when another start claimed
 // the name in the meantime, hands this start's request to it and leaves.
 QCoro::Task<void> run(SingleInstance &instance, CommandLine line, std::unique_ptr<AppServices> &services,
@@ -108,9 +89,10 @@ int main(int argc, char *argv[])
         break;
     }
 
-    // Qt's own options are not ours to accept: keep its argument parsing out.
-    int qtArgc = 1;
-    switch (handOver(qtArgc, argv, line)) {
+    // A start that finds a copy running only hands its request over: that
+    // needs the bus, not the display, the fonts or the platform plugin.
+    switch (SingleInstance::forwardBeforeApplication(instanceName(), line.arguments,
+                                                     WindowActivation::tokenFromEnvironment())) {
     case SingleInstance::Delivery::Delivered:
         return 0;
     case SingleInstance::Delivery::Failed:
@@ -120,6 +102,8 @@ int main(int argc, char *argv[])
         break; // this start becomes the running copy
     }
 
+    // Qt's own options are not ours to accept: keep its argument parsing out.
+    int qtArgc = 1;
     QQuickWindow::setDefaultAlphaBuffer(true);
     // Before the application object: the portal and the platform integration
     // read it while they start.

@@ -1,6 +1,7 @@
 #include "platform/SingleInstance.h"
 
 #include "platform/dbus/DBusSingleInstance.h"
+#include "platform/dbus/EarlyHandOver.h"
 #include "platform/dbus/LocalSocketSingleInstance.h"
 
 #include <QDBusConnection>
@@ -12,12 +13,9 @@ std::unique_ptr<SingleInstance> SingleInstance::create(const QString &name)
     return std::make_unique<LocalSocketSingleInstance>(LocalSocketSingleInstance::defaultSocketPath(name));
 }
 
-std::unique_ptr<SingleInstance> SingleInstance::createForwarder(const QString &name)
+SingleInstance::Delivery SingleInstance::forwardBeforeApplication(const QString &name,
+                                                                  const QStringList &arguments,
+                                                                  const QString &activationToken)
 {
-    const QString connectionName = QStringLiteral("vocarta-forward");
-    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName);
-    if (bus.isConnected())
-        return std::make_unique<DBusSingleInstance>(bus, name, DBusSingleInstance::Connection::Close);
-    QDBusConnection::disconnectFromBus(connectionName);
-    return std::make_unique<LocalSocketSingleInstance>(LocalSocketSingleInstance::defaultSocketPath(name));
+    return EarlyHandOver::forward(name, arguments, activationToken);
 }

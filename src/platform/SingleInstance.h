@@ -29,11 +29,11 @@ public:
     // The session bus when there is one, else a local socket in a directory
     // only this user can enter. `name` is the bundle identifier.
     static std::unique_ptr<SingleInstance> create(const QString &name);
-    // The same, for a start that only hands its request over before any other
-    // part of the program exists: a bus connection of its own, closed when
-    // this object goes, so none is left behind for the application object
-    // that may come next.
-    static std::unique_ptr<SingleInstance> createForwarder(const QString &name);
+    // For a start that only hands its request over, before it has an
+    // application object, and so before any display connection or font: the
+    // running copy takes the request, or NoCopy when none runs.
+    static Delivery forwardBeforeApplication(const QString &name, const QStringList &arguments,
+                                             const QString &activationToken);
 
 Q_SIGNALS:
     // On the primary, for every later start.

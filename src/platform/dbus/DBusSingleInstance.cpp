@@ -38,12 +38,10 @@ constexpr uint alreadyOwner = 4;
 
 } // namespace
 
-DBusSingleInstance::DBusSingleInstance(QDBusConnection bus, QString name, Connection connection,
-                                       QObject *parent)
+DBusSingleInstance::DBusSingleInstance(QDBusConnection bus, QString name, QObject *parent)
     : SingleInstance(parent)
     , m_bus(std::move(bus))
     , m_name(std::move(name))
-    , m_connection(connection)
 {
 }
 
@@ -53,8 +51,6 @@ DBusSingleInstance::~DBusSingleInstance()
         m_bus.unregisterObject(objectPath());
         m_bus.unregisterService(m_name);
     }
-    if (m_connection == Connection::Close)
-        QDBusConnection::disconnectFromBus(m_bus.name());
 }
 
 QString DBusSingleInstance::objectPath() const

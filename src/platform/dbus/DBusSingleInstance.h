@@ -10,11 +10,7 @@
 class DBusSingleInstance : public SingleInstance {
     Q_OBJECT
 public:
-    // Close: the connection is this object's alone and is closed with it.
-    enum class Connection { Keep, Close };
-
-    DBusSingleInstance(QDBusConnection bus, QString name, Connection connection = Connection::Keep,
-                       QObject *parent = nullptr);
+    DBusSingleInstance(QDBusConnection bus, QString name, QObject *parent = nullptr);
     ~DBusSingleInstance() override;
 
     QCoro::Task<Role> claim() override;
@@ -26,6 +22,5 @@ public:
 private:
     QDBusConnection m_bus;
     QString m_name;
-    Connection m_connection;
     QObject *m_endpoint = nullptr;
 };
