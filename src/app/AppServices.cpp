@@ -46,7 +46,8 @@ ShortcutManager *AppServices::shortcuts()
 
 void AppServices::requestAccessibility()
 {
-    m_selectionSources.enableAccessibility();
+    // Its answer matters only when a selection is read: nothing waits for it.
+    QCoro::connect(m_selectionSources.enableAccessibility(), &m_hotKeys, [](bool) {});
 }
 
 void AppServices::loadAndRegisterShortcut()

@@ -68,18 +68,31 @@ QCoro::Task<void> AppShell::start(CommandLine first)
     connect(m_menu.get(), &TrayMenu::updateCheckRequested, this, [this] { m_subsystems.checkForUpdates(); });
     connect(m_menu.get(), &TrayMenu::quitRequested, this, &AppShell::quitRequested);
 
-    // The tray item. At a login start the panel may come up after us; the
-    // launch steps below do not wait for it, only the icon does.
-    bool trayAvailable = co_await whileAlive(this, TrayHost::isAvailable());
-    if (trayAvailable)
-        createTrayIcon();
-
     // Launching has finished. No taskbar entry: the program has no window
     // open and Qt keeps running without one (quitOnLastWindowClosed is off).
     m_subsystems.requestAccessibility(); // the answer matters only when reading a selection
     m_subsystems.loadAndRegisterShortcut();
     m_subsystems.startUpdater();
     m_subsystems.warmUpOverlay();
+
+    // The windows exist: requests run now, whether or not the keyring has
+    // answered (it may wait on an unlock prompt for as long as the user
+    // likes); the session follows when it does.
+    const QString token =
+        first.outcome == CommandLine::Outcome::Run ? WindowActivation::tokenFromEnvironment() : QString();
+    m_started = true;
+    if (first.request != CommandLine::Request::Activate)
+        handle(first, token);
+    // Later starts that came while this one was under way, in their order.
+    const auto waiting = std::exchange(m_waitingRequests, {});
+    for (const auto &[line, activationToken] : waiting)
+        handle(line, activationToken);
+
+    // The tray item. At a login start the panel may come up after us; the
+    // launch steps above did not wait for it, only the icon does.
+    bool trayAvailable = co_await whileAlive(this, TrayHost::isAvailable());
+    if (trayAvailable)
+        createTrayIcon();
 
     co_await whileAlive(this, m_session.untilRestored());
     if (m_session.isAuthenticated()) {
@@ -89,20 +102,10 @@ QCoro::Task<void> AppShell::start(CommandLine first)
 
     // The tray item's first appearance: a signed-out user sees the sign-in
     // window once per start, except at login, where only the tray item comes.
-    const QString token =
-        first.outcome == CommandLine::Outcome::Run ? WindowActivation::tokenFromEnvironment() : QString();
     const bool openedForSignIn =
         !m_session.isAuthenticated() && first.request != CommandLine::Request::Autostart;
     if (openedForSignIn)
         m_windows->openAuthWindow(token);
-
-    m_started = true;
-    if (first.request != CommandLine::Request::Activate)
-        handle(first, token);
-    // Later starts that came while this one was under way, in their order.
-    const auto waiting = std::exchange(m_waitingRequests, {});
-    for (const auto &[line, activationToken] : waiting)
-        handle(line, activationToken);
 
     if (!trayAvailable) {
         trayAvailable = co_await whileAlive(this, TrayHost::waitForHost(m_options.trayWait));
@@ -124,7 +127,7 @@ void AppShell::handleArguments(const QStringList &arguments, const QString &acti
     if (line.outcome != CommandLine::Outcome::Run)
         return;
     // The other process has already been told its request arrived: keep it
-    // until the windows and the session are ready.
+    // until the windows are ready.
     if (!m_started) {
         m_waitingRequests.emplace_back(line, activationToken);
         return;

@@ -3,13 +3,14 @@
 #include "app/AppShell.h"
 #include "app/CommandLine.h"
 #include "app/Fonts.h"
+#include "app/OrderlyQuit.h"
+#include "platform/SessionPlatform.h"
 #include "platform/SingleInstance.h"
 #include "platform/WindowActivation.h"
 #include "platform/posix/TerminationSignals.h"
 #include "qml/ViewEngine.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QQuickWindow>
 #include <QTimer>
 
@@ -28,47 +29,43 @@ std::chrono::milliseconds trayWait()
     return ok && ms >= 0 ? std::chrono::milliseconds(ms) : std::chrono::seconds(10);
 }
 
-// Becomes the running copy and starts it, or hands this start's request to
-// the copy that runs already and leaves.
-QCoro::Task<void> run(SingleInstance &instance, CommandLine line, std::unique_ptr<AppServices> &services)
+QString instanceName()
+{
+    return QString::fromLatin1(BuildConfig::bundleIdentifier);
+}
+
+void reportUndelivered()
+{
+    std::fprintf(stderr, "vocarta-menubar: the running copy did not answer\n");
+}
+
+// Becomes the running copy and starts it, or, when another start claimed
+// the name in the meantime, hands this start's request to it and leaves.
+QCoro::Task<void> run(SingleInstance &instance, CommandLine line, std::unique_ptr<AppServices> &services,
+                      OrderlyQuit &quit)
 {
     try {
         const SingleInstance::Role role = co_await instance.claim();
         if (role == SingleInstance::Role::Secondary) {
-            const bool delivered =
+            const SingleInstance::Delivery delivery =
                 co_await instance.forward(line.arguments, WindowActivation::tokenFromEnvironment());
+            const bool delivered = delivery == SingleInstance::Delivery::Delivered;
             if (!delivered)
-                std::fprintf(stderr, "vocarta-menubar: the running copy did not answer\n");
+                reportUndelivered();
             QCoreApplication::exit(delivered ? 0 : 1);
             co_return;
         }
-        // Unavailable (no bus, no socket): run on our own rather than not at all.
+        // Unavailable (no bus, no private socket): run on our own rather than not at all.
         services = std::make_unique<AppServices>(AppShell::Options{trayWait()});
+        quit.setWrites([&services] { return services->untilWritesFinished(); });
         AppShell &shell = services->shell();
         QObject::connect(&instance, &SingleInstance::activated, &shell, &AppShell::handleArguments);
-        QObject::connect(&shell, &AppShell::quitRequested, qApp, &QCoreApplication::quit);
+        QObject::connect(&shell, &AppShell::quitRequested, &quit, &OrderlyQuit::request);
         co_await shell.start(line);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "vocarta-menubar: %s\n", e.what());
         QCoreApplication::exit(1);
     }
-}
-
-// Lets the secret store finish what it was asked to write (a rotated token
-// pair, a sign-out's removal) before the process ends, for at most `bound`:
-// the event loop has ended, and the store's answers need one.
-void finishPendingWrites(AppServices &services, std::chrono::milliseconds bound)
-{
-    QEventLoop loop;
-    bool finished = false;
-    QCoro::connect(services.untilWritesFinished(), &loop, [&] {
-        finished = true;
-        loop.quit();
-    });
-    if (finished)
-        return;
-    QTimer::singleShot(bound, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 } // namespace
@@ -94,6 +91,19 @@ int main(int argc, char *argv[])
         break;
     }
 
+    // A start that finds a copy running only hands its request over: that
+    // needs the bus, not the display, the fonts or the platform plugin.
+    switch (SingleInstance::forwardBeforeApplication(instanceName(), line.arguments,
+                                                     WindowActivation::tokenFromEnvironment())) {
+    case SingleInstance::Delivery::Delivered:
+        return 0;
+    case SingleInstance::Delivery::Failed:
+        reportUndelivered();
+        return 1;
+    case SingleInstance::Delivery::NoCopy:
+        break; // this start becomes the running copy
+    }
+
     // Qt's own options are not ours to accept: keep its argument parsing out.
     int qtArgc = 1;
     // The overlay's window is translucent: every window's alpha channel has
@@ -103,7 +113,11 @@ int main(int argc, char *argv[])
     // Before the application object: the portal and the platform integration
     // read it while they start.
     QApplication::setDesktopFileName(QString::fromLatin1(BuildConfig::bundleIdentifier));
+    const bool platformChosen = SessionPlatform::choose();
     QApplication app(qtArgc, argv);
+    // The programs we start (the browser, the desktop's tools) make their own choice.
+    if (platformChosen)
+        qunsetenv("QT_QPA_PLATFORM");
     QApplication::setApplicationName(QStringLiteral("vocarta-menubar"));
     QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::version));
     QApplication::setOrganizationName(QStringLiteral("vocarta"));
@@ -111,20 +125,15 @@ int main(int argc, char *argv[])
 
     registerFonts();
 
+    OrderlyQuit quit(writesBound);
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
-                     [] { QApplication::quit(); });
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &quit, &OrderlyQuit::request);
 
-    const auto instance = SingleInstance::create(QString::fromLatin1(BuildConfig::bundleIdentifier));
+    const auto instance = SingleInstance::create(instanceName());
     std::unique_ptr<AppServices> services;
-    QTimer::singleShot(0, instance.get(), [&] { run(*instance, line, services); });
+    QTimer::singleShot(0, instance.get(), [&] { run(*instance, line, services, quit); });
     const int status = QApplication::exec();
-    // However the loop ended (the quit item, SIGTERM, the end of the desktop
-    // session), a token pair being written is kept whole; then the objects go
-    // in order, while the application object is still there.
-    if (services) {
-        finishPendingWrites(*services, writesBound);
-        services.reset();
-    }
+    // The objects go in order, while the application object is still there.
+    services.reset();
     return status;
 }

@@ -38,10 +38,12 @@ std::vector<SelectionSource *> SelectionSources::all() const
     return sources;
 }
 
-bool SelectionSources::enableAccessibility()
+QCoro::Task<bool> SelectionSources::enableAccessibility()
 {
-    const bool usable = AtspiSelectionSource::enableAccessibility(std::chrono::milliseconds(1000));
+    // Started before the wait, while this object surely exists.
+    AtspiSelectionSource *accessibility = m_accessibility.get();
+    const bool usable = co_await AtspiSelectionSource::enableAccessibility(std::chrono::milliseconds(1000));
     if (usable && qApp)
-        QCoro::connect(m_accessibility->start(), qApp, [](bool) {});
-    return usable;
+        QCoro::connect(accessibility->start(), qApp, [](bool) {});
+    co_return usable;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoroTask>
+
 #include <memory>
 #include <vector>
 
@@ -18,7 +20,8 @@ public:
     // Sets org.a11y.Status.IsEnabled; true when the accessibility bus answered.
     // Then starts following focus events in the background, so the first
     // capture already knows the focused object.
-    bool enableAccessibility();
+    // Never blocks: it may run before the shortcut is registered.
+    QCoro::Task<bool> enableAccessibility();
 
 private:
     std::unique_ptr<AtspiSelectionSource> m_accessibility;

@@ -22,11 +22,13 @@ QByteArray preferred(const QProcessEnvironment &environment)
     return QByteArrayLiteral("xcb;wayland");
 }
 
-void choose()
+bool choose()
 {
     const QByteArray platform = preferred(QProcessEnvironment::systemEnvironment());
-    if (!platform.isEmpty())
-        qputenv("QT_QPA_PLATFORM", platform);
+    if (platform.isEmpty())
+        return false;
+    qputenv("QT_QPA_PLATFORM", platform);
+    return true;
 }
 
 } // namespace SessionPlatform

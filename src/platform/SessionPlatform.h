@@ -14,8 +14,8 @@ namespace SessionPlatform {
 // The value for QT_QPA_PLATFORM, or empty to leave Qt's choice.
 QByteArray preferred(const QProcessEnvironment &environment);
 
-// Sets QT_QPA_PLATFORM for this process from `preferred`; before the
-// application object exists.
-void choose();
+// Sets QT_QPA_PLATFORM for this process from `preferred`, before the
+// application object exists; returns whether it did.
+bool choose();
 
 } // namespace SessionPlatform

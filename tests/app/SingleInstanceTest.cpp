@@ -4,7 +4,9 @@
 #include "platform/dbus/LocalSocketSingleInstance.h"
 
 #include <QDBusConnection>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -12,9 +14,13 @@
 
 #include <QCoroTask>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 using Role = SingleInstance::Role;
+using Delivery = SingleInstance::Delivery;
 
 QString program()
 {
@@ -75,7 +81,7 @@ private Q_SLOTS:
             DBusSingleInstance second(other, name);
             QCOMPARE(QCoro::waitFor(second.claim()), Role::Secondary);
             QSignalSpy activated(&first, &SingleInstance::activated);
-            QVERIFY(QCoro::waitFor(second.forward({"--preferences"}, "token-1")));
+            QCOMPARE(QCoro::waitFor(second.forward({"--preferences"}, "token-1")), Delivery::Delivered);
             QTRY_COMPARE(activated.size(), 1);
             QCOMPARE(activated.first().at(0).toStringList(), QStringList{"--preferences"});
             QCOMPARE(activated.first().at(1).toString(), QStringLiteral("token-1"));
@@ -98,7 +104,7 @@ private Q_SLOTS:
         QCOMPARE(QCoro::waitFor(second.claim()), Role::Secondary);
 
         QSignalSpy activated(&first, &SingleInstance::activated);
-        QVERIFY(QCoro::waitFor(second.forward({"vocarta://auth/google#x=1"}, "")));
+        QCOMPARE(QCoro::waitFor(second.forward({"vocarta://auth/google#x=1"}, "")), Delivery::Delivered);
         QTRY_COMPARE(activated.size(), 1);
         QCOMPARE(activated.first().at(0).toStringList(), QStringList{"vocarta://auth/google#x=1"});
 
@@ -114,6 +120,77 @@ private Q_SLOTS:
             QVERIFY(!raw.readAll().startsWith("ok"));
         }
         QCOMPARE(activated.size(), 1);
+    }
+
+    // The fallback socket carries sign-in callbacks: it lives only in a
+    // directory that is this user's alone.
+    void socketDirectoryMustBePrivate_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("missing: made 0700") << "missing" << true;
+        QTest::newRow("ours, 0700") << "private" << true;
+        QTest::newRow("ours, 0755") << "open" << false;
+        QTest::newRow("a link to a private directory") << "link" << false;
+        QTest::newRow("another user's, 0700") << "foreign" << false;
+    }
+    void socketDirectoryMustBePrivate()
+    {
+        QFETCH(QString, setup);
+        QFETCH(bool, usable);
+        QTemporaryDir root;
+        const QString directory = root.filePath("instance");
+        if (setup != "missing") {
+            const QString real = setup == "link" ? root.filePath("target") : directory;
+            QVERIFY(QDir().mkdir(real, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+            if (setup == "open")
+                QVERIFY(QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                        QFile::ReadOther | QFile::ExeOther));
+            if (setup == "link")
+                QVERIFY(QFile::link(real, directory));
+            if (setup == "foreign" && ::chown(QFile::encodeName(real).constData(), 65534, 65534) != 0)
+                QSKIP("needs to run as root to hand a directory to another user");
+        }
+        const QString path = directory + "/instance.socket";
+        LocalSocketSingleInstance first(path);
+        QCOMPARE(QCoro::waitFor(first.claim()), usable ? Role::Primary : Role::Unavailable);
+        LocalSocketSingleInstance second(path);
+        QCOMPARE(QCoro::waitFor(second.forward({"--capture"}, "")),
+                 usable ? Delivery::Delivered : Delivery::Failed);
+        struct stat info {};
+        QCOMPARE(::lstat(QFile::encodeName(directory).constData(), &info), 0);
+        if (usable)
+            QCOMPARE(info.st_mode & 07777, mode_t(0700));
+        QVERIFY(!QFileInfo::exists(root.filePath("target/instance.socket")));
+    }
+
+    // Each end checks who runs the other before it trusts it.
+    void peerMustBeTheSameUser()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("instance.socket");
+        const uid_t someoneElse = ::getuid() + 1;
+        {
+            // A listener that expects another user refuses us.
+            LocalSocketSingleInstance listener(path, someoneElse);
+            QCOMPARE(QCoro::waitFor(listener.claim()), Role::Primary);
+            QSignalSpy activated(&listener, &SingleInstance::activated);
+            LocalSocketSingleInstance client(path);
+            QCOMPARE(QCoro::waitFor(client.forward({"vocarta://auth/google#id_token=x"}, "")),
+                     Delivery::Failed);
+            QCOMPARE(activated.size(), 0);
+        }
+        {
+            // A client that expects another user sends nothing to us.
+            LocalSocketSingleInstance listener(path);
+            QCOMPARE(QCoro::waitFor(listener.claim()), Role::Primary);
+            QSignalSpy activated(&listener, &SingleInstance::activated);
+            LocalSocketSingleInstance client(path, someoneElse);
+            QCOMPARE(QCoro::waitFor(client.forward({"vocarta://auth/google#id_token=x"}, "")),
+                     Delivery::Failed);
+            QCOMPARE(QCoro::waitFor(client.claim()), Role::Unavailable);
+            QCOMPARE(activated.size(), 0);
+        }
     }
 
     void commandLineWithoutARunningCopy()

@@ -94,7 +94,7 @@ void SelectedTextReaderTest::initTestCase()
 void SelectedTextReaderTest::cleanup()
 {
     // Every case starts with accessibility on, as the session does.
-    QVERIFY(m_systemSources.enableAccessibility());
+    QVERIFY(QCoro::waitFor(m_systemSources.enableAccessibility()));
 }
 
 std::optional<QString> SelectedTextReaderTest::capture()
@@ -238,7 +238,7 @@ void SelectedTextReaderTest::requestAccessibilityTurnsItOn()
     set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
         << QVariant::fromValue(QDBusVariant(false));
     QCOMPARE(QDBusConnection::sessionBus().call(set).type(), QDBusMessage::ReplyMessage);
-    QVERIFY(m_systemSources.enableAccessibility());
+    QVERIFY(QCoro::waitFor(m_systemSources.enableAccessibility()));
     QCOMPARE(await(AtspiSelectionSource::isEnabled(std::chrono::seconds(10))), std::optional<bool>(true));
 }
 

@@ -284,19 +284,18 @@ QCoro::Task<bool> AtspiSelectionSource::start()
     co_return (co_await connection()).has_value();
 }
 
-bool AtspiSelectionSource::enableAccessibility(std::chrono::milliseconds timeout)
+QCoro::Task<bool> AtspiSelectionSource::enableAccessibility(std::chrono::milliseconds timeout)
 {
     QDBusConnection session = QDBusConnection::sessionBus();
     if (!session.isConnected())
-        return false;
+        co_return false;
     QDBusMessage set = QDBusMessage::createMethodCall(
         QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
     set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
         << QVariant::fromValue(QDBusVariant(true));
-    // Once at start-up, bounded: the answer is what the caller asked for.
-    const QDBusMessage reply = session.call(set, QDBus::Block, int(timeout.count()));
-    return reply.type() == QDBusMessage::ReplyMessage;
+    const QDBusMessage reply = co_await session.asyncCall(set, int(timeout.count()));
+    co_return reply.type() == QDBusMessage::ReplyMessage;
 }
 
 QCoro::Task<bool> AtspiSelectionSource::isEnabled(std::chrono::milliseconds timeout)

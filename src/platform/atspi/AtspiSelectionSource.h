@@ -51,7 +51,7 @@ public:
     void setFrontProcess(FrontProcess frontProcess) { m_frontProcess = std::move(frontProcess); }
 
     // Turns accessibility on for the desktop; true when the bus answered.
-    static bool enableAccessibility(std::chrono::milliseconds timeout);
+    static QCoro::Task<bool> enableAccessibility(std::chrono::milliseconds timeout);
     // Whether accessibility is on (the "trusted" test of this platform).
     static QCoro::Task<bool> isEnabled(std::chrono::milliseconds timeout);
 

@@ -1,6 +1,7 @@
 #include "platform/dbus/DBusSingleInstance.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
@@ -89,14 +90,24 @@ QCoro::Task<SingleInstance::Role> DBusSingleInstance::claim()
     co_return Role::Secondary;
 }
 
-QCoro::Task<bool> DBusSingleInstance::forward(QStringList arguments, QString activationToken)
+QCoro::Task<SingleInstance::Delivery> DBusSingleInstance::forward(QStringList arguments,
+                                                                  QString activationToken)
 {
+    if (!m_bus.isConnected())
+        co_return Delivery::NoCopy;
     QDBusMessage call =
         QDBusMessage::createMethodCall(m_name, objectPath(), interfaceName(), QStringLiteral("Activate"));
+    // Nothing is to be started for the name: with no owner the bus says so at once.
+    call.setAutoStartService(false);
     call << arguments << activationToken;
     QDBusPendingCall pending = m_bus.asyncCall(call, 10000);
     co_await pending;
-    co_return !pending.isError();
+    if (!pending.isError())
+        co_return Delivery::Delivered;
+    const QDBusError error = pending.error();
+    const bool noOwner = error.type() == QDBusError::ServiceUnknown ||
+                         error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+    co_return noOwner ? Delivery::NoCopy : Delivery::Failed;
 }
 
 #include "DBusSingleInstance.moc"

@@ -14,7 +14,7 @@ public:
     ~DBusSingleInstance() override;
 
     QCoro::Task<Role> claim() override;
-    QCoro::Task<bool> forward(QStringList arguments, QString activationToken) override;
+    QCoro::Task<Delivery> forward(QStringList arguments, QString activationToken) override;
 
     QString objectPath() const;
     static QString interfaceName();

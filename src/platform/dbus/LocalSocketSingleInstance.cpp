@@ -1,13 +1,13 @@
 #include "platform/dbus/LocalSocketSingleInstance.h"
 
+#include "platform/dbus/SingleInstanceMessage.h"
+#include "platform/posix/PeerCredentials.h"
+#include "platform/posix/PrivateDirectory.h"
+
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QPointer>
-#include <QStandardPaths>
 
 #include <QCoroLocalSocket>
 
@@ -17,31 +17,27 @@ namespace {
 
 constexpr std::chrono::seconds exchangeTimeout(10);
 
-std::optional<std::pair<QStringList, QString>> decodeMessage(const QByteArray &line)
+// A missing socket or one nobody listens on fails at once; only a listener
+// slow to accept (a full backlog) is waited for.
+QCoro::Task<bool> connectTo(QLocalSocket &socket, const QString &path, std::chrono::milliseconds timeout)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(line, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
-    const QJsonObject object = document.object();
-    const QJsonValue arguments = object.value(QStringLiteral("arguments"));
-    const QJsonValue token = object.value(QStringLiteral("token"));
-    if (!arguments.isArray() || !token.isString())
-        return std::nullopt;
-    QStringList list;
-    for (const QJsonValue &argument : arguments.toArray()) {
-        if (!argument.isString())
-            return std::nullopt;
-        list << argument.toString();
-    }
-    return std::make_pair(list, token.toString());
+    socket.connectToServer(path);
+    if (socket.state() == QLocalSocket::ConnectingState)
+        co_return co_await qCoro(socket).waitForConnected(timeout);
+    co_return socket.state() == QLocalSocket::ConnectedState;
 }
 
 } // namespace
 
 LocalSocketSingleInstance::LocalSocketSingleInstance(QString socketPath, QObject *parent)
+    : LocalSocketSingleInstance(std::move(socketPath), ::getuid(), parent)
+{
+}
+
+LocalSocketSingleInstance::LocalSocketSingleInstance(QString socketPath, uid_t peerUser, QObject *parent)
     : SingleInstance(parent)
     , m_path(std::move(socketPath))
+    , m_user(peerUser)
 {
 }
 
@@ -49,21 +45,30 @@ LocalSocketSingleInstance::~LocalSocketSingleInstance() = default;
 
 QString LocalSocketSingleInstance::defaultSocketPath(const QString &name)
 {
-    QString directory = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (directory.isEmpty())
-        directory = QDir::tempPath();
-    return directory + QLatin1Char('/') + name + QStringLiteral("-%1.socket").arg(getuid());
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && PrivateDirectory::ensure(runtime, ::getuid()))
+        return runtime + QLatin1Char('/') + name + QStringLiteral(".socket");
+    // The shared temporary directory only ever holds our private directory;
+    // claim() and forward() refuse it unless it is ours alone.
+    return QDir::tempPath() + QLatin1Char('/') + name + QStringLiteral("-%1/instance.socket").arg(::getuid());
+}
+
+bool LocalSocketSingleInstance::directoryIsPrivate() const
+{
+    return PrivateDirectory::ensure(QFileInfo(m_path).absolutePath(), ::getuid());
 }
 
 QCoro::Task<SingleInstance::Role> LocalSocketSingleInstance::claim()
 {
+    if (!directoryIsPrivate())
+        co_return Role::Unavailable;
     {
         QLocalSocket probe;
-        const bool connected =
-            co_await qCoro(probe).connectToServer(m_path, QIODevice::ReadWrite, std::chrono::seconds(2));
+        const bool connected = co_await connectTo(probe, m_path, std::chrono::seconds(2));
         if (connected) {
+            const bool ours = PeerCredentials::userOf(probe.socketDescriptor()) == m_user;
             probe.abort();
-            co_return Role::Secondary;
+            co_return ours ? Role::Secondary : Role::Unavailable;
         }
     }
     // Nobody answers: a socket file left by a copy that crashed is taken over.
@@ -80,36 +85,50 @@ void LocalSocketSingleInstance::onConnection()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         socket->setParent(this);
-        auto buffer = std::make_shared<QByteArray>();
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (PeerCredentials::userOf(socket->socketDescriptor()) != m_user) {
+            // Answered, not cut off: the caller learns at once that nothing was taken.
+            socket->write("error\n");
+            socket->disconnectFromServer();
+            continue;
+        }
+        auto buffer = std::make_shared<QByteArray>();
         connect(socket, &QLocalSocket::readyRead, socket, [this, socket, buffer] {
             buffer->append(socket->readAll());
-            if (buffer->size() > maximumMessage) {
+            const qsizetype end = buffer->indexOf('\n');
+            if (end < 0 && buffer->size() > SingleInstanceMessage::maximumSize) {
                 socket->abort();
                 return;
             }
-            const qsizetype end = buffer->indexOf('\n');
             if (end < 0)
                 return;
-            const auto message = decodeMessage(buffer->left(end));
+            const auto message = SingleInstanceMessage::decode(buffer->left(end));
             socket->write(message ? "ok\n" : "error\n");
             socket->disconnectFromServer();
             if (message)
-                Q_EMIT activated(message->first, message->second);
+                Q_EMIT activated(message->arguments, message->activationToken);
         });
     }
 }
 
-QCoro::Task<bool> LocalSocketSingleInstance::forward(QStringList arguments, QString activationToken)
+QCoro::Task<SingleInstance::Delivery> LocalSocketSingleInstance::forward(QStringList arguments,
+                                                                         QString activationToken)
 {
+    if (!directoryIsPrivate())
+        co_return Delivery::Failed;
     QLocalSocket socket;
-    const bool connected =
-        co_await qCoro(socket).connectToServer(m_path, QIODevice::ReadWrite, exchangeTimeout);
-    if (!connected)
-        co_return false;
-    QJsonObject message{{QStringLiteral("arguments"), QJsonArray::fromStringList(arguments)},
-                        {QStringLiteral("token"), activationToken}};
-    co_await qCoro(socket).write(QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n');
+    const bool connected = co_await connectTo(socket, m_path, exchangeTimeout);
+    if (!connected) {
+        const auto error = socket.error();
+        co_return error == QLocalSocket::ServerNotFoundError || error == QLocalSocket::ConnectionRefusedError
+            ? Delivery::NoCopy
+            : Delivery::Failed;
+    }
+    // A callback URL may carry tokens: only a listener of this user gets it.
+    if (PeerCredentials::userOf(socket.socketDescriptor()) != m_user)
+        co_return Delivery::Failed;
+    // Buffered, not awaited: a listener that refuses closes before it has read it all.
+    socket.write(SingleInstanceMessage{arguments, activationToken}.encode());
     const QByteArray answer = co_await qCoro(socket).readLine(16, exchangeTimeout);
-    co_return answer == "ok\n";
+    co_return answer == "ok\n" ? Delivery::Delivered : Delivery::Failed;
 }
