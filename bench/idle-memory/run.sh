@@ -15,28 +15,8 @@ if [ -z "${DISPLAY:-}" ] || [ -z "${VOCARTA_SESSION_ROOT:-}" ]; then
   echo "run inside scripts/with-session" >&2
   exit 2
 fi
-work=$(mktemp -d /tmp/idle-memory.XXXXXX)
-started=()
-finish() {
-  local rc=$?
-  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
-    kill "${started[i]}" 2>/dev/null
-    wait "${started[i]}" 2>/dev/null
-  done
-  if [ -n "${IDLE_MEMORY_KEEP:-}" ]; then echo "logs kept in $work" >&2; else rm -rf "$work"; fi
-  exit $rc
-}
-trap finish EXIT
-fail() { echo "idle-memory: $*" >&2; for f in "$work"/*.log; do echo "== $f" >&2; tail -20 "$f" >&2; done; exit 1; }
-wait_for() { # SECONDS WHAT COMMAND...
-  local limit=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + limit))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -ge $deadline ] && fail "no $what within $limit s"
-    sleep 0.1
-  done
-}
+bench=idle-memory
+. "$root/bench/lib/harness.sh"
 PROGRAM=${IDLE_MEMORY_PROGRAM:-}
 . "$root/bench/lib/signed-in-program.sh"
 

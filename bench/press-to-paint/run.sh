@@ -16,28 +16,8 @@ if [ -z "${DISPLAY:-}" ] || [ -z "${VOCARTA_SESSION_ROOT:-}" ]; then
   echo "run inside scripts/with-session" >&2
   exit 2
 fi
-work=$(mktemp -d /tmp/press-to-paint.XXXXXX)
-started=()
-finish() {
-  local rc=$?
-  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
-    kill "${started[i]}" 2>/dev/null
-    wait "${started[i]}" 2>/dev/null
-  done
-  if [ -n "${PRESS_TO_PAINT_KEEP:-}" ]; then echo "logs kept in $work" >&2; else rm -rf "$work"; fi
-  exit $rc
-}
-trap finish EXIT
-fail() { echo "press-to-paint: $*" >&2; for f in "$work"/*.log; do echo "== $f" >&2; tail -20 "$f" >&2; done; exit 1; }
-wait_for() { # SECONDS WHAT COMMAND...
-  local limit=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + limit))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -ge $deadline ] && fail "no $what within $limit s"
-    sleep 0.1
-  done
-}
+bench=press-to-paint
+. "$root/bench/lib/harness.sh"
 PROGRAM=${PRESS_TO_PAINT_PROGRAM:-}
 . "$root/bench/lib/signed-in-program.sh"
 rss() { awk '/^VmRSS:/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
