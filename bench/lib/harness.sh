@@ -1,0 +1,26 @@
+# The scaffolding of a benchmark script: a work folder for its logs, the
+# processes it starts (append their PIDs to `started`; they end in reverse
+# order on exit), fail (shows the logs' tails) and wait_for. Source it with
+# `bench` set to the benchmark's name; BENCH_KEEP=1 keeps the logs.
+work=$(mktemp -d "/tmp/$bench.XXXXXX")
+started=()
+finish() {
+  local rc=$?
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
+    kill "${started[i]}" 2>/dev/null
+    wait "${started[i]}" 2>/dev/null
+  done
+  if [ -n "${BENCH_KEEP:-}" ]; then echo "logs kept in $work" >&2; else rm -rf "$work"; fi
+  exit $rc
+}
+trap finish EXIT
+fail() { echo "$bench: $*" >&2; for f in "$work"/*.log; do echo "== $f" >&2; tail -20 "$f" >&2; done; exit 1; }
+wait_for() { # SECONDS WHAT COMMAND...
+  local limit=$1 what=$2
+  shift 2
+  local deadline=$((SECONDS + limit))
+  until "$@" >/dev/null 2>&1; do
+    [ $SECONDS -ge $deadline ] && fail "no $what within $limit s"
+    sleep 0.1
+  done
+}
