@@ -1,10 +1,10 @@
 #include "platform/x11/X11PrimarySelectionSource.h"
 
 #include <QGuiApplication>
-#include <QPointer>
 
 #include <QCoroSignal>
 
+#include "platform/WhileAlive.h"
 #include "platform/x11/Xcb.h"
 
 #include <xcb/xcb.h>
@@ -104,9 +104,9 @@ QCoro::Task<SelectionSource::Result> X11PrimarySelectionSource::read()
     xcb_convert_selection(c, m_window, XCB_ATOM_PRIMARY, utf8, m_property, XCB_CURRENT_TIME);
     xcb_flush(c);
 
-    QPointer<X11PrimarySelectionSource> self(this);
-    const auto notified = co_await qCoro(this, &X11PrimarySelectionSource::selectionNotified, m_timeout);
-    if (!self || !notified || *notified == XCB_ATOM_NONE)
+    const auto notified = co_await whileAlive<std::optional<quint32>>(
+        this, qCoro(this, &X11PrimarySelectionSource::selectionNotified, m_timeout));
+    if (!notified || *notified == XCB_ATOM_NONE)
         co_return Result::unavailable();
 
     XcbReply<xcb_get_property_reply_t> value(xcb_get_property_reply(
