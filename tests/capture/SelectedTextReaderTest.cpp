@@ -69,7 +69,7 @@ private:
     std::unique_ptr<Helper> startApp(const QStringList &arguments, const QStringList &env = accessible);
     std::unique_ptr<Helper> startGtkApp(const QStringList &arguments);
     // Waits until a read at the press gives `text`: the focus event has arrived.
-    bool knowsFocusedSelection(AtspiSelectionSource &source, const QString &text);
+    bool knowsFocusedSelection(AtspiSelectionSource &source, Helper &app, const QString &text);
 
     AtspiSelectionSource m_accessibility{AtspiSelectionSource::Limits{},
                                          [] { return X11FrontProcess::processId(); }};
@@ -116,15 +116,26 @@ std::unique_ptr<Helper> SelectedTextReaderTest::startGtkApp(const QStringList &a
                        QStringList{QStringLiteral(GTK_SELECTION_APP)} + arguments);
 }
 
-bool SelectedTextReaderTest::knowsFocusedSelection(AtspiSelectionSource &source, const QString &text)
+bool SelectedTextReaderTest::knowsFocusedSelection(AtspiSelectionSource &source, Helper &app,
+                                                   const QString &text)
 {
+    // A loaded machine can focus the field before the application's
+    // accessibility bridge knows anyone listens, and that focus event is
+    // lost: until it is heard, have the field focused once more now and then.
+    QElapsedTimer sinceRefocus;
+    sinceRefocus.start();
     return QTest::qWaitFor(
         [&] {
             const auto result = await(source.read());
-            return result && result->status == SelectionSource::Result::Status::Selected &&
-                   result->text == text;
+            if (result && result->status == SelectionSource::Result::Status::Selected && result->text == text)
+                return true;
+            if (sinceRefocus.hasExpired(1000)) {
+                app.process->write("refocus\n");
+                sinceRefocus.restart();
+            }
+            return false;
         },
-        20000);
+        60000);
 }
 
 void SelectedTextReaderTest::readsTheSelectionOfTheFocusedField()
@@ -309,7 +320,7 @@ void SelectedTextReaderTest::readsAtThePressInEveryToolkit()
                                 QStringLiteral("--select"), QStringLiteral("4,9")};
     auto app = gtk ? startGtkApp(arguments) : startApp(arguments);
     QVERIFY(app);
-    QVERIFY(knowsFocusedSelection(m_accessibility, QStringLiteral("quick")));
+    QVERIFY(knowsFocusedSelection(m_accessibility, *app, QStringLiteral("quick")));
 
     // The road of the program: the real key grab, the manager, the reader.
     X11HotKeyService hotKeys;
@@ -369,7 +380,7 @@ void SelectedTextReaderTest::staleFocusRecordIsNeverRead()
     auto app = startGtkApp({QStringLiteral("--text"), QStringLiteral("stale words"),
                             QStringLiteral("--select"), QStringLiteral("0,5")});
     QVERIFY(app);
-    QVERIFY(knowsFocusedSelection(source, QStringLiteral("stale")));
+    QVERIFY(knowsFocusedSelection(source, *app, QStringLiteral("stale")));
 
     std::unique_ptr<Helper> other;
     if (sameApplication) {
@@ -426,7 +437,7 @@ void SelectedTextReaderTest::nothingInFrontAnswersAtOnce()
         auto app = startApp({QStringLiteral("--text"), QStringLiteral("gone words"),
                              QStringLiteral("--select"), QStringLiteral("0,4")});
         QVERIFY(app);
-        QVERIFY(knowsFocusedSelection(source, QStringLiteral("gone")));
+        QVERIFY(knowsFocusedSelection(source, *app, QStringLiteral("gone")));
         app.reset();
         QVERIFY(await(source.readAfterRelease()));
     }

@@ -1,19 +1,22 @@
 // A window with a focused text field and a selection, for the capture tests.
 //   selection_app [--multiline] [--text T] [--select FROM,TO] [--primary P] [--title W] [--button]
 // Prints "ready" once its window is active and the field (or, with --button,
-// a push button) has the focus.
+// a push button) has the focus. A line "refocus" on standard input focuses
+// the field once more.
 #include <QApplication>
 #include <QClipboard>
 #include <QCommandLineParser>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
 #include <cstdio>
+#include <unistd.h>
 
 int main(int argc, char **argv)
 {
@@ -78,5 +81,28 @@ int main(int argc, char **argv)
         }
     });
     poll.start(20);
+
+    // The accessibility bridge connects and learns who listens only after
+    // start-up, and drops focus events until then: a test that needs the
+    // focus event asks for it again, as a person clicking into the field would.
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) {
+            input.setEnabled(false);
+            return;
+        }
+        pending.append(buffer, got);
+        for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
+            const QByteArray line = pending.left(end).trimmed();
+            pending.remove(0, end + 1);
+            if (line == "refocus") {
+                field->clearFocus();
+                field->setFocus();
+            }
+        }
+    });
     return QApplication::exec();
 }
