@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <functional>
 #include <unistd.h>
 
 int main(int argc, char **argv)
@@ -43,21 +44,29 @@ int main(int argc, char **argv)
     }
     // Qt's command line keeps "\n" literally; the tests pass it escaped.
     const QString content = parser.value(text).replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+    // Set again after each refocus: a line edit drops its selection when it
+    // loses the focus.
+    std::function<void()> selectRange;
     if (parser.isSet(multiline)) {
         auto *edit = new QPlainTextEdit(content);
-        QTextCursor cursor = edit->textCursor();
-        cursor.setPosition(from);
-        cursor.setPosition(to, QTextCursor::KeepAnchor);
-        edit->setTextCursor(cursor);
+        selectRange = [edit, from, to] {
+            QTextCursor cursor = edit->textCursor();
+            cursor.setPosition(from);
+            cursor.setPosition(to, QTextCursor::KeepAnchor);
+            edit->setTextCursor(cursor);
+        };
         field = edit;
     } else {
         auto *edit = new QLineEdit(content);
-        if (to > from)
-            edit->setSelection(from, to - from);
-        else
-            edit->setCursorPosition(0);
+        selectRange = [edit, from, to] {
+            if (to > from)
+                edit->setSelection(from, to - from);
+            else
+                edit->setCursorPosition(0);
+        };
         field = edit;
     }
+    selectRange();
     layout->addWidget(field);
     if (parser.isSet(button)) {
         auto *push = new QPushButton(QStringLiteral("OK"));
@@ -101,6 +110,7 @@ int main(int argc, char **argv)
             if (line == "refocus") {
                 field->clearFocus();
                 field->setFocus();
+                selectRange();
             }
         }
     });
