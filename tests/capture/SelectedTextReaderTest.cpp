@@ -70,7 +70,8 @@ private:
     std::unique_ptr<Helper> startApp(const QStringList &arguments, const QStringList &env = accessible);
     std::unique_ptr<Helper> startGtkApp(const QStringList &arguments);
     // Waits until a read at the press gives `text`: the focus event has arrived.
-    bool knowsFocusedSelection(AtspiSelectionSource &source, const QString &text);
+    // Has `app` focus its field again now and then, unless it is null.
+    bool knowsFocusedSelection(AtspiSelectionSource &source, Helper *app, const QString &text);
 
     AtspiSelectionSource m_accessibility{AtspiSelectionSource::Limits{},
                                          [] { return X11FrontProcess::processId(); }};
@@ -117,15 +118,26 @@ std::unique_ptr<Helper> SelectedTextReaderTest::startGtkApp(const QStringList &a
                        QStringList{QStringLiteral(GTK_SELECTION_APP)} + arguments);
 }
 
-bool SelectedTextReaderTest::knowsFocusedSelection(AtspiSelectionSource &source, const QString &text)
+bool SelectedTextReaderTest::knowsFocusedSelection(AtspiSelectionSource &source, Helper *app,
+                                                   const QString &text)
 {
+    // A loaded machine can focus the field before the application's
+    // accessibility bridge knows anyone listens, and that focus event is
+    // lost: until it is heard, have the field focused once more now and then.
+    QElapsedTimer sinceRefocus;
+    sinceRefocus.start();
     return QTest::qWaitFor(
         [&] {
             const auto result = await(source.read());
-            return result && result->status == SelectionSource::Result::Status::Selected &&
-                   result->text == text;
+            if (result && result->status == SelectionSource::Result::Status::Selected && result->text == text)
+                return true;
+            if (app && sinceRefocus.hasExpired(1000)) {
+                app->process->write("refocus\n");
+                sinceRefocus.restart();
+            }
+            return false;
         },
-        20000);
+        60000);
 }
 
 void SelectedTextReaderTest::readsTheSelectionOfTheFocusedField()
@@ -299,12 +311,8 @@ void SelectedTextReaderTest::focusEventsSpareTheWalk()
     if (!focusedBeforeStart)
         startTheApp();
     QVERIFY(app);
-    const auto readsThroughFocusEvent = [&] {
-        const auto result = await(accessibility.read());
-        return result && result->status == SelectionSource::Result::Status::Selected &&
-               result->text == QLatin1String("two") && accessibility.lastReadUsedFocusEvent();
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(readsThroughFocusEvent(), 20000);
+    QVERIFY(knowsFocusedSelection(accessibility, app.get(), QStringLiteral("two")));
+    QVERIFY(accessibility.lastReadUsedFocusEvent());
 }
 
 void SelectedTextReaderTest::readsAtThePressInEveryToolkit_data()
@@ -327,7 +335,7 @@ void SelectedTextReaderTest::readsAtThePressInEveryToolkit()
                                 QStringLiteral("--select"), QStringLiteral("4,9")};
     auto app = gtk ? startGtkApp(arguments) : startApp(arguments);
     QVERIFY(app);
-    QVERIFY(knowsFocusedSelection(m_accessibility, QStringLiteral("quick")));
+    QVERIFY(knowsFocusedSelection(m_accessibility, app.get(), QStringLiteral("quick")));
 
     // The road of the program: the real key grab, the manager, the reader.
     X11HotKeyService hotKeys;
@@ -387,7 +395,7 @@ void SelectedTextReaderTest::staleFocusRecordIsNeverRead()
     auto app = startGtkApp({QStringLiteral("--text"), QStringLiteral("stale words"),
                             QStringLiteral("--select"), QStringLiteral("0,5")});
     QVERIFY(app);
-    QVERIFY(knowsFocusedSelection(source, QStringLiteral("stale")));
+    QVERIFY(knowsFocusedSelection(source, app.get(), QStringLiteral("stale")));
 
     std::unique_ptr<Helper> other;
     if (sameApplication) {
@@ -444,7 +452,7 @@ void SelectedTextReaderTest::nothingInFrontAnswersAtOnce()
         auto app = startApp({QStringLiteral("--text"), QStringLiteral("gone words"),
                              QStringLiteral("--select"), QStringLiteral("0,4")});
         QVERIFY(app);
-        QVERIFY(knowsFocusedSelection(source, QStringLiteral("gone")));
+        QVERIFY(knowsFocusedSelection(source, app.get(), QStringLiteral("gone")));
         app.reset();
         QVERIFY(await(source.readAfterRelease()));
     }

@@ -1,19 +1,23 @@
 // A window with a focused text field and a selection, for the capture tests.
 //   selection_app [--multiline] [--text T] [--select FROM,TO] [--primary P] [--title W] [--button]
 // Prints "ready" once its window is active and the field (or, with --button,
-// a push button) has the focus.
+// a push button) has the focus. A line "refocus" on standard input focuses
+// the field once more.
 #include <QApplication>
 #include <QClipboard>
 #include <QCommandLineParser>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
 #include <cstdio>
+#include <functional>
+#include <unistd.h>
 
 int main(int argc, char **argv)
 {
@@ -40,21 +44,29 @@ int main(int argc, char **argv)
     }
     // Qt's command line keeps "\n" literally; the tests pass it escaped.
     const QString content = parser.value(text).replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+    // Set again after each refocus: a line edit drops its selection when it
+    // loses the focus.
+    std::function<void()> selectRange;
     if (parser.isSet(multiline)) {
         auto *edit = new QPlainTextEdit(content);
-        QTextCursor cursor = edit->textCursor();
-        cursor.setPosition(from);
-        cursor.setPosition(to, QTextCursor::KeepAnchor);
-        edit->setTextCursor(cursor);
+        selectRange = [edit, from, to] {
+            QTextCursor cursor = edit->textCursor();
+            cursor.setPosition(from);
+            cursor.setPosition(to, QTextCursor::KeepAnchor);
+            edit->setTextCursor(cursor);
+        };
         field = edit;
     } else {
         auto *edit = new QLineEdit(content);
-        if (to > from)
-            edit->setSelection(from, to - from);
-        else
-            edit->setCursorPosition(0);
+        selectRange = [edit, from, to] {
+            if (to > from)
+                edit->setSelection(from, to - from);
+            else
+                edit->setCursorPosition(0);
+        };
         field = edit;
     }
+    selectRange();
     layout->addWidget(field);
     if (parser.isSet(button)) {
         auto *push = new QPushButton(QStringLiteral("OK"));
@@ -78,5 +90,29 @@ int main(int argc, char **argv)
         }
     });
     poll.start(20);
+
+    // The accessibility bridge connects and learns who listens only after
+    // start-up, and drops focus events until then: a test that needs the
+    // focus event asks for it again, as a person clicking into the field would.
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) {
+            input.setEnabled(false);
+            return;
+        }
+        pending.append(buffer, got);
+        for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
+            const QByteArray line = pending.left(end).trimmed();
+            pending.remove(0, end + 1);
+            if (line == "refocus") {
+                field->clearFocus();
+                field->setFocus();
+                selectRange();
+            }
+        }
+    });
     return QApplication::exec();
 }

@@ -6,7 +6,8 @@ tests and the latency benchmark (the GTK counterpart of selection_app).
 
 Prints "ready" once its window is active and the field has the focus. A line
 "second-window" on standard input opens a second window with nothing to
-focus in it and prints "second ready" once that one is active.
+focus in it and prints "second ready" once that one is active; a line
+"refocus" focuses the field once more.
 """
 import argparse
 import sys
@@ -37,7 +38,7 @@ def main():
     if args.select:
         start, end = (int(part) for part in args.select.split(",", 1))
 
-    def settle():
+    def refocus():
         # The accessibility bridge learns who listens only after start-up
         # and drops focus events until then: focus the field once more, as
         # a person clicking into it would, so listeners hear of it.
@@ -48,6 +49,9 @@ def main():
             entry.select_region(start, end)
         else:
             entry.select_region(0, 0)
+
+    def settle():
+        refocus()
         print("ready", flush=True)
         return False
 
@@ -78,6 +82,8 @@ def main():
             return False
         if line.strip() == "second-window":
             open_second_window()
+        elif line.strip() == "refocus":
+            refocus()
         return True
 
     GLib.io_add_watch(GLib.IOChannel.unix_new(sys.stdin.fileno()), GLib.PRIORITY_DEFAULT,
