@@ -311,7 +311,10 @@ void SelectedTextReaderTest::focusEventsSpareTheWalk()
     if (!focusedBeforeStart)
         startTheApp();
     QVERIFY(app);
-    QVERIFY(knowsFocusedSelection(accessibility, app.get(), QStringLiteral("two")));
+    // Asking the application to focus its field again would send the very
+    // event the start must do without.
+    QVERIFY(knowsFocusedSelection(accessibility, focusedBeforeStart ? nullptr : app.get(),
+                                  QStringLiteral("two")));
     QVERIFY(accessibility.lastReadUsedFocusEvent());
 }
 
