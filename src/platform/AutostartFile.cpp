@@ -38,8 +38,8 @@ bool entryIsActive(const QByteArray &contents)
     return true;
 }
 
-// Quoting of an Exec argument (Desktop Entry Specification, "The Exec key"),
-// then the escaping every string value gets.
+// An Exec argument quoted the way desktops read the Exec key back, then
+// escaped as every string value of a .desktop file is.
 QString quotedArgument(const QString &argument)
 {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");

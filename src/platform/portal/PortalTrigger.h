@@ -4,8 +4,8 @@
 
 #include <QString>
 
-// Key combinations in the global-shortcuts portal's words. We ask with the
-// shortcuts specification's format ("CTRL+ALT+k"); desktops answer with a
+// Key combinations in the global-shortcuts portal's words. We ask in the
+// portal's own trigger format ("CTRL+ALT+k"); desktops answer with a
 // description of their own ("Ctrl+Alt+K" from KDE, "Press <Control><Alt>k"
 // from GNOME), which is only meant to be shown.
 namespace PortalTrigger {
