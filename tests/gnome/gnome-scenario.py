@@ -12,11 +12,10 @@ What is on screen is read from the shell itself (its window list, focus and
 full-screen state) and from the accessibility tree; keys and clicks come from
 one remote-desktop session of mutter, as from a keyboard and a mouse."""
 import os
-import subprocess
 import sys
 
-from gnome_session import (OVERLAY, PROGRAM, WAYLAND, X11, Failure, GLib, Input, children, field_text, focus,
-                           on_screen, press_in_overlay, say, shell, start, stop, wait_for)
+from gnome_session import (OVERLAY, PROGRAM, WAYLAND, X11, Failure, Input, field_text, focus, on_screen,
+                           press_in_overlay, run, say, shell, start, start_text_app, stop, wait_for)
 
 BUILD = os.environ["VOCARTA_BUILD_DIR"]
 TEXT_APP = "Text app"
@@ -87,9 +86,7 @@ def round_trip(keys, platform, client):
     items = tray_menu(keys)
     say(f"{platform}: the tray icon is in the top bar; a click opens its menu: {items}")
 
-    text_app = start("text-app", [os.path.join(bin_dir, "selection_app"), "--title", TEXT_APP, "--text",
-                                  "My friend reads a book every evening", "--select", "3,9"],
-                     QT_QPA_PLATFORM="wayland", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+    text_app = start_text_app(bin_dir, TEXT_APP, QT_QPA_PLATFORM="wayland")
     text_app_in_front()
 
     keys.press("ctrl", "alt", "k")
@@ -135,18 +132,5 @@ def scenario():
         keys.stop()
 
 
-def main():
-    try:
-        scenario()
-        say("PASS")
-        return 0
-    except (Failure, subprocess.SubprocessError, GLib.Error) as error:
-        say(f"FAILED: {error}")
-        return 1
-    finally:
-        for process in reversed(list(children)):
-            stop(process)
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run(scenario))

@@ -1,46 +1,17 @@
-"""What the GNOME scenarios share: the shell's own view of its windows
-(org.gnome.Shell.Eval, which needs unsafe mode), keys and clicks from one
-remote-desktop session of mutter, the accessibility tree, and the programs
-they start. Runs inside the stack gnome-capture.sh starts."""
+"""What the GNOME scenarios add to tests/desktop/desktop_session.py: the
+shell's own view of its windows (org.gnome.Shell.Eval, which needs unsafe
+mode) and keys and clicks from one remote-desktop session of mutter. Runs
+inside the stack gnome-capture.sh starts."""
 import json
 import os
-import subprocess
-import time
 
-import gi
+from desktop_session import (OVERLAY, PROGRAM, Failure, GLib, Gio, bus, children, configure, field_text,  # noqa: F401
+                             run, say, start, start_text_app, stop, wait_for)
 
-gi.require_version("Atspi", "2.0")
-gi.require_version("Gio", "2.0")
-from gi.repository import Atspi, Gio, GLib  # noqa: E402
-
-WORK = os.environ["VOCARTA_GNOME_WORK"]
-PROGRAM = "vocarta-menubar"
-OVERLAY = "Add card"
 KEYSYM = {"ctrl": 0xFFE3, "alt": 0xFFE9, "shift": 0xFFE1, "esc": 0xFF1B, "tab": 0xFF09, "f4": 0xFFC1, "k": 0x6B}
 WAYLAND, X11 = 0, 1  # the shell's client types
-LIMIT = 30
 
-bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
-children = []
-
-
-class Failure(Exception):
-    pass
-
-
-def say(text):
-    print(f"[gnome] {text}", flush=True)
-
-
-def wait_for(what, condition, limit=LIMIT):
-    deadline = time.monotonic() + limit
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Failure(f"no {what} within {limit} s")
-        time.sleep(0.05)
+configure("gnome", os.environ["VOCARTA_GNOME_WORK"])
 
 
 def call(destination, path, interface, method, arguments=None, reply=None):
@@ -122,55 +93,3 @@ class Input:
 
     def stop(self):
         self._session("Stop")
-
-
-# ---- the accessibility tree ----
-
-def find(app_name, predicate):
-    """The first showing accessible of the application that `predicate` accepts."""
-    desktop = Atspi.get_desktop(0)
-    for i in range(desktop.get_child_count()):
-        app = desktop.get_child_at_index(i)
-        try:
-            if app is None or app.get_name() != app_name:
-                continue
-            app.clear_cache()
-        except GLib.Error:
-            continue
-        pending = [app]
-        while pending:
-            node = pending.pop(0)
-            if node is None:
-                continue
-            try:
-                if node is not app and node.get_state_set().contains(Atspi.StateType.SHOWING) and predicate(node):
-                    return node
-                pending.extend(node.get_child_at_index(j) for j in range(node.get_child_count()))
-            except GLib.Error:
-                continue
-    return None
-
-
-def field_text():
-    field = find(PROGRAM, lambda n: n.get_name() == "Word or phrase")
-    return Atspi.Text.get_text(field, 0, -1) if field is not None else None
-
-
-def start(name, arguments, **environment):
-    log = open(os.path.join(WORK, f"{name}.log"), "w")
-    process = subprocess.Popen(arguments, stdout=log, stderr=subprocess.STDOUT, env=dict(os.environ, **environment))
-    children.append(process)
-    return process
-
-
-def stop(process):
-    if process.poll() is None:
-        process.terminate()
-        try:
-            process.wait(20)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait(20)
-    children.remove(process)
-
-

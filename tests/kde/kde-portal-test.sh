@@ -11,7 +11,8 @@
 #   KEEP_WORK=1        keep the work directory (logs) after a success too
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
+desktop_tag=kde
+source "$here/../desktop/session.sh"
 
 kwin=/usr/bin/kwin_wayland
 portal=/usr/libexec/xdg-desktop-portal
@@ -22,34 +23,25 @@ done
 
 if [ -z "${VOCARTA_KDE_INNER:-}" ]; then
   : "${VOCARTA_BUILD_DIR:?}" "${KDE_FAKE_INPUT:?}"
+  missing=()
   for needed in "$kwin" "$portal" "$backend" /usr/bin/python3 "$KDE_FAKE_INPUT"; do
-    if [ ! -x "$needed" ]; then
-      echo "kde: skipped, ${needed:-xdg-desktop-portal-kde} is not installed (scripts/setup installs it)"
-      exit 77
-    fi
+    [ -x "$needed" ] || missing+=("${needed:-xdg-desktop-portal-kde}")
   done
-  if ! /usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0"); gi.require_version("Gio", "2.0")' 2>/dev/null; then
-    echo "kde: skipped, python3-gi with the AT-SPI bindings is not installed"
-    exit 77
-  fi
+  need_python_atspi
+  skip_when_missing "scripts/setup installs the KDE packages"
 
   work=$(mktemp -d /tmp/vocarta-kde.XXXXXX)
-  mkdir -p "$work"/{run,config,data,cache,state,home,services,config/vocarta}
+  mkdir -p "$work"/{run,config,data,cache,state,home,config/vocarta}
   chmod 700 "$work/run"
   # A plain copy: the packaged binary carries a file capability
   # (cap_sys_resource) that a container may not grant, and then it does not
   # start at all.
   cp "$kwin" "$work/kwin_wayland"
 
-  # What the bus may start on demand: accessibility, the keyring, dconf and
-  # the portal's own helpers. The portals themselves are started below, so no
-  # other desktop's backend can come in.
-  for name in org.a11y.Bus org.freedesktop.secrets org.gnome.keyring org.gnome.keyring.SystemPrompter \
-    org.gnome.keyring.PrivatePrompter ca.desrt.dconf org.freedesktop.impl.portal.PermissionStore \
-    org.freedesktop.portal.Documents; do
-    [ -f "/usr/share/dbus-1/services/$name.service" ] && cp "/usr/share/dbus-1/services/$name.service" "$work/services/"
-  done
-  sed "s|@SERVICE_DIR@|$work/services|" "$root/scripts/lib/session-bus.conf" >"$work/bus.conf"
+  # Besides the usual, the portal's own helpers. The portals themselves are
+  # started below, so no other desktop's backend can come in.
+  private_bus_config "$work" "${bus_services[@]}" org.freedesktop.impl.portal.PermissionStore \
+    org.freedesktop.portal.Documents
 
   # Windows open at the top left corner without a frame, so a point in a
   # window (as the accessibility tree gives it) is that point on the screen.
@@ -97,70 +89,23 @@ fi
 
 # ---- On the test's own bus from here on ----
 cd "$VOCARTA_KDE_WORK"
-started=()
-say() { printf '[kde] %s\n' "$*"; }
-has_name() {
-  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-    --method org.freedesktop.DBus.NameHasOwner "$1" 2>/dev/null | grep -q true
-}
-# wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds.
-wait_for() {
-  local limit=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + limit))
-  until "$@"; do
-    if [ $SECONDS -ge $deadline ]; then say "FAILED: no $what within $limit s"; return 1; fi
-    sleep 0.1
-  done
-}
-alive() {
-  local state
-  state=$(ps -o stat= -p "$1" 2>/dev/null) && [[ $state != Z* ]]
-}
-finish() {
-  local rc=$?
-  # Helpers the bus started (keyring, accessibility bus, permission store...)
-  # are clients of this bus: found through it, then ended by PID with what this
-  # script started, newest first; the compositor last.
-  local names pids=() p
-  names=$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-    --method org.freedesktop.DBus.ListNames 2>/dev/null | grep -oE "':[0-9.]+'" | tr -d "'")
-  for name in $names; do
-    p=$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-      --method org.freedesktop.DBus.GetConnectionUnixProcessID "$name" 2>/dev/null | sed -nE 's/.*uint32 ([0-9]+).*/\1/p')
-    [ -n "$p" ] && [ "$p" != "$$" ] && [[ " ${started[*]} " != *" $p "* ]] && pids+=("$p")
-  done
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for ((i = ${#started[@]} - 1; i >= 0; i--)); do
-    kill "${started[i]}" 2>/dev/null
-    for _ in $(seq 100); do alive "${started[i]}" || break; sleep 0.1; done
-    kill -9 "${started[i]}" 2>/dev/null
-    wait "${started[i]}" 2>/dev/null
-  done
-  for p in "${pids[@]}"; do
-    for _ in $(seq 100); do alive "$p" || break; sleep 0.1; done
-    kill -9 "$p" 2>/dev/null
-  done
-  exit $rc
-}
-trap finish EXIT
+# The compositor was started first, so it ends last.
+end_session_on_exit
 
-echo -n "vocarta-kde-pw" | gnome-keyring-daemon --unlock --components=secrets >/dev/null 2>&1
-gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
-  --method org.freedesktop.DBus.Properties.Set org.a11y.Status IsEnabled "<true>" >/dev/null
+unlock_keyring_and_accessibility vocarta-kde-pw
 
 ./kwin_wayland --virtual --no-lockscreen --no-kactivities --socket "$WAYLAND_DISPLAY" \
   --width 1024 --height 768 >kwin.log 2>&1 &
 started+=($!)
-wait_for 60 "compositor" test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" || exit 1
-wait_for 60 "kglobalaccel in the compositor" has_name org.kde.kglobalaccel || exit 1
+wait_for 60 "compositor" test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"
+wait_for 60 "kglobalaccel in the compositor" has_name org.kde.kglobalaccel
 
 QT_QPA_PLATFORM=wayland QT_LOGGING_RULES="xdp-kde-*=true" "$VOCARTA_KDE_BACKEND" >portal-kde.log 2>&1 &
 started+=($!)
-wait_for 60 "KDE portal backend" has_name org.freedesktop.impl.portal.desktop.kde || exit 1
+wait_for 60 "KDE portal backend" has_name org.freedesktop.impl.portal.desktop.kde
 "/usr/libexec/xdg-desktop-portal" >portal.log 2>&1 &
 started+=($!)
-wait_for 60 "desktop portal" has_name org.freedesktop.portal.Desktop || exit 1
+wait_for 60 "desktop portal" has_name org.freedesktop.portal.Desktop
 say "kwin_wayland, xdg-desktop-portal-kde and xdg-desktop-portal are up"
 
-/usr/bin/python3 "$here/kde-scenario.py"
+PYTHONPATH="$here/../desktop" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 "$here/kde-scenario.py"

@@ -13,67 +13,17 @@ the accessibility tree. Every wait is for a condition, with a time limit."""
 import os
 import subprocess
 import sys
-import time
 
-import gi
-
-gi.require_version("Atspi", "2.0")
-gi.require_version("Gio", "2.0")
-from gi.repository import Atspi, Gio, GLib  # noqa: E402
+from desktop_session import (FIELD, LIMIT, OVERLAY, PROGRAM, Failure, Gio, GLib, active, bus, configure, dump,
+                             extents, find, named, run, say, start, start_text_app, stop, text_of, wait_for)
 
 BUILD = os.environ["VOCARTA_BUILD_DIR"]
 FAKE_INPUT = os.environ["KDE_FAKE_INPUT"]
-WORK = os.environ["VOCARTA_KDE_WORK"]
 COMPONENT = "vocarta_menubar"  # the session token: a host program has no app id on portal 1.16
-PROGRAM = "vocarta-menubar"
 EVDEV = {"ctrl": 29, "alt": 56, "meta": 125, "esc": 1, "j": 36, "k": 37, "x": 45}
 QT_META, QT_CTRL, QT_ALT, QT_SHIFT = 0x10000000, 0x04000000, 0x08000000, 0x02000000
-LIMIT = 30
 
-bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
-children = []
-
-
-class Failure(Exception):
-    pass
-
-
-def say(text):
-    print(f"[kde] {text}", flush=True)
-
-
-def wait_for(what, condition, limit=LIMIT):
-    """Polls `condition` (turning the D-Bus signal loop) until it gives a true value."""
-    deadline = time.monotonic() + limit
-    context = GLib.MainContext.default()
-    while True:
-        while context.iteration(False):
-            pass
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Failure(f"no {what} within {limit} s")
-        time.sleep(0.1)
-
-
-def start(name, arguments, **environment):
-    log = open(os.path.join(WORK, f"{name}.log"), "w")
-    env = dict(os.environ, QT_QPA_PLATFORM="wayland", **environment)
-    process = subprocess.Popen(arguments, stdout=log, stderr=subprocess.STDOUT, env=env)
-    children.append(process)
-    return process
-
-
-def stop(process):
-    if process.poll() is None:
-        process.terminate()
-        try:
-            process.wait(20)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait(20)
-    children.remove(process)
+configure("kde", os.environ["VOCARTA_KDE_WORK"], QT_QPA_PLATFORM="wayland")
 
 
 def press(*keys):
@@ -81,7 +31,8 @@ def press(*keys):
 
 
 def wait_settled(what, finder):
-    """The accessible `finder` gives, once it has stopped moving (pages slide in)."""
+    """The accessible `finder` gives, once it has stopped moving (pages slide
+    in): the same place at two polls a tenth of a second apart."""
     last = [None]
 
     def still():
@@ -91,7 +42,7 @@ def wait_settled(what, finder):
         last[0] = where
         return node if settled else None
 
-    return wait_for(what, still)
+    return wait_for(what, still, every=0.1)
 
 
 def click(accessible):
@@ -127,83 +78,6 @@ def set_in_system_settings(action, keys):
                   GLib.Variant("(asai)", (action_id, keys)), None, Gio.DBusCallFlags.NONE, 20000, None)
 
 
-# ---- the accessibility tree ----
-
-def application(name):
-    desktop = Atspi.get_desktop(0)
-    for i in range(desktop.get_child_count()):
-        app = desktop.get_child_at_index(i)
-        try:
-            if app is not None and app.get_name() == name:
-                return app
-        except GLib.Error:
-            continue
-    return None
-
-
-def find(app_name, predicate):
-    """The first showing accessible of the application that `predicate` accepts."""
-    app = application(app_name)
-    if app is None:
-        return None
-    app.clear_cache()
-    pending = [app]
-    while pending:
-        node = pending.pop(0)
-        if node is None:  # a child that went away meanwhile
-            continue
-        try:
-            if node is not app and node.get_state_set().contains(Atspi.StateType.SHOWING) and predicate(node):
-                return node
-            pending.extend(node.get_child_at_index(i) for i in range(node.get_child_count()))
-        except GLib.Error:
-            continue
-    return None
-
-
-def named(name):
-    return lambda node: node.get_name() == name
-
-
-def text_of(node):
-    return Atspi.Text.get_text(node, 0, -1) if "Text" in node.get_interfaces() else None
-
-
-def extents(node):
-    box = Atspi.Component.get_extents(node, Atspi.CoordType.WINDOW)
-    return box.x, box.y, box.width, box.height
-
-
-def dump(app_name):
-    """The application's tree as text, for the failure report."""
-    lines = []
-
-    def walk(node, depth):
-        if node is None:
-            return
-        try:
-            states = node.get_state_set()
-            flags = "".join(flag for flag, state in (("s", Atspi.StateType.SHOWING), ("a", Atspi.StateType.ACTIVE))
-                            if states.contains(state))
-            text = text_of(node)
-            lines.append(f"{'  ' * depth}[{node.get_role_name()}] {node.get_name()!r} {flags}"
-                         + (f" text {text!r}" if text else ""))
-            for i in range(node.get_child_count()):
-                walk(node.get_child_at_index(i), depth + 1)
-        except GLib.Error:
-            pass
-
-    app = application(app_name)
-    if app is not None:
-        app.clear_cache()
-        walk(app, 0)
-    return "\n".join(lines)
-
-
-def active(app_name, title):
-    return find(app_name, lambda n: n.get_name() == title and n.get_state_set().contains(Atspi.StateType.ACTIVE))
-
-
 # ---- the scenario ----
 
 def scenario():
@@ -218,17 +92,15 @@ def scenario():
     # application must come after it to stay in front.
     wait_for("settings window", lambda: active(PROGRAM, "Vocarta Settings"))
 
-    text_app = start("text-app", [os.path.join(bin_dir, "selection_app"), "--title", "Text app", "--text",
-                                  "My friend reads a book every evening", "--select", "3,9"],
-                     QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+    text_app = start_text_app(bin_dir, "Text app")
     wait_for("text application in front", lambda: active("selection_app", "Text app"))
     press("ctrl", "alt", "k")
     field = wait_for("overlay with the selected word",
-                     lambda: find(PROGRAM, lambda n: n.get_name() == "Word or phrase" and text_of(n) == "friend"))
+                     lambda: find(PROGRAM, lambda n: n.get_name() == FIELD and text_of(n) == "friend"))
     say(f"Ctrl+Alt+K: the overlay is open with \"{text_of(field)}\" from the other application")
 
     press("esc")
-    wait_for("overlay to close", lambda: not find(PROGRAM, named("Add card")))
+    wait_for("overlay to close", lambda: not find(PROGRAM, named(OVERLAY)))
     stop(text_app)
 
     # The settings window (open since start: no tray here), its shortcut section.
@@ -261,26 +133,12 @@ def scenario():
     bus.signal_unsubscribe(subscription)
     if fired != ["capture:CTRL+ALT+j"]:
         raise Failure(f"presses reported for {fired}, expected only the new shortcut")
-    wait_for("overlay from Ctrl+Alt+J", lambda: find(PROGRAM, named("Add card")))
+    wait_for("overlay from Ctrl+Alt+J", lambda: find(PROGRAM, named(OVERLAY)))
     say("Ctrl+Alt+J opens the overlay; Meta+X and Ctrl+Alt+K no longer do")
 
     if program.poll() is not None:
         raise Failure(f"the program ended early ({program.returncode})")
 
 
-def main():
-    try:
-        scenario()
-        say("PASS")
-        return 0
-    except (Failure, subprocess.SubprocessError, GLib.Error) as error:
-        say(f"FAILED: {error}")
-        say(f"what {PROGRAM} shows:\n{dump(PROGRAM)}")
-        return 1
-    finally:
-        for process in reversed(list(children)):
-            stop(process)
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run(scenario, report=lambda: f"what {PROGRAM} shows:\n{dump(PROGRAM)}"))

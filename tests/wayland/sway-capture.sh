@@ -20,6 +20,8 @@ build=${VOCARTA_BUILD_DIR:?}
 logs=${VOCARTA_WAYLAND_TEST_DIR:-$build/tests/wayland/session}
 test_user=vocarta-wayland-test
 export PATH=$PATH:/usr/sbin:/sbin
+desktop_tag=wayland
+source "$here/../desktop/session.sh"
 
 missing=()
 tools=(sway swaymsg wtype dbus-run-session gnome-keyring-daemon gdbus python3)
@@ -27,50 +29,14 @@ tools=(sway swaymsg wtype dbus-run-session gnome-keyring-daemon gdbus python3)
 for tool in "${tools[@]}"; do
   command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
-plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null || echo /usr/lib/x86_64-linux-gnu/qt6/plugins)
-ls "$plugins"/platforms/libqwayland-*.so >/dev/null 2>&1 || missing+=("qt6-wayland")
-if [ ${#missing[@]} -gt 0 ]; then
-  # CI installs them through scripts/setup: there a gap is a failure, not a skip.
-  if [ "${CI:-}" = true ]; then
-    echo "FAILED: missing ${missing[*]} although scripts/setup installs them"
-    exit 1
-  fi
-  echo "SKIP: missing ${missing[*]} (scripts/setup installs sway, wtype and qt6-wayland)"
-  exit 77
-fi
+need_qt_wayland
+skip_when_missing "scripts/setup installs sway, wtype and qt6-wayland"
 
 # The inner half: runs as the session's user, on the private bus.
 if [ "${1:-}" = "--inner" ]; then
   work=$2
   bin=$work/bin
-  started=()
-  say() { printf '[wayland] %s\n' "$*"; }
-  alive() {
-    local state
-    state=$(ps -o stat= -p "$1" 2>/dev/null) && [[ $state != Z* ]]
-  }
-  finish() {
-    local rc=$?
-    for ((i = ${#started[@]} - 1; i >= 0; i--)); do
-      kill "${started[i]}" 2>/dev/null
-      for _ in $(seq 50); do alive "${started[i]}" || break; sleep 0.1; done
-      kill -9 "${started[i]}" 2>/dev/null
-      wait "${started[i]}" 2>/dev/null
-    done
-    # Services the bus started (keyring, accessibility bus) belong to this
-    # session: each client's PID comes from the bus.
-    local name pid
-    for name in $(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-      --method org.freedesktop.DBus.ListNames 2>/dev/null | grep -oE "':[0-9.]+'" | tr -d "'"); do
-      pid=$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-        --method org.freedesktop.DBus.GetConnectionUnixProcessID "$name" 2>/dev/null |
-        sed -nE 's/.*uint32 ([0-9]+).*/\1/p')
-      [ -n "$pid" ] && [ "$pid" != "$$" ] && kill "$pid" 2>/dev/null
-    done
-    exit $rc
-  }
-  trap finish EXIT
-  trap 'exit 143' TERM INT
+  end_session_on_exit
   fail() {
     say "FAILED: $*"
     swaymsg -t get_tree >"$work/tree-at-failure.json" 2>/dev/null
@@ -79,16 +45,6 @@ if [ "${1:-}" = "--inner" ]; then
       tail -n 25 "$log"
     done
     exit 1
-  }
-  # wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds.
-  wait_for() {
-    local limit=$1 what=$2
-    shift 2
-    local deadline=$((SECONDS + limit))
-    until "$@" >/dev/null 2>&1; do
-      [ $SECONDS -ge $deadline ] && fail "no $what within ${limit} s"
-      sleep 0.1
-    done
   }
   log_has() { grep -qE "$1" "$2"; }
   # tree_has FILTER: a view in sway's tree for which the Python expression
@@ -107,9 +63,7 @@ sys.exit(0 if any(eval(want, {}, {"n": n}) for n in views(json.load(sys.stdin)) 
 
   unset DISPLAY WAYLAND_DISPLAY SWAYSOCK
 
-  echo -n "vocarta-wayland-pw" | gnome-keyring-daemon --unlock --components=secrets >/dev/null 2>&1
-  gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
-    --method org.freedesktop.DBus.Properties.Set org.a11y.Status IsEnabled "<true>" >/dev/null
+  unlock_keyring_and_accessibility vocarta-wayland-pw
 
   # 1. The local deployment, and a session signed in with one of its link codes.
   "$bin/vocarta-devserver" --port 0 --data "$work/state.json" --print-link-code >"$work/devserver.log" 2>&1 &
@@ -149,11 +103,7 @@ CFG
   # keeps its settings window open instead.
   "$bin/vocarta-menubar" >"$work/program.log" 2>&1 &
   started+=($!)
-  running() {
-    gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-      --method org.freedesktop.DBus.NameHasOwner me.brindlefox.vocarta.menubar | grep -q true
-  }
-  wait_for 60 "program on the bus" running
+  wait_for 60 "program on the bus" has_name me.brindlefox.vocarta.menubar
   wait_for 60 "program's settings window" tree_has 'n.get("name") == "Vocarta Settings"'
   wait_for 30 "start-up refresh" log_has 'auth:signIn .*-> 200' "$work/devserver.log"
 
@@ -225,7 +175,10 @@ for program in vocarta-menubar vocarta-devserver selection_app wayland_seed_sess
   cp "$build/bin/$program" "$work/bin/"
 done
 cp -r "$build/bin/VocartaMenubar_VocartaMenubar.bundle" "$work/bin/"
-cp "$0" "$work/sway-capture.sh"
+# The script and what it sources, in the same places relative to each other.
+mkdir -p "$work/wayland" "$work/desktop"
+cp "$0" "$work/wayland/sway-capture.sh"
+cp "$here/../desktop/session.sh" "$work/desktop/session.sh"
 
 run_as=()
 if [ "$(id -u)" -eq 0 ]; then
@@ -244,7 +197,7 @@ home=$work/home
 "${run_as[@]}" env -i PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 VOCARTA_BUILD_DIR="$build" \
   HOME="$home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
   XDG_CACHE_HOME="$home/.cache" XDG_STATE_HOME="$home/.local/state" XDG_CURRENT_DESKTOP=sway \
-  XDG_SESSION_TYPE=wayland dbus-run-session -- bash "$work/sway-capture.sh" --inner "$work" &
+  XDG_SESSION_TYPE=wayland dbus-run-session -- bash "$work/wayland/sway-capture.sh" --inner "$work" &
 runner_pid=$!
 wait "$runner_pid"
 rc=$?
