@@ -2,6 +2,7 @@
 // keyring, with a tray host running, and watches what it does.
 #include "FakeDeployment.h"
 #include "FakeSyncEndpoint.h"
+#include "TestSupport.h"
 #include "TrayerProcess.h"
 #include "XWindowSearch.h"
 #include "auth/AuthManager.h"
@@ -64,14 +65,9 @@ private Q_SLOTS:
         m_sync->attachTo(*m_deployment);
         // The stored access token is still valid, as it usually is at a start.
         m_sync->setAcceptedTokens({"t1", "t2"});
-        m_sync->setQueryResult(
-            "decks:listDecks",
-            QJsonArray{
-                QJsonObject{{"_id", "d1"}, {"name", "Spanish"}, {"langFrom", "en"}, {"langTo", "es"}}});
+        m_sync->setQueryResult("decks:listDecks", QJsonArray{deckJson("d1", "Spanish", "es")});
         m_sync->setQueryResult("decks:getActiveDeck", QJsonValue());
-        m_deployment->answer(
-            "auth:signIn",
-            Answer::success(QJsonObject{{"tokens", QJsonObject{{"token", "t2"}, {"refreshToken", "r2"}}}}));
+        m_deployment->answer("auth:signIn", Answer::issued("t2", "r2"));
         m_deployment->answer("users:getCurrentUser",
                              Answer::success(QJsonObject{{"email", "ana@example.com"}}));
         QCoro::waitFor(m_keyring.remove(service, AuthManager::tokenKey));

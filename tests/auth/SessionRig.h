@@ -59,12 +59,9 @@ public:
     {
         return QJsonObject{{QStringLiteral("token"), token}, {QStringLiteral("refreshToken"), refreshToken}};
     }
-    // What "auth:signIn" answers when it issues a pair.
     void answerSignIn(const QString &token, const QString &refreshToken)
     {
-        server.answer(QStringLiteral("auth:signIn"),
-                      FakeDeployment::Answer::success(
-                          QJsonObject{{QStringLiteral("tokens"), tokens(token, refreshToken)}}));
+        server.answer(QStringLiteral("auth:signIn"), FakeDeployment::Answer::issued(token, refreshToken));
     }
     void answerEmail(const QString &email)
     {

@@ -107,7 +107,7 @@ private Q_SLOTS:
         refused("HTTP 422", Answer::text(422, "invalid"));
         refused("error envelope", Answer::error(QStringLiteral("Invalid refresh token")));
         refused("error envelope without message", Answer::error());
-        refused("no tokens issued", Answer::success(QJsonObject{{QStringLiteral("tokens"), QJsonValue()}}));
+        refused("no tokens issued", Answer::noTokens());
         refused("success without value", Answer::successWithoutValue());
 
         const auto kept = [](const char *name, Answer answer, bool serverGone = false, int timeoutMs = 0) {
@@ -307,10 +307,7 @@ private Q_SLOTS:
         // A call meets 401; the client refreshes by itself and repeats the call.
         rig.server.answerOnce(QStringLiteral("decks:getActiveDeck"), Answer::text(401, "expired"));
         rig.server.answer(QStringLiteral("decks:getActiveDeck"),
-                          Answer::success(QJsonObject{{QStringLiteral("_id"), QStringLiteral("d1")},
-                                                      {QStringLiteral("name"), QStringLiteral("Swedish")},
-                                                      {QStringLiteral("langFrom"), QStringLiteral("en")},
-                                                      {QStringLiteral("langTo"), QStringLiteral("sv")}}));
+                          Answer::success(deckJson(QStringLiteral("d1"), QStringLiteral("Swedish"))));
         rig.answerSignIn(QStringLiteral("t3"), QStringLiteral("r3"));
         rig.store.clearOperations();
         rig.store.setDeferred(true, 100); // a slow store
@@ -367,11 +364,8 @@ private Q_SLOTS:
     {
         SessionRig rig;
         rig.storePair(QStringLiteral("t1"), QStringLiteral("r1"));
-        rig.server.answerOnce(
-            QStringLiteral("auth:signIn"),
-            Answer::success(QJsonObject{{QStringLiteral("tokens"),
-                                         SessionRig::tokens(QStringLiteral("t2"), QStringLiteral("r2"))}})
-                .heldBack());
+        rig.server.answerOnce(QStringLiteral("auth:signIn"),
+                              Answer::issued(QStringLiteral("t2"), QStringLiteral("r2")).heldBack());
         rig.answerSignIn(QStringLiteral("t3"), QStringLiteral("r3"));
         rig.answerEmail(QStringLiteral("ana@example.com"));
         AuthManager &session = rig.start();

@@ -157,10 +157,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<Answer>("answer");
         QTest::addColumn<QString>("expectedError");
-        QTest::newRow("issued") << Answer::success(QJsonObject{
-                                       {QStringLiteral("tokens"),
-                                        SessionRig::tokens(QStringLiteral("t1"), QStringLiteral("r1"))}})
-                                << QString();
+        QTest::newRow("issued") << Answer::issued(QStringLiteral("t1"), QStringLiteral("r1")) << QString();
         QTest::newRow("no tokens") << Answer::success(QJsonObject{})
                                    << QStringLiteral("Auth failed: No tokens returned");
         QTest::newRow("refused") << Answer::error(QStringLiteral("Invalid password"))
@@ -321,8 +318,7 @@ private Q_SLOTS:
     void googleWithoutTokens()
     {
         SessionRig rig;
-        rig.server.answer(QStringLiteral("auth:signIn"),
-                          Answer::success(QJsonObject{{QStringLiteral("tokens"), QJsonValue()}}));
+        rig.server.answer(QStringLiteral("auth:signIn"), Answer::noTokens());
         AuthManager &session = signedOut(rig);
         rig.browser.onOpen = [&](const QUrl &opened) {
             session.handleCallbackUrl(

@@ -164,8 +164,7 @@ private Q_SLOTS:
     void signInStoresTheIssuedPair()
     {
         fake->answer(QStringLiteral("auth:signIn"),
-                     Answer::success(QJsonObject{
-                         {QStringLiteral("tokens"), tokens(QStringLiteral("t1"), QStringLiteral("r1"))}}));
+                     Answer::issued(QStringLiteral("t1"), QStringLiteral("r1")));
         const auto outcome = awaitTask(
             client->signIn(QStringLiteral("a@b.c"), QStringLiteral("pw"), QStringLiteral("signUp")));
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.description()));
@@ -283,8 +282,7 @@ private Q_SLOTS:
 
     void publicActionDecodesTheCallersType()
     {
-        fake->answer(QStringLiteral("auth:signIn"),
-                     Answer::success(QJsonObject{{QStringLiteral("tokens"), QJsonValue()}}));
+        fake->answer(QStringLiteral("auth:signIn"), Answer::noTokens());
         client->setTokens(QStringLiteral("tok"), QStringLiteral("ref"));
         const auto outcome = awaitTask(client->callActionUnauthenticatedPublic<AuthSignInResponse>(
             QStringLiteral("auth:signIn"),

@@ -6,6 +6,7 @@
 
 #include "FakeDeployment.h"
 #include "TaskOutcome.h"
+#include "TestSupport.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -20,21 +21,6 @@ namespace {
 const QString signInPath = QStringLiteral("auth:signIn");
 const QString deckPath = QStringLiteral("decks:getActiveDeck");
 
-QJsonObject deckJson()
-{
-    return QJsonObject{{QStringLiteral("_id"), QStringLiteral("d1")},
-                       {QStringLiteral("name"), QStringLiteral("N")},
-                       {QStringLiteral("langFrom"), QStringLiteral("en")},
-                       {QStringLiteral("langTo"), QStringLiteral("es")}};
-}
-
-Answer issued(const QString &token, const QString &refresh)
-{
-    return Answer::success(
-        QJsonObject{{QStringLiteral("tokens"), QJsonObject{{QStringLiteral("token"), token},
-                                                           {QStringLiteral("refreshToken"), refresh}}}});
-}
-
 // A deployment that accepts only `validToken` for the deck query.
 void acceptOnly(FakeDeployment &fake, const QByteArray &validToken)
 {
@@ -42,7 +28,7 @@ void acceptOnly(FakeDeployment &fake, const QByteArray &validToken)
         if (request.functionPath() != deckPath)
             return std::nullopt;
         if (request.header("Authorization") == "Bearer " + validToken)
-            return Answer::success(deckJson());
+            return Answer::success(deckJson(QStringLiteral("d1"), QStringLiteral("N"), QStringLiteral("es")));
         return Answer::text(401, "Unauthenticated");
     });
 }
@@ -57,7 +43,7 @@ private Q_SLOTS:
     {
         FakeDeployment fake;
         acceptOnly(fake, "new-token");
-        fake.answer(signInPath, issued(QStringLiteral("new-token"), QStringLiteral("new-refresh")));
+        fake.answer(signInPath, Answer::issued(QStringLiteral("new-token"), QStringLiteral("new-refresh")));
         ConvexClient client(fake.url());
         client.setTokens(QStringLiteral("old-token"), QStringLiteral("old-refresh"));
         QSignalSpy refreshed(&client, &ConvexClient::tokensRefreshed);
@@ -87,7 +73,7 @@ private Q_SLOTS:
     {
         FakeDeployment fake;
         acceptOnly(fake, "never");
-        fake.answer(signInPath, Answer::success(QJsonObject{{QStringLiteral("tokens"), QJsonValue()}}));
+        fake.answer(signInPath, Answer::noTokens());
         ConvexClient client(fake.url());
         client.setTokens(QStringLiteral("old"), QStringLiteral("oldr"));
 
@@ -116,7 +102,7 @@ private Q_SLOTS:
         FakeDeployment fake;
         fake.answer(QStringLiteral("users:redeemMacLinkCode"), Answer::text(401, "bad code"));
         fake.answer(deckPath, Answer::text(401, "who are you"));
-        fake.answer(signInPath, issued(QStringLiteral("t"), QStringLiteral("r")));
+        fake.answer(signInPath, Answer::issued(QStringLiteral("t"), QStringLiteral("r")));
         ConvexClient client(fake.url());
 
         // Unauthenticated call while signed in.
@@ -140,7 +126,7 @@ private Q_SLOTS:
         FakeDeployment fake;
         acceptOnly(fake, "never");
         int issuedCount = 0;
-        fake.answer(signInPath, issued(QStringLiteral("fresh"), QStringLiteral("fresh-r")));
+        fake.answer(signInPath, Answer::issued(QStringLiteral("fresh"), QStringLiteral("fresh-r")));
         connect(&fake, &FakeDeployment::requestReceived, this, [&](const FakeDeployment::Request &request) {
             issuedCount += request.functionPath() == signInPath;
         });
@@ -166,14 +152,14 @@ private Q_SLOTS:
         QVERIFY(fake.requests().isEmpty());
 
         client.setTokens(QStringLiteral("a"), QStringLiteral("r"));
-        fake.answerOnce(signInPath, Answer::success(QJsonObject{{QStringLiteral("tokens"), QJsonValue()}}));
+        fake.answerOnce(signInPath, Answer::noTokens());
         QCOMPARE(awaitTask(client.refreshSession()).description(),
                  QStringLiteral("Auth failed: Token refresh failed"));
         QCOMPARE(client.authToken(), QStringLiteral("a"));
         QCOMPARE(client.refreshToken(), QStringLiteral("r"));
 
         QSignalSpy refreshed(&client, &ConvexClient::tokensRefreshed);
-        fake.answerOnce(signInPath, issued(QStringLiteral("a2"), QStringLiteral("r2")));
+        fake.answerOnce(signInPath, Answer::issued(QStringLiteral("a2"), QStringLiteral("r2")));
         const auto ok = awaitTask(client.refreshSession());
         QVERIFY2(ok.succeeded(), qPrintable(ok.description()));
         QCOMPARE(*ok.value, (AuthTokens{QStringLiteral("a2"), QStringLiteral("r2")}));
@@ -187,7 +173,7 @@ private Q_SLOTS:
         FakeDeployment fake;
         acceptOnly(fake, "new");
         // Refresh answers wait until both calls have asked for one.
-        fake.answer(signInPath, issued(QStringLiteral("new"), QStringLiteral("new-r")).heldBack());
+        fake.answer(signInPath, Answer::issued(QStringLiteral("new"), QStringLiteral("new-r")).heldBack());
         ConvexClient client(fake.url());
         client.setTokens(QStringLiteral("old"), QStringLiteral("old-r"));
 
@@ -249,8 +235,9 @@ private Q_SLOTS:
     {
         FakeDeployment fake;
         acceptOnly(fake, "resurrected");
-        fake.answer(signInPath,
-                    issued(QStringLiteral("resurrected"), QStringLiteral("resurrected-r")).heldBack());
+        fake.answer(
+            signInPath,
+            Answer::issued(QStringLiteral("resurrected"), QStringLiteral("resurrected-r")).heldBack());
         fake.answer(QStringLiteral("auth:signOut"), Answer::success(QJsonValue()));
         ConvexClient client(fake.url());
         client.setTokens(QStringLiteral("old"), QStringLiteral("old-r"));

@@ -1,5 +1,6 @@
 #include "FakeDeployment.h"
 #include "TaskOutcome.h"
+#include "TestSupport.h"
 
 #include "backend/ConvexClient.h"
 #include "overlay/AddCardOverlayContent.h"
@@ -18,10 +19,7 @@ using namespace std::chrono_literals;
 using Phase = AddCardOverlayContent::Phase;
 
 namespace {
-QJsonObject deckJson()
-{
-    return {{"_id", "deck-42"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}};
-}
+const QJsonObject swedish = deckJson("deck-42", "Swedish");
 
 QJsonObject resultJson(const QString &word, const QString &translation, const QString &phonetic = "ˈhʉːs")
 {
@@ -85,7 +83,7 @@ private Q_SLOTS:
         QVERIFY(fake->isListening());
         client = std::make_unique<ConvexClient>(fake->url());
         client->setTokens(QStringLiteral("access-token"), QStringLiteral("refresh-token"));
-        fake->answer("decks:getActiveDeck", FakeDeployment::Answer::success(deckJson()));
+        fake->answer("decks:getActiveDeck", FakeDeployment::Answer::success(swedish));
         dismissSignal.setTriggered(false);
         dismissCalls = 0;
     }
@@ -156,7 +154,7 @@ private Q_SLOTS:
         QVERIFY(!noDeck->hasError());
 
         // The deck is still on its way.
-        fake->answer("decks:getActiveDeck", FakeDeployment::Answer::success(deckJson()).after(400ms));
+        fake->answer("decks:getActiveDeck", FakeDeployment::Answer::success(swedish).after(400ms));
         auto pending = make(QStringLiteral("house"));
         pending->appear();
         pending->translate();
@@ -431,7 +429,7 @@ private Q_SLOTS:
 
         // The answer arrives for an overlay that no longer exists; a later call
         // answered after it tells when it has been delivered.
-        fake->answerOnce("decks:getActiveDeck", FakeDeployment::Answer::success(deckJson()).after(700ms));
+        fake->answerOnce("decks:getActiveDeck", FakeDeployment::Answer::success(swedish).after(700ms));
         const auto probe = startTask(client->getActiveDeck());
         QTRY_VERIFY_WITH_TIMEOUT(probe->finished, 20000);
         QVERIFY(probe->succeeded());

@@ -1,4 +1,5 @@
 #include "FakeDeployment.h"
+#include "TestSupport.h"
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
@@ -101,9 +102,7 @@ private Q_SLOTS:
         fake = std::make_unique<FakeDeployment>();
         client = std::make_unique<ConvexClient>(fake->url());
         client->setTokens(QStringLiteral("token"), QStringLiteral("refresh"));
-        fake->answer("decks:getActiveDeck",
-                     FakeDeployment::Answer::success(QJsonObject{
-                         {"_id", "d1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
+        fake->answer("decks:getActiveDeck", FakeDeployment::Answer::success(deckJson("d1", "Swedish")));
         panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client);
     }
 

@@ -1,6 +1,7 @@
 #include "CaptureTestSupport.h"
 #include "FakeDeployment.h"
 #include "QuickItemSearch.h"
+#include "TestSupport.h"
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
@@ -83,8 +84,7 @@ class OverlayEndToEndTest : public QObject {
         Rig()
         {
             fake.answer("decks:getActiveDeck",
-                        FakeDeployment::Answer::success(QJsonObject{
-                            {"_id", "deck-7"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
+                        FakeDeployment::Answer::success(deckJson("deck-7", "Swedish")));
             fake.answer("ai:translateWord", FakeDeployment::Answer::success(
                                                 QJsonArray{candidate("ett rött hus", "a red house"),
                                                            candidate("en röd stuga", "a red cottage")}));

@@ -2,6 +2,7 @@
 // to one phase, then prints READY and waits, so a screenshot can be taken:
 //   overlay_preview input|loading|results|selected|saving|error [seconds]
 #include "FakeDeployment.h"
+#include "TestSupport.h"
 
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
@@ -48,9 +49,7 @@ int main(int argc, char *argv[])
     const int seconds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 30;
 
     FakeDeployment fake;
-    fake.answer("decks:getActiveDeck",
-                FakeDeployment::Answer::success(QJsonObject{
-                    {"_id", "deck-1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
+    fake.answer("decks:getActiveDeck", FakeDeployment::Answer::success(deckJson("deck-1", "Swedish")));
     fake.answer("ai:translateWord",
                 phase == QLatin1String("error")
                     ? FakeDeployment::Answer::error(QStringLiteral("Translation service unavailable"))

@@ -42,6 +42,18 @@ FakeDeployment::Answer FakeDeployment::Answer::success(const QJsonValue &value)
         QJsonObject{{QStringLiteral("status"), QStringLiteral("success")}, {QStringLiteral("value"), value}});
 }
 
+FakeDeployment::Answer FakeDeployment::Answer::issued(const QString &token, const QString &refreshToken)
+{
+    return success(
+        QJsonObject{{QStringLiteral("tokens"), QJsonObject{{QStringLiteral("token"), token},
+                                                           {QStringLiteral("refreshToken"), refreshToken}}}});
+}
+
+FakeDeployment::Answer FakeDeployment::Answer::noTokens()
+{
+    return success(QJsonObject{{QStringLiteral("tokens"), QJsonValue()}});
+}
+
 FakeDeployment::Answer FakeDeployment::Answer::successWithoutValue()
 {
     return envelope(QJsonObject{{QStringLiteral("status"), QStringLiteral("success")}});

@@ -66,6 +66,9 @@ public:
         static Answer text(int status, QByteArray body, QByteArray contentType = "text/plain; charset=utf-8");
         static Answer rawBytes(QByteArray bytes);
         static Answer dropped();
+        // What "auth:signIn" answers when it issues a pair, and when it issues none.
+        static Answer issued(const QString &token, const QString &refreshToken);
+        static Answer noTokens();
 
         Answer after(std::chrono::milliseconds wait) const;
         Answer closingConnection() const;

@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -22,3 +23,14 @@ private:
     struct State;
     State *m_state;
 };
+
+// A deck as the deployment sends it.
+inline QJsonObject deckJson(const QString &id, const QString &name,
+                            const QString &langTo = QStringLiteral("sv"),
+                            const QString &langFrom = QStringLiteral("en"))
+{
+    return QJsonObject{{QStringLiteral("_id"), id},
+                       {QStringLiteral("name"), name},
+                       {QStringLiteral("langFrom"), langFrom},
+                       {QStringLiteral("langTo"), langTo}};
+}

@@ -15,16 +15,6 @@
 
 namespace {
 
-constexpr int timeout = 20000;
-
-QJsonObject deckJson(const QString &id, const QString &name)
-{
-    return QJsonObject{{QStringLiteral("_id"), id},
-                       {QStringLiteral("name"), name},
-                       {QStringLiteral("langFrom"), QStringLiteral("en")},
-                       {QStringLiteral("langTo"), QStringLiteral("sv")}};
-}
-
 QJsonObject updated(const QJsonValue &queryId, const std::optional<QJsonValue> &value)
 {
     QJsonObject entry{{QStringLiteral("type"), QStringLiteral("QueryUpdated")},
@@ -629,8 +619,7 @@ void ConvexSubscriptionClientTest::authErrorRefreshesAndTheNewTokenReachesTheSer
                                         deckJson("d1", "Mine"));
     rig.deployment.answer(
         QStringLiteral("auth:signIn"),
-        FakeDeployment::Answer::success(
-            QJsonObject{{"tokens", QJsonObject{{"token", "fresh-access"}, {"refreshToken", "refresh-2"}}}}));
+        FakeDeployment::Answer::issued(QStringLiteral("fresh-access"), QStringLiteral("refresh-2")));
     Received received;
     awaitTask(
         rig.client->subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), {}, received.deck("active")));
@@ -667,9 +656,8 @@ void ConvexSubscriptionClientTest::authErrorOnAKeptConnectionCountsIdentityVersi
             if (request.functionPath() != QLatin1String("auth:signIn"))
                 return std::nullopt;
             ++refreshes;
-            return FakeDeployment::Answer::success(QJsonObject{
-                {"tokens", QJsonObject{{"token", QStringLiteral("access-%1").arg(refreshes + 1)},
-                                       {"refreshToken", QStringLiteral("refresh-%1").arg(refreshes + 1)}}}});
+            return FakeDeployment::Answer::issued(QStringLiteral("access-%1").arg(refreshes + 1),
+                                                  QStringLiteral("refresh-%1").arg(refreshes + 1));
         });
     awaitTask(rig.client->subscribe<Deck>(QStringLiteral("a:one"), {}, [](std::optional<Deck>) {}));
     QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());

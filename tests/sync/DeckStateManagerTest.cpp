@@ -10,22 +10,18 @@
 
 namespace {
 
-constexpr int timeout = 20000;
-
-QJsonObject deckJson(const QString &id, const QString &name)
+// As stored: documents carry more than the client reads.
+QJsonObject document(const QString &id, const QString &name)
 {
-    return QJsonObject{{QStringLiteral("_id"), id},
-                       {QStringLiteral("name"), name},
-                       {QStringLiteral("langFrom"), QStringLiteral("en")},
-                       {QStringLiteral("langTo"), QStringLiteral("de")},
-                       // documents carry more than the client reads
-                       {QStringLiteral("_creationTime"), 1765000000123.5},
-                       {QStringLiteral("userId"), QStringLiteral("u1")}};
+    QJsonObject json = deckJson(id, name, QStringLiteral("de"));
+    json.insert(QStringLiteral("_creationTime"), 1765000000123.5);
+    json.insert(QStringLiteral("userId"), QStringLiteral("u1"));
+    return json;
 }
 
 Deck deck(const QString &id, const QString &name)
 {
-    return Deck::fromJson(deckJson(id, name));
+    return Deck::fromJson(document(id, name));
 }
 
 QStringList names(const QList<Deck> &decks)
@@ -84,8 +80,8 @@ void DeckStateManagerTest::updatesReplaceListAndActiveDeck()
     SyncTestRig rig;
     DeckStateManager state(*rig.client, *rig.http);
     rig.endpoint.setQueryResult("decks:listDecks",
-                                QJsonArray{deckJson("d1", "Verbs"), deckJson("d2", "Food")});
-    rig.endpoint.setQueryResult("decks:getActiveDeck", deckJson("d2", "Food"));
+                                QJsonArray{document("d1", "Verbs"), document("d2", "Food")});
+    rig.endpoint.setQueryResult("decks:getActiveDeck", document("d2", "Food"));
     QVERIFY(awaitTask(state.startSubscriptions()).succeeded());
     QTRY_COMPARE_WITH_TIMEOUT(names(state.decks()), QStringList({"Verbs", "Food"}), timeout);
     QTRY_COMPARE_WITH_TIMEOUT(state.activeDeck(), std::optional<Deck>(deck("d2", "Food")), timeout);
@@ -96,14 +92,14 @@ void DeckStateManagerTest::updatesReplaceListAndActiveDeck()
     QCOMPARE(names(state.decks()), QStringList({"Verbs", "Food"}));
 
     // One malformed deck empties the whole list.
-    QJsonObject broken = deckJson("d3", "Broken");
+    QJsonObject broken = document("d3", "Broken");
     broken.remove("langTo");
-    rig.endpoint.setQueryResult("decks:listDecks", QJsonArray{deckJson("d1", "Verbs"), broken});
+    rig.endpoint.setQueryResult("decks:listDecks", QJsonArray{document("d1", "Verbs"), broken});
     QTRY_VERIFY_WITH_TIMEOUT(state.decks().isEmpty(), timeout);
     QVERIFY(!state.isLoading());
 
-    rig.endpoint.setQueryResult("decks:getActiveDeck", QJsonArray{deckJson("d1", "Verbs")}); // wrong shape
-    rig.endpoint.setQueryResult("decks:listDecks", QJsonArray{deckJson("d1", "Verbs")});
+    rig.endpoint.setQueryResult("decks:getActiveDeck", QJsonArray{document("d1", "Verbs")}); // wrong shape
+    rig.endpoint.setQueryResult("decks:listDecks", QJsonArray{document("d1", "Verbs")});
     QTRY_COMPARE_WITH_TIMEOUT(names(state.decks()), QStringList({"Verbs"}), timeout);
     QCOMPARE(state.activeDeck(), std::nullopt);
 }
@@ -114,8 +110,8 @@ void DeckStateManagerTest::selectChangesOnlyAfterTheServerAccepted()
     DeckStateManager state(*rig.client, *rig.http);
     rig.http->setTokens(QStringLiteral("access"), QStringLiteral("refresh"));
     rig.endpoint.setQueryResult("decks:listDecks",
-                                QJsonArray{deckJson("d1", "Verbs"), deckJson("d2", "Food")});
-    rig.endpoint.setQueryResult("decks:getActiveDeck", deckJson("d1", "Verbs"));
+                                QJsonArray{document("d1", "Verbs"), document("d2", "Food")});
+    rig.endpoint.setQueryResult("decks:getActiveDeck", document("d1", "Verbs"));
     QVERIFY(awaitTask(state.startSubscriptions()).succeeded());
     QTRY_COMPARE_WITH_TIMEOUT(state.activeDeck(), std::optional<Deck>(deck("d1", "Verbs")), timeout);
     QSignalSpy activeChanges(&state, &DeckStateManager::activeDeckChanged);
@@ -139,7 +135,7 @@ void DeckStateManagerTest::selectChangesOnlyAfterTheServerAccepted()
     QCOMPARE(state.error(), std::optional<QString>(rejected));
 
     // The server's push of the same deck sets it a second time, to an equal value.
-    rig.endpoint.setQueryResult("decks:getActiveDeck", deckJson("d2", "Food"));
+    rig.endpoint.setQueryResult("decks:getActiveDeck", document("d2", "Food"));
     QTRY_COMPARE_WITH_TIMEOUT(activeChanges.size(), 2, timeout);
     QCOMPARE(state.activeDeck(), std::optional<Deck>(deck("d2", "Food")));
 
@@ -164,8 +160,8 @@ void DeckStateManagerTest::callbacksOutliveADestroyedDeckState()
     delete state;
 
     // Results and the pending change arrive after the state is gone: nothing breaks.
-    rig.endpoint.setQueryResult("decks:listDecks", QJsonArray{deckJson("d1", "Verbs")});
-    rig.endpoint.setQueryResult("decks:getActiveDeck", deckJson("d1", "Verbs"));
+    rig.endpoint.setQueryResult("decks:listDecks", QJsonArray{document("d1", "Verbs")});
+    rig.endpoint.setQueryResult("decks:getActiveDeck", document("d1", "Verbs"));
     QTRY_COMPARE_WITH_TIMEOUT(rig.linesStartingWith("[Convex WS] Transition for queryId="), 2, timeout);
     QCoreApplication::sendPostedEvents(); // the queued callbacks
     // A later call with the same delay ends after the abandoned one.
@@ -184,8 +180,8 @@ void DeckStateManagerTest::qmlPropertiesMirrorTheState()
     QCOMPARE(state.property("error").toString(), QString());
     QCOMPARE(state.property("hasError").toBool(), false);
 
-    rig.endpoint.setQueryResult("decks:listDecks", QJsonArray{deckJson("d1", "Verbs")});
-    rig.endpoint.setQueryResult("decks:getActiveDeck", deckJson("d1", "Verbs"));
+    rig.endpoint.setQueryResult("decks:listDecks", QJsonArray{document("d1", "Verbs")});
+    rig.endpoint.setQueryResult("decks:getActiveDeck", document("d1", "Verbs"));
     state.startSubscriptionsLater();
     QTRY_COMPARE_WITH_TIMEOUT(list.count(), 1, timeout);
     QTRY_COMPARE_WITH_TIMEOUT(list.activeIndex(), 0, timeout);

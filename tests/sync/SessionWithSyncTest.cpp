@@ -17,16 +17,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int timeout = 20000;
-
-QJsonObject deckJson(const QString &id, const QString &name)
-{
-    return QJsonObject{{QStringLiteral("_id"), id},
-                       {QStringLiteral("name"), name},
-                       {QStringLiteral("langFrom"), QStringLiteral("en")},
-                       {QStringLiteral("langTo"), QStringLiteral("sv")}};
-}
-
 QStringList names(const QList<Deck> &decks)
 {
     QStringList result;
@@ -122,10 +112,8 @@ void SessionWithSyncTest::revokedSessionEndsOnceAndTheConnectionSettles()
     // The start-up refresh still works; then the deployment ends the session
     // (the refresh token was reused past its window): the connection's token
     // is refused and so is every refresh.
-    rig.session.server.answerOnce(
-        QStringLiteral("auth:signIn"),
-        Answer::success(QJsonObject{
-            {QStringLiteral("tokens"), SessionRig::tokens(QStringLiteral("t2"), QStringLiteral("r2"))}}));
+    rig.session.server.answerOnce(QStringLiteral("auth:signIn"),
+                                  Answer::issued(QStringLiteral("t2"), QStringLiteral("r2")));
     rig.session.server.answer(QStringLiteral("auth:signIn"),
                               Answer::error(QStringLiteral("Invalid refresh token")));
     rig.endpoint.setAcceptedTokens({QStringLiteral("a token nobody has")});

@@ -16,6 +16,9 @@
 #include <memory>
 #include <optional>
 
+// The limit of every wait for a condition.
+constexpr int timeout = 20000;
+
 class FixedClock : public Clock {
 public:
     qint64 millisecondsSinceEpoch() const override { return 1765000000123; }
