@@ -45,6 +45,12 @@ private:
         sync.sendAuthenticate(0, token);
         sync.sendAdd(0, 1, {{0, listDecks}, {1, getActiveDeck}});
     }
+    // The same, past the opening Transitions (the identity's, then the query set's).
+    bool openPastTheOpening(DevServerFixture &f, SyncTestClient &sync, const QString &token)
+    {
+        openSession(f, sync, token);
+        return sync.nextOfType(QStringLiteral("Transition")) && sync.nextOfType(QStringLiteral("Transition"));
+    }
 
 private Q_SLOTS:
     void openingMessagesDeliverDecksAndActiveDeck()
@@ -147,9 +153,7 @@ private Q_SLOTS:
         HttpCaller http(f.url());
         const auto [token, refresh] = http.signIn(f);
         SyncTestClient sync;
-        openSession(f, sync, token);
-        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
-        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
+        QVERIFY(openPastTheOpening(f, sync, token));
 
         // A second Authenticate bases on identity version 1, not on the query-set version.
         sync.sendAuthenticate(1, token);
@@ -190,32 +194,44 @@ private Q_SLOTS:
         HttpCaller http(f.url());
         const auto [token, refresh] = http.signIn(f);
         SyncTestClient sync;
-        openSession(f, sync, token);
-        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
-        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
+        QVERIFY(openPastTheOpening(f, sync, token));
         // What a client does wrong when it resends its whole set with a new version.
         sync.sendAdd(1, 2, {{0, listDecks}, {1, getActiveDeck}, {2, listDecks}});
         QVERIFY(sync.waitClosed());
         QCOMPARE(sync.closeCode(), 1011);
     }
 
-    void unknownMessagesArePongIncludedFatal_data()
+    void unknownOrEarlyMessagesAreFatal_data()
     {
+        QTest::addColumn<bool>("connectFirst");
         QTest::addColumn<QJsonObject>("message");
-        QTest::newRow("Pong") << QJsonObject{{"type", "Pong"}};
-        QTest::newRow("no type") << QJsonObject{{"hello", 1}};
+        QTest::newRow("Pong") << true << QJsonObject{{"type", "Pong"}};
+        QTest::newRow("no type") << true << QJsonObject{{"hello", 1}};
         QTest::newRow("malformed Authenticate")
-            << QJsonObject{{"type", "Authenticate"}, {"tokenType", "User"}};
+            << true << QJsonObject{{"type", "Authenticate"}, {"tokenType", "User"}};
+        const QJsonObject add{{"type", "Add"},
+                              {"queryId", 0},
+                              {"udfPath", listDecks},
+                              {"args", QJsonArray{QJsonObject{}}},
+                              {"journal", QJsonValue()}};
+        // Anything before Connect, even a well-formed query set.
+        QTest::newRow("query set before Connect") << false
+                                                  << QJsonObject{{"type", "ModifyQuerySet"},
+                                                                 {"baseVersion", 0},
+                                                                 {"newVersion", 1},
+                                                                 {"modifications", QJsonArray{add}}};
     }
 
-    void unknownMessagesArePongIncludedFatal()
+    void unknownOrEarlyMessagesAreFatal()
     {
+        QFETCH(bool, connectFirst);
         QFETCH(QJsonObject, message);
         DevServerFixture f;
         QVERIFY(f.start());
         SyncTestClient sync;
         QVERIFY(sync.open(f.url()));
-        sync.sendConnect();
+        if (connectFirst)
+            sync.sendConnect();
         sync.send(message);
         QVERIFY(sync.nextOfType(QStringLiteral("FatalError")));
         QVERIFY(sync.waitClosed());
@@ -245,9 +261,7 @@ private Q_SLOTS:
         HttpCaller http(f.url());
         const auto [token, refresh] = http.signIn(f);
         SyncTestClient sync;
-        openSession(f, sync, token);
-        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
-        QVERIFY(sync.nextOfType(QStringLiteral("Transition")));
+        QVERIFY(openPastTheOpening(f, sync, token));
 
         f.clock.advance(60 * 1000);
         const auto authError = sync.nextOfType(QStringLiteral("AuthError"));
@@ -329,17 +343,6 @@ private Q_SLOTS:
         const auto reopened = again.nextOfType(QStringLiteral("Transition"));
         QVERIFY(reopened);
         QCOMPARE(versionOf(*reopened, "endVersion", "identity"), 1);
-    }
-
-    void connectMustComeFirst()
-    {
-        DevServerFixture f;
-        QVERIFY(f.start());
-        SyncTestClient sync;
-        QVERIFY(sync.open(f.url()));
-        sync.sendAdd(0, 1, {{0, listDecks}});
-        QVERIFY(sync.nextOfType(QStringLiteral("FatalError")));
-        QVERIFY(sync.waitClosed());
     }
 };
 

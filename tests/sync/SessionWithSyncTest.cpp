@@ -2,7 +2,7 @@
 // them: what a refused session, a first sign-in and a change of account do to
 // the connection and to the decks on show.
 
-#include "../auth/SessionRig.h"
+#include "SessionRig.h"
 #include "SyncTestRig.h"
 #include "TaskOutcome.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "../sync/TestSleepers.h"
 #include "FakeDeployment.h"
+#include "TestSleepers.h"
 
 #include "MemorySecretStore.h"
 #include "auth/AuthManager.h"
