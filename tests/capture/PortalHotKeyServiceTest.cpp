@@ -128,54 +128,26 @@ void PortalHotKeyServiceTest::desktopWordsForTheChord_data()
     QTest::addColumn<QString>("description");
     QTest::addColumn<bool>("describes");
 
-    QTest::newRow("KDE") << "k"
-                         << "cs"
-                         << "Ctrl+Shift+K" << true;
-    QTest::newRow("KDE, other order") << "k"
-                                      << "cs"
-                                      << "Shift+Ctrl+K" << true;
-    QTest::newRow("KDE, modifier missing") << "k"
-                                           << "cs"
-                                           << "Ctrl+K" << false;
-    QTest::newRow("KDE, modifier added") << "k"
-                                         << "cs"
-                                         << "Ctrl+Alt+Shift+K" << false;
-    QTest::newRow("KDE, user's own") << "k"
-                                     << "cs"
-                                     << "Meta+X" << false;
-    QTest::newRow("KDE, two triggers") << "k"
-                                       << "cs"
-                                       << "Meta+X, Ctrl+Shift+K" << true;
-    QTest::newRow("KDE, space") << "space"
-                                << "ca"
-                                << "Ctrl+Alt+Space" << true;
-    QTest::newRow("KDE, minus") << "minus"
-                                << "ca"
-                                << "Ctrl+Alt+-" << true;
-    QTest::newRow("KDE, super is Meta") << "F5"
-                                        << "m"
-                                        << "Meta+F5" << true;
-    QTest::newRow("KDE, page down") << "Next"
-                                    << "c"
-                                    << "Ctrl+PgDown" << true;
-    QTest::newRow("GNOME") << "k"
-                           << "cs"
-                           << "Press <Control><Shift>k" << true;
-    QTest::newRow("GNOME, two") << "k"
-                                << "cs"
-                                << "Press <Super>x or <Primary><Shift>k" << true;
-    QTest::newRow("GNOME, other") << "k"
-                                  << "cs"
-                                  << "Press <Control>k" << false;
-    QTest::newRow("GNOME, unknown modifier") << "k"
-                                             << "c"
-                                             << "Press <Hyper><Control>k" << false;
-    QTest::newRow("nothing") << "k"
-                             << "cs"
-                             << "" << false;
-    QTest::newRow("words only") << "k"
-                                << "cs"
-                                << "Not bound" << false;
+    const auto row = [](const char *name, const char *keysym, const char *modifiers, const char *description,
+                        bool describes) {
+        QTest::newRow(name) << keysym << modifiers << description << describes;
+    };
+    row("KDE", "k", "cs", "Ctrl+Shift+K", true);
+    row("KDE, other order", "k", "cs", "Shift+Ctrl+K", true);
+    row("KDE, modifier missing", "k", "cs", "Ctrl+K", false);
+    row("KDE, modifier added", "k", "cs", "Ctrl+Alt+Shift+K", false);
+    row("KDE, user's own", "k", "cs", "Meta+X", false);
+    row("KDE, two triggers", "k", "cs", "Meta+X, Ctrl+Shift+K", true);
+    row("KDE, space", "space", "ca", "Ctrl+Alt+Space", true);
+    row("KDE, minus", "minus", "ca", "Ctrl+Alt+-", true);
+    row("KDE, super is Meta", "F5", "m", "Meta+F5", true);
+    row("KDE, page down", "Next", "c", "Ctrl+PgDown", true);
+    row("GNOME", "k", "cs", "Press <Control><Shift>k", true);
+    row("GNOME, two", "k", "cs", "Press <Super>x or <Primary><Shift>k", true);
+    row("GNOME, other", "k", "cs", "Press <Control>k", false);
+    row("GNOME, unknown modifier", "k", "c", "Press <Hyper><Control>k", false);
+    row("nothing", "k", "cs", "", false);
+    row("words only", "k", "cs", "Not bound", false);
 }
 
 void PortalHotKeyServiceTest::desktopWordsForTheChord()
@@ -244,40 +216,23 @@ void PortalHotKeyServiceTest::readsBackWhatTheDesktopBound_data()
     const QString create = QStringLiteral("CreateSession");
     const QString bind = QStringLiteral("BindShortcuts");
     const QString list = QStringLiteral("ListShortcuts");
+    const auto row = [](const char *name, const char *createAnswer, const char *bindAnswer,
+                        const char *desktopChoice, const QStringList &methods, bool bound,
+                        const char *desktopTrigger, const char *failure) {
+        QTest::newRow(name) << createAnswer << bindAnswer << desktopChoice << methods << bound
+                            << desktopTrigger << failure;
+    };
     // Plasma 5.27 binds at CreateSession and says so: no second request,
     // which would open its shortcut settings at every start.
-    QTest::newRow("bound with the session") << "list"
-                                            << "list"
-                                            << "" << QStringList{create} << true << ""
-                                            << "";
-    QTest::newRow("bind answer lists it") << "plain"
-                                          << "list"
-                                          << "" << QStringList{create, bind} << true << ""
-                                          << "";
-    QTest::newRow("bind answer without a list") << "plain"
-                                                << "none"
-                                                << "" << QStringList{create, bind, list} << true << ""
-                                                << "";
-    QTest::newRow("desktop chose another key") << "plain"
-                                               << "list"
-                                               << "Meta+X" << QStringList{create, bind} << true << "Meta+X"
-                                               << "";
-    QTest::newRow("bound at creation to another key") << "list"
-                                                      << "list"
-                                                      << "Meta+X" << QStringList{create} << true << "Meta+X"
-                                                      << "";
-    QTest::newRow("nothing bound") << "plain"
-                                   << "empty"
-                                   << "" << QStringList{create, bind} << false << ""
-                                   << "the desktop bound no key to it";
-    QTest::newRow("declined") << "plain"
-                              << "declined"
-                              << "" << QStringList{create, bind} << false << ""
-                              << "the request to bind it was declined";
-    QTest::newRow("no session") << "fail"
-                                << "list"
-                                << "" << QStringList{create} << false << ""
-                                << "no shortcut session was opened";
+    row("bound with the session", "list", "list", "", {create}, true, "", "");
+    row("bind answer lists it", "plain", "list", "", {create, bind}, true, "", "");
+    row("bind answer without a list", "plain", "none", "", {create, bind, list}, true, "", "");
+    row("desktop chose another key", "plain", "list", "Meta+X", {create, bind}, true, "Meta+X", "");
+    row("bound at creation to another key", "list", "list", "Meta+X", {create}, true, "Meta+X", "");
+    row("nothing bound", "plain", "empty", "", {create, bind}, false, "", "the desktop bound no key to it");
+    row("declined", "plain", "declined", "", {create, bind}, false, "",
+        "the request to bind it was declined");
+    row("no session", "fail", "list", "", {create}, false, "", "no shortcut session was opened");
 }
 
 void PortalHotKeyServiceTest::readsBackWhatTheDesktopBound()
