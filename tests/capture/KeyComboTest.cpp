@@ -40,26 +40,20 @@ void KeyComboTest::displayString_data()
     QTest::addColumn<quint64>("flags");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("linux");
-    QTest::newRow("cmd-shift-k") << quint16(40) << (Cmd | Shift) << QStringLiteral("⇧⌘K")
-                                 << QStringLiteral("Meta+Shift+K");
-    QTest::newRow("ctrl-opt-space") << quint16(49) << (Ctrl | Opt) << QStringLiteral("⌃⌥Space")
-                                    << QStringLiteral("Ctrl+Alt+Space");
-    QTest::newRow("all four, F5 (order fixed)")
-        << quint16(96) << (Cmd | Shift | Opt | Ctrl) << QStringLiteral("⌃⌥⇧⌘F5")
-        << QStringLiteral("Meta+Ctrl+Alt+Shift+F5");
-    QTest::newRow("grave with cmd") << quint16(50) << Cmd << QStringLiteral("⌘(50)")
-                                    << QStringLiteral("Meta+`");
-    QTest::newRow("escape alone") << quint16(53) << quint64(0) << QStringLiteral("(53)")
-                                  << QStringLiteral("Esc");
-    QTest::newRow("caps lock not shown")
-        << quint16(0) << (Caps | Cmd | (1ull << 23)) << QStringLiteral("⌘A") << QStringLiteral("Meta+A");
-    QTest::newRow("return, tab, backspace")
-        << quint16(36) << Ctrl << QStringLiteral("⌃\u21A9") << QStringLiteral("Ctrl+Return");
-    QTest::newRow("arrow") << quint16(126) << Opt << QStringLiteral("⌥\u2191") << QStringLiteral("Alt+Up");
-    QTest::newRow("keypad digit") << quint16(0x53) << Ctrl << QStringLiteral("⌃(83)")
-                                  << QStringLiteral("Ctrl+Num+1");
-    QTest::newRow("no Linux key") << quint16(0x3F) << Ctrl << QStringLiteral("⌃(63)")
-                                  << QStringLiteral("Ctrl+(63)");
+    const auto row = [](const char *name, quint16 code, quint64 flags, const char *expected,
+                        const char *shown) {
+        QTest::newRow(name) << code << flags << QString::fromUtf8(expected) << QString::fromUtf8(shown);
+    };
+    row("cmd-shift-k", 40, Cmd | Shift, "⇧⌘K", "Meta+Shift+K");
+    row("ctrl-opt-space", 49, Ctrl | Opt, "⌃⌥Space", "Ctrl+Alt+Space");
+    row("all four, F5 (order fixed)", 96, Cmd | Shift | Opt | Ctrl, "⌃⌥⇧⌘F5", "Meta+Ctrl+Alt+Shift+F5");
+    row("grave with cmd", 50, Cmd, "⌘(50)", "Meta+`");
+    row("escape alone", 53, 0, "(53)", "Esc");
+    row("caps lock not shown", 0, Caps | Cmd | (1ull << 23), "⌘A", "Meta+A");
+    row("return, tab, backspace", 36, Ctrl, "⌃\u21A9", "Ctrl+Return");
+    row("arrow", 126, Opt, "⌥\u2191", "Alt+Up");
+    row("keypad digit", 0x53, Ctrl, "⌃(83)", "Ctrl+Num+1");
+    row("no Linux key", 0x3F, Ctrl, "⌃(63)", "Ctrl+(63)");
 }
 
 void KeyComboTest::displayString()

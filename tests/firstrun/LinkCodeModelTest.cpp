@@ -49,33 +49,26 @@ void LinkCodeModelTest::changeRule_data()
     QTest::addColumn<QString>("after");
     QTest::addColumn<int>("focus");
 
-    QTest::newRow("lower-case letter is stored upper-case, focus moves on") << "........" << 0 << 0 << "a"
-                                                                            << "A......." << 1;
-    QTest::newRow("typing in the last box keeps focus there") << "ABCDEFG." << 7 << 7 << "h"
-                                                              << "ABCDEFGH" << 7;
-    QTest::newRow("hyphen into empty box 3 goes back one box") << "ABC....." << 3 << 3 << "-"
-                                                               << "ABC....." << 2;
-    QTest::newRow("space into box 0 keeps focus on box 0") << "........" << 0 << 0 << " "
-                                                           << "........" << 0;
-    QTest::newRow("deleting a character goes back one box") << "ABCDEF.." << 5 << 5 << ""
-                                                            << "ABCDE..." << 4;
-    QTest::newRow("paste with hyphen fills all boxes, focus on the last")
-        << "........" << 0 << 0 << "abcd-1234"
-        << "ABCD1234" << 7;
-    QTest::newRow("paste into box 6 drops what does not fit") << "........" << 6 << 6 << "XYZ"
-                                                              << "......XY" << 7;
-    QTest::newRow("paste in the middle overwrites following boxes") << "ABCDEFGH" << 2 << 2 << "xy"
-                                                                    << "ABXYEFGH" << 4;
-    QTest::newRow("second character typed into a filled box spills over") << "A......." << 0 << 0 << "Ab"
-                                                                          << "AB......" << 2;
-    QTest::newRow("sharp s upper-cases to two letters and fills two boxes")
-        << "........" << 2 << 2 << QString::fromUtf8("ß") << "..SS...." << 4;
-    QTest::newRow("only punctuation from a paste empties the box") << "........" << 4 << 4 << "-- ."
-                                                                   << "........" << 3;
-    QTest::newRow("digits of other scripts are numbers and kept")
-        << "........" << 0 << 0 << QString::fromUtf8("٣") << QString::fromUtf8("٣.......") << 1;
-    QTest::newRow("emoji is neither letter nor number")
-        << "........" << 1 << 1 << QString::fromUtf8("😀") << "........" << 0;
+    // What the boxes hold before ("." is empty), where the focus is, the box
+    // that changes, its new content, and the boxes and focus afterwards.
+    const auto row = [](const char *name, const char *before, int startFocus, int box, const char *content,
+                        const char *after, int focus) {
+        QTest::newRow(name) << QString::fromUtf8(before) << startFocus << box << QString::fromUtf8(content)
+                            << QString::fromUtf8(after) << focus;
+    };
+    row("lower-case letter is stored upper-case, focus moves on", "........", 0, 0, "a", "A.......", 1);
+    row("typing in the last box keeps focus there", "ABCDEFG.", 7, 7, "h", "ABCDEFGH", 7);
+    row("hyphen into empty box 3 goes back one box", "ABC.....", 3, 3, "-", "ABC.....", 2);
+    row("space into box 0 keeps focus on box 0", "........", 0, 0, " ", "........", 0);
+    row("deleting a character goes back one box", "ABCDEF..", 5, 5, "", "ABCDE...", 4);
+    row("paste with hyphen fills all boxes, focus on the last", "........", 0, 0, "abcd-1234", "ABCD1234", 7);
+    row("paste into box 6 drops what does not fit", "........", 6, 6, "XYZ", "......XY", 7);
+    row("paste in the middle overwrites following boxes", "ABCDEFGH", 2, 2, "xy", "ABXYEFGH", 4);
+    row("second character typed into a filled box spills over", "A.......", 0, 0, "Ab", "AB......", 2);
+    row("sharp s upper-cases to two letters and fills two boxes", "........", 2, 2, "ß", "..SS....", 4);
+    row("only punctuation from a paste empties the box", "........", 4, 4, "-- .", "........", 3);
+    row("digits of other scripts are numbers and kept", "........", 0, 0, "٣", "٣.......", 1);
+    row("emoji is neither letter nor number", "........", 1, 1, "😀", "........", 0);
 }
 
 void LinkCodeModelTest::changeRule()
