@@ -340,27 +340,23 @@ private Q_SLOTS:
         QTest::addColumn<int>("highlight");
         QTest::addColumn<Phase>("phase");
         QTest::addColumn<QString>("chosen");
-        QTest::newRow("no highlight until an arrow") << QList<int>{} << -1 << Phase::Results << QString();
-        QTest::newRow("Return without a highlight does nothing")
-            << QList<int>{Qt::Key_Return} << -1 << Phase::Results << QString();
-        QTest::newRow("Down starts at the first")
-            << QList<int>{Qt::Key_Down} << 0 << Phase::Results << QString();
-        QTest::newRow("Up starts at the first too")
-            << QList<int>{Qt::Key_Up} << 0 << Phase::Results << QString();
-        QTest::newRow("Down stops at the last")
-            << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down} << 1 << Phase::Results << QString();
-        QTest::newRow("Down, Down, Up")
-            << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Up} << 0 << Phase::Results << QString();
-        QTest::newRow("Down, Down, Return chooses the second")
-            << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Return} << -1 << Phase::Selected
-            << QStringLiteral("hem");
-        QTest::newRow("keypad Enter")
-            << QList<int>{Qt::Key_Down, Qt::Key_Enter} << -1 << Phase::Selected << QStringLiteral("hus");
-        QTest::newRow("Ctrl+2") << QList<int>{int(Qt::ControlModifier) | Qt::Key_2} << -1 << Phase::Selected
-                                << QStringLiteral("hem");
-        QTest::newRow("Ctrl+3 is no candidate")
-            << QList<int>{int(Qt::ControlModifier) | Qt::Key_3} << -1 << Phase::Results << QString();
-        QTest::newRow("2 without Ctrl") << QList<int>{Qt::Key_2} << -1 << Phase::Results << QString();
+        // The keys, then the highlighted candidate, the phase and the word chosen.
+        const auto row = [](const char *name, QList<int> keys, int highlight, Phase phase,
+                            const char *chosen) {
+            QTest::newRow(name) << keys << highlight << phase << QString::fromUtf8(chosen);
+        };
+        row("no highlight until an arrow", {}, -1, Phase::Results, "");
+        row("Return without a highlight does nothing", {Qt::Key_Return}, -1, Phase::Results, "");
+        row("Down starts at the first", {Qt::Key_Down}, 0, Phase::Results, "");
+        row("Up starts at the first too", {Qt::Key_Up}, 0, Phase::Results, "");
+        row("Down stops at the last", {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down}, 1, Phase::Results, "");
+        row("Down, Down, Up", {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up}, 0, Phase::Results, "");
+        row("Down, Down, Return chooses the second", {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return}, -1,
+            Phase::Selected, "hem");
+        row("keypad Enter", {Qt::Key_Down, Qt::Key_Enter}, -1, Phase::Selected, "hus");
+        row("Ctrl+2", {int(Qt::ControlModifier) | Qt::Key_2}, -1, Phase::Selected, "hem");
+        row("Ctrl+3 is no candidate", {int(Qt::ControlModifier) | Qt::Key_3}, -1, Phase::Results, "");
+        row("2 without Ctrl", {Qt::Key_2}, -1, Phase::Results, "");
     }
 
     void keyboardOnlyChoosing()
