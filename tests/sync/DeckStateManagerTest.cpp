@@ -24,14 +24,6 @@ Deck deck(const QString &id, const QString &name)
     return Deck::fromJson(document(id, name));
 }
 
-QStringList names(const QList<Deck> &decks)
-{
-    QStringList result;
-    for (const Deck &deck : decks)
-        result.append(deck.name);
-    return result;
-}
-
 } // namespace
 
 class DeckStateManagerTest : public QObject {

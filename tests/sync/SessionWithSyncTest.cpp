@@ -17,14 +17,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QStringList names(const QList<Deck> &decks)
-{
-    QStringList result;
-    for (const Deck &deck : decks)
-        result.append(deck.name);
-    return result;
-}
-
 // A session and a sync connection on one fake deployment, on simulated time.
 struct SessionWithSync {
     SessionRig session;

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include "backend/ConvexClient.h"
+#include "backend/Records.h"
 #include "sync/Clock.h"
 #include "sync/ConvexSubscriptionClient.h"
 #include "sync/Sleeper.h"
@@ -18,6 +19,15 @@
 
 // The limit of every wait for a condition.
 constexpr int timeout = 20000;
+
+// The decks' names, in order.
+inline QStringList names(const QList<Deck> &decks)
+{
+    QStringList result;
+    for (const Deck &deck : decks)
+        result.append(deck.name);
+    return result;
+}
 
 class FixedClock : public Clock {
 public:
