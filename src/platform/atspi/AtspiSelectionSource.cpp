@@ -1,5 +1,6 @@
 #include "platform/atspi/AtspiSelectionSource.h"
 
+#include "platform/Log.h"
 #include "platform/atspi/AtspiFocusTracker.h"
 
 #include <QCoreApplication>
@@ -344,11 +345,14 @@ QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
 QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
 {
     try {
+        logTimingStep("atspi: read");
         QDBusPendingCall enabled = askEnabled(m_limits.callTimeout);
         const auto bus = co_await connection();
+        logTimingStep(bus ? "atspi: connected" : "atspi: no bus");
         std::optional<Result> result;
         if (bus)
             result = co_await readRecord(*bus);
+        logTimingStep(result ? "atspi: focus record answered" : "atspi: no usable focus record");
         if (!enabledIn(co_await enabled) || !bus)
             co_return Result::unavailable();
         m_lastReadUsedFocusEvent = result.has_value();
@@ -365,6 +369,7 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readAfterRelease()
         QElapsedTimer elapsed;
         elapsed.start();
         const QDeadlineTimer deadline(m_limits.budget);
+        logTimingStep("atspi: read after release");
         if (!co_await isEnabled(m_limits.callTimeout))
             co_return Result::unavailable();
         const auto bus = co_await connection();
@@ -377,6 +382,7 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readAfterRelease()
         std::optional<bool> worthRetrying;
         for (;;) {
             ++m_lastWalkCount;
+            logTimingStep("atspi: walk of the active window");
             bool noActiveWindow = false;
             const Result result = co_await readOnce(*bus, deadline, noActiveWindow);
             if (!noActiveWindow || elapsed.elapsed() >= m_limits.activeWindowRetry.count() ||

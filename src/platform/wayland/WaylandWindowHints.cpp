@@ -1,5 +1,7 @@
 #include "platform/wayland/WaylandWindowHints.h"
 
+#include "platform/Log.h"
+
 #include <QGuiApplication>
 #include <QPointer>
 #include <QQuickWindow>
@@ -25,6 +27,8 @@ void WaylandWindowHints::showOn(QWindow &window, QScreen &screen)
     // Geometry is the compositor's business; the full-screen state on one
     // output is what a client can ask for.
     window.setScreen(&screen);
+    logTimingStep("overlay: show full-screen");
+    logFirstFrameAndFocus(window);
     window.showFullScreen();
 }
 
@@ -38,6 +42,7 @@ void WaylandWindowHints::activate(QWindow &window, const WindowActivation::Reque
         // Left set, it would be handed on to programs started later.
         if (!token.isEmpty())
             qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+        logTimingStep(token.isEmpty() ? "overlay: activate without token" : "overlay: activate with token");
         shown.requestActivate();
         qunsetenv("XDG_ACTIVATION_TOKEN");
     };
