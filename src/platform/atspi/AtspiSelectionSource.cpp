@@ -154,19 +154,27 @@ public:
         co_return reply.arguments().constFirst().toUInt();
     }
 
-    // The top-level window whose state says it is active, of any application.
+    // The top-level window whose state says it is active, of any application
+    // (the first in the registry's order). Every application is asked at
+    // once, then every window: three round trips however many applications
+    // there are, where one after the other each would wait for its turn on
+    // a busy machine.
     QCoro::Task<std::optional<ObjectRef>> activeWindow()
     {
         const QList<ObjectRef> applications = co_await children(registry());
-        for (const ObjectRef &application : applications) {
-            if (expired())
-                break;
-            const QList<ObjectRef> windows = co_await children(application);
-            for (const ObjectRef &window : windows) {
-                const auto bits = co_await state(window);
-                if (bits && (*bits & (1ull << stateActive)) && !(*bits & (1ull << stateDefunct)))
-                    co_return window;
-            }
+        QList<QDBusPendingCall> windowLists;
+        for (const ObjectRef &application : applications)
+            windowLists.append(send(application, accessibleInterface, QStringLiteral("GetChildren")));
+        QList<ObjectRef> windows;
+        for (const QDBusPendingCall &pending : windowLists)
+            windows.append(objectRefs(co_await pending));
+        QList<QDBusPendingCall> states;
+        for (const ObjectRef &window : windows)
+            states.append(send(window, accessibleInterface, QStringLiteral("GetState")));
+        for (qsizetype i = 0; i < windows.size(); ++i) {
+            const auto bits = stateBits(co_await states.at(i));
+            if (bits && (*bits & (1ull << stateActive)) && !(*bits & (1ull << stateDefunct)))
+                co_return windows.at(i);
         }
         co_return std::nullopt;
     }
@@ -370,10 +378,11 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readAfterRelease()
         elapsed.start();
         const QDeadlineTimer deadline(m_limits.budget);
         logTimingStep("atspi: read after release");
-        if (!co_await isEnabled(m_limits.callTimeout))
-            co_return Result::unavailable();
+        // Asked first and awaited once the bus is there: the answer comes
+        // back while the connection is being checked.
+        QDBusPendingCall enabled = askEnabled(m_limits.callTimeout);
         const auto bus = co_await connection();
-        if (!bus)
+        if (!enabledIn(co_await enabled) || !bus)
             co_return Result::unavailable();
         if (const auto result = co_await readRecord(*bus)) {
             m_lastReadUsedFocusEvent = true;

@@ -3,11 +3,24 @@
 #include "platform/Log.h"
 
 #include <QGuiApplication>
+#include <QOpenGLContext>
 #include <QPointer>
 #include <QQuickWindow>
 #include <QScreen>
 
 #include <memory>
+
+WaylandWindowHints::WaylandWindowHints()
+{
+    // Qt's Wayland plugin sets up EGL (loading the driver, a round trip of
+    // its own to the compositor) the first time anything asks what OpenGL
+    // can do, which the first show of a window does even though the overlay
+    // draws in software. The hints are made when the overlay is prepared at
+    // start-up: asking here takes those tens of milliseconds off the first
+    // opening. The window cannot be drawn unseen here (canWarmUpUnseen).
+    if (QGuiApplication::instance())
+        QOpenGLContext::supportsThreadedOpenGL();
+}
 
 QScreen *WaylandWindowHints::focusedScreen()
 {
