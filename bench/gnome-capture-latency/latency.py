@@ -107,10 +107,26 @@ def call_bus(method, name):
                 GLib.Variant("(s)", (name,)), "(u)").unpack()[0]
 
 
-def one_press(keys, timeline=None):
+def program_steps(program_log, offset):
+    """The program's vocarta.timing steps written since `offset`: {step: first time}."""
+    steps = {}
+    with open(program_log, errors="replace") as log:
+        log.seek(offset)
+        for line in log:
+            match = TIMING_LINE.search(line)
+            if match:
+                steps.setdefault(match.group(2), int(match.group(1)))
+    return steps
+
+
+def one_press(keys, program_log, timeline=None):
+    """The press's total (ms) and its parts: key -> request in the running copy
+    (the shell, gsd-media-keys, the second start's forward), request -> show
+    (the selection read), show -> focus (the window: ours and mutter's)."""
     shell(WATCH_FOCUS)
     if timeline:
         timeline.begin()
+    offset = os.path.getsize(program_log)
     pressed = GLib.get_monotonic_time()
     keys.press("ctrl", "alt", "k")
     wait_for("overlay focused", lambda: focus().get("title") == OVERLAY)
@@ -120,19 +136,34 @@ def one_press(keys, timeline=None):
         for t, what in timeline.steps(pressed):
             say(f"  {t / 1000:8.1f} ms  {what}")
         say(f"  {(focused - pressed) / 1000:8.1f} ms  mutter: focus on the overlay")
+    steps = program_steps(program_log, offset)
     press_in_overlay(keys, "overlay gone", lambda: on_screen(OVERLAY) == 0, "esc")
-    return (focused - pressed) / 1000
+    requested, shown = steps.get("capture: requested"), steps.get("capture: show")
+    parts = {}
+    if requested and shown:
+        parts = {"key->request": (requested - pressed) / 1000, "request->show": (shown - requested) / 1000,
+                 "show->focus": (focused - shown) / 1000}
+    return (focused - pressed) / 1000, parts
 
 
-def figures(label, times):
+def figures(label, presses):
+    times = [total for total, _ in presses]
     rest = sorted(times[1:])
     say(f"{label}: first {times[0]:.0f} ms; then n={len(rest)} min {rest[0]:.0f} median "
         f"{statistics.median(rest):.0f} max {rest[-1]:.0f} ms (load {os.getloadavg()[0]:.1f})")
+    first = presses[0][1]
+    if first:
+        say("  first press: " + ", ".join(f"{name} {value:.1f}" for name, value in first.items()) + " ms")
+    parts = [p for _, p in presses[1:] if p]
+    if parts:
+        say("  then medians: " + ", ".join(f"{name} {statistics.median(p[name] for p in parts):.1f}"
+                                         for name in parts[0]) + " ms")
 
 
 def series(keys, platform):
     bin_dir = os.path.join(BUILD, "bin")
-    environment = {"QT_LOGGING_RULES": "vocarta.timing.debug=true"} if TIMELINE else {}
+    # The program's timing steps split each press into its parts.
+    environment = {"QT_LOGGING_RULES": "vocarta.timing.debug=true"}
     if TIMELINE and platform == "wayland":
         environment["WAYLAND_DEBUG"] = "client"
     program = start(f"{PROGRAM}-{platform}", [os.path.join(bin_dir, PROGRAM), "--autostart"],
@@ -143,18 +174,18 @@ def series(keys, platform):
     text_app = start("text-app", [os.path.join(bin_dir, "selection_app"), "--title", TEXT_APP, "--text",
                                   "My friend reads a book every evening", "--select", "3,9"],
                      QT_QPA_PLATFORM="wayland", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-    timeline = Timeline(os.path.join(os.environ["VOCARTA_GNOME_WORK"], f"{PROGRAM}-{platform}.log")) \
-        if TIMELINE else None
+    program_log = os.path.join(os.environ["VOCARTA_GNOME_WORK"], f"{PROGRAM}-{platform}.log")
+    timeline = Timeline(program_log) if TIMELINE else None
     try:
         in_front = []
         for _ in range(RUNS):
             wait_for("the text application in front", lambda: focus().get("title") == TEXT_APP)
-            in_front.append(one_press(keys, timeline))
+            in_front.append(one_press(keys, program_log, timeline))
         stop(text_app)
         nothing = []
         for _ in range(RUNS):
             wait_for("no window focused", lambda: not focus())
-            nothing.append(one_press(keys, timeline))
+            nothing.append(one_press(keys, program_log, timeline))
     finally:
         if timeline:
             timeline.stop()

@@ -155,26 +155,28 @@ public:
     }
 
     // The top-level window whose state says it is active, of any application
-    // (the first in the registry's order). Every application is asked at
-    // once, then every window: three round trips however many applications
-    // there are, where one after the other each would wait for its turn on
-    // a busy machine.
+    // (the first in the registry's order). Every application's windows are
+    // asked for at once, so on a busy machine each application's answer is
+    // already there when its turn comes; an application after the active
+    // one is never waited for, so a hung one there costs nothing.
     QCoro::Task<std::optional<ObjectRef>> activeWindow()
     {
         const QList<ObjectRef> applications = co_await children(registry());
         QList<QDBusPendingCall> windowLists;
         for (const ObjectRef &application : applications)
             windowLists.append(send(application, accessibleInterface, QStringLiteral("GetChildren")));
-        QList<ObjectRef> windows;
-        for (const QDBusPendingCall &pending : windowLists)
-            windows.append(objectRefs(co_await pending));
-        QList<QDBusPendingCall> states;
-        for (const ObjectRef &window : windows)
-            states.append(send(window, accessibleInterface, QStringLiteral("GetState")));
-        for (qsizetype i = 0; i < windows.size(); ++i) {
-            const auto bits = stateBits(co_await states.at(i));
-            if (bits && (*bits & (1ull << stateActive)) && !(*bits & (1ull << stateDefunct)))
-                co_return windows.at(i);
+        for (const QDBusPendingCall &windowList : windowLists) {
+            if (expired())
+                break;
+            const QList<ObjectRef> windows = objectRefs(co_await windowList);
+            QList<QDBusPendingCall> states;
+            for (const ObjectRef &window : windows)
+                states.append(send(window, accessibleInterface, QStringLiteral("GetState")));
+            for (qsizetype i = 0; i < windows.size(); ++i) {
+                const auto bits = stateBits(co_await states.at(i));
+                if (bits && (*bits & (1ull << stateActive)) && !(*bits & (1ull << stateDefunct)))
+                    co_return windows.at(i);
+            }
         }
         co_return std::nullopt;
     }
