@@ -366,6 +366,8 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
         if (!enabledIn(co_await enabled) || !bus)
             co_return Result::unavailable();
         m_lastReadUsedFocusEvent = result.has_value();
+        if (!result)
+            m_enabledAtPress.start();
         co_return result ? *result : Result::afterRelease();
     } catch (const std::exception &) {
         co_return Result::unavailable();
@@ -380,11 +382,16 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readAfterRelease()
         elapsed.start();
         const QDeadlineTimer deadline(m_limits.budget);
         logTimingStep("atspi: read after release");
-        // Asked first and awaited once the bus is there: the answer comes
-        // back while the connection is being checked.
-        QDBusPendingCall enabled = askEnabled(m_limits.callTimeout);
+        // The read at the press that sent us here has just been told
+        // accessibility is on; otherwise ask, and await the answer once the
+        // bus is there.
+        const bool confirmedAtPress = m_enabledAtPress.isValid() && !m_enabledAtPress.hasExpired(1000);
+        m_enabledAtPress.invalidate();
+        std::optional<QDBusPendingCall> enabled;
+        if (!confirmedAtPress)
+            enabled = askEnabled(m_limits.callTimeout);
         const auto bus = co_await connection();
-        if (!enabledIn(co_await enabled) || !bus)
+        if (!bus || (enabled && !enabledIn(co_await *enabled)))
             co_return Result::unavailable();
         if (const auto result = co_await readRecord(*bus)) {
             m_lastReadUsedFocusEvent = true;
