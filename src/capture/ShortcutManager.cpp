@@ -129,6 +129,7 @@ void ShortcutManager::triggerCapture(const QString &activationToken)
 void ShortcutManager::startCapture(WindowActivation::Request activation)
 {
     // A second press while reading only repeats what is already under way.
+    logTimingStep(m_capturing ? "capture: requested while reading" : "capture: requested");
     if (m_capturing)
         return;
     m_capturing = true;
@@ -139,8 +140,10 @@ QCoro::Task<void> ShortcutManager::keyReleased()
 {
     // While an X11 grab holds the keyboard, GTK applications report no
     // active window; a reader that needs one waits for the key (bounded).
-    if (m_hotKeys.isKeyHeld())
+    if (m_hotKeys.isKeyHeld()) {
+        logTimingStep("capture: waiting for the key's release");
         co_await qCoro(&m_hotKeys, &HotKeyService::released, m_releaseWait);
+    }
 }
 
 QCoro::Task<void> ShortcutManager::runCapture(WindowActivation::Request activation)
@@ -154,8 +157,10 @@ QCoro::Task<void> ShortcutManager::runCapture(WindowActivation::Request activati
         text.reset();
     }
     m_capturing = false;
+    logTimingStep("capture: read done");
     // The overlay opens on a later turn of the event loop, after the reading.
     QTimer::singleShot(0, this, [this, text, activation] {
+        logTimingStep("capture: show");
         m_showPanel(text, activation);
         Q_EMIT captureFinished();
     });

@@ -4,12 +4,14 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <ctime>
 #include <mutex>
 
 #include <systemd/sd-journal.h>
 
 Q_LOGGING_CATEGORY(lcSecrets, "vocarta.secrets")
 Q_LOGGING_CATEGORY(lcShell, "vocarta.shell")
+Q_LOGGING_CATEGORY(lcTiming, "vocarta.timing", QtInfoMsg)
 
 namespace {
 
@@ -62,4 +64,14 @@ void setLogSink(LogSink sink)
 {
     std::lock_guard lock(sinkMutex);
     installedSink = std::move(sink);
+}
+
+void logTimingStep(const char *step)
+{
+    if (!lcTiming().isDebugEnabled())
+        return;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    qCDebug(lcTiming, "at %lld us: %s", static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000,
+            step);
 }

@@ -26,3 +26,10 @@ void setLogSink(LogSink sink);
 // and views. Never pass a token here either.
 Q_DECLARE_LOGGING_CATEGORY(lcSecrets)
 Q_DECLARE_LOGGING_CATEGORY(lcShell)
+
+// "vocarta.timing" (off unless QT_LOGGING_RULES turns its debug lines on):
+// the steps from a capture request to the overlay's focus, each stamped with
+// the monotonic clock in microseconds, the clock the compositor's and GLib's
+// time stamps use, so a benchmark can lay them next to the compositor's.
+Q_DECLARE_LOGGING_CATEGORY(lcTiming)
+void logTimingStep(const char *step);

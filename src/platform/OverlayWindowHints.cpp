@@ -1,10 +1,12 @@
 #include "platform/OverlayWindowHints.h"
 
+#include "platform/Log.h"
 #include "platform/wayland/WaylandWindowHints.h"
 #include "platform/x11/X11WindowHints.h"
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QQuickWindow>
 #include <QScreen>
 #include <QWindow>
 
@@ -31,7 +33,22 @@ void OverlayWindowHints::showOn(QWindow &window, QScreen &screen)
     window.setScreen(&screen);
     window.setGeometry(screen.geometry());
     prepareForShow(window);
+    logTimingStep("overlay: show");
+    logFirstFrameAndFocus(window);
     window.show();
+}
+
+void OverlayWindowHints::logFirstFrameAndFocus(QWindow &window)
+{
+    if (!lcTiming().isDebugEnabled())
+        return;
+    if (auto *quick = qobject_cast<QQuickWindow *>(&window))
+        QObject::connect(
+            quick, &QQuickWindow::frameSwapped, quick, [] { logTimingStep("overlay: first frame swapped"); },
+            Qt::SingleShotConnection);
+    QObject::connect(
+        &window, &QWindow::activeChanged, &window, [] { logTimingStep("overlay: active changed"); },
+        Qt::SingleShotConnection);
 }
 
 void OverlayWindowHints::activate(QWindow &window, const WindowActivation::Request &)

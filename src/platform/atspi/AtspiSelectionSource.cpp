@@ -1,5 +1,6 @@
 #include "platform/atspi/AtspiSelectionSource.h"
 
+#include "platform/Log.h"
 #include "platform/atspi/AtspiFocusTracker.h"
 
 #include <QCoreApplication>
@@ -153,18 +154,28 @@ public:
         co_return reply.arguments().constFirst().toUInt();
     }
 
-    // The top-level window whose state says it is active, of any application.
+    // The top-level window whose state says it is active, of any application
+    // (the first in the registry's order). Every application's windows are
+    // asked for at once, so on a busy machine each application's answer is
+    // already there when its turn comes; an application after the active
+    // one is never waited for, so a hung one there costs nothing.
     QCoro::Task<std::optional<ObjectRef>> activeWindow()
     {
         const QList<ObjectRef> applications = co_await children(registry());
-        for (const ObjectRef &application : applications) {
+        QList<QDBusPendingCall> windowLists;
+        for (const ObjectRef &application : applications)
+            windowLists.append(send(application, accessibleInterface, QStringLiteral("GetChildren")));
+        for (const QDBusPendingCall &windowList : windowLists) {
             if (expired())
                 break;
-            const QList<ObjectRef> windows = co_await children(application);
-            for (const ObjectRef &window : windows) {
-                const auto bits = co_await state(window);
+            const QList<ObjectRef> windows = objectRefs(co_await windowList);
+            QList<QDBusPendingCall> states;
+            for (const ObjectRef &window : windows)
+                states.append(send(window, accessibleInterface, QStringLiteral("GetState")));
+            for (qsizetype i = 0; i < windows.size(); ++i) {
+                const auto bits = stateBits(co_await states.at(i));
                 if (bits && (*bits & (1ull << stateActive)) && !(*bits & (1ull << stateDefunct)))
-                    co_return window;
+                    co_return windows.at(i);
             }
         }
         co_return std::nullopt;
@@ -344,14 +355,19 @@ QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
 QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
 {
     try {
+        logTimingStep("atspi: read");
         QDBusPendingCall enabled = askEnabled(m_limits.callTimeout);
         const auto bus = co_await connection();
+        logTimingStep(bus ? "atspi: connected" : "atspi: no bus");
         std::optional<Result> result;
         if (bus)
             result = co_await readRecord(*bus);
+        logTimingStep(result ? "atspi: focus record answered" : "atspi: no usable focus record");
         if (!enabledIn(co_await enabled) || !bus)
             co_return Result::unavailable();
         m_lastReadUsedFocusEvent = result.has_value();
+        if (!result)
+            m_enabledAtPress.start();
         co_return result ? *result : Result::afterRelease();
     } catch (const std::exception &) {
         co_return Result::unavailable();
@@ -365,10 +381,17 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readAfterRelease()
         QElapsedTimer elapsed;
         elapsed.start();
         const QDeadlineTimer deadline(m_limits.budget);
-        if (!co_await isEnabled(m_limits.callTimeout))
-            co_return Result::unavailable();
+        logTimingStep("atspi: read after release");
+        // The read at the press that sent us here has just been told
+        // accessibility is on; otherwise ask, and await the answer once the
+        // bus is there.
+        const bool confirmedAtPress = m_enabledAtPress.isValid() && !m_enabledAtPress.hasExpired(1000);
+        m_enabledAtPress.invalidate();
+        std::optional<QDBusPendingCall> enabled;
+        if (!confirmedAtPress)
+            enabled = askEnabled(m_limits.callTimeout);
         const auto bus = co_await connection();
-        if (!bus)
+        if (!bus || (enabled && !enabledIn(co_await *enabled)))
             co_return Result::unavailable();
         if (const auto result = co_await readRecord(*bus)) {
             m_lastReadUsedFocusEvent = true;
@@ -377,6 +400,7 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readAfterRelease()
         std::optional<bool> worthRetrying;
         for (;;) {
             ++m_lastWalkCount;
+            logTimingStep("atspi: walk of the active window");
             bool noActiveWindow = false;
             const Result result = co_await readOnce(*bus, deadline, noActiveWindow);
             if (!noActiveWindow || elapsed.elapsed() >= m_limits.activeWindowRetry.count() ||

@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <chrono>
@@ -81,4 +82,7 @@ private:
     std::unique_ptr<AtspiFocusTracker> m_focus;
     bool m_lastReadUsedFocusEvent = false;
     int m_lastWalkCount = 0;
+    // When read() last answered AfterRelease, having just heard that
+    // accessibility is on.
+    QElapsedTimer m_enabledAtPress;
 };

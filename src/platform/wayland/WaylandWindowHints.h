@@ -14,6 +14,7 @@
 // Qt::Tool window is kept small and transient there).
 class WaylandWindowHints : public OverlayWindowHints {
 public:
+    WaylandWindowHints();
     QScreen *focusedScreen() override;
     void showOn(QWindow &window, QScreen &screen) override;
     bool canWarmUpUnseen() const override { return false; }
