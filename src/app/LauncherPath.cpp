@@ -6,12 +6,14 @@
 #include <QDir>
 #include <QFileInfo>
 
+QString LauncherPath::forProgram(const QString &programFile)
+{
+    const QString launcher = QDir::cleanPath(
+        QFileInfo(programFile).dir().filePath(QString::fromUtf8(BuildConfig::launcherFromProgram)));
+    return QFileInfo(launcher).isExecutable() ? launcher : programFile;
+}
+
 QString LauncherPath::find()
 {
-    const QString launcher =
-        QDir::cleanPath(QDir(QCoreApplication::applicationDirPath())
-                            .filePath(QString::fromUtf8(BuildConfig::launcherFromProgram)));
-    if (QFileInfo(launcher).isExecutable())
-        return launcher;
-    return QCoreApplication::applicationFilePath();
+    return forProgram(QCoreApplication::applicationFilePath());
 }

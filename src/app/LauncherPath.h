@@ -7,6 +7,8 @@
 // when it runs without one beside it.
 namespace LauncherPath {
 
+// `programFile` is this program's own file.
+QString forProgram(const QString &programFile);
 QString find();
 
 } // namespace LauncherPath
