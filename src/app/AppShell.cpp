@@ -1,6 +1,7 @@
 #include "app/AppShell.h"
 
 #include "app/AppWindows.h"
+#include "app/LauncherPath.h"
 #include "auth/Session.h"
 #include "platform/Autostart.h"
 #include "platform/Log.h"
@@ -59,7 +60,7 @@ void AppShell::createTrayIcon()
 
 QCoro::Task<void> AppShell::start(CommandLine first)
 {
-    m_startAtLogin = Autostart::create(QCoreApplication::applicationFilePath());
+    m_startAtLogin = Autostart::create(LauncherPath::find());
     m_windows->setStartAtLogin(m_startAtLogin.get());
 
     m_menu = std::make_unique<TrayMenu>(m_session, m_deckState, m_subsystems.updatesFromDistribution());

@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/Fonts.h"
 #include "app/OrderlyQuit.h"
+#include "launcher/HandOverMarker.h"
 #include "platform/SessionPlatform.h"
 #include "platform/SingleInstance.h"
 #include "platform/WindowActivation.h"
@@ -72,6 +73,8 @@ QCoro::Task<void> run(SingleInstance &instance, CommandLine line, std::unique_pt
 
 int main(int argc, char *argv[])
 {
+    // Whatever this program starts must not take the launcher's word for it.
+    const bool launcherFoundNoCopy = HandOverMarker::take();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -92,16 +95,19 @@ int main(int argc, char *argv[])
     }
 
     // A start that finds a copy running only hands its request over: that
-    // needs the bus, not the display, the fonts or the platform plugin.
-    switch (SingleInstance::forwardBeforeApplication(instanceName(), line.arguments,
-                                                     WindowActivation::tokenFromEnvironment())) {
-    case SingleInstance::Delivery::Delivered:
-        return 0;
-    case SingleInstance::Delivery::Failed:
-        reportUndelivered();
-        return 1;
-    case SingleInstance::Delivery::NoCopy:
-        break; // this start becomes the running copy
+    // needs the bus, not the display, the fonts or the platform plugin. The
+    // launcher has done so already for the requests it forwards itself.
+    if (!launcherFoundNoCopy) {
+        switch (SingleInstance::forwardBeforeApplication(instanceName(), line.arguments,
+                                                         WindowActivation::tokenFromEnvironment())) {
+        case SingleInstance::Delivery::Delivered:
+            return 0;
+        case SingleInstance::Delivery::Failed:
+            reportUndelivered();
+            return 1;
+        case SingleInstance::Delivery::NoCopy:
+            break; // this start becomes the running copy
+        }
     }
 
     // Qt's own options are not ours to accept: keep its argument parsing out.

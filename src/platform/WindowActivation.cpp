@@ -1,5 +1,6 @@
 #include "platform/WindowActivation.h"
 
+#include "platform/ActivationToken.h"
 #include "platform/x11/X11WindowActivation.h"
 
 #include <QGuiApplication>
@@ -7,10 +8,7 @@
 
 QString WindowActivation::tokenFromEnvironment()
 {
-    QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
-    if (token.isEmpty())
-        token = qEnvironmentVariable("DESKTOP_STARTUP_ID");
-    return token;
+    return QString::fromLocal8Bit(ActivationToken::fromEnvironment());
 }
 
 void WindowActivation::activate(QWindow *window, const QString &activationToken)

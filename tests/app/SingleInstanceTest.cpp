@@ -34,9 +34,11 @@ struct Run {
 
 // Keeps this process's event loop running meanwhile: it may be the copy
 // that the program hands its request to.
-Run runProgram(const QStringList &arguments, int timeoutMs = 30000)
+Run runProgram(const QStringList &arguments, int timeoutMs = 30000,
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     QSignalSpy finished(&process, &QProcess::finished);
     process.start(program(), arguments);
     Run run;
@@ -50,6 +52,34 @@ Run runProgram(const QStringList &arguments, int timeoutMs = 30000)
     run.err = process.readAllStandardError();
     return run;
 }
+
+// A variable of this process set (or, empty, removed) for as long as it lives.
+class EnvironmentOverride {
+public:
+    EnvironmentOverride(const char *name, const QByteArray &value)
+        : m_name(name)
+        , m_wasSet(qEnvironmentVariableIsSet(name))
+        , m_saved(qgetenv(name))
+    {
+        if (value.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~EnvironmentOverride()
+    {
+        if (m_wasSet)
+            qputenv(m_name, m_saved);
+        else
+            qunsetenv(m_name);
+    }
+    Q_DISABLE_COPY_MOVE(EnvironmentOverride)
+
+private:
+    const char *m_name;
+    bool m_wasSet;
+    QByteArray m_saved;
+};
 
 // xdotool fails now and then when a window goes away during its search: ask
 // again until the deadline.
@@ -225,6 +255,67 @@ private Q_SLOTS:
             QTRY_VERIFY(!activated.isEmpty());
             QCOMPARE(activated.takeFirst().at(0).toStringList(), arguments);
         }
+    }
+
+    // The launcher forwards the common requests itself, the program the rest:
+    // both read the desktop's token the same way.
+    void secondStartCarriesTheActivationToken_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("xdgToken");
+        QTest::addColumn<QByteArray>("startupId");
+        QTest::addColumn<QString>("expected");
+        const QStringList capture{"--capture"};
+        const QStringList url{"vocarta://auth/google#state=s"};
+        QTest::newRow("wayland token") << capture << QByteArray("wl-1") << QByteArray() << "wl-1";
+        QTest::newRow("x11 startup id")
+            << capture << QByteArray() << QByteArray("x11-1_TIME42") << "x11-1_TIME42";
+        QTest::newRow("both: wayland's wins")
+            << QStringList{} << QByteArray("wl-2") << QByteArray("x11-2") << "wl-2";
+        QTest::newRow("none") << QStringList{"--preferences"} << QByteArray() << QByteArray() << "";
+        QTest::newRow("not UTF-8: none") << capture << QByteArray("wl-\xff") << QByteArray() << "";
+        QTest::newRow("program: x11 startup id") << url << QByteArray() << QByteArray("x11-3") << "x11-3";
+        QTest::newRow("program: both") << url << QByteArray("wl-4") << QByteArray("x11-4") << "wl-4";
+    }
+    void secondStartCarriesTheActivationToken()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, xdgToken);
+        QFETCH(QByteArray, startupId);
+        QFETCH(QString, expected);
+        DBusSingleInstance running(QDBusConnection::sessionBus(),
+                                   QStringLiteral("me.brindlefox.vocarta.menubar"));
+        QCOMPARE(QCoro::waitFor(running.claim()), Role::Primary);
+        QSignalSpy activated(&running, &SingleInstance::activated);
+        // Taken from this process's own environment, which keeps the bytes
+        // as they are (QProcessEnvironment::insert would make them UTF-8).
+        QProcessEnvironment environment;
+        {
+            const EnvironmentOverride xdg("XDG_ACTIVATION_TOKEN", xdgToken);
+            const EnvironmentOverride startup("DESKTOP_STARTUP_ID", startupId);
+            environment = QProcessEnvironment::systemEnvironment();
+        }
+        const Run run = runProgram(arguments, 30000, environment);
+        QCOMPARE(run.exitCode, 0);
+        QTRY_COMPARE(activated.size(), 1);
+        QCOMPARE(activated.first().at(0).toStringList(), arguments);
+        QCOMPARE(activated.first().at(1).toString(), expected);
+    }
+
+    // Something owns the name but takes no request: the start says so and
+    // fails, whether the launcher or the program asked.
+    void ownerThatDoesNotAnswer()
+    {
+        QDBusConnection squatter =
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("squatter"));
+        QVERIFY(squatter.registerService(QStringLiteral("me.brindlefox.vocarta.menubar")));
+        for (const QStringList &arguments :
+             {QStringList{"--capture"}, QStringList{"vocarta://auth/google#e=1"}}) {
+            const Run run = runProgram(arguments);
+            QCOMPARE(run.exitCode, 1);
+            QCOMPARE(run.err, QByteArray("vocarta-menubar: the running copy did not answer\n"));
+        }
+        QDBusConnection::disconnectFromBus(QStringLiteral("squatter"));
     }
 
     void twoRealProcesses()

@@ -3,7 +3,9 @@
 # temporary prefix, then started from there inside the test session.
 #   install-test.sh BUILD_DIR VERSION
 # Checks the installed files and their modes, desktop-file-validate and
-# appstreamcli, --version and the manual page against --help, that the
+# appstreamcli, that the command in bin loads no Qt, --version and the manual
+# page against --help, that the launcher becomes the program in the same
+# process under the same name, that the
 # installed program finds its own bundle (not the build tree's), that
 # --autostart opens no window while a later request still reaches the running
 # copy, the windows' X11 class against StartupWMClass, and a vocarta:// address
@@ -48,6 +50,7 @@ flags=$(for c in de es fr gb hu it nl pl pt ru se; do
 done)
 expected=$(sort <<LIST
 755 bin/vocarta-menubar
+755 libexec/vocarta-menubar/vocarta-menubar
 644 share/applications/$app_id.desktop
 644 share/metainfo/$app_id.metainfo.xml
 644 share/icons/hicolor/scalable/apps/$app_id.svg
@@ -83,8 +86,11 @@ out=$(appstreamcli validate --pedantic --no-net "$prefix/share/metainfo/$app_id.
 grep -qx "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" \
   <(sed 's/^ *//' "$prefix/share/metainfo/$app_id.metainfo.xml") || fail "metainfo does not launch $app_id.desktop"
 
-# 3. The installed program: its version, and its manual page documents every option of --help.
+# 3. The command in bin is the launcher, without Qt; the program it starts
+# lives in libexec. Then the installed program: its version, and its manual page documents every option of --help.
 program=$prefix/bin/vocarta-menubar
+libraries=$(ldd "$program") || fail "ldd $program failed"
+! grep -qiE 'libQt|libicu' <<<"$libraries" || fail "the launcher loads Qt: $libraries"
 [ "$("$program" --version)" = "vocarta-menubar $version" ] || fail "--version says: $("$program" --version)"
 manual=$(zcat "$prefix/share/man/man1/vocarta-menubar.1.gz") || fail "manual page unreadable"
 grep -q "^\.TH VOCARTA-MENUBAR 1 .*$version" <<<"$manual" || fail "manual page not of version $version"
@@ -117,6 +123,10 @@ wait_for 60 "settings window" xdotool search --all --onlyvisible --pid "$primary
 if xdotool search --all --onlyvisible --pid "$primary" --name '^Vocarta Settings$' >/dev/null 2>&1; then
   fail "--autostart opened the sign-in window"
 fi
+# The launcher became the program in the same process, under the same name.
+[ "$(readlink "/proc/$primary/exe")" = "$prefix/libexec/vocarta-menubar/vocarta-menubar" ] ||
+  fail "the running copy is $(readlink "/proc/$primary/exe")"
+[ "$(cat "/proc/$primary/comm")" = vocarta-menubar ] || fail "the process is named $(cat "/proc/$primary/comm")"
 window=$(xdotool search --all --onlyvisible --pid "$primary" --name '^Vocarta Menubar Settings$' | head -n 1)
 wm_class=$(xprop -id "$window" WM_CLASS | sed -nE 's/.*= "([^"]*)", "([^"]*)"/\2/p')
 startup_class=$(sed -nE 's/^StartupWMClass=(.*)/\1/p' "$desktop_file")

@@ -174,11 +174,17 @@ for program in vocarta-menubar vocarta-devserver selection_app wayland_seed_sess
   fi
   cp "$build/bin/$program" "$work/bin/"
 done
+# The command in bin is the launcher; it starts the program from the same
+# place relative to it as in the build tree, and the program takes the
+# bundle from beside itself.
+mkdir -p "$work/libexec/vocarta-menubar"
+cp "$build/libexec/vocarta-menubar/vocarta-menubar" "$work/libexec/vocarta-menubar/"
 cp -r "$build/bin/VocartaMenubar_VocartaMenubar.bundle" "$work/bin/"
 # The script and what it sources, in the same places relative to each other.
 mkdir -p "$work/wayland" "$work/desktop"
 cp "$0" "$work/wayland/sway-capture.sh"
 cp "$here/../desktop/session.sh" "$work/desktop/session.sh"
+cp -r "$build/bin/VocartaMenubar_VocartaMenubar.bundle" "$work/libexec/vocarta-menubar/"
 
 run_as=()
 if [ "$(id -u)" -eq 0 ]; then

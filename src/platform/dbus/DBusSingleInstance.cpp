@@ -1,5 +1,7 @@
 #include "platform/dbus/DBusSingleInstance.h"
 
+#include "platform/dbus/ActivateCall.h"
+
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -9,7 +11,12 @@
 #include <QCoroDBusPendingCall>
 #include <QCoroDBusPendingReply>
 
+#include <string_view>
+
 namespace {
+
+// moc takes the interface only as a literal.
+static_assert(std::string_view(ActivateCall::interfaceName) == "me.brindlefox.vocarta.menubar.Instance");
 
 // The exported object. Its one slot is the whole interface.
 class InstanceEndpoint : public QObject {
@@ -60,7 +67,7 @@ QString DBusSingleInstance::objectPath() const
 
 QString DBusSingleInstance::interfaceName()
 {
-    return QStringLiteral("me.brindlefox.vocarta.menubar.Instance");
+    return QString::fromLatin1(ActivateCall::interfaceName);
 }
 
 QCoro::Task<SingleInstance::Role> DBusSingleInstance::claim()
