@@ -33,12 +33,16 @@ Item {
         font.family: Theme.textFont
         font.weight: Font.ExtraBold
         font.pixelSize: 34
-        color: "white"
         // The animated value; the drawn opacity follows it in steps of 1/64
         // (invisible at these opacities) so a pulse repaints about 25 times a
         // second instead of every frame.
         property real level: 0.1
-        opacity: Math.min(0.55, Math.max(0.1, Math.round(level * 64) / 64))
+        readonly property real shownOpacity: Math.min(0.55, Math.max(0.1, Math.round(level * 64) / 64))
+        // The opacity goes into the colour's alpha rather than the item's: the
+        // software renderer blends glyphs of a translucent item one coverage
+        // run at a time (spread over worker threads), while a translucent pen
+        // takes its direct glyph path. A white word looks the same either way.
+        color: Qt.rgba(1, 1, 1, shownOpacity)
 
         // Brighten (ease-out, 1.05 s), fade (ease-in, 1.5 s), then wait a new
         // random 2 to 8 s before the next pulse.
