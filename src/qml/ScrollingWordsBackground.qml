@@ -26,23 +26,36 @@ Item {
     implicitHeight: rowHeight * wordRows.length
     clip: true
 
-    component PulsingWord: Text {
+    // A slot of the band: it keeps its place in the band's layout at all
+    // times, but its text exists only while the slot is on screen, so the
+    // scene holds a handful of words instead of every copy of every row.
+    component PulsingWord: Item {
         id: word
+        property string text
+        property bool onScreen: true
         property bool active: true
 
-        font.family: Theme.textFont
-        font.weight: Font.ExtraBold
-        font.pixelSize: 34
         // The animated value; the drawn opacity follows it in steps of 1/64
         // (invisible at these opacities) so a pulse repaints about 25 times a
         // second instead of every frame.
         property real level: 0.1
         readonly property real shownOpacity: Math.min(0.55, Math.max(0.1, Math.round(level * 64) / 64))
-        // The opacity goes into the colour's alpha rather than the item's: the
-        // software renderer blends glyphs of a translucent item one coverage
-        // run at a time (spread over worker threads), while a translucent pen
-        // takes its direct glyph path. A white word looks the same either way.
-        color: Qt.rgba(1, 1, 1, shownOpacity)
+
+        Loader {
+            active: word.onScreen
+            sourceComponent: Text {
+                text: word.text
+                font.family: Theme.textFont
+                font.weight: Font.ExtraBold
+                font.pixelSize: 34
+                // The opacity goes into the colour's alpha rather than the
+                // item's: the software renderer blends glyphs of a translucent
+                // item one coverage run at a time (spread over worker threads),
+                // while a translucent pen takes its direct glyph path. A white
+                // word looks the same either way.
+                color: Qt.rgba(1, 1, 1, word.shownOpacity)
+            }
+        }
 
         // Brighten (ease-out, 1.05 s), fade (ease-in, 1.5 s), then wait a new
         // random 2 to 8 s before the next pulse.
@@ -84,6 +97,7 @@ Item {
             opacity: 0
             spacing: background.wordSpacing
             Repeater {
+                id: measureWords
                 model: row.words
                 Text {
                     text: modelData
@@ -108,9 +122,15 @@ Item {
             Repeater {
                 model: row.words.concat(row.words, row.words)
                 PulsingWord {
+                    // The same word laid out once behind the band gives the slot its size.
+                    readonly property int twinIndex: index % row.words.length
+                    readonly property Item twin: measureWords.count > twinIndex ? measureWords.itemAt(twinIndex) : null
                     text: modelData
+                    implicitWidth: twin ? twin.width : 0
+                    implicitHeight: twin ? twin.height : 0
+                    onScreen: band.x + x + width > 0 && band.x + x < row.width
                     // A word outside the band's visible stretch keeps its place in its pulse.
-                    active: row.active && band.x + x + width > 0 && band.x + x < row.width
+                    active: row.active && onScreen
                 }
             }
         }
