@@ -26,6 +26,18 @@ Item {
     implicitHeight: rowHeight * wordRows.length
     clip: true
 
+    // One beat for every moving part: the bands and the pulsing words show
+    // their animated values only on its ticks, 30 a second, so they change in
+    // the same frames instead of each asking for frames of its own.
+    readonly property int ticksPerSecond: 30
+    property real clock: 0
+    readonly property int tick: Math.floor(clock * ticksPerSecond)
+    NumberAnimation on clock {
+        from: 0; to: 3600; duration: 3600 * 1000
+        loops: Animation.Infinite
+        paused: running && !background.active
+    }
+
     // A slot of the band: it keeps its place in the band's layout at all
     // times, but its text exists only while the slot is on screen, so the
     // scene holds a handful of words instead of every copy of every row.
@@ -36,10 +48,15 @@ Item {
         property bool active: true
 
         // The animated value; the drawn opacity follows it in steps of 1/64
-        // (invisible at these opacities) so a pulse repaints about 25 times a
-        // second instead of every frame.
+        // (invisible at these opacities), on the background's beat.
         property real level: 0.1
-        readonly property real shownOpacity: Math.min(0.55, Math.max(0.1, Math.round(level * 64) / 64))
+        readonly property real steppedLevel: Math.min(0.55, Math.max(0.1, Math.round(level * 64) / 64))
+        property real shownOpacity: 0.1
+        Connections {
+            target: background
+            enabled: word.shownOpacity !== word.steppedLevel
+            function onTickChanged() { word.shownOpacity = word.steppedLevel }
+        }
 
         Loader {
             active: word.onScreen
@@ -115,10 +132,15 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             spacing: background.wordSpacing
             // The animated value; the band moves in whole device pixels (7 to 13
-            // steps a second at these speeds) rather than repainting every frame.
+            // steps a second at these speeds), on the background's beat.
             property real offset: rowModel.started ? rowModel.startOffset : 0
             readonly property real pixelRatio: Screen.devicePixelRatio > 0 ? Screen.devicePixelRatio : 1
-            x: Math.round(offset * pixelRatio) / pixelRatio
+            readonly property real steppedX: Math.round(offset * pixelRatio) / pixelRatio
+            Connections {
+                target: background
+                enabled: band.x !== band.steppedX
+                function onTickChanged() { band.x = band.steppedX }
+            }
             Repeater {
                 model: row.words.concat(row.words, row.words)
                 PulsingWord {
