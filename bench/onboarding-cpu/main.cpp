@@ -6,6 +6,7 @@
 #include "app/Fonts.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QQuickView>
@@ -55,6 +56,15 @@ int measure(int seconds)
     return QGuiApplication::exec();
 }
 
+// The machine is shared: a figure means little without the load it was taken under.
+QByteArray loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return "unknown";
+    return file.readLine().split(' ').mid(0, 3).join(' ');
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -83,7 +93,8 @@ int main(int argc, char *argv[])
                       {QStringLiteral("--measure"), QString::number(seconds)});
         process.waitForFinished(-1);
         const QByteArray figure = process.readAllStandardOutput().trimmed();
-        std::printf("  %-22s %s %%\n", qPrintable(name), figure.isEmpty() ? "failed" : figure.constData());
+        std::printf("  %-22s %s %%   (load average %s)\n", qPrintable(name),
+                    figure.isEmpty() ? "failed" : figure.constData(), loadAverage().constData());
         std::fflush(stdout);
     }
     return 0;

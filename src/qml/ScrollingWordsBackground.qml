@@ -26,19 +26,53 @@ Item {
     implicitHeight: rowHeight * wordRows.length
     clip: true
 
-    component PulsingWord: Text {
+    // One beat for every moving part: the bands and the pulsing words show
+    // their animated values only on its ticks, 30 a second, so they change in
+    // the same frames instead of each asking for frames of its own.
+    readonly property int ticksPerSecond: 30
+    property real clock: 0
+    readonly property int tick: Math.floor(clock * ticksPerSecond)
+    NumberAnimation on clock {
+        from: 0; to: 3600; duration: 3600 * 1000
+        loops: Animation.Infinite
+        paused: running && !background.active
+    }
+
+    // A slot of the band: it keeps its place in the band's layout at all
+    // times, but its text exists only while the slot is on screen, so the
+    // scene holds a handful of words instead of every copy of every row.
+    component PulsingWord: Item {
         id: word
+        property string text
+        property bool onScreen: true
         property bool active: true
 
-        font.family: Theme.textFont
-        font.weight: Font.ExtraBold
-        font.pixelSize: 34
-        color: "white"
         // The animated value; the drawn opacity follows it in steps of 1/64
-        // (invisible at these opacities) so a pulse repaints about 25 times a
-        // second instead of every frame.
+        // (invisible at these opacities), on the background's beat.
         property real level: 0.1
-        opacity: Math.min(0.55, Math.max(0.1, Math.round(level * 64) / 64))
+        readonly property real steppedLevel: Math.min(0.55, Math.max(0.1, Math.round(level * 64) / 64))
+        property real shownOpacity: 0.1
+        Connections {
+            target: background
+            enabled: word.shownOpacity !== word.steppedLevel
+            function onTickChanged() { word.shownOpacity = word.steppedLevel }
+        }
+
+        Loader {
+            active: word.onScreen
+            sourceComponent: Text {
+                text: word.text
+                font.family: Theme.textFont
+                font.weight: Font.ExtraBold
+                font.pixelSize: 34
+                // The opacity goes into the colour's alpha rather than the
+                // item's: the software renderer blends glyphs of a translucent
+                // item one coverage run at a time (spread over worker threads),
+                // while a translucent pen takes its direct glyph path. A white
+                // word looks the same either way.
+                color: Qt.rgba(1, 1, 1, word.shownOpacity)
+            }
+        }
 
         // Brighten (ease-out, 1.05 s), fade (ease-in, 1.5 s), then wait a new
         // random 2 to 8 s before the next pulse.
@@ -80,6 +114,7 @@ Item {
             opacity: 0
             spacing: background.wordSpacing
             Repeater {
+                id: measureWords
                 model: row.words
                 Text {
                     text: modelData
@@ -97,16 +132,27 @@ Item {
             anchors.verticalCenter: parent.verticalCenter
             spacing: background.wordSpacing
             // The animated value; the band moves in whole device pixels (7 to 13
-            // steps a second at these speeds) rather than repainting every frame.
+            // steps a second at these speeds), on the background's beat.
             property real offset: rowModel.started ? rowModel.startOffset : 0
             readonly property real pixelRatio: Screen.devicePixelRatio > 0 ? Screen.devicePixelRatio : 1
-            x: Math.round(offset * pixelRatio) / pixelRatio
+            readonly property real steppedX: Math.round(offset * pixelRatio) / pixelRatio
+            Connections {
+                target: background
+                enabled: band.x !== band.steppedX
+                function onTickChanged() { band.x = band.steppedX }
+            }
             Repeater {
                 model: row.words.concat(row.words, row.words)
                 PulsingWord {
+                    // The same word laid out once behind the band gives the slot its size.
+                    readonly property int twinIndex: index % row.words.length
+                    readonly property Item twin: measureWords.count > twinIndex ? measureWords.itemAt(twinIndex) : null
                     text: modelData
+                    implicitWidth: twin ? twin.width : 0
+                    implicitHeight: twin ? twin.height : 0
+                    onScreen: band.x + x + width > 0 && band.x + x < row.width
                     // A word outside the band's visible stretch keeps its place in its pulse.
-                    active: row.active && band.x + x + width > 0 && band.x + x < row.width
+                    active: row.active && onScreen
                 }
             }
         }

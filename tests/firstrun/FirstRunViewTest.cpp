@@ -33,6 +33,7 @@ private Q_SLOTS:
     void typingAndPastingFillTheBoxes();
     void recorderTakesCombinationFromKeyboard();
     void onboardingPagesFollowTheSession();
+    void scrollingWordsDrawOnlyTheWordsOnScreen();
 
 private:
     QQuickItem *item(const char *name) const;
@@ -266,6 +267,70 @@ void FirstRunViewTest::onboardingPagesFollowTheSession()
     QVERIFY(link->property("active").toBool());
     QVERIFY(!info->property("active").toBool());
     QCOMPARE(link->x(), 0.0);
+}
+
+namespace {
+
+qreal effectiveOpacity(const QQuickItem *item, const QQuickItem *top)
+{
+    qreal opacity = 1;
+    for (; item && item != top; item = item->parentItem())
+        opacity *= item->opacity();
+    return opacity;
+}
+
+void collectTexts(QQuickItem *item, QList<QQuickItem *> &texts)
+{
+    if (item->inherits("QQuickText"))
+        texts.append(item);
+    for (QQuickItem *child : item->childItems())
+        collectTexts(child, texts);
+}
+
+} // namespace
+
+// The bands keep their layout while only the words in view exist as text:
+// every drawn word sits in its row's visible stretch, fills its slot exactly,
+// and is drawn at a pulse opacity between 0.1 and 0.55.
+void FirstRunViewTest::scrollingWordsDrawOnlyTheWordsOnScreen()
+{
+    load("OnboardingView.qml");
+    QQuickItem *words = item("scrollingWords");
+    QHash<QQuickItem *, int> drawnPerRow;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            QList<QQuickItem *> texts;
+            collectTexts(words, texts);
+            drawnPerRow.clear();
+            for (QQuickItem *text : std::as_const(texts)) {
+                if (effectiveOpacity(text, words) == 0) // the measuring copy
+                    continue;
+                QQuickItem *slot = text->parentItem()->parentItem();
+                QQuickItem *band = slot->parentItem();
+                ++drawnPerRow[band->parentItem()];
+            }
+            return drawnPerRow.size() == 3;
+        }(),
+        20000);
+    QList<QQuickItem *> texts;
+    collectTexts(words, texts);
+    for (QQuickItem *text : std::as_const(texts)) {
+        if (effectiveOpacity(text, words) == 0)
+            continue;
+        QQuickItem *slot = text->parentItem()->parentItem();
+        QQuickItem *band = slot->parentItem();
+        QQuickItem *row = band->parentItem();
+        const QString word = text->property("text").toString();
+        QVERIFY2(text->implicitWidth() > 0, qPrintable(word));
+        QCOMPARE(slot->width(), text->implicitWidth());
+        const qreal left = band->x() + slot->x();
+        QVERIFY2(left + slot->width() > 0 && left < row->width(), qPrintable(word));
+        const qreal alpha = text->property("color").value<QColor>().alphaF();
+        QVERIFY2(alpha >= 0.1 - 0.01 && alpha <= 0.55 + 0.01, qPrintable(QString::number(alpha)));
+    }
+    // Three copies of eight words per band, a few of them in view.
+    for (int count : std::as_const(drawnPerRow))
+        QVERIFY2(count > 0 && count < 12, qPrintable(QString::number(count)));
 }
 
 QTEST_MAIN(FirstRunViewTest)
