@@ -6,6 +6,7 @@
 #include "platform/x11/X11HotKeyService.h"
 
 #include <QDBusConnection>
+#include <QTimer>
 
 namespace {
 // The portal is D-Bus activated; give it time to start, but not forever.
@@ -27,7 +28,10 @@ SystemHotKeyService::SystemHotKeyService(QObject *parent)
 {
     // Chosen at once, not at the first registration: the shortcut section
     // must know whether a recorder can work here before anything is recorded.
-    QCoro::connect(choose(), this, [] {});
+    // From the event loop, though: the portal's answer can be in before the
+    // first await, and a choice made inside the constructor would announce
+    // itself before anyone could have connected.
+    QTimer::singleShot(0, this, [this] { QCoro::connect(choose(), this, [] {}); });
 }
 
 SystemHotKeyService::~SystemHotKeyService()
