@@ -287,6 +287,14 @@ struct Bench {
         }
         if (!released)
             releaseKeys();
+        // On the program's clock too (CLOCK_MONOTONIC, like steady_clock
+        // here), to lay beside its "vocarta.timing" lines.
+        std::fprintf(
+            stderr, "%s: press at %lld us, mapped %.1f, focused %.1f, painted %.1f ms\n",
+            options.label.c_str(),
+            static_cast<long long>(
+                std::chrono::duration_cast<std::chrono::microseconds>(start.time_since_epoch()).count()),
+            sample.mapped, sample.focused, sample.painted);
         // The entrance plays out, as a person would look at it; then Escape.
         std::this_thread::sleep_for(std::chrono::milliseconds(options.settleMs));
         if (isMapped()) {
@@ -426,8 +434,10 @@ int main(int argc, char **argv)
         else
             ok = false;
         if (!ok) {
-            std::fprintf(stderr, "usage: bench_press_to_paint --window TITLE --keys ctrl+alt+k [--hold MS] "
-                                 "[--runs N] [--warm-up N] [--front TITLE] [--label TEXT] [--settle MS] [--pause MS]\n");
+            std::fprintf(
+                stderr,
+                "usage: bench_press_to_paint --window TITLE --keys ctrl+alt+k [--hold MS] "
+                "[--runs N] [--warm-up N] [--front TITLE] [--label TEXT] [--settle MS] [--pause MS]\n");
             return 2;
         }
     }

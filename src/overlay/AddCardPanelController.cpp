@@ -44,6 +44,7 @@ void AddCardPanelController::releaseWindow()
         return;
     delete m_content;
     m_content = nullptr;
+    delete m_standIn;
     m_keyFilterInstalled = false;
     delete m_window;
     m_window = nullptr;
@@ -123,10 +124,17 @@ void AddCardPanelController::warmUp()
     if (!screen)
         return;
     setWarmingUp(true);
+    if (!m_standInDismissSignal)
+        m_standInDismissSignal = std::make_unique<DismissSignal>();
+    m_standIn = new AddCardOverlayContent(
+        *m_standInDismissSignal, std::nullopt, [] {}, m_client, this);
+    m_standIn->setWord(QStringLiteral("Vocarta"));
+    Q_EMIT contentChanged();
     m_window->setMask(QRegion(0, 0, 1, 1));
     connect(
         m_window, &QQuickWindow::frameSwapped, this,
         [this] {
+            dropStandIn();
             setWarmingUp(false);
             m_window->setMask(QRegion());
             if (!isOpen()) {
@@ -170,6 +178,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText, WindowAc
         },
         m_client);
     m_content->setSessionCheck(m_isSignedIn);
+    dropStandIn();
     if (m_warmingUp) {
         setWarmingUp(false);
         m_window->setMask(QRegion());
@@ -252,6 +261,17 @@ void AddCardPanelController::startOverlay()
     QTimer::singleShot(std::chrono::milliseconds(250), content, fetch);
 }
 
+void AddCardPanelController::dropStandIn()
+{
+    if (!m_standIn)
+        return;
+    AddCardOverlayContent *standIn = m_standIn;
+    m_standIn = nullptr;
+    if (!m_content)
+        Q_EMIT contentChanged();
+    standIn->deleteLater();
+}
+
 void AddCardPanelController::setWarmingUp(bool warmingUp)
 {
     if (warmingUp == m_warmingUp)
@@ -293,14 +313,17 @@ void AddCardPanelController::trimWhenIdle()
         m_trim = new QTimer(this);
         m_trim->setSingleShot(true);
         m_trim->setInterval(tidyUpDelay);
-        connect(m_trim, &QTimer::timeout, this, [this] {
-            if (isOpen())
-                return;
-            releaseImage();
-            returnFreeMemory();
-        });
+        connect(m_trim, &QTimer::timeout, this, &AddCardPanelController::tidyUp);
     }
     m_trim->start();
+}
+
+void AddCardPanelController::tidyUp()
+{
+    if (isOpen() || m_warmingUp)
+        return;
+    releaseImage();
+    returnFreeMemory();
 }
 
 void AddCardPanelController::releaseImage()

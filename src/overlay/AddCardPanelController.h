@@ -32,8 +32,8 @@ class AddCardPanelController : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("made by the program and handed to its view")
-    // What the view shows: the open overlay, or nothing.
-    Q_PROPERTY(AddCardOverlayContent *content READ content NOTIFY contentChanged)
+    // What the view shows: the open overlay, the warm-up's stand-in, or nothing.
+    Q_PROPERTY(AddCardOverlayContent *content READ shownContent NOTIFY contentChanged)
     // Set while the window is drawn once off-screen at start-up.
     Q_PROPERTY(bool warmingUp READ warmingUp NOTIFY warmingUpChanged)
 public:
@@ -61,6 +61,11 @@ public:
     // the latency benchmark.
     QQuickWindow *window() const;
     AddCardOverlayContent *content() const { return m_content; }
+    AddCardOverlayContent *shownContent() const { return m_content ? m_content.data() : m_standIn.data(); }
+    // What the program does once it has been left alone for a while after a
+    // closing or the warm-up: it gives back the closed window's image and
+    // the allocator's free pages. Harmless while the overlay is open.
+    void tidyUp();
     bool warmingUp() const { return m_warmingUp; }
 
 Q_SIGNALS:
@@ -81,6 +86,7 @@ private:
     void trimWhenIdle();
     void releaseImage();
     void setWarmingUp(bool warmingUp);
+    void dropStandIn();
 
     WindowActivation::Request m_activation;
     std::function<bool()> m_isSignedIn;
@@ -92,6 +98,10 @@ private:
     QQuickWindow *m_window = nullptr;
     QQuickItem *m_root = nullptr;
     QPointer<AddCardOverlayContent> m_content;
+    // Shown only in the warm-up's frame, never opened: the first opening
+    // then finds the view's bindings and the field's text layout already run.
+    QPointer<AddCardOverlayContent> m_standIn;
+    std::unique_ptr<DismissSignal> m_standInDismissSignal;
     bool m_warmingUp = false;
     bool m_keyFilterInstalled = false;
     bool m_hiding = false;

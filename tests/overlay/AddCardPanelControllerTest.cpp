@@ -198,14 +198,36 @@ private Q_SLOTS:
                  QStringLiteral("hs"));
     }
 
+    // Whatever happened before it - an opening typed into, the start-up's
+    // drawing with its stand-in, the image given back after a long idle -
+    // an opening shows nothing of it, over the whole screen.
+    void nextOpeningStartsFresh_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::newRow("an opening closed with Escape") << QStringLiteral("escape");
+        QTest::newRow("the warm-up, opened at once") << QStringLiteral("warm-up");
+        QTest::newRow("the warm-up, then the idle tidy-up") << QStringLiteral("warm-up, tidy-up");
+        QTest::newRow("an opening, then the idle tidy-up") << QStringLiteral("escape, tidy-up");
+    }
+
     void nextOpeningStartsFresh()
     {
-        QVERIFY(open(QStringLiteral("old")));
-        QPointer<AddCardOverlayContent> first = panel->content();
-        typeText(panel->window(), "er");
-        QTest::keyClick(panel->window(), Qt::Key_Escape);
-        QTRY_VERIFY_WITH_TIMEOUT(!panel->isOpen(), 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 20000);
+        QFETCH(QString, before);
+        if (before.startsWith(u"escape")) {
+            QVERIFY(open(QStringLiteral("old")));
+            QPointer<AddCardOverlayContent> first = panel->content();
+            typeText(panel->window(), "er");
+            QTest::keyClick(panel->window(), Qt::Key_Escape);
+            QTRY_VERIFY_WITH_TIMEOUT(!panel->isOpen(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), 20000);
+        } else {
+            panel->warmUp();
+        }
+        if (before.endsWith(u"tidy-up")) {
+            QTRY_VERIFY_WITH_TIMEOUT(!panel->warmingUp() && !panel->window()->isVisible(), 20000);
+            panel->tidyUp();
+            QVERIFY(!panel->isOpen());
+        }
 
         QVERIFY(open(std::nullopt));
         QVERIFY(!panel->dismissSignal().triggered());
@@ -214,6 +236,15 @@ private Q_SLOTS:
         QVERIFY(panel->content()->isVisible());
         QCOMPARE(field()->property("text").toString(), QString());
         QCOMPARE(overlayWindowCount(), 1);
+        QQuickWindow *window = panel->window();
+        const QRect screen = window->screen()->geometry();
+        QTRY_COMPARE_WITH_TIMEOUT(window->geometry(), screen, 20000);
+        QQuickItem *card = window->contentItem()->findChild<QQuickItem *>(QStringLiteral("card"));
+        QVERIFY(card);
+        QTRY_COMPARE_WITH_TIMEOUT(card->mapToScene(QPointF(card->width() / 2, 0)).x(), screen.width() / 2.0,
+                                  20000);
+        const QImage drawn = window->grabWindow();
+        QCOMPARE(drawn.size(), screen.size() * window->devicePixelRatio());
     }
 
     void clickOutsideTheCardCloses()
