@@ -143,7 +143,8 @@ void AddCardPanelController::warmUp()
             }
         },
         Qt::SingleShotConnection);
-    m_hints->showOn(*m_window, *screen);
+    // At start-up the user is working in another window: keep its focus.
+    m_hints->showUnfocusedOn(*m_window, *screen);
 }
 
 void AddCardPanelController::show(std::optional<QString> prefilledText, WindowActivation::Request activation)

@@ -38,6 +38,16 @@ void OverlayWindowHints::showOn(QWindow &window, QScreen &screen)
     window.show();
 }
 
+void OverlayWindowHints::showUnfocusedOn(QWindow &window, QScreen &screen)
+{
+    // Qt's platform plugins read it while mapping. On X11 it becomes a
+    // _NET_WM_USER_TIME of 0, which window managers (mutter among them)
+    // take as "map it without the focus".
+    window.setProperty("_q_showWithoutActivating", true);
+    showOn(window, screen);
+    window.setProperty("_q_showWithoutActivating", QVariant());
+}
+
 void OverlayWindowHints::logFirstFrameAndFocus(QWindow &window)
 {
     if (!lcTiming().isDebugEnabled())

@@ -25,6 +25,9 @@ public:
     virtual bool isWithdrawn(QWindow &window);
     // Shows the window over the whole of `screen`.
     virtual void showOn(QWindow &window, QScreen &screen);
+    // The same, for a mapping the user is not meant to notice: the window
+    // manager leaves the focus where it is.
+    void showUnfocusedOn(QWindow &window, QScreen &screen);
     // Whether the window can be drawn once at start-up without being seen
     // (a one-pixel shape). Where placement is the compositor's, mapping it
     // would show a window for a moment and take the focus.
