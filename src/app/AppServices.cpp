@@ -12,7 +12,7 @@ AppServices::AppServices(AppShell::Options shellOptions)
     , m_session(m_http, m_secrets, m_browser)
     , m_deckState(m_sync, m_http)
     , m_selectionReader(m_selectionSources.all())
-    , m_overlay(ViewEngine::shared(), m_http)
+    , m_overlay(ViewEngine::shared(), m_http, m_session)
     , m_shortcuts(
           m_hotKeys,
           [this] { return m_selectionReader.capture([this] { return m_shortcuts.keyReleased(); }); },
@@ -27,7 +27,6 @@ AppServices::AppServices(AppShell::Options shellOptions)
     // previous account's decks.
     QObject::connect(&m_session, &AuthManager::accountChanged, &m_sync,
                      &ConvexSubscriptionClient::reconnectForAccountChange);
-    m_overlay.setSessionCheck([this] { return m_session.isAuthenticated(); });
     m_updater.setPresenter([this](const UpdateCheckResult &result) { m_updateDialog.showResult(result); });
 }
 

@@ -24,10 +24,12 @@ const QUrl viewUrl(QStringLiteral("qrc:/qt/qml/Vocarta/AddCardOverlayView.qml"))
 constexpr std::chrono::seconds tidyUpDelay{30};
 } // namespace
 
-AddCardPanelController::AddCardPanelController(QQmlEngine &engine, ConvexClient &client, QObject *parent)
+AddCardPanelController::AddCardPanelController(QQmlEngine &engine, ConvexClient &client, Session &session,
+                                               QObject *parent)
     : QObject(parent)
     , m_engine(engine)
     , m_client(client)
+    , m_session(session)
     , m_dismissSignal(std::make_unique<DismissSignal>())
 {
 }
@@ -169,7 +171,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText, WindowAc
                 self->hidePanel();
         },
         m_client);
-    m_content->setSessionCheck(m_isSignedIn);
+    m_content->setSession(m_session);
     if (m_warmingUp) {
         setWarmingUp(false);
         m_window->setMask(QRegion());

@@ -1,4 +1,5 @@
 #include "FakeDeployment.h"
+#include "FakeSession.h"
 #include "TaskOutcome.h"
 
 #include "backend/ConvexClient.h"
@@ -173,7 +174,9 @@ private Q_SLOTS:
 
         // Signed out, Return names the menu item that signs in, and still sends nothing.
         auto signedOut = make(QStringLiteral("house"));
-        signedOut->setSessionCheck([] { return false; });
+        FakeSession signedOutSession;
+        signedOutSession.finishRestore(false);
+        signedOut->setSession(signedOutSession);
         signedOut->appear();
         QSignalSpy noticeSpy(signedOut.get(), &AddCardOverlayContent::noticeChanged);
         signedOut->translate();
@@ -190,7 +193,9 @@ private Q_SLOTS:
         fake->answer("ai:translateWord", FakeDeployment::Answer::success(QJsonArray{
                                              resultJson("hus", "house"), resultJson("villa", "house")}));
         auto overlay = openWithDeck();
-        overlay->setSessionCheck([] { return true; });
+        FakeSession session;
+        session.finishRestore(true);
+        overlay->setSession(session);
         overlay->setWord(QStringLiteral(" \thouse \t"));
         overlay->translate();
         QCOMPARE(overlay->phase(), Phase::Loading);
