@@ -46,7 +46,12 @@ ShortcutManager *AppServices::shortcuts()
 void AppServices::requestAccessibility()
 {
     // Its answer matters only when a selection is read: nothing waits for it.
-    QCoro::connect(m_selectionSources.enableAccessibility(), &m_hotKeys, [](bool) {});
+    // The hot-key service is made after the sources and goes before them: the
+    // answer reaches the sources only while they exist.
+    QCoro::connect(SelectionSources::enableAccessibility(), &m_hotKeys, [this](bool usable) {
+        if (usable)
+            m_selectionSources.followFocus();
+    });
 }
 
 void AppServices::loadAndRegisterShortcut()
