@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "platform/SecretStore.h"
+#include "platform/WhileAlive.h"
 
 #include <QMetaObject>
 
@@ -61,7 +62,7 @@ QCoro::Task<std::optional<QString>> TokenKeychain::load(QString account)
     co_await nextTurn();
     std::optional<QString> value;
     try {
-        value = co_await m_store.load(m_service, account);
+        value = co_await whileAlive(this, m_store.load(m_service, account));
     } catch (...) {
         // A store never fails to its caller; should one throw, read it as absent.
         qCWarning(lcSecrets, "Reading an item of the secret store failed; taken as absent.");
@@ -85,10 +86,10 @@ QCoro::Task<void> TokenKeychain::savePair(AuthTokens tokens)
     co_await nextTurn();
     if (m_lastSaved != tokens) {
         try {
-            co_await m_store.save(m_service, m_refreshTokenAccount, tokens.refreshToken,
-                                  QStringLiteral("Vocarta sign-in (refresh token)"));
-            co_await m_store.save(m_service, m_tokenAccount, tokens.token,
-                                  QStringLiteral("Vocarta sign-in (access token)"));
+            co_await whileAlive(this, m_store.save(m_service, m_refreshTokenAccount, tokens.refreshToken,
+                                                   QStringLiteral("Vocarta sign-in (refresh token)")));
+            co_await whileAlive(this, m_store.save(m_service, m_tokenAccount, tokens.token,
+                                                   QStringLiteral("Vocarta sign-in (access token)")));
             m_lastSaved = tokens;
         } catch (...) {
             qCWarning(lcSecrets, "Writing the token pair to the secret store failed.");
@@ -103,8 +104,8 @@ QCoro::Task<void> TokenKeychain::deletePair()
     co_await nextTurn();
     m_lastSaved.reset();
     try {
-        co_await m_store.remove(m_service, m_tokenAccount);
-        co_await m_store.remove(m_service, m_refreshTokenAccount);
+        co_await whileAlive(this, m_store.remove(m_service, m_tokenAccount));
+        co_await whileAlive(this, m_store.remove(m_service, m_refreshTokenAccount));
     } catch (...) {
         qCWarning(lcSecrets, "Removing the token pair from the secret store failed.");
     }
