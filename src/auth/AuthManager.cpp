@@ -99,7 +99,8 @@ QCoro::Task<void> AuthManager::start()
     try {
         restoredSession = co_await restoreSession();
     } catch (...) {
-        qCWarning(lcSecrets, "Reading the stored sign-in failed; starting signed out.");
+        logLine(lcSecrets(),
+                QStringLiteral("[Vocarta] Reading the stored sign-in failed; starting signed out."));
         restoredSession = false;
     }
     m_isRestored = true;
@@ -278,7 +279,7 @@ QCoro::Task<void> AuthManager::deleteStoredPair()
     try {
         co_await m_keychain->deletePair();
     } catch (...) {
-        qCWarning(lcSecrets, "Removing the stored sign-in failed.");
+        logLine(lcSecrets(), QStringLiteral("[Vocarta] Removing the stored sign-in failed."));
     }
 }
 
@@ -287,7 +288,7 @@ QCoro::Task<void> AuthManager::persistRefreshedPair(AuthTokens tokens)
     try {
         co_await m_keychain->savePair(std::move(tokens));
     } catch (...) {
-        qCWarning(lcSecrets, "Storing a refreshed sign-in failed.");
+        logLine(lcSecrets(), QStringLiteral("[Vocarta] Storing a refreshed sign-in failed."));
     }
 }
 
@@ -310,7 +311,7 @@ QCoro::Task<void> AuthManager::runSignIn(std::function<QCoro::Task<AuthTokens>()
         try {
             co_await completeSignIn(*tokens);
         } catch (...) {
-            qCWarning(lcSecrets, "Completing a sign-in failed.");
+            logLine(lcSecrets(), QStringLiteral("[Vocarta] Completing a sign-in failed."));
         }
     }
     // A newer attempt owns the loading flag and the error text now.

@@ -65,7 +65,8 @@ QCoro::Task<std::optional<QString>> TokenKeychain::load(QString account)
         value = co_await whileAlive(this, m_store.load(m_service, account));
     } catch (...) {
         // A store never fails to its caller; should one throw, read it as absent.
-        qCWarning(lcSecrets, "Reading an item of the secret store failed; taken as absent.");
+        logLine(lcSecrets(),
+                QStringLiteral("[Vocarta] Reading an item of the secret store failed; taken as absent."));
     }
     endTurn();
     co_return value;
@@ -92,7 +93,8 @@ QCoro::Task<void> TokenKeychain::savePair(AuthTokens tokens)
                                                    QStringLiteral("Vocarta sign-in (access token)")));
             m_lastSaved = tokens;
         } catch (...) {
-            qCWarning(lcSecrets, "Writing the token pair to the secret store failed.");
+            logLine(lcSecrets(),
+                    QStringLiteral("[Vocarta] Writing the token pair to the secret store failed."));
             m_lastSaved.reset();
         }
     }
@@ -107,7 +109,8 @@ QCoro::Task<void> TokenKeychain::deletePair()
         co_await whileAlive(this, m_store.remove(m_service, m_tokenAccount));
         co_await whileAlive(this, m_store.remove(m_service, m_refreshTokenAccount));
     } catch (...) {
-        qCWarning(lcSecrets, "Removing the token pair from the secret store failed.");
+        logLine(lcSecrets(),
+                QStringLiteral("[Vocarta] Removing the token pair from the secret store failed."));
     }
     endTurn();
 }

@@ -4,9 +4,9 @@
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/DismissSignal.h"
 #include "overlay/FlagIcon.h"
-#include "platform/Log.h"
 #include "platform/OverlayWindowHints.h"
 #include "platform/posix/FreeMemory.h"
+#include "qml/ViewEngine.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -85,8 +85,7 @@ void AddCardPanelController::ensureWindow()
         component.createWithInitialProperties({{QStringLiteral("panel"), QVariant::fromValue(this)}});
     m_root = qobject_cast<QQuickItem *>(created);
     if (!m_root) {
-        logLine(LogChannel::Shell, QStringLiteral("[Vocarta] Add-card view failed to load: ") +
-                                       component.errorString().trimmed());
+        ViewEngine::logLoadFailure(component);
         delete created;
         return;
     }
