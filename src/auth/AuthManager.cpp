@@ -79,8 +79,8 @@ AuthManager::AuthManager(ConvexClient &client, SecretStore &store, Browser &brow
             [this](const QString &authToken, const QString &refreshToken) {
                 if (!m_isAuthenticated)
                     return;
-                AuthTokens tokens{authToken, refreshToken};
-                persistRefreshedPair(tokens);
+                // A failed write is the keychain's to report.
+                m_keychain->savePair(AuthTokens{authToken, refreshToken});
             });
     start();
 }
@@ -95,14 +95,8 @@ AuthManager::~AuthManager()
 // once and learn the user's e-mail address.
 QCoro::Task<void> AuthManager::start()
 {
-    bool restoredSession = false;
-    try {
-        restoredSession = co_await restoreSession();
-    } catch (...) {
-        logLine(lcSecrets(),
-                QStringLiteral("[Vocarta] Reading the stored sign-in failed; starting signed out."));
-        restoredSession = false;
-    }
+    // The keychain reads a store that fails as one holding nothing.
+    const bool restoredSession = co_await restoreSession();
     m_isRestored = true;
     Q_EMIT restored();
     bool refreshPending = false;
@@ -268,28 +262,10 @@ void AuthManager::signOut()
     ++m_accountGeneration;
     stopCatchingUp();
     m_client.signOut();
-    deleteStoredPair();
+    m_keychain->deletePair();
     setAuthenticated(false);
     setUserEmail(std::nullopt);
     Q_EMIT accountChanged();
-}
-
-QCoro::Task<void> AuthManager::deleteStoredPair()
-{
-    try {
-        co_await m_keychain->deletePair();
-    } catch (...) {
-        logLine(lcSecrets(), QStringLiteral("[Vocarta] Removing the stored sign-in failed."));
-    }
-}
-
-QCoro::Task<void> AuthManager::persistRefreshedPair(AuthTokens tokens)
-{
-    try {
-        co_await m_keychain->savePair(std::move(tokens));
-    } catch (...) {
-        logLine(lcSecrets(), QStringLiteral("[Vocarta] Storing a refreshed sign-in failed."));
-    }
 }
 
 QCoro::Task<void> AuthManager::runSignIn(std::function<QCoro::Task<AuthTokens>()> obtainTokens,
@@ -307,13 +283,8 @@ QCoro::Task<void> AuthManager::runSignIn(std::function<QCoro::Task<AuthTokens>()
     } catch (...) {
         failure = QStringLiteral("Sign-in failed.");
     }
-    if (tokens) {
-        try {
-            co_await completeSignIn(*tokens);
-        } catch (...) {
-            logLine(lcSecrets(), QStringLiteral("[Vocarta] Completing a sign-in failed."));
-        }
-    }
+    if (tokens)
+        co_await completeSignIn(*tokens);
     // A newer attempt owns the loading flag and the error text now.
     if (attempt != m_signInAttempt)
         co_return;

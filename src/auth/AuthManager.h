@@ -117,8 +117,6 @@ private:
     QCoro::Task<void> completeSignIn(AuthTokens tokens);
     QCoro::Task<AuthTokens> performGoogleSignIn();
     QCoro::Task<AuthTokens> performAppleSignIn();
-    QCoro::Task<void> persistRefreshedPair(AuthTokens tokens);
-    QCoro::Task<void> deleteStoredPair();
 
     // The common frame of every sign-in method.
     QCoro::Task<void> runSignIn(std::function<QCoro::Task<AuthTokens>()> obtainTokens, ErrorTexts texts);

@@ -1,5 +1,6 @@
 #include "auth/TokenKeychain.h"
 
+#include "backend/Failure.h"
 #include "platform/Log.h"
 #include "platform/SecretStore.h"
 #include "platform/WhileAlive.h"
@@ -25,6 +26,22 @@ public:
 private:
     TokenKeychain *m_keychain;
 };
+
+namespace {
+
+// Why a store operation failed, for the log. A store's errors name no secret.
+QString causeOf(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception &e) {
+        return describe(e);
+    } catch (...) {
+        return QStringLiteral("an unknown failure");
+    }
+}
+
+} // namespace
 
 TokenKeychain::TokenKeychain(SecretStore &store, QString service, QString tokenAccount,
                              QString refreshTokenAccount, QObject *parent)
@@ -66,7 +83,8 @@ QCoro::Task<std::optional<QString>> TokenKeychain::load(QString account)
     } catch (...) {
         // A store never fails to its caller; should one throw, read it as absent.
         logLine(lcSecrets(),
-                QStringLiteral("[Vocarta] Reading an item of the secret store failed; taken as absent."));
+                QStringLiteral("[Vocarta] Reading an item of the secret store failed (%1); taken as absent.")
+                    .arg(causeOf(std::current_exception())));
     }
     endTurn();
     co_return value;
@@ -94,7 +112,8 @@ QCoro::Task<void> TokenKeychain::savePair(AuthTokens tokens)
             m_lastSaved = tokens;
         } catch (...) {
             logLine(lcSecrets(),
-                    QStringLiteral("[Vocarta] Writing the token pair to the secret store failed."));
+                    QStringLiteral("[Vocarta] Writing the token pair to the secret store failed (%1).")
+                        .arg(causeOf(std::current_exception())));
             m_lastSaved.reset();
         }
     }
@@ -110,7 +129,8 @@ QCoro::Task<void> TokenKeychain::deletePair()
         co_await whileAlive(this, m_store.remove(m_service, m_refreshTokenAccount));
     } catch (...) {
         logLine(lcSecrets(),
-                QStringLiteral("[Vocarta] Removing the token pair from the secret store failed."));
+                QStringLiteral("[Vocarta] Removing the token pair from the secret store failed (%1).")
+                    .arg(causeOf(std::current_exception())));
     }
     endTurn();
 }
