@@ -35,7 +35,6 @@ AppServices::~AppServices() = default;
 QCoro::Task<void> AppServices::untilWritesFinished()
 {
     co_await m_session.finishPendingWrites();
-    co_await m_secrets.untilWritesFinished();
 }
 
 ShortcutManager *AppServices::shortcuts()

@@ -236,7 +236,11 @@ void AuthManager::endRefusedSession()
 
 QCoro::Task<void> AuthManager::finishPendingWrites()
 {
-    co_await m_keychain->flush();
+    // The keychain is the store's only writer. A flush covers what was asked
+    // before it; a write asked meanwhile (a refresh answered during the wait)
+    // needs another.
+    while (m_keychain->pendingOperations() > 0)
+        co_await m_keychain->flush();
 }
 
 bool AuthManager::hasPendingWrites() const
