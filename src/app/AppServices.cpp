@@ -4,8 +4,6 @@
 #include "sync/Clock.h"
 #include "sync/Sleeper.h"
 
-#include <QDesktopServices>
-
 AppServices::AppServices(AppShell::Options shellOptions)
     : m_http(ConvexClient::deploymentUrl())
     , m_sync(ConvexSubscriptionClient::syncUrl(m_http.baseURL()), m_http)
@@ -19,7 +17,7 @@ AppServices::AppServices(AppShell::Options shellOptions)
           [this](std::optional<QString> text, const WindowActivation::Request &activation) {
               m_overlay.show(std::move(text), activation);
           })
-    , m_updateDialog([](const QUrl &url) { QDesktopServices::openUrl(url); })
+    , m_updateDialog([this](const QUrl &url) { m_browser.openUrl(url); })
     , m_updater(Updater::buildConfig())
     , m_shell(m_session, m_deckState, *this, shellOptions)
 {
@@ -85,5 +83,5 @@ void AppServices::checkForUpdates()
 
 bool AppServices::updatesFromDistribution() const
 {
-    return Updater::buildConfig().checksDisabled;
+    return m_updater.checksDisabled();
 }
