@@ -1,6 +1,7 @@
 #include "update/Updater.h"
 
 #include "BuildConfig.h"
+#include "backend/Failure.h"
 #include "platform/WhileAlive.h"
 #include "update/FeedSignature.h"
 
@@ -164,7 +165,7 @@ QCoro::Task<UpdateCheckResult> Updater::check()
         }
         co_return result;
     } catch (const std::exception &e) {
-        co_return failed(QString::fromUtf8(e.what()));
+        co_return failed(describe(e));
     }
 }
 
