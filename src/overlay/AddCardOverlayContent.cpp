@@ -67,18 +67,12 @@ QString AddCardOverlayContent::trimSpacesAndTabs(const QString &text)
     return text.mid(start, end - start);
 }
 
-QString AddCardOverlayContent::resultLabel(const QString &typedWord, const TranslationResult &result)
-{
-    const QString typed = trimSpacesAndTabs(typedWord).toLower();
-    return typed == result.word.toLower() ? result.translation : result.word;
-}
-
 void AddCardOverlayContent::setWord(const QString &word)
 {
     if (word == m_word)
         return;
     m_word = word;
-    m_results.setTypedWord(word);
+    m_results.setTypedWord(trimSpacesAndTabs(word));
     Q_EMIT wordChanged();
 }
 

@@ -106,8 +106,6 @@ public:
     // The text a prefilled selection puts into the field, if it is used at all:
     // trimmed, and only when it holds fewer than seven space-separated pieces.
     static std::optional<QString> prefill(const std::optional<QString> &selection);
-    // The label of a result in the list for what the user typed.
-    static QString resultLabel(const QString &typedWord, const TranslationResult &result);
     // Trims spaces and tabs (not line breaks) from both ends.
     static QString trimSpacesAndTabs(const QString &text);
 
