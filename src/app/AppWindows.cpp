@@ -90,7 +90,6 @@ void AppWindows::openAuthWindow(const QString &activationToken)
             return;
     }
     present(m_auth, activationToken, first);
-    Q_EMIT authWindowOpened();
 }
 
 void AppWindows::openSettingsWindow(const QString &activationToken)
