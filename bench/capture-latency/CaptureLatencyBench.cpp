@@ -17,6 +17,7 @@
 // what that switch costs.
 //   bench_capture_latency [runs] [--cold-keyboard]   (QT_QUICK_BACKEND=software for that renderer)
 #include "FakeDeployment.h"
+#include "FakeSession.h"
 #include "XTestKeyboard.h"
 
 #include "app/Fonts.h"
@@ -196,6 +197,7 @@ struct Bench {
     XTestKeyboard keyboard;
     FakeDeployment fake;
     std::unique_ptr<ConvexClient> client;
+    FakeSession session;
     std::unique_ptr<AddCardPanelController> panel;
     X11HotKeyService overlayKeys;
     std::unique_ptr<ShortcutManager> shortcuts;
@@ -268,7 +270,8 @@ struct Bench {
                         {"_id", "d1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
         client = std::make_unique<ConvexClient>(fake.url());
         client->setTokens(QStringLiteral("t"), QStringLiteral("r"));
-        panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client);
+        session.finishRestore(true);
+        panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client, session);
         shortcuts = std::make_unique<ShortcutManager>(
             overlayKeys, []() -> QCoro::Task<std::optional<QString>> { co_return QStringLiteral("house"); },
             [this](std::optional<QString> text) { panel->show(std::move(text)); });

@@ -4,22 +4,20 @@
 #include "sync/Clock.h"
 #include "sync/Sleeper.h"
 
-#include <QDesktopServices>
-
 AppServices::AppServices(AppShell::Options shellOptions)
     : m_http(ConvexClient::deploymentUrl())
     , m_sync(ConvexSubscriptionClient::syncUrl(m_http.baseURL()), m_http)
     , m_session(m_http, m_secrets, m_browser)
     , m_deckState(m_sync, m_http)
     , m_selectionReader(m_selectionSources.all())
-    , m_overlay(ViewEngine::shared(), m_http)
+    , m_overlay(ViewEngine::shared(), m_http, m_session)
     , m_shortcuts(
           m_hotKeys,
           [this] { return m_selectionReader.capture([this] { return m_shortcuts.keyReleased(); }); },
           [this](std::optional<QString> text, const WindowActivation::Request &activation) {
               m_overlay.show(std::move(text), activation);
           })
-    , m_updateDialog([](const QUrl &url) { QDesktopServices::openUrl(url); })
+    , m_updateDialog([this](const QUrl &url) { m_browser.openUrl(url); })
     , m_updater(Updater::buildConfig())
     , m_shell(m_session, m_deckState, *this, shellOptions)
 {
@@ -27,7 +25,6 @@ AppServices::AppServices(AppShell::Options shellOptions)
     // previous account's decks.
     QObject::connect(&m_session, &AuthManager::accountChanged, &m_sync,
                      &ConvexSubscriptionClient::reconnectForAccountChange);
-    m_overlay.setSessionCheck([this] { return m_session.isAuthenticated(); });
     m_updater.setPresenter([this](const UpdateCheckResult &result) { m_updateDialog.showResult(result); });
 }
 
@@ -36,7 +33,6 @@ AppServices::~AppServices() = default;
 QCoro::Task<void> AppServices::untilWritesFinished()
 {
     co_await m_session.finishPendingWrites();
-    co_await m_secrets.untilWritesFinished();
 }
 
 ShortcutManager *AppServices::shortcuts()
@@ -47,7 +43,12 @@ ShortcutManager *AppServices::shortcuts()
 void AppServices::requestAccessibility()
 {
     // Its answer matters only when a selection is read: nothing waits for it.
-    QCoro::connect(m_selectionSources.enableAccessibility(), &m_hotKeys, [](bool) {});
+    // The hot-key service is made after the sources and goes before them: the
+    // answer reaches the sources only while they exist.
+    QCoro::connect(SelectionSources::enableAccessibility(), &m_hotKeys, [this](bool usable) {
+        if (usable)
+            m_selectionSources.followFocus();
+    });
 }
 
 void AppServices::loadAndRegisterShortcut()
@@ -82,5 +83,5 @@ void AppServices::checkForUpdates()
 
 bool AppServices::updatesFromDistribution() const
 {
-    return Updater::buildConfig().checksDisabled;
+    return m_updater.checksDisabled();
 }

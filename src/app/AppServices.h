@@ -26,8 +26,7 @@ public:
 
     AppShell &shell() { return m_shell; }
     // Ends once the writes to the secret store asked for so far (a rotated
-    // token pair, a sign-in's pair, a sign-out's deletion) have ended: those
-    // the session still has queued, then whatever the store has under way.
+    // token pair, a sign-in's pair, a sign-out's deletion) have ended.
     QCoro::Task<void> untilWritesFinished();
 
     ShortcutManager *shortcuts() override;

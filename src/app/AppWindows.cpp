@@ -3,8 +3,8 @@
 #include "BuildConfig.h"
 #include "auth/Session.h"
 #include "capture/ShortcutManager.h"
-#include "platform/Log.h"
 #include "platform/WindowActivation.h"
+#include "qml/ViewEngine.h"
 #include "sync/DeckState.h"
 
 #include <QGuiApplication>
@@ -43,7 +43,7 @@ QQuickWindow *AppWindows::create(const QString &file, const QVariantMap &propert
     QObject *object = component.createWithInitialProperties(properties);
     auto *window = qobject_cast<QQuickWindow *>(object);
     if (!window) {
-        qCWarning(lcShell, "%s: %s", qPrintable(file), qPrintable(component.errorString()));
+        ViewEngine::logLoadFailure(component);
         delete object;
         return nullptr;
     }
@@ -90,7 +90,6 @@ void AppWindows::openAuthWindow(const QString &activationToken)
             return;
     }
     present(m_auth, activationToken, first);
-    Q_EMIT authWindowOpened();
 }
 
 void AppWindows::openSettingsWindow(const QString &activationToken)

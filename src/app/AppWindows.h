@@ -34,7 +34,6 @@ public:
     QQuickWindow *settingsWindow() const { return m_settings; }
 
 Q_SIGNALS:
-    void authWindowOpened();
     void settingsWindowOpened();
 
 protected:

@@ -4,7 +4,7 @@
 #include <QEvent>
 #include <QTimer>
 
-#include <qcoro/qcorosignal.h>
+#include <QCoroSignal>
 
 OrderlyQuit::OrderlyQuit(std::chrono::milliseconds bound, QObject *parent)
     : QObject(parent)

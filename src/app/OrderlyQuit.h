@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-#include <qcoro/qcorotask.h>
+#include <QCoroTask>
 
 #include <chrono>
 #include <functional>

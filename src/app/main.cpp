@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/Fonts.h"
 #include "app/OrderlyQuit.h"
+#include "backend/Failure.h"
 #include "launcher/HandOverMarker.h"
 #include "platform/SessionPlatform.h"
 #include "platform/SingleInstance.h"
@@ -64,7 +65,7 @@ QCoro::Task<void> run(SingleInstance &instance, CommandLine line, std::unique_pt
         QObject::connect(&shell, &AppShell::quitRequested, &quit, &OrderlyQuit::request);
         co_await shell.start(line);
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "vocarta-menubar: %s\n", e.what());
+        std::fprintf(stderr, "vocarta-menubar: %s\n", qPrintable(describe(e)));
         QCoreApplication::exit(1);
     }
 }

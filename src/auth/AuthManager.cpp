@@ -79,8 +79,8 @@ AuthManager::AuthManager(ConvexClient &client, SecretStore &store, Browser &brow
             [this](const QString &authToken, const QString &refreshToken) {
                 if (!m_isAuthenticated)
                     return;
-                AuthTokens tokens{authToken, refreshToken};
-                persistRefreshedPair(tokens);
+                // A failed write is the keychain's to report.
+                m_keychain->savePair(AuthTokens{authToken, refreshToken});
             });
     start();
 }
@@ -95,13 +95,8 @@ AuthManager::~AuthManager()
 // once and learn the user's e-mail address.
 QCoro::Task<void> AuthManager::start()
 {
-    bool restoredSession = false;
-    try {
-        restoredSession = co_await restoreSession();
-    } catch (...) {
-        qCWarning(lcSecrets, "Reading the stored sign-in failed; starting signed out.");
-        restoredSession = false;
-    }
+    // The keychain reads a store that fails as one holding nothing.
+    const bool restoredSession = co_await restoreSession();
     m_isRestored = true;
     Q_EMIT restored();
     bool refreshPending = false;
@@ -241,7 +236,11 @@ void AuthManager::endRefusedSession()
 
 QCoro::Task<void> AuthManager::finishPendingWrites()
 {
-    co_await m_keychain->flush();
+    // The keychain is the store's only writer. A flush covers what was asked
+    // before it; a write asked meanwhile (a refresh answered during the wait)
+    // needs another.
+    while (m_keychain->pendingOperations() > 0)
+        co_await m_keychain->flush();
 }
 
 bool AuthManager::hasPendingWrites() const
@@ -267,28 +266,10 @@ void AuthManager::signOut()
     ++m_accountGeneration;
     stopCatchingUp();
     m_client.signOut();
-    deleteStoredPair();
+    m_keychain->deletePair();
     setAuthenticated(false);
     setUserEmail(std::nullopt);
     Q_EMIT accountChanged();
-}
-
-QCoro::Task<void> AuthManager::deleteStoredPair()
-{
-    try {
-        co_await m_keychain->deletePair();
-    } catch (...) {
-        qCWarning(lcSecrets, "Removing the stored sign-in failed.");
-    }
-}
-
-QCoro::Task<void> AuthManager::persistRefreshedPair(AuthTokens tokens)
-{
-    try {
-        co_await m_keychain->savePair(std::move(tokens));
-    } catch (...) {
-        qCWarning(lcSecrets, "Storing a refreshed sign-in failed.");
-    }
 }
 
 QCoro::Task<void> AuthManager::runSignIn(std::function<QCoro::Task<AuthTokens>()> obtainTokens,
@@ -306,13 +287,8 @@ QCoro::Task<void> AuthManager::runSignIn(std::function<QCoro::Task<AuthTokens>()
     } catch (...) {
         failure = QStringLiteral("Sign-in failed.");
     }
-    if (tokens) {
-        try {
-            co_await completeSignIn(*tokens);
-        } catch (...) {
-            qCWarning(lcSecrets, "Completing a sign-in failed.");
-        }
-    }
+    if (tokens)
+        co_await completeSignIn(*tokens);
     // A newer attempt owns the loading flag and the error text now.
     if (attempt != m_signInAttempt)
         co_return;

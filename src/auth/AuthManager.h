@@ -85,7 +85,7 @@ public:
 
     QCoro::Task<void> fetchUserEmail();
 
-    // Completes once every write to the secret store asked for so far has ended
+    // Completes once no write to the secret store is queued or under way
     // (a rotated pair, a sign-in's pair, a sign-out's deletion). For the exit
     // path; the caller bounds the wait.
     QCoro::Task<void> finishPendingWrites();
@@ -117,8 +117,6 @@ private:
     QCoro::Task<void> completeSignIn(AuthTokens tokens);
     QCoro::Task<AuthTokens> performGoogleSignIn();
     QCoro::Task<AuthTokens> performAppleSignIn();
-    QCoro::Task<void> persistRefreshedPair(AuthTokens tokens);
-    QCoro::Task<void> deleteStoredPair();
 
     // The common frame of every sign-in method.
     QCoro::Task<void> runSignIn(std::function<QCoro::Task<AuthTokens>()> obtainTokens, ErrorTexts texts);

@@ -1,7 +1,9 @@
 #include "auth/TokenKeychain.h"
 
+#include "backend/Failure.h"
 #include "platform/Log.h"
 #include "platform/SecretStore.h"
+#include "platform/WhileAlive.h"
 
 #include <QMetaObject>
 
@@ -24,6 +26,22 @@ public:
 private:
     TokenKeychain *m_keychain;
 };
+
+namespace {
+
+// Why a store operation failed, for the log. A store's errors name no secret.
+QString causeOf(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception &e) {
+        return describe(e);
+    } catch (...) {
+        return QStringLiteral("an unknown failure");
+    }
+}
+
+} // namespace
 
 TokenKeychain::TokenKeychain(SecretStore &store, QString service, QString tokenAccount,
                              QString refreshTokenAccount, QObject *parent)
@@ -61,10 +79,12 @@ QCoro::Task<std::optional<QString>> TokenKeychain::load(QString account)
     co_await nextTurn();
     std::optional<QString> value;
     try {
-        value = co_await m_store.load(m_service, account);
+        value = co_await whileAlive(this, m_store.load(m_service, account));
     } catch (...) {
         // A store never fails to its caller; should one throw, read it as absent.
-        qCWarning(lcSecrets, "Reading an item of the secret store failed; taken as absent.");
+        logLine(lcSecrets(),
+                QStringLiteral("[Vocarta] Reading an item of the secret store failed (%1); taken as absent.")
+                    .arg(causeOf(std::current_exception())));
     }
     endTurn();
     co_return value;
@@ -85,13 +105,15 @@ QCoro::Task<void> TokenKeychain::savePair(AuthTokens tokens)
     co_await nextTurn();
     if (m_lastSaved != tokens) {
         try {
-            co_await m_store.save(m_service, m_refreshTokenAccount, tokens.refreshToken,
-                                  QStringLiteral("Vocarta sign-in (refresh token)"));
-            co_await m_store.save(m_service, m_tokenAccount, tokens.token,
-                                  QStringLiteral("Vocarta sign-in (access token)"));
+            co_await whileAlive(this, m_store.save(m_service, m_refreshTokenAccount, tokens.refreshToken,
+                                                   QStringLiteral("Vocarta sign-in (refresh token)")));
+            co_await whileAlive(this, m_store.save(m_service, m_tokenAccount, tokens.token,
+                                                   QStringLiteral("Vocarta sign-in (access token)")));
             m_lastSaved = tokens;
         } catch (...) {
-            qCWarning(lcSecrets, "Writing the token pair to the secret store failed.");
+            logLine(lcSecrets(),
+                    QStringLiteral("[Vocarta] Writing the token pair to the secret store failed (%1).")
+                        .arg(causeOf(std::current_exception())));
             m_lastSaved.reset();
         }
     }
@@ -103,10 +125,12 @@ QCoro::Task<void> TokenKeychain::deletePair()
     co_await nextTurn();
     m_lastSaved.reset();
     try {
-        co_await m_store.remove(m_service, m_tokenAccount);
-        co_await m_store.remove(m_service, m_refreshTokenAccount);
+        co_await whileAlive(this, m_store.remove(m_service, m_tokenAccount));
+        co_await whileAlive(this, m_store.remove(m_service, m_refreshTokenAccount));
     } catch (...) {
-        qCWarning(lcSecrets, "Removing the token pair from the secret store failed.");
+        logLine(lcSecrets(),
+                QStringLiteral("[Vocarta] Removing the token pair from the secret store failed (%1).")
+                    .arg(causeOf(std::current_exception())));
     }
     endTurn();
 }

@@ -67,18 +67,12 @@ QString AddCardOverlayContent::trimSpacesAndTabs(const QString &text)
     return text.mid(start, end - start);
 }
 
-QString AddCardOverlayContent::resultLabel(const QString &typedWord, const TranslationResult &result)
-{
-    const QString typed = trimSpacesAndTabs(typedWord).toLower();
-    return typed == result.word.toLower() ? result.translation : result.word;
-}
-
 void AddCardOverlayContent::setWord(const QString &word)
 {
     if (word == m_word)
         return;
     m_word = word;
-    m_results.setTypedWord(word);
+    m_results.setTypedWord(trimSpacesAndTabs(word));
     Q_EMIT wordChanged();
 }
 
@@ -106,6 +100,10 @@ void AddCardOverlayContent::animateIn()
 
 QCoro::Task<void> AddCardOverlayContent::fetchActiveDeck()
 {
+    // Until the keyring has answered the client holds no token: the request
+    // would fail although the user may well be signed in.
+    if (m_session && !m_session->isRestored())
+        co_await whileAlive(this, m_session->untilRestored());
     std::optional<Deck> deck;
     try {
         deck = co_await whileAlive(this, m_client.getActiveDeck());
@@ -124,8 +122,9 @@ void AddCardOverlayContent::translate()
     if (m_phase != Phase::Input)
         return;
     // Signed out there is no deck and never will be in this opening; silence
-    // would look like a broken key.
-    if (m_isSignedIn && !m_isSignedIn()) {
+    // would look like a broken key. Before the session is restored that is
+    // not known yet: the deck is on its way as on any opening.
+    if (m_session && m_session->isRestored() && !m_session->isAuthenticated()) {
         if (m_notice.isEmpty()) {
             m_notice = signedOutNotice();
             Q_EMIT noticeChanged();

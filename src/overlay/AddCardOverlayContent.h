@@ -1,11 +1,13 @@
 #pragma once
 
+#include "auth/Session.h"
 #include "backend/Deck.h"
 #include "backend/TranslationResult.h"
 #include "overlay/ResultListModel.h"
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QtQml/qqmlregistration.h>
@@ -70,8 +72,9 @@ public:
     bool hasError() const { return m_error.has_value(); }
     bool isVisible() const { return m_isVisible; }
     QString notice() const { return m_notice; }
-    // Asked on Return; without one the session counts as signed in.
-    void setSessionCheck(std::function<bool()> isSignedIn) { m_isSignedIn = std::move(isSignedIn); }
+    // The deck is fetched once the session has been restored, and Return asks
+    // it whether the user is signed in. Without one the user counts as signed in.
+    void setSession(Session &session) { m_session = &session; }
     // What Return says while signed out, naming the menu item that fixes it.
     static QString signedOutNotice();
     bool inputFocused() const { return m_inputFocused; }
@@ -103,8 +106,6 @@ public:
     // The text a prefilled selection puts into the field, if it is used at all:
     // trimmed, and only when it holds fewer than seven space-separated pieces.
     static std::optional<QString> prefill(const std::optional<QString> &selection);
-    // The label of a result in the list for what the user typed.
-    static QString resultLabel(const QString &typedWord, const TranslationResult &result);
     // Trims spaces and tabs (not line breaks) from both ends.
     static QString trimSpacesAndTabs(const QString &text);
 
@@ -149,7 +150,7 @@ private:
     bool m_isSaving = false;
     std::optional<Deck> m_activeDeck;
     std::optional<QString> m_error;
-    std::function<bool()> m_isSignedIn;
+    QPointer<Session> m_session;
     QString m_notice;
     bool m_inputFocused = false;
     int m_highlightedIndex = -1;

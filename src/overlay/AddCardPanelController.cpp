@@ -4,9 +4,9 @@
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/DismissSignal.h"
 #include "overlay/FlagIcon.h"
-#include "platform/Log.h"
 #include "platform/OverlayWindowHints.h"
 #include "platform/posix/FreeMemory.h"
+#include "qml/ViewEngine.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -24,10 +24,12 @@ const QUrl viewUrl(QStringLiteral("qrc:/qt/qml/Vocarta/AddCardOverlayView.qml"))
 constexpr std::chrono::seconds tidyUpDelay{30};
 } // namespace
 
-AddCardPanelController::AddCardPanelController(QQmlEngine &engine, ConvexClient &client, QObject *parent)
+AddCardPanelController::AddCardPanelController(QQmlEngine &engine, ConvexClient &client, Session &session,
+                                               QObject *parent)
     : QObject(parent)
     , m_engine(engine)
     , m_client(client)
+    , m_session(session)
     , m_dismissSignal(std::make_unique<DismissSignal>())
 {
 }
@@ -84,8 +86,7 @@ void AddCardPanelController::ensureWindow()
         component.createWithInitialProperties({{QStringLiteral("panel"), QVariant::fromValue(this)}});
     m_root = qobject_cast<QQuickItem *>(created);
     if (!m_root) {
-        logLine(LogChannel::Shell, QStringLiteral("[Vocarta] Add-card view failed to load: ") +
-                                       component.errorString().trimmed());
+        ViewEngine::logLoadFailure(component);
         delete created;
         return;
     }
@@ -178,7 +179,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText, WindowAc
                 self->hidePanel();
         },
         m_client);
-    m_content->setSessionCheck(m_isSignedIn);
+    m_content->setSession(m_session);
     dropStandIn();
     if (m_warmingUp) {
         setWarmingUp(false);

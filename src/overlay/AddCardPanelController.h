@@ -8,7 +8,6 @@
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -20,6 +19,7 @@ class QQuickItem;
 class QQuickWindow;
 class QScreen;
 class QTimer;
+class Session;
 
 // Owns the add-card overlay's window: one frameless, translucent,
 // always-on-top window covering the focused screen. It is created once (at
@@ -38,16 +38,15 @@ class AddCardPanelController : public QObject {
     Q_PROPERTY(bool warmingUp READ warmingUp NOTIFY warmingUpChanged)
 public:
     // The view is loaded with `engine`, which gets the "flag" image provider;
-    // `client` is handed to every overlay.
-    AddCardPanelController(QQmlEngine &engine, ConvexClient &client, QObject *parent = nullptr);
+    // `client` and `session` are handed to every overlay.
+    AddCardPanelController(QQmlEngine &engine, ConvexClient &client, Session &session,
+                           QObject *parent = nullptr);
     ~AddCardPanelController() override;
 
     // Opens the overlay with fresh content, or only raises and focuses the
     // open one (the new text is then dropped). `activation` is what came with
     // the request (the key press's time, an activation token).
     void show(std::optional<QString> prefilledText, WindowActivation::Request activation = {});
-    // How every overlay learns whether a session exists (asked on Return).
-    void setSessionCheck(std::function<bool()> isSignedIn) { m_isSignedIn = std::move(isSignedIn); }
     // Closes the overlay at once; harmless when it is not open.
     void hidePanel();
     // Creates the window and draws it once off-screen, so the first opening
@@ -89,10 +88,10 @@ private:
     void dropStandIn();
 
     WindowActivation::Request m_activation;
-    std::function<bool()> m_isSignedIn;
 
     QQmlEngine &m_engine;
     ConvexClient &m_client;
+    Session &m_session;
     std::unique_ptr<DismissSignal> m_dismissSignal;
     std::unique_ptr<OverlayWindowHints> m_hints;
     QQuickWindow *m_window = nullptr;

@@ -1,7 +1,5 @@
 #include "overlay/ResultListModel.h"
 
-#include "overlay/AddCardOverlayContent.h"
-
 void ResultListModel::setResults(QList<TranslationResult> results)
 {
     beginResetModel();
@@ -18,6 +16,11 @@ void ResultListModel::setTypedWord(const QString &typedWord)
         Q_EMIT dataChanged(index(0), index(int(m_results.size()) - 1), {LabelRole});
 }
 
+QString ResultListModel::label(const QString &typedWord, const TranslationResult &result)
+{
+    return typedWord.toLower() == result.word.toLower() ? result.translation : result.word;
+}
+
 int ResultListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_results.size());
@@ -30,7 +33,7 @@ QVariant ResultListModel::data(const QModelIndex &index, int role) const
     const TranslationResult &result = m_results.at(index.row());
     switch (role) {
     case LabelRole:
-        return AddCardOverlayContent::resultLabel(m_typedWord, result);
+        return label(m_typedWord, result);
     case WordRole:
         return result.word;
     case TranslationRole:

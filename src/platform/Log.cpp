@@ -60,6 +60,12 @@ void logLine(LogChannel channel, const QString &line)
     writeDefault(channel, line);
 }
 
+void logLine(const QLoggingCategory &category, const QString &line)
+{
+    if (category.isWarningEnabled())
+        logLine(LogChannel::Warning, line);
+}
+
 void setLogSink(LogSink sink)
 {
     std::lock_guard lock(sinkMutex);

@@ -19,11 +19,13 @@ void logLine(LogChannel channel, const QString &line);
 using LogSink = std::function<void(LogChannel, const QString &)>;
 void setLogSink(LogSink sink);
 
-// Diagnostics the lines above do not cover (a failure that was handled, a view
-// that did not load) go through Qt's categorised logging, so that
-// QT_LOGGING_RULES shows or silences them: "vocarta.secrets" for the secret
-// store and the session's copy of the token pair, "vocarta.shell" for windows
-// and views. Never pass a token here either.
+// Diagnostics (a failure that was handled, a view that did not load) are
+// warnings under a Qt logging category, so that QT_LOGGING_RULES can silence
+// them: "vocarta.secrets" for the secret store and the session's copy of the
+// token pair, "vocarta.shell" for windows and views. The category only
+// filters; a line it lets through goes the way of any warning, sink included.
+void logLine(const QLoggingCategory &category, const QString &line);
+
 Q_DECLARE_LOGGING_CATEGORY(lcSecrets)
 Q_DECLARE_LOGGING_CATEGORY(lcShell)
 

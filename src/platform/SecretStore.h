@@ -27,9 +27,4 @@ public:
 
     // Deletes the item under (service, account) if there is one.
     virtual QCoro::Task<void> remove(QString service, QString account) = 0;
-
-    // Ends once no save or removal is under way, including those started
-    // meanwhile: the program awaits it before it exits, so that a token pair
-    // written just before is kept whole.
-    virtual QCoro::Task<void> untilWritesFinished() = 0;
 };

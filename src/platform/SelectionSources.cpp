@@ -40,10 +40,12 @@ std::vector<SelectionSource *> SelectionSources::all() const
 
 QCoro::Task<bool> SelectionSources::enableAccessibility()
 {
-    // Started before the wait, while this object surely exists.
-    AtspiSelectionSource *accessibility = m_accessibility.get();
-    const bool usable = co_await AtspiSelectionSource::enableAccessibility(std::chrono::milliseconds(1000));
-    if (usable && qApp)
-        QCoro::connect(accessibility->start(), qApp, [](bool) {});
-    co_return usable;
+    return AtspiSelectionSource::enableAccessibility(std::chrono::milliseconds(1000));
+}
+
+void SelectionSources::followFocus()
+{
+    // Nothing waits for the answer: a failed start is tried again by the
+    // first read.
+    QCoro::connect(m_accessibility->start(), qApp, [](bool) {});
 }

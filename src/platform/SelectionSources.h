@@ -18,10 +18,12 @@ public:
 
     std::vector<SelectionSource *> all() const;
     // Sets org.a11y.Status.IsEnabled; true when the accessibility bus answered.
-    // Then starts following focus events in the background, so the first
-    // capture already knows the focused object.
-    // Never blocks: it may run before the shortcut is registered.
-    QCoro::Task<bool> enableAccessibility();
+    // Never blocks: it may run before the shortcut is registered. It touches
+    // no source, so it may end after they are gone.
+    static QCoro::Task<bool> enableAccessibility();
+    // Starts following focus events in the background, so the first capture
+    // already knows the focused object. Once accessibility is on.
+    void followFocus();
 
 private:
     std::unique_ptr<AtspiSelectionSource> m_accessibility;

@@ -1,5 +1,6 @@
 #pragma once
 
+class QQmlComponent;
 class QQmlEngine;
 
 // How the program's views are loaded and drawn.
@@ -18,5 +19,8 @@ QQmlEngine &shared();
 // more than one under a software OpenGL), and takes a third of the memory.
 // Call before the first window is made.
 void selectDefaultSceneGraph();
+
+// Says which view did not load, with the engine's errors.
+void logLoadFailure(const QQmlComponent &component);
 
 } // namespace ViewEngine

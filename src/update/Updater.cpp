@@ -1,6 +1,7 @@
 #include "update/Updater.h"
 
 #include "BuildConfig.h"
+#include "backend/Failure.h"
 #include "platform/WhileAlive.h"
 #include "update/FeedSignature.h"
 
@@ -97,7 +98,7 @@ QCoro::Task<QByteArray> Updater::fetch(const QUrl &url, QString *error)
     // The transfer timeout only notices silence; a server that sends a byte
     // now and then is stopped by a limit on the whole answer.
     QTimer::singleShot(m_config.timeout, raw, [raw] { raw->abort(); });
-    co_await reply.get();
+    co_await whileAlive<void>(this, reply.get());
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (*tooLarge) {
         *error = QStringLiteral("the update feed is too large");
@@ -137,12 +138,12 @@ QCoro::Task<UpdateCheckResult> Updater::check()
         const QVersionNumber current = Appcast::parseVersion(m_config.currentVersion);
 
         QString error;
-        const QByteArray document = co_await fetch(m_config.feedUrl, &error);
+        const QByteArray document = co_await whileAlive(this, fetch(m_config.feedUrl, &error));
         if (!error.isEmpty())
             co_return failed(QStringLiteral("Could not read the update feed: ") + error + QLatin1Char('.'));
         QUrl signatureUrl = m_config.feedUrl;
         signatureUrl.setPath(signatureUrl.path() + QStringLiteral(".sig"));
-        const QByteArray signature = co_await fetch(signatureUrl, &error);
+        const QByteArray signature = co_await whileAlive(this, fetch(signatureUrl, &error));
         if (!error.isEmpty())
             co_return failed(QStringLiteral("Could not read the update feed's signature: ") + error +
                              QLatin1Char('.'));
@@ -164,7 +165,7 @@ QCoro::Task<UpdateCheckResult> Updater::check()
         }
         co_return result;
     } catch (const std::exception &e) {
-        co_return failed(QString::fromUtf8(e.what()));
+        co_return failed(describe(e));
     }
 }
 

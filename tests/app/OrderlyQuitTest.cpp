@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <qcoro/qcorotimer.h>
+#include <QCoroTimer>
 
 namespace {
 

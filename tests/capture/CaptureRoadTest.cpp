@@ -1,5 +1,6 @@
 #include "CaptureTestSupport.h"
 #include "FakeDeployment.h"
+#include "FakeSession.h"
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
 #include "capture/SelectedTextReader.h"
@@ -33,6 +34,7 @@ private Q_SLOTS:
 private:
     std::unique_ptr<FakeDeployment> m_fake;
     std::unique_ptr<ConvexClient> m_client;
+    FakeSession m_session;
     std::unique_ptr<AddCardPanelController> m_panel;
     std::unique_ptr<X11HotKeyService> m_hotKeys;
     std::unique_ptr<AtspiSelectionSource> m_accessibility;
@@ -56,7 +58,8 @@ void CaptureRoadTest::initTestCase()
                        {"_id", "deck-1"}, {"name", "Swedish"}, {"langFrom", "en"}, {"langTo", "sv"}}));
     m_client = std::make_unique<ConvexClient>(m_fake->url());
     m_client->setTokens(QStringLiteral("t"), QStringLiteral("r"));
-    m_panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *m_client);
+    m_session.finishRestore(true);
+    m_panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *m_client, m_session);
     m_hotKeys = std::make_unique<X11HotKeyService>();
     m_accessibility = std::make_unique<AtspiSelectionSource>();
     m_primary = std::make_unique<X11PrimarySelectionSource>();

@@ -76,8 +76,6 @@ private:
     AtspiSelectionSource m_accessibility{AtspiSelectionSource::Limits{},
                                          [] { return X11FrontProcess::processId(); }};
     X11PrimarySelectionSource m_primary;
-    // The program's own sources, which make the start-up request for accessibility.
-    SelectionSources m_systemSources;
 };
 
 void SelectedTextReaderTest::initTestCase()
@@ -95,7 +93,7 @@ void SelectedTextReaderTest::initTestCase()
 void SelectedTextReaderTest::cleanup()
 {
     // Every case starts with accessibility on, as the session does.
-    QVERIFY(QCoro::waitFor(m_systemSources.enableAccessibility()));
+    QVERIFY(QCoro::waitFor(SelectionSources::enableAccessibility()));
 }
 
 std::optional<QString> SelectedTextReaderTest::capture()
@@ -250,7 +248,7 @@ void SelectedTextReaderTest::requestAccessibilityTurnsItOn()
     set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
         << QVariant::fromValue(QDBusVariant(false));
     QCOMPARE(QDBusConnection::sessionBus().call(set).type(), QDBusMessage::ReplyMessage);
-    QVERIFY(QCoro::waitFor(m_systemSources.enableAccessibility()));
+    QVERIFY(QCoro::waitFor(SelectionSources::enableAccessibility()));
     QCOMPARE(await(AtspiSelectionSource::isEnabled(std::chrono::seconds(10))), std::optional<bool>(true));
 }
 

@@ -1,4 +1,5 @@
 #include "FakeDeployment.h"
+#include "FakeSession.h"
 #include "TaskOutcome.h"
 #include "TestSupport.h"
 
@@ -171,7 +172,9 @@ private Q_SLOTS:
 
         // Signed out, Return names the menu item that signs in, and still sends nothing.
         auto signedOut = make(QStringLiteral("house"));
-        signedOut->setSessionCheck([] { return false; });
+        FakeSession signedOutSession;
+        signedOutSession.finishRestore(false);
+        signedOut->setSession(signedOutSession);
         signedOut->appear();
         QSignalSpy noticeSpy(signedOut.get(), &AddCardOverlayContent::noticeChanged);
         signedOut->translate();
@@ -188,7 +191,9 @@ private Q_SLOTS:
         fake->answer("ai:translateWord", FakeDeployment::Answer::success(QJsonArray{
                                              resultJson("hus", "house"), resultJson("villa", "house")}));
         auto overlay = openWithDeck();
-        overlay->setSessionCheck([] { return true; });
+        FakeSession session;
+        session.finishRestore(true);
+        overlay->setSession(session);
         overlay->setWord(QStringLiteral(" \thouse \t"));
         overlay->translate();
         QCOMPARE(overlay->phase(), Phase::Loading);
@@ -247,16 +252,6 @@ private Q_SLOTS:
 
     void labelShowsTranslationWhenTheTypedWordComesBack()
     {
-        TranslationResult result;
-        result.word = QStringLiteral("Hus");
-        result.translation = QStringLiteral("house");
-        QCOMPARE(AddCardOverlayContent::resultLabel(QStringLiteral(" \thUS\t "), result),
-                 QStringLiteral("house"));
-        QCOMPARE(AddCardOverlayContent::resultLabel(QStringLiteral("hus"), result), QStringLiteral("house"));
-        // Line breaks are not trimmed for this comparison, and other words stay.
-        QCOMPARE(AddCardOverlayContent::resultLabel(QStringLiteral("hus\n"), result), QStringLiteral("Hus"));
-        QCOMPARE(AddCardOverlayContent::resultLabel(QStringLiteral("house"), result), QStringLiteral("Hus"));
-
         fake->answer("ai:translateWord", FakeDeployment::Answer::success(QJsonArray{
                                              resultJson("hus", "house"), resultJson("hem", "home")}));
         auto overlay = openWithDeck(QStringLiteral("HUS"));
@@ -268,6 +263,11 @@ private Q_SLOTS:
         overlay->setWord(QStringLiteral("hem"));
         QCOMPARE(changed.count(), 1);
         QCOMPARE(labels(*overlay->resultModel()), (QStringList{"hus", "home"}));
+        // Spaces and tabs around the typed word do not count; line breaks do.
+        overlay->setWord(QStringLiteral(" \thUS\t "));
+        QCOMPARE(labels(*overlay->resultModel()), (QStringList{"house", "hem"}));
+        overlay->setWord(QStringLiteral("hus\n"));
+        QCOMPARE(labels(*overlay->resultModel()), (QStringList{"hus", "hem"}));
     }
 
     void choosingShowsTheCard()

@@ -1,4 +1,5 @@
 #include "FakeDeployment.h"
+#include "FakeSession.h"
 #include "TestSupport.h"
 
 #include "app/Fonts.h"
@@ -65,6 +66,7 @@ class AddCardPanelControllerTest : public QObject {
 
     std::unique_ptr<FakeDeployment> fake;
     std::unique_ptr<ConvexClient> client;
+    std::unique_ptr<FakeSession> session;
     std::unique_ptr<AddCardPanelController> panel;
 
     QQuickItem *field() const
@@ -103,12 +105,15 @@ private Q_SLOTS:
         client = std::make_unique<ConvexClient>(fake->url());
         client->setTokens(QStringLiteral("token"), QStringLiteral("refresh"));
         fake->answer("decks:getActiveDeck", FakeDeployment::Answer::success(deckJson("d1", "Swedish")));
-        panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client);
+        session = std::make_unique<FakeSession>();
+        session->finishRestore(true);
+        panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client, *session);
     }
 
     void cleanup()
     {
         panel.reset();
+        session.reset();
         client.reset();
         fake.reset();
     }
@@ -245,6 +250,31 @@ private Q_SLOTS:
                                   20000);
         const QImage drawn = window->grabWindow();
         QCOMPARE(drawn.size(), screen.size() * window->devicePixelRatio());
+    }
+
+    // Opened before the keyring has answered (a capture at start-up): the
+    // client has no token yet. The overlay waits for the restore instead of
+    // fetching nothing, and does not call a signed-in user signed out.
+    void deckArrivesOnceALateRestoreFinishes()
+    {
+        panel.reset();
+        session = std::make_unique<FakeSession>();
+        client->signOut();
+        panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client, *session);
+        QVERIFY(open(QStringLiteral("house")));
+        AddCardOverlayContent *content = panel->content();
+        QTRY_VERIFY_WITH_TIMEOUT(session->restoreRequests > 0, 20000);
+        content->translate();
+        QVERIFY(content->notice().isEmpty());
+        QCOMPARE(content->phase(), AddCardOverlayContent::Phase::Input);
+
+        client->setTokens(QStringLiteral("token"), QStringLiteral("refresh"));
+        session->finishRestore(true);
+        QTRY_VERIFY_WITH_TIMEOUT(content->activeDeck().has_value(), 20000);
+        QCOMPARE(fake->count("decks:getActiveDeck"), 1);
+        content->translate();
+        QCOMPARE(content->phase(), AddCardOverlayContent::Phase::Loading);
+        QVERIFY(content->notice().isEmpty());
     }
 
     void clickOutsideTheCardCloses()

@@ -1,5 +1,6 @@
 #include "CaptureTestSupport.h"
 #include "FakeDeployment.h"
+#include "FakeSession.h"
 #include "QuickItemSearch.h"
 #include "TestSupport.h"
 
@@ -74,6 +75,7 @@ class OverlayEndToEndTest : public QObject {
     struct Rig {
         FakeDeployment fake;
         std::unique_ptr<ConvexClient> client;
+        FakeSession session;
         std::unique_ptr<AddCardPanelController> panel;
         std::unique_ptr<X11HotKeyService> hotKeys;
         SelectionSources sources;
@@ -91,7 +93,8 @@ class OverlayEndToEndTest : public QObject {
             fake.answer("cards:createCard", FakeDeployment::Answer::success(QStringLiteral("card-1")));
             client = std::make_unique<ConvexClient>(fake.url());
             client->setTokens(QStringLiteral("token"), QStringLiteral("refresh"));
-            panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client);
+            session.finishRestore(true);
+            panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client, session);
             panel->warmUp();
             hotKeys = std::make_unique<X11HotKeyService>();
             reader = std::make_unique<SelectedTextReader>(sources.all());

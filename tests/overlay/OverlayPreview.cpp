@@ -2,6 +2,7 @@
 // to one phase, then prints READY and waits, so a screenshot can be taken:
 //   overlay_preview input|loading|results|selected|saving|error [seconds]
 #include "FakeDeployment.h"
+#include "FakeSession.h"
 #include "TestSupport.h"
 
 #include "app/Fonts.h"
@@ -61,7 +62,9 @@ int main(int argc, char *argv[])
     ConvexClient client(fake.url());
     client.setTokens(QStringLiteral("t"), QStringLiteral("r"));
 
-    AddCardPanelController panel(ViewEngine::shared(), client);
+    FakeSession session;
+    session.finishRestore(true);
+    AddCardPanelController panel(ViewEngine::shared(), client, session);
     panel.warmUp();
     QTimer::singleShot(300, [&] {
         panel.show(phase == QLatin1String("input") ? QString() : QStringLiteral("house"));

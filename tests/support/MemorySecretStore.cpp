@@ -20,7 +20,6 @@ QCoro::Task<void> MemorySecretStore::settle(QString operation)
 
 QCoro::Task<void> MemorySecretStore::save(QString service, QString account, QString value, QString label)
 {
-    const PendingWrites::Scope write = m_writes.begin();
     const QString operation = QStringLiteral("save %1=%2").arg(account, value);
     co_await settle(operation);
     m_operations.append(operation);
@@ -40,17 +39,11 @@ QCoro::Task<std::optional<QString>> MemorySecretStore::load(QString service, QSt
 
 QCoro::Task<void> MemorySecretStore::remove(QString service, QString account)
 {
-    const PendingWrites::Scope write = m_writes.begin();
     const QString operation = QStringLiteral("remove %1").arg(account);
     co_await settle(operation);
     m_operations.append(operation);
     if (m_available)
         m_items.remove({service, account});
-}
-
-QCoro::Task<void> MemorySecretStore::untilWritesFinished()
-{
-    return m_writes.untilNone();
 }
 
 void MemorySecretStore::put(const QString &service, const QString &account, const QString &value)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/PendingWrites.h"
 #include "platform/SecretStore.h"
 
 #include <QHash>
@@ -16,7 +15,6 @@ public:
     QCoro::Task<void> save(QString service, QString account, QString value, QString label) override;
     QCoro::Task<std::optional<QString>> load(QString service, QString account) override;
     QCoro::Task<void> remove(QString service, QString account) override;
-    QCoro::Task<void> untilWritesFinished() override;
 
     // Synchronous access for setting up and inspecting a scenario.
     void put(const QString &service, const QString &account, const QString &value);
@@ -53,7 +51,6 @@ private:
         QString label;
     };
     QHash<QPair<QString, QString>, Item> m_items;
-    PendingWrites m_writes;
     QStringList m_operations;
     bool m_available = true;
     bool m_deferred = false;

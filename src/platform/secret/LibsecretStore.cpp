@@ -60,7 +60,6 @@ void LibsecretStore::reportUnavailable(const QString &reason)
 
 QCoro::Task<void> LibsecretStore::save(QString service, QString account, QString value, QString label)
 {
-    const PendingWrites::Scope write = m_writes.begin();
     const QByteArray serviceBytes = service.toUtf8();
     const QByteArray accountBytes = account.toUtf8();
     const QByteArray valueBytes = value.toUtf8();
@@ -104,7 +103,6 @@ QCoro::Task<std::optional<QString>> LibsecretStore::load(QString service, QStrin
 
 QCoro::Task<void> LibsecretStore::remove(QString service, QString account)
 {
-    const PendingWrites::Scope write = m_writes.begin();
     const QByteArray serviceBytes = service.toUtf8();
     const QByteArray accountBytes = account.toUtf8();
     GAsyncCall call([&](GAsyncReadyCallback callback, gpointer userData) {
@@ -116,9 +114,4 @@ QCoro::Task<void> LibsecretStore::remove(QString service, QString account)
     // FALSE without an error only means there was nothing to delete.
     if (!secret_password_clear_finish(result.get(), &error.error) && error.error)
         reportUnavailable(error.message());
-}
-
-QCoro::Task<void> LibsecretStore::untilWritesFinished()
-{
-    return m_writes.untilNone();
 }

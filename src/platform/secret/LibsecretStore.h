@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/PendingWrites.h"
 #include "platform/SecretStore.h"
 
 // The desktop's Secret Service (GNOME Keyring, KWallet) through libsecret's
@@ -17,11 +16,9 @@ public:
     QCoro::Task<void> save(QString service, QString account, QString value, QString label) override;
     QCoro::Task<std::optional<QString>> load(QString service, QString account) override;
     QCoro::Task<void> remove(QString service, QString account) override;
-    QCoro::Task<void> untilWritesFinished() override;
 
 private:
     void reportUnavailable(const QString &reason);
 
-    PendingWrites m_writes;
     bool m_reported = false;
 };
