@@ -15,12 +15,4 @@ finish() {
 }
 trap finish EXIT
 fail() { echo "$bench: $*" >&2; for f in "$work"/*.log; do echo "== $f" >&2; tail -20 "$f" >&2; done; exit 1; }
-wait_for() { # SECONDS WHAT COMMAND...
-  local limit=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + limit))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -ge $deadline ] && fail "no $what within $limit s"
-    sleep 0.1
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/wait-for.sh"

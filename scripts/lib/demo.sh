@@ -56,16 +56,7 @@ shot() {
   file=$(printf '%s/%02d-%s.png' "$screens" "$step" "$1")
   timeout 20 import -window root "$file" 2>/dev/null && say "screenshot: $file"
 }
-# wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds.
-wait_for() {
-  local limit=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + limit))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -ge $deadline ] && fail "no $what within ${limit} s"
-    sleep 0.1
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/wait-for.sh"
 # A pixel with the given colour that keeps it for a moment (the pages slide and spring).
 pixel_settled() { "$pixels" wait "$1" "$2" "$3" 0.5 && sleep 0.3 && "$pixels" wait "$1" "$2" "$3" 0.2; }
 log_has() { grep -qE "$1" "$2"; }

@@ -63,16 +63,7 @@ fail() {
   say "FAILED: $*"
   exit 1
 }
-# wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds.
-wait_for() {
-  local limit=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + limit))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -ge $deadline ] && fail "no $what within ${limit} s"
-    sleep 0.1
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/wait-for.sh"
 
 # The keyring unlocked with PASSWORD, and accessibility on, as at a login.
 unlock_keyring_and_accessibility() {

@@ -32,16 +32,7 @@ fail() {
   for log in "$work"/*.log; do [ -f "$log" ] && { echo "--- $log" >&2; tail -n 30 "$log" >&2; }; done
   exit 1
 }
-# wait_for SECONDS WHAT COMMAND...: polls COMMAND until it succeeds.
-wait_for() {
-  local limit=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + limit))
-  until "$@" >/dev/null 2>&1; do
-    [ $SECONDS -ge $deadline ] && fail "no $what within ${limit} s"
-    sleep 0.1
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/wait-for.sh"
 
 # 1. The layout: every file with its mode, every folder 755.
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || fail "cmake --install failed"

@@ -181,9 +181,10 @@ mkdir -p "$work/libexec/vocarta-menubar"
 cp "$build/libexec/vocarta-menubar/vocarta-menubar" "$work/libexec/vocarta-menubar/"
 cp -r "$build/bin/VocartaMenubar_VocartaMenubar.bundle" "$work/bin/"
 # The script and what it sources, in the same places relative to each other.
-mkdir -p "$work/wayland" "$work/desktop"
-cp "$0" "$work/wayland/sway-capture.sh"
-cp "$here/../desktop/session.sh" "$work/desktop/session.sh"
+mkdir -p "$work/tests/wayland" "$work/tests/desktop" "$work/scripts/lib"
+cp "$0" "$work/tests/wayland/sway-capture.sh"
+cp "$here/../desktop/session.sh" "$work/tests/desktop/session.sh"
+cp "$here/../../scripts/lib/wait-for.sh" "$work/scripts/lib/wait-for.sh"
 cp -r "$build/bin/VocartaMenubar_VocartaMenubar.bundle" "$work/libexec/vocarta-menubar/"
 
 run_as=()
@@ -203,7 +204,7 @@ home=$work/home
 "${run_as[@]}" env -i PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 VOCARTA_BUILD_DIR="$build" \
   HOME="$home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
   XDG_CACHE_HOME="$home/.cache" XDG_STATE_HOME="$home/.local/state" XDG_CURRENT_DESKTOP=sway \
-  XDG_SESSION_TYPE=wayland dbus-run-session -- bash "$work/wayland/sway-capture.sh" --inner "$work" &
+  XDG_SESSION_TYPE=wayland dbus-run-session -- bash "$work/tests/wayland/sway-capture.sh" --inner "$work" &
 runner_pid=$!
 wait "$runner_pid"
 rc=$?
