@@ -51,9 +51,9 @@ std::optional<AtspiFocusTracker::Focus> AtspiFocusTracker::current() const
     return focus;
 }
 
-void AtspiFocusTracker::seed(const Focus &focus)
+void AtspiFocusTracker::learn(const Focus &focus, quint64 recordsBefore)
 {
-    if (m_focus)
+    if (m_focusSequence != recordsBefore)
         return;
     m_focus = focus;
     m_focusSequence = ++m_sequence;

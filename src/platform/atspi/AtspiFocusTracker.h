@@ -38,8 +38,11 @@ public:
 
     // The object that last gained the focus.
     std::optional<Focus> current() const;
-    // The focus found by looking, when no focus event has come yet.
-    void seed(const Focus &focus);
+    // Changes with every new record: compare before and after a look.
+    quint64 recordCount() const { return m_focusSequence; }
+    // The focus found by looking, which began at `recordsBefore`: kept
+    // unless a focus event (or another look) has given a record since.
+    void learn(const Focus &focus, quint64 recordsBefore);
     // Remembers the process of the current record's application.
     void setProcess(const QString &service, quint32 pid);
 

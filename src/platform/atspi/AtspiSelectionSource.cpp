@@ -1,6 +1,7 @@
 #include "platform/atspi/AtspiSelectionSource.h"
 
 #include "platform/Log.h"
+#include "platform/WhileAlive.h"
 #include "platform/atspi/AtspiFocusTracker.h"
 
 #include <QCoreApplication>
@@ -277,8 +278,9 @@ AtspiSelectionSource::AtspiSelectionSource()
 {
 }
 
-AtspiSelectionSource::AtspiSelectionSource(Limits limits, FrontProcess frontProcess)
-    : m_limits(limits)
+AtspiSelectionSource::AtspiSelectionSource(Limits limits, FrontProcess frontProcess, QObject *parent)
+    : QObject(parent)
+    , m_limits(limits)
     , m_frontProcess(std::move(frontProcess))
 {
 }
@@ -322,8 +324,9 @@ QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
     QDBusConnection session = QDBusConnection::sessionBus();
     if (!session.isConnected())
         co_return std::nullopt;
-    const QDBusMessage reply = co_await session.asyncCall(a11yBusCall(QStringLiteral("GetAddress")),
-                                                          int(m_limits.callTimeout.count()));
+    const QDBusMessage reply =
+        co_await whileAlive<QDBusMessage>(this, session.asyncCall(a11yBusCall(QStringLiteral("GetAddress")),
+                                                                  int(m_limits.callTimeout.count())));
     if (!isReply(reply, "s"))
         co_return std::nullopt;
     const QString address = reply.arguments().constFirst().toString();
@@ -345,9 +348,9 @@ QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
     // comes meanwhile is newer and wins.
     AtspiFocusTracker *tracker = m_focus.get();
     QCoro::connect(focusNow(bus, m_limits), tracker,
-                   [tracker](std::optional<AtspiFocusTracker::Focus> focus) {
+                   [tracker, before = tracker->recordCount()](std::optional<AtspiFocusTracker::Focus> focus) {
                        if (focus)
-                           tracker->seed(*focus);
+                           tracker->learn(*focus, before);
                    });
     co_return std::optional<QDBusConnection>(bus);
 }
@@ -363,7 +366,7 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
         if (bus)
             result = co_await readRecord(*bus);
         logTimingStep(result ? "atspi: focus record answered" : "atspi: no usable focus record");
-        if (!enabledIn(co_await enabled) || !bus)
+        if (!enabledIn(co_await whileAlive<QDBusMessage>(this, enabled)) || !bus)
             co_return Result::unavailable();
         m_lastReadUsedFocusEvent = result.has_value();
         if (!result)
@@ -391,7 +394,7 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readAfterRelease()
         if (!confirmedAtPress)
             enabled = askEnabled(m_limits.callTimeout);
         const auto bus = co_await connection();
-        if (!bus || (enabled && !enabledIn(co_await *enabled)))
+        if (!bus || (enabled && !enabledIn(co_await whileAlive<QDBusMessage>(this, *enabled))))
             co_return Result::unavailable();
         if (const auto result = co_await readRecord(*bus)) {
             m_lastReadUsedFocusEvent = true;
@@ -411,7 +414,7 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readAfterRelease()
                 worthRetrying = co_await frontApplicationKnown(*bus);
             if (!*worthRetrying)
                 co_return result;
-            co_await QCoro::sleepFor(std::chrono::milliseconds(25));
+            co_await whileAlive(this, QCoro::sleepFor(std::chrono::milliseconds(25)));
         }
     } catch (const std::exception &) {
         co_return Result::unavailable();
@@ -427,7 +430,7 @@ QCoro::Task<std::optional<SelectionSource::Result>> AtspiSelectionSource::readRe
     Walk walk(bus, m_limits, deadline);
     std::optional<quint32> pid = record->pid;
     if (!pid) {
-        pid = co_await walk.processOf(record->service);
+        pid = co_await whileAlive(this, walk.processOf(record->service));
         if (pid && m_focus)
             m_focus->setProcess(record->service, *pid);
     }
@@ -445,9 +448,9 @@ QCoro::Task<std::optional<SelectionSource::Result>> AtspiSelectionSource::readRe
     QDBusPendingCall count = walk.send(object, textInterface, QStringLiteral("GetNSelections"));
     QDBusPendingCall range =
         walk.send(object, textInterface, QStringLiteral("GetSelection"), {QVariant(int(0))});
-    const auto bits = stateBits(co_await state);
-    const QDBusMessage countReply = co_await count;
-    const QDBusMessage rangeReply = co_await range;
+    const auto bits = stateBits(co_await whileAlive<QDBusMessage>(this, state));
+    const QDBusMessage countReply = co_await whileAlive<QDBusMessage>(this, count);
+    const QDBusMessage rangeReply = co_await whileAlive<QDBusMessage>(this, range);
     if (!bits || (*bits & (1ull << stateDefunct)))
         co_return std::nullopt;
     // Only an object that still holds the focus, unless the display says its
@@ -455,7 +458,7 @@ QCoro::Task<std::optional<SelectionSource::Result>> AtspiSelectionSource::readRe
     // (GTK drops the focus while the shortcut's grab holds the keyboard).
     if (!(*bits & (1ull << stateFocused)) && (!m_frontProcess || record->windowActivatedSince))
         co_return std::nullopt;
-    co_return co_await selectionFrom(walk, object, countReply, rangeReply);
+    co_return co_await whileAlive(this, selectionFrom(walk, object, countReply, rangeReply));
 }
 
 QCoro::Task<bool> AtspiSelectionSource::frontApplicationKnown(QDBusConnection bus)
@@ -467,7 +470,7 @@ QCoro::Task<bool> AtspiSelectionSource::frontApplicationKnown(QDBusConnection bu
         if (!record || record->lost || record->pid == quint32(QCoreApplication::applicationPid()))
             co_return false;
         Walk walk(bus, m_limits, QDeadlineTimer(m_limits.budget));
-        co_return co_await walk.hasOwner(record->service);
+        co_return co_await whileAlive(this, walk.hasOwner(record->service));
     }
     const auto front = m_frontProcess();
     if (!front)
@@ -476,11 +479,11 @@ QCoro::Task<bool> AtspiSelectionSource::frontApplicationKnown(QDBusConnection bu
         co_return true;
     // Whether the application in front is on the accessibility bus at all.
     Walk walk(bus, m_limits, QDeadlineTimer(m_limits.budget));
-    const QList<ObjectRef> applications = co_await walk.children(registry());
+    const QList<ObjectRef> applications = co_await whileAlive(this, walk.children(registry()));
     for (const ObjectRef &application : applications) {
         if (walk.expired())
             break;
-        if (co_await walk.processOf(application.service) == front)
+        if (co_await whileAlive(this, walk.processOf(application.service)) == front)
             co_return true;
     }
     co_return false;
@@ -492,14 +495,16 @@ AtspiSelectionSource::readOnce(QDBusConnection bus, QDeadlineTimer deadline, boo
     Walk walk(bus, m_limits, deadline);
     const uint ownPid = uint(QCoreApplication::applicationPid());
 
+    // What a focus event brings meanwhile is newer than what this walk finds.
+    const quint64 recordsBefore = m_focus ? m_focus->recordCount() : 0;
     // The application whose top-level window is active.
-    const std::optional<ObjectRef> activeWindow = co_await walk.activeWindow();
+    const std::optional<ObjectRef> activeWindow = co_await whileAlive(this, walk.activeWindow());
     if (!activeWindow) {
         noActiveWindow = true;
         co_return Result::unavailable();
     }
     // Our own process: never read from ourselves.
-    const auto pid = co_await walk.processOf(activeWindow->service);
+    const auto pid = co_await whileAlive(this, walk.processOf(activeWindow->service));
     if (pid && *pid == ownPid)
         co_return Result::nothing();
 
@@ -509,20 +514,26 @@ AtspiSelectionSource::readOnce(QDBusConnection bus, QDeadlineTimer deadline, boo
     const auto reported = m_focus ? m_focus->current() : std::nullopt;
     if (reported && reported->service == activeWindow->service) {
         const ObjectRef candidate{reported->service, reported->path};
-        const auto bits = co_await walk.state(candidate);
+        const auto bits = co_await whileAlive(this, walk.state(candidate));
         if (bits && (*bits & (1ull << stateFocused)) && !(*bits & (1ull << stateDefunct)))
             focused = candidate;
     }
     m_lastReadUsedFocusEvent = focused.has_value();
-    if (!focused)
-        focused = co_await walk.findFocused(*activeWindow);
+    if (!focused) {
+        focused = co_await whileAlive(this, walk.findFocused(*activeWindow));
+        // The focus event that would have named it was lost (an application
+        // focused before it heard that anyone listens): the next press reads
+        // this object at once instead of waiting for the release again.
+        if (focused && pid && m_focus)
+            m_focus->learn({focused->service, focused->path, *pid}, recordsBefore);
+    }
     if (!focused)
         co_return Result::unavailable();
 
     QDBusPendingCall count = walk.send(*focused, textInterface, QStringLiteral("GetNSelections"));
     QDBusPendingCall range =
         walk.send(*focused, textInterface, QStringLiteral("GetSelection"), {QVariant(int(0))});
-    const QDBusMessage countReply = co_await count;
-    const QDBusMessage rangeReply = co_await range;
-    co_return co_await selectionFrom(walk, *focused, countReply, rangeReply);
+    const QDBusMessage countReply = co_await whileAlive<QDBusMessage>(this, count);
+    const QDBusMessage rangeReply = co_await whileAlive<QDBusMessage>(this, range);
+    co_return co_await whileAlive(this, selectionFrom(walk, *focused, countReply, rangeReply));
 }

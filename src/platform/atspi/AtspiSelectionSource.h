@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QObject>
 #include <QString>
 
 #include <chrono>
@@ -22,9 +23,14 @@ class AtspiFocusTracker;
 // At the press it asks the object that focus events named, when that record
 // still stands for what is in front; otherwise it answers AfterRelease and,
 // once the key is up, walks the active window (GTK reports no active window
-// while a key grab holds the keyboard).
+// while a key grab holds the keyboard). What that walk finds stands in for a
+// focus event that never came, so the next press reads at once.
+//
+// Every call to the bus is awaited only while the source exists: a source
+// destroyed meanwhile ends its reads there.
+class AtspiSelectionSource : public QObject, public SelectionSource {
+    Q_OBJECT
 
-class AtspiSelectionSource : public SelectionSource {
 public:
     struct Limits {
         // Each call to another application.
@@ -44,12 +50,11 @@ public:
     using FrontProcess = std::function<std::optional<quint32>()>;
 
     AtspiSelectionSource();
-    explicit AtspiSelectionSource(Limits limits, FrontProcess frontProcess = {});
+    explicit AtspiSelectionSource(Limits limits, FrontProcess frontProcess = {}, QObject *parent = nullptr);
     ~AtspiSelectionSource() override;
 
     QCoro::Task<Result> read() override;
     QCoro::Task<Result> readAfterRelease() override;
-    void setFrontProcess(FrontProcess frontProcess) { m_frontProcess = std::move(frontProcess); }
 
     // Turns accessibility on for the desktop; true when the bus answered.
     static QCoro::Task<bool> enableAccessibility(std::chrono::milliseconds timeout);
