@@ -86,12 +86,12 @@ Item {
             time: background.tick / background.ticksPerSecond
         }
 
-        // One copy of the words, laid out like the band, never drawn: it
-        // gives each word's slot its width.
-        Row {
+        // One copy of the words, never drawn: each gives its word's slot its
+        // size. Hidden rather than transparent, so the renderer never visits them.
+        Item {
             id: measure
-            opacity: 0
-            spacing: background.wordSpacing
+            visible: false
+            property real wordHeight: 0
             Repeater {
                 id: measureWords
                 model: row.words
@@ -100,7 +100,9 @@ Item {
                     font.family: Theme.textFont
                     font.weight: Font.ExtraBold
                     font.pixelSize: 34
+                    onWidthChanged: measure.offer()
                 }
+                onItemAdded: measure.offer()
             }
             function offer() {
                 const widths = []
@@ -110,17 +112,16 @@ Item {
                         return
                     widths.push(word.width)
                 }
+                wordHeight = measureWords.itemAt(0).height
                 rowModel.offerWidths(widths)
             }
-            onWidthChanged: offer()
-            Component.onCompleted: offer()
         }
 
         Item {
             id: band
             anchors.verticalCenter: parent.verticalCenter
             x: rowModel.x
-            height: measure.height
+            height: measure.wordHeight
             Repeater {
                 model: rowModel.wordSlots
                 WordSlot {
