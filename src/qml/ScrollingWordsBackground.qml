@@ -3,12 +3,12 @@ import Vocarta
 
 // Three tilted bands of large words drifting left forever, single words
 // brightening and fading at random moments. Decoration only: it draws and
-// takes no input. One animation drives every motion; nothing runs while the
-// view is not on screen.
+// takes no input. One timer drives every motion; nothing runs while the view
+// is not on screen.
 Item {
     id: background
 
-    // False while the page or its window is hidden: every animation pauses.
+    // False while the page or its window is hidden: all motion stops.
     property bool active: visible && Window.window !== null && Window.window.visible
 
     readonly property var wordRows: [
@@ -28,15 +28,27 @@ Item {
 
     // One beat for every moving part: the bands and the pulsing words move
     // only on its ticks, 30 a second, so they change in the same frames
-    // instead of each asking for frames of its own. It stands still while the
-    // background is not shown, and everything that moves stands with it.
+    // instead of each asking for frames of its own. A timer rather than an
+    // animation: an animation would wake the program at the frame rate only
+    // to find nothing new to show. It stops while the background is not
+    // shown, and everything that moves stands with it.
     readonly property int ticksPerSecond: 30
+    // Seconds of motion so far: each tick adds the time that really passed,
+    // so late ticks do not slow the bands down; a long stall counts as a few
+    // ticks only, and the motion resumes where it stood.
     property real clock: 0
-    readonly property int tick: Math.floor(clock * ticksPerSecond)
-    NumberAnimation on clock {
-        from: 0; to: 3600; duration: 3600 * 1000
-        loops: Animation.Infinite
-        paused: running && !background.active
+    property double lastTick: 0
+    Timer {
+        interval: 1000 / background.ticksPerSecond
+        repeat: true
+        running: background.active
+        onRunningChanged: background.lastTick = 0
+        onTriggered: {
+            const now = Date.now()
+            if (background.lastTick > 0)
+                background.clock += Math.min(Math.max(now - background.lastTick, 0), 4 * interval) / 1000
+            background.lastTick = now
+        }
     }
 
     // A slot of the band: it keeps its place in the band's layout at all
@@ -83,7 +95,7 @@ Item {
             spacing: background.wordSpacing
             viewWidth: row.width
             devicePixelRatio: Screen.devicePixelRatio > 0 ? Screen.devicePixelRatio : 1
-            time: background.tick / background.ticksPerSecond
+            time: background.clock
         }
 
         // One copy of the words, never drawn: each gives its word's slot its
