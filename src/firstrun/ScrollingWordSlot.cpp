@@ -23,10 +23,13 @@ void ScrollingWordSlot::setOnScreen(bool onScreen)
     Q_EMIT onScreenChanged();
 }
 
-void ScrollingWordSlot::setOpacity(qreal opacity)
+void ScrollingWordSlot::setOpacity(qreal opacity, const QColor &color)
 {
-    if (opacity == m_opacity)
+    QColor drawn = color;
+    drawn.setAlphaF(float(color.alphaF() * opacity));
+    if (opacity == m_opacity && drawn == m_color)
         return;
     m_opacity = opacity;
+    m_color = drawn;
     Q_EMIT opacityChanged();
 }

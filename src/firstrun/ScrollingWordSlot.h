@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QColor>
 #include <QObject>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
 // One word's place in a band of scrolling words: where it sits in the band,
-// whether it is in view and the opacity it is drawn at. Written by its band's
-// ScrollingWordsRowModel, read by the word's item.
+// whether it is in view and the opacity it is drawn at, folded into the
+// word's colour so the item binds to it without a script. Written by its
+// band's ScrollingWordsRowModel, read by the word's item.
 class ScrollingWordSlot : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -16,6 +18,7 @@ class ScrollingWordSlot : public QObject {
     Q_PROPERTY(qreal width READ width NOTIFY geometryChanged)
     Q_PROPERTY(bool onScreen READ onScreen NOTIFY onScreenChanged)
     Q_PROPERTY(qreal opacity READ opacity NOTIFY opacityChanged)
+    Q_PROPERTY(QColor color READ color NOTIFY opacityChanged)
 
 public:
     ScrollingWordSlot(const QString &text, QObject *parent);
@@ -25,10 +28,12 @@ public:
     qreal width() const { return m_width; }
     bool onScreen() const { return m_onScreen; }
     qreal opacity() const { return m_opacity; }
+    QColor color() const { return m_color; }
 
     void setGeometry(qreal x, qreal width);
     void setOnScreen(bool onScreen);
-    void setOpacity(qreal opacity);
+    // The word's colour is `color` at `opacity`.
+    void setOpacity(qreal opacity, const QColor &color);
 
 Q_SIGNALS:
     void geometryChanged();
@@ -41,4 +46,5 @@ private:
     qreal m_width = 0;
     bool m_onScreen = false;
     qreal m_opacity = 0;
+    QColor m_color;
 };

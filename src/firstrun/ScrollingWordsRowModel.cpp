@@ -37,7 +37,7 @@ void ScrollingWordsRowModel::setWords(const QStringList &words)
     for (int copy = 0; copy < copies; ++copy) {
         for (const QString &word : words) {
             auto *slot = new ScrollingWordSlot(word, this);
-            slot->setOpacity(restOpacity);
+            slot->setOpacity(restOpacity, m_color);
             m_slots.append(slot);
             m_pulses.push_back(Pulse{nextWait(), 0});
         }
@@ -124,6 +124,6 @@ void ScrollingWordsRowModel::update(qreal elapsed)
             pulse.wait = nextWait();
         }
         const qreal stepped = std::round(level(pulse) * opacitySteps) / opacitySteps;
-        slot->setOpacity(std::clamp(stepped, restOpacity, peakOpacity));
+        slot->setOpacity(std::clamp(stepped, restOpacity, peakOpacity), m_color);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QEasingCurve>
 #include <QList>
 #include <QObject>
@@ -30,6 +31,8 @@ class ScrollingWordsRowModel : public QObject {
     Q_PROPERTY(qreal spacing MEMBER m_spacing)
     Q_PROPERTY(qreal viewWidth MEMBER m_viewWidth)
     Q_PROPERTY(qreal devicePixelRatio MEMBER m_devicePixelRatio)
+    // The words' colour at full opacity.
+    Q_PROPERTY(QColor color MEMBER m_color)
     Q_PROPERTY(qreal time READ time WRITE setTime NOTIFY timeChanged)
     Q_PROPERTY(qreal setWidth READ setWidth NOTIFY startedChanged)
     Q_PROPERTY(qreal startOffset READ startOffset NOTIFY startedChanged)
@@ -94,6 +97,7 @@ private:
     qreal m_spacing = 0;
     qreal m_viewWidth = 0;
     qreal m_devicePixelRatio = 1;
+    QColor m_color = Qt::white;
     qreal m_time = 0;
     qreal m_startTime = 0;
     qreal m_setWidth = 0;

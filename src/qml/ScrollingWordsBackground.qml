@@ -72,7 +72,7 @@ Item {
                 // item one coverage run at a time (spread over worker threads),
                 // while a translucent pen takes its direct glyph path. A white
                 // word looks the same either way.
-                color: Qt.rgba(1, 1, 1, word.modelData.opacity)
+                color: word.modelData.color
             }
         }
     }
@@ -95,6 +95,7 @@ Item {
             spacing: background.wordSpacing
             viewWidth: row.width
             devicePixelRatio: Screen.devicePixelRatio > 0 ? Screen.devicePixelRatio : 1
+            color: "white"
             time: background.clock
         }
 
