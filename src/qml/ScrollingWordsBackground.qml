@@ -3,7 +3,7 @@ import Vocarta
 
 // Three tilted bands of large words drifting left forever, single words
 // brightening and fading at random moments. Decoration only: it draws and
-// takes no input. One timer drives every motion; nothing runs while the view
+// takes no input. One beat drives every motion; nothing runs while the view
 // is not on screen.
 Item {
     id: background
@@ -28,27 +28,12 @@ Item {
 
     // One beat for every moving part: the bands and the pulsing words move
     // only on its ticks, 30 a second, so they change in the same frames
-    // instead of each asking for frames of its own. A timer rather than an
-    // animation: an animation would wake the program at the frame rate only
-    // to find nothing new to show. It stops while the background is not
-    // shown, and everything that moves stands with it.
-    readonly property int ticksPerSecond: 30
-    // Seconds of motion so far: each tick adds the time that really passed,
-    // so late ticks do not slow the bands down; a long stall counts as a few
-    // ticks only, and the motion resumes where it stood.
-    property real clock: 0
-    property double lastTick: 0
-    Timer {
-        interval: 1000 / background.ticksPerSecond
-        repeat: true
+    // instead of each asking for frames of its own. It stops while the
+    // background is not shown, and everything that moves stands with it.
+    ScrollingWordsBeat {
+        id: beat
+        ticksPerSecond: 30
         running: background.active
-        onRunningChanged: background.lastTick = 0
-        onTriggered: {
-            const now = Date.now()
-            if (background.lastTick > 0)
-                background.clock += Math.min(Math.max(now - background.lastTick, 0), 4 * interval) / 1000
-            background.lastTick = now
-        }
     }
 
     // A slot of the band: it keeps its place in the band's layout at all
@@ -96,7 +81,7 @@ Item {
             viewWidth: row.width
             devicePixelRatio: Screen.devicePixelRatio > 0 ? Screen.devicePixelRatio : 1
             color: "white"
-            time: background.clock
+            time: beat.clock
         }
 
         // One copy of the words, never drawn: each gives its word's slot its

@@ -1,5 +1,6 @@
 #include "firstrun/ScrollingWordsRowModel.h"
 #include "firstrun/ScrollingWordSlot.h"
+#include "firstrun/ScrollingWordsBeat.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -23,6 +24,7 @@ private Q_SLOTS:
     void bandMovesInWholePixelsAndLoops_data();
     void bandMovesInWholePixelsAndLoops();
     void onlyWordsInViewPulse();
+    void beatMovesInBoundedStepsWhileRunning();
 };
 
 void ScrollingWordsRowModelTest::firstCompleteWidthsStartTheLoop_data()
@@ -153,6 +155,34 @@ void ScrollingWordsRowModelTest::onlyWordsInViewPulse()
     QVERIFY(brightest >= 0.53 && brightest <= ScrollingWordsRowModel::peakOpacity);
     QCOMPARE(dimmest, ScrollingWordsRowModel::restOpacity);
     QCOMPARE(hiddenChanged.count(), 0);
+}
+
+// The beat's clock moves forward only while running, a bounded step at a
+// time, and a restarted beat goes on from where it stood.
+void ScrollingWordsRowModelTest::beatMovesInBoundedStepsWhileRunning()
+{
+    ScrollingWordsBeat beat;
+    beat.setTicksPerSecond(100);
+    QSignalSpy ticks(&beat, &ScrollingWordsBeat::clockChanged);
+    QCoreApplication::processEvents();
+    QCOMPARE(ticks.count(), 0);
+
+    qreal last = 0;
+    const qreal longest = qreal(ScrollingWordsBeat::longestStep) / 100 + 1e-9;
+    connect(&beat, &ScrollingWordsBeat::clockChanged, this, [&] {
+        QVERIFY2(beat.clock() >= last && beat.clock() - last <= longest,
+                 qPrintable(QString::number(beat.clock())));
+        last = beat.clock();
+    });
+    beat.setRunning(true);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 3, 20000);
+    beat.setRunning(false);
+    const qreal stoppedAt = beat.clock();
+    QVERIFY(stoppedAt > 0);
+    beat.setRunning(true);
+    const int before = ticks.count();
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.count() > before, 20000);
+    QVERIFY(beat.clock() > stoppedAt);
 }
 
 QTEST_GUILESS_MAIN(ScrollingWordsRowModelTest)
