@@ -1,6 +1,7 @@
 // CPU used by the program while the first-run info page is on screen and
 // animating (scrolling, pulsing words), in % of one core, averaged over a
-// window of time, once with the software scene graph and once with OpenGL.
+// window of time, once with the software scene graph and once with OpenGL,
+// with the frames drawn a second and the CPU time each one costs.
 //   onboarding_cpu_bench [seconds]        runs both and prints the figures
 #include "FakeSession.h"
 #include "app/Fonts.h"
@@ -41,14 +42,18 @@ int measure(int seconds)
 
     double startCpu = 0;
     QElapsedTimer wall;
+    int frames = 0;
+    QObject::connect(&view, &QQuickWindow::frameSwapped, &view, [&] { ++frames; });
     // Let start-up (fonts, first frames, measuring) settle before counting.
     QTimer::singleShot(3000, [&] {
         startCpu = cpuSeconds();
         wall.start();
+        frames = 0;
         QTimer::singleShot(seconds * 1000, [&] {
             const double cpu = cpuSeconds() - startCpu;
             const double elapsed = double(wall.elapsed()) / 1000.0;
-            std::printf("%.2f\n", 100.0 * cpu / elapsed);
+            std::printf("%.2f %.1f %.2f\n", 100.0 * cpu / elapsed, frames / elapsed,
+                        frames > 0 ? 1000.0 * cpu / frames : 0.0);
             std::fflush(stdout);
             QGuiApplication::quit();
         });
@@ -92,9 +97,14 @@ int main(int argc, char *argv[])
         process.start(QCoreApplication::applicationFilePath(),
                       {QStringLiteral("--measure"), QString::number(seconds)});
         process.waitForFinished(-1);
-        const QByteArray figure = process.readAllStandardOutput().trimmed();
-        std::printf("  %-22s %s %%   (load average %s)\n", qPrintable(name),
-                    figure.isEmpty() ? "failed" : figure.constData(), loadAverage().constData());
+        const QList<QByteArray> figures = process.readAllStandardOutput().trimmed().split(' ');
+        if (figures.size() != 3) {
+            std::printf("  %-22s failed\n", qPrintable(name));
+            continue;
+        }
+        std::printf("  %-22s %s %%   %s frames/s, %s ms of CPU a frame   (load average %s)\n",
+                    qPrintable(name), figures[0].constData(), figures[1].constData(), figures[2].constData(),
+                    loadAverage().constData());
         std::fflush(stdout);
     }
     return 0;

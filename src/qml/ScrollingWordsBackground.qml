@@ -3,12 +3,12 @@ import Vocarta
 
 // Three tilted bands of large words drifting left forever, single words
 // brightening and fading at random moments. Decoration only: it draws and
-// takes no input. Every motion is a declarative animation; nothing runs while
-// the view is not on screen.
+// takes no input. One beat drives every motion; nothing runs while the view
+// is not on screen.
 Item {
     id: background
 
-    // False while the page or its window is hidden: every animation pauses.
+    // False while the page or its window is hidden: all motion stops.
     property bool active: visible && Window.window !== null && Window.window.visible
 
     readonly property var wordRows: [
@@ -26,42 +26,29 @@ Item {
     implicitHeight: rowHeight * wordRows.length
     clip: true
 
-    // One beat for every moving part: the bands and the pulsing words show
-    // their animated values only on its ticks, 30 a second, so they change in
-    // the same frames instead of each asking for frames of its own.
-    readonly property int ticksPerSecond: 30
-    property real clock: 0
-    readonly property int tick: Math.floor(clock * ticksPerSecond)
-    NumberAnimation on clock {
-        from: 0; to: 3600; duration: 3600 * 1000
-        loops: Animation.Infinite
-        paused: running && !background.active
+    // One beat for every moving part: the bands and the pulsing words move
+    // only on its ticks, 30 a second, so they change in the same frames
+    // instead of each asking for frames of its own. It stops while the
+    // background is not shown, and everything that moves stands with it.
+    ScrollingWordsBeat {
+        id: beat
+        ticksPerSecond: 30
+        running: background.active
     }
 
     // A slot of the band: it keeps its place in the band's layout at all
     // times, but its text exists only while the slot is on screen, so the
     // scene holds a handful of words instead of every copy of every row.
-    component PulsingWord: Item {
+    component WordSlot: Item {
         id: word
-        property string text
-        property bool onScreen: true
-        property bool active: true
-
-        // The animated value; the drawn opacity follows it in steps of 1/64
-        // (invisible at these opacities), on the background's beat.
-        property real level: 0.1
-        readonly property real steppedLevel: Math.min(0.55, Math.max(0.1, Math.round(level * 64) / 64))
-        property real shownOpacity: 0.1
-        Connections {
-            target: background
-            enabled: word.shownOpacity !== word.steppedLevel
-            function onTickChanged() { word.shownOpacity = word.steppedLevel }
-        }
+        required property ScrollingWordSlot modelData
+        x: modelData.x
+        width: modelData.width
 
         Loader {
-            active: word.onScreen
+            active: word.modelData.onScreen
             sourceComponent: Text {
-                text: word.text
+                text: word.modelData.text
                 font.family: Theme.textFont
                 font.weight: Font.ExtraBold
                 font.pixelSize: 34
@@ -70,49 +57,39 @@ Item {
                 // item one coverage run at a time (spread over worker threads),
                 // while a translucent pen takes its direct glyph path. A white
                 // word looks the same either way.
-                color: Qt.rgba(1, 1, 1, word.shownOpacity)
-            }
-        }
-
-        // Brighten (ease-out, 1.05 s), fade (ease-in, 1.5 s), then wait a new
-        // random 2 to 8 s before the next pulse.
-        SequentialAnimation {
-            id: pulse
-            running: true
-            paused: running && !word.active
-            PauseAnimation { id: wait; duration: 2000 + Math.random() * 6000 }
-            NumberAnimation {
-                target: word; property: "level"; to: 0.55; duration: 1050
-                easing.type: Easing.Bezier; easing.bezierCurve: [0, 0, 0.58, 1, 1, 1]
-            }
-            NumberAnimation {
-                target: word; property: "level"; to: 0.1; duration: 1500
-                easing.type: Easing.Bezier; easing.bezierCurve: [0.42, 0, 1, 1, 1, 1]
-            }
-            onFinished: {
-                wait.duration = 2000 + Math.random() * 6000
-                pulse.start()
+                color: word.modelData.color
             }
         }
     }
 
+    // The band's motion and its words' pulses are worked out by the row's
+    // model on the beat; the items only show where the model puts them.
     component ScrollingWordRow: Item {
         id: row
         property var words: []
         property real duration: 1
-        property alias initialOffset: rowModel.initialOffset
-        property bool active: true
+        property real initialOffset: 0
 
         clip: true
 
-        ScrollingWordsRowModel { id: rowModel }
-
-        // One copy of the words, laid out like the band, never drawn: its
-        // width is one loop's length.
-        Row {
-            id: measure
-            opacity: 0
+        ScrollingWordsRowModel {
+            id: rowModel
+            words: row.words
+            duration: row.duration
+            initialOffset: row.initialOffset
             spacing: background.wordSpacing
+            viewWidth: row.width
+            devicePixelRatio: Screen.devicePixelRatio > 0 ? Screen.devicePixelRatio : 1
+            color: "white"
+            time: beat.clock
+        }
+
+        // One copy of the words, never drawn: each gives its word's slot its
+        // size. Hidden rather than transparent, so the renderer never visits them.
+        Item {
+            id: measure
+            visible: false
+            property real wordHeight: 0
             Repeater {
                 id: measureWords
                 model: row.words
@@ -121,51 +98,34 @@ Item {
                     font.family: Theme.textFont
                     font.weight: Font.ExtraBold
                     font.pixelSize: 34
+                    onWidthChanged: measure.offer()
                 }
+                onItemAdded: measure.offer()
             }
-            onWidthChanged: rowModel.offerWidth(width)
-            Component.onCompleted: rowModel.offerWidth(width)
+            function offer() {
+                const widths = []
+                for (let i = 0; i < row.words.length; ++i) {
+                    const word = measureWords.itemAt(i)
+                    if (!word)
+                        return
+                    widths.push(word.width)
+                }
+                wordHeight = measureWords.itemAt(0).height
+                rowModel.offerWidths(widths)
+            }
         }
 
-        Row {
+        Item {
             id: band
             anchors.verticalCenter: parent.verticalCenter
-            spacing: background.wordSpacing
-            // The animated value; the band moves in whole device pixels (7 to 13
-            // steps a second at these speeds), on the background's beat.
-            property real offset: rowModel.started ? rowModel.startOffset : 0
-            readonly property real pixelRatio: Screen.devicePixelRatio > 0 ? Screen.devicePixelRatio : 1
-            readonly property real steppedX: Math.round(offset * pixelRatio) / pixelRatio
-            Connections {
-                target: background
-                enabled: band.x !== band.steppedX
-                function onTickChanged() { band.x = band.steppedX }
-            }
+            x: rowModel.x
+            height: measure.wordHeight
             Repeater {
-                model: row.words.concat(row.words, row.words)
-                PulsingWord {
-                    // The same word laid out once behind the band gives the slot its size.
-                    readonly property int twinIndex: index % row.words.length
-                    readonly property Item twin: measureWords.count > twinIndex ? measureWords.itemAt(twinIndex) : null
-                    text: modelData
-                    implicitWidth: twin ? twin.width : 0
-                    implicitHeight: twin ? twin.height : 0
-                    onScreen: band.x + x + width > 0 && band.x + x < row.width
-                    // A word outside the band's visible stretch keeps its place in its pulse.
-                    active: row.active && onScreen
+                model: rowModel.wordSlots
+                WordSlot {
+                    height: band.height
                 }
             }
-        }
-
-        NumberAnimation {
-            target: band
-            property: "offset"
-            from: rowModel.startOffset
-            to: rowModel.endOffset
-            duration: row.duration * 1000
-            loops: Animation.Infinite
-            running: rowModel.started
-            paused: running && !row.active
         }
     }
 
@@ -183,7 +143,6 @@ Item {
                 words: modelData.words
                 duration: modelData.duration
                 initialOffset: index * 180
-                active: background.active
             }
         }
     }
