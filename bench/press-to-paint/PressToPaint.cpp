@@ -52,6 +52,7 @@ struct Case {
 };
 
 struct Sample {
+    double viewable = -1; // for the log: when the window manager's frame shows it
     double mapped = -1;
     double focused = -1;
     double painted = -1;
@@ -294,7 +295,10 @@ struct Bench {
                 break;
             }
             const double at = msSince(start);
-            if (event.type == MapNotify && event.xmap.window == window && sample.mapped < 0) {
+            if (event.type == VisibilityNotify && event.xvisibility.window == window && sample.viewable < 0 &&
+                event.xvisibility.state != VisibilityFullyObscured) {
+                sample.viewable = at;
+            } else if (event.type == MapNotify && event.xmap.window == window && sample.mapped < 0) {
                 sample.mapped = at;
             } else if (event.type == FocusIn && event.xfocus.window == window && sample.focused < 0 &&
                        event.xfocus.detail != NotifyPointer && event.xfocus.detail != NotifyInferior) {
@@ -310,10 +314,11 @@ struct Bench {
         // On the program's clock too (CLOCK_MONOTONIC, like steady_clock
         // here), to lay beside its "vocarta.timing" lines.
         std::fprintf(
-            stderr, "%s: press at %lld us, mapped %.1f, focused %.1f, painted %.1f ms\n", spec.label.c_str(),
+            stderr, "%s: press at %lld us, mapped %.1f, focused %.1f, painted %.1f ms, viewable %.1f\n",
+            spec.label.c_str(),
             static_cast<long long>(
                 std::chrono::duration_cast<std::chrono::microseconds>(start.time_since_epoch()).count()),
-            sample.mapped, sample.focused, sample.painted);
+            sample.mapped, sample.focused, sample.painted, sample.viewable);
         // The entrance plays out, as a person would look at it; then Escape.
         std::this_thread::sleep_for(std::chrono::milliseconds(options.settleMs));
         if (isMapped(window)) {
@@ -366,7 +371,7 @@ struct Bench {
             }
             if (!find(spec.window, target.window) || (!spec.front.empty() && !find(spec.front, target.front)))
                 return 1;
-            XSelectInput(watch, target.window, StructureNotifyMask | FocusChangeMask);
+            XSelectInput(watch, target.window, StructureNotifyMask | FocusChangeMask | VisibilityChangeMask);
             target.damage = XDamageCreate(watch, target.window, XDamageReportRawRectangles);
             targets.push_back(std::move(target));
         }

@@ -49,7 +49,7 @@ void OverlayWindowHints::showUnfocusedOn(QWindow &window, QScreen &screen)
 }
 
 namespace {
-// Logs the window's first expose after a show, then removes itself.
+// Logs the window's first exposes after a show, then removes itself.
 class ExposeLogger : public QObject {
 public:
     using QObject::QObject;
@@ -59,10 +59,14 @@ protected:
     {
         if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed()) {
             logTimingStep("overlay: exposed");
-            deleteLater();
+            if (++m_count == 3)
+                deleteLater();
         }
         return false;
     }
+
+private:
+    int m_count = 0;
 };
 } // namespace
 
