@@ -25,7 +25,6 @@ AppServices::AppServices(AppShell::Options shellOptions)
     // previous account's decks.
     QObject::connect(&m_session, &AuthManager::accountChanged, &m_sync,
                      &ConvexSubscriptionClient::reconnectForAccountChange);
-    m_shortcuts.setPrepareToShow([this] { m_overlay.prepareToShow(); });
     m_updater.setPresenter([this](const UpdateCheckResult &result) { m_updateDialog.showResult(result); });
 }
 

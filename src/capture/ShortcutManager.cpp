@@ -133,11 +133,7 @@ void ShortcutManager::startCapture(WindowActivation::Request activation)
     if (m_capturing)
         return;
     m_capturing = true;
-    // The reading runs up to its first question to the application in
-    // front; the preparations use the wait for the answer.
     QCoro::connect(runCapture(std::move(activation)), this, [] {});
-    if (m_prepareToShow)
-        m_prepareToShow();
 }
 
 QCoro::Task<void> ShortcutManager::keyReleased()

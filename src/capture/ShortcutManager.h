@@ -65,10 +65,6 @@ public:
     QCoro::Task<void> keyReleased();
     // How long keyReleased() waits.
     void setReleaseWait(std::chrono::milliseconds wait) { m_releaseWait = wait; }
-    // Runs at each trigger once the reading is under way, while the
-    // application in front answers: the overlay's preparations that do not
-    // depend on the text.
-    void setPrepareToShow(std::function<void()> prepare) { m_prepareToShow = std::move(prepare); }
 
     static inline const QString defaultsKey = QStringLiteral("shortcutKeyCombo");
 
@@ -87,7 +83,6 @@ private:
     HotKeyService &m_hotKeys;
     CaptureFunction m_capture;
     ShowPanelFunction m_showPanel;
-    std::function<void()> m_prepareToShow;
     std::optional<KeyCombo> m_currentCombo;
     bool m_registered = false;
     bool m_capturing = false;

@@ -4,7 +4,6 @@
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/DismissSignal.h"
 #include "overlay/FlagIcon.h"
-#include "platform/Log.h"
 #include "platform/OverlayWindowHints.h"
 #include "platform/posix/FreeMemory.h"
 #include "qml/ViewEngine.h"
@@ -166,10 +165,7 @@ void AddCardPanelController::show(std::optional<QString> prefilledText, WindowAc
     }
     m_activation = std::move(activation);
 
-    QScreen *screen = m_preparedUntil.hasExpired() ? nullptr : m_preparedScreen.data();
-    m_preparedScreen = nullptr;
-    if (!screen)
-        screen = m_hints->focusedScreen();
+    QScreen *screen = m_hints->focusedScreen();
     if (!screen)
         return;
 
@@ -206,18 +202,6 @@ void AddCardPanelController::show(std::optional<QString> prefilledText, WindowAc
         return;
     }
     mapWhenWithdrawn(screen, 0);
-}
-
-void AddCardPanelController::prepareToShow()
-{
-    ensureWindow();
-    if (!m_window || !m_root || isOpen())
-        return;
-    // The window in front stays where it is while its selection is read: a
-    // show within the reading's bounded wait covers the same screen.
-    m_preparedScreen = m_hints->focusedScreen();
-    m_preparedUntil = QDeadlineTimer(std::chrono::seconds(2));
-    logTimingStep("overlay: prepared");
 }
 
 void AddCardPanelController::mapWhenWithdrawn(QPointer<QScreen> screen, int attempt)

@@ -3,7 +3,6 @@
 #include "overlay/AddCardOverlayContent.h"
 #include "platform/WindowActivation.h"
 
-#include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -48,9 +47,6 @@ public:
     // open one (the new text is then dropped). `activation` is what came with
     // the request (the key press's time, an activation token).
     void show(std::optional<QString> prefilledText, WindowActivation::Request activation = {});
-    // What an opening needs before its text is known (the screen to cover),
-    // found while the text is read; the show that follows soon uses it.
-    void prepareToShow();
     // Closes the overlay at once; harmless when it is not open.
     void hidePanel();
     // Creates the window and draws it once off-screen, so the first opening
@@ -92,8 +88,6 @@ private:
     void dropStandIn();
 
     WindowActivation::Request m_activation;
-    QPointer<QScreen> m_preparedScreen;
-    QDeadlineTimer m_preparedUntil;
 
     QQmlEngine &m_engine;
     ConvexClient &m_client;
