@@ -49,7 +49,7 @@ void OverlayWindowHints::showUnfocusedOn(QWindow &window, QScreen &screen)
 }
 
 namespace {
-// Logs the window's first exposes after a show, then removes itself.
+// Logs the window's exposes until it is hidden again.
 class ExposeLogger : public QObject {
 public:
     using QObject::QObject;
@@ -57,16 +57,10 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed()) {
+        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed())
             logTimingStep("overlay: exposed");
-            if (++m_count == 3)
-                deleteLater();
-        }
         return false;
     }
-
-private:
-    int m_count = 0;
 };
 } // namespace
 
@@ -74,7 +68,12 @@ void OverlayWindowHints::logFirstFrameAndFocus(QWindow &window)
 {
     if (!lcTiming().isDebugEnabled())
         return;
-    window.installEventFilter(new ExposeLogger(&window));
+    auto *exposes = new ExposeLogger(&window);
+    window.installEventFilter(exposes);
+    QObject::connect(&window, &QWindow::visibleChanged, exposes, [exposes](bool visible) {
+        if (!visible)
+            exposes->deleteLater();
+    });
     if (auto *quick = qobject_cast<QQuickWindow *>(&window)) {
         QObject::connect(
             quick, &QQuickWindow::beforeSynchronizing, quick, [] { logTimingStep("overlay: first sync"); },
