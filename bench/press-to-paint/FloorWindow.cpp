@@ -3,6 +3,7 @@
 // overlay is (same window hints, same activation), with one word of text.
 // Escape hides it again. Prints "ready" once the key is grabbed.
 //   bench_floor_window [--keys ctrl+alt+j]   (only that combination)
+#include "platform/Log.h"
 #include "platform/OverlayWindowHints.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "qml/ViewEngine.h"
@@ -86,6 +87,8 @@ int main(int argc, char **argv)
         QScreen *screen = hints->focusedScreen();
         window.setGeometry(screen->geometry());
         hints->prepareForShow(window);
+        logTimingStep("floor: show");
+        OverlayWindowHints::logFirstFrameAndFocus(window);
         window.show();
         hints->activate(window);
     });

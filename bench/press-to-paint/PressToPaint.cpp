@@ -4,13 +4,16 @@
 // first Damage (the first frame drawn into it). Between runs it brings the
 // chosen application to the front again and closes the window with Escape.
 //
-//   bench_press_to_paint --window TITLE --keys ctrl+alt+k [--hold MS] [--runs N]
-//                        [--warm-up N] [--front TITLE] [--label TEXT] [--settle MS]
-//                        [--pause MS]
-// --warm-up runs that many unmeasured openings first.
+//   bench_press_to_paint [--runs N] [--warm-up N] [--settle MS] [--pause MS]
+//                        [--label TEXT] --window TITLE --keys ctrl+alt+k [--hold MS]
+//                        [--front TITLE] [--label TEXT --window ...]...
+// Each --label after the first starts another case; the cases take turns,
+// one run each, so a load that comes and goes on the machine falls on all
+// of them alike. --warm-up runs that many unmeasured rounds first.
 //
-// Prints one Markdown table row: label | mapped | focused | painted, each
-// "median [p95]" in milliseconds from the press; then the first run alone.
+// Prints one Markdown table row per case: label | mapped | focused |
+// painted, each "median [p95]" in milliseconds from the press; then the
+// first run of each alone.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -39,25 +42,31 @@ double msSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-struct Options {
+// One row of the table: a window, its shortcut, what is in front, the hold.
+struct Case {
     std::string window;
     std::string keys;
     std::string front;
     std::string label;
     int holdMs = 0;
+};
+
+struct Sample {
+    double viewable = -1; // for the log: when the window manager's frame shows it
+    double mapped = -1;
+    double focused = -1;
+    double painted = -1;
+    bool complete() const { return mapped >= 0 && focused >= 0 && painted >= 0; }
+};
+
+struct Options {
+    std::vector<Case> cases;
     int runs = 30;
     int settleMs = 400;
     // Idle time before each press: the program tidies up a while after a
     // closing, and a person rarely presses again at once.
     int pauseMs = 0;
     int warmUp = 0;
-};
-
-struct Sample {
-    double mapped = -1;
-    double focused = -1;
-    double painted = -1;
-    bool complete() const { return mapped >= 0 && focused >= 0 && painted >= 0; }
 };
 
 std::optional<std::string> titleOf(Display *dpy, Window window)
@@ -206,18 +215,27 @@ std::string cell(const std::vector<double> &values)
     return text;
 }
 
-struct Bench {
-    Options options;
-    Display *watch = nullptr;   // events of the watched window, and the press
-    Display *release = nullptr; // the release, as another keyboard would send it
+// A case as the X server knows it, and what its runs measured.
+struct Target {
+    Case spec;
     Window window = 0;
     Window front = 0;
-    int damageEvent = 0;
     Damage damage = 0;
     std::vector<KeyCode> keys;
+    std::vector<Sample> samples;
+    std::optional<Sample> first;
+    int incomplete = 0;
+};
+
+struct Bench {
+    Options options;
+    Display *watch = nullptr;   // events of the watched windows, and the press
+    Display *release = nullptr; // the release, as another keyboard would send it
+    int damageEvent = 0;
+    std::vector<Target> targets;
     KeyCode escape = 0;
 
-    // Waits for an event of `window` until `limitMs` after `start`; false on time-out.
+    // Waits for an event until `limitMs` after `start`; false on time-out.
     bool nextEvent(Clock::time_point start, double limitMs, XEvent &event)
     {
         while (!XPending(watch)) {
@@ -239,33 +257,35 @@ struct Bench {
         }
     }
 
-    bool isMapped()
+    bool isMapped(Window window)
     {
         XWindowAttributes attributes;
         return XGetWindowAttributes(watch, window, &attributes) && attributes.map_state != IsUnmapped;
     }
 
-    Sample runOnce()
+    Sample runOnce(const Target &target)
     {
+        const Case &spec = target.spec;
+        const Window window = target.window;
         Sample sample;
         drain();
-        XDamageSubtract(watch, damage, None, None);
+        XDamageSubtract(watch, target.damage, None, None);
         XSync(watch, False);
         drain();
-        sendKeys(watch, keys, true);
+        sendKeys(watch, target.keys, true);
         const auto start = Clock::now();
         // The server handles the two connections in no set order: the
         // release must not overtake the press.
         XSync(watch, False);
         bool released = false;
         auto releaseKeys = [&] {
-            sendKeys(release, keys, false);
+            sendKeys(release, target.keys, false);
             released = true;
         };
-        if (options.holdMs <= 0)
+        if (spec.holdMs <= 0)
             releaseKeys();
         while (!sample.complete()) {
-            const double limit = released ? 3000.0 : double(options.holdMs);
+            const double limit = released ? 3000.0 : double(spec.holdMs);
             XEvent event;
             if (!nextEvent(start, limit, event)) {
                 if (!released) {
@@ -275,13 +295,17 @@ struct Bench {
                 break;
             }
             const double at = msSince(start);
-            if (event.type == MapNotify && event.xmap.window == window && sample.mapped < 0) {
+            if (event.type == VisibilityNotify && event.xvisibility.window == window && sample.viewable < 0 &&
+                event.xvisibility.state != VisibilityFullyObscured) {
+                sample.viewable = at;
+            } else if (event.type == MapNotify && event.xmap.window == window && sample.mapped < 0) {
                 sample.mapped = at;
             } else if (event.type == FocusIn && event.xfocus.window == window && sample.focused < 0 &&
                        event.xfocus.detail != NotifyPointer && event.xfocus.detail != NotifyInferior) {
                 sample.focused = at;
             } else if (event.type == damageEvent + XDamageNotify && sample.painted < 0 &&
-                       sample.mapped >= 0) {
+                       sample.mapped >= 0 &&
+                       reinterpret_cast<const XDamageNotifyEvent &>(event).drawable == window) {
                 sample.painted = at;
             }
         }
@@ -290,23 +314,36 @@ struct Bench {
         // On the program's clock too (CLOCK_MONOTONIC, like steady_clock
         // here), to lay beside its "vocarta.timing" lines.
         std::fprintf(
-            stderr, "%s: press at %lld us, mapped %.1f, focused %.1f, painted %.1f ms\n",
-            options.label.c_str(),
+            stderr, "%s: press at %lld us, mapped %.1f, focused %.1f, painted %.1f ms, viewable %.1f\n",
+            spec.label.c_str(),
             static_cast<long long>(
                 std::chrono::duration_cast<std::chrono::microseconds>(start.time_since_epoch()).count()),
-            sample.mapped, sample.focused, sample.painted);
+            sample.mapped, sample.focused, sample.painted, sample.viewable);
         // The entrance plays out, as a person would look at it; then Escape.
         std::this_thread::sleep_for(std::chrono::milliseconds(options.settleMs));
-        if (isMapped()) {
+        if (isMapped(window)) {
             XTestFakeKeyEvent(watch, escape, True, CurrentTime);
             XTestFakeKeyEvent(watch, escape, False, CurrentTime);
             XFlush(watch);
             const auto closing = Clock::now();
-            while (isMapped() && msSince(closing) < 5000)
+            while (isMapped(window) && msSince(closing) < 5000)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         return sample;
+    }
+
+    bool find(const std::string &title, Window &window)
+    {
+        const Window root = DefaultRootWindow(watch);
+        for (int attempt = 0; attempt < 500 && !window; ++attempt) {
+            window = findWindow(watch, root, title);
+            if (!window)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (!window)
+            std::fprintf(stderr, "no window titled \"%s\"\n", title.c_str());
+        return window != 0;
     }
 
     int run()
@@ -322,72 +359,65 @@ struct Bench {
             std::fprintf(stderr, "the X server has no DAMAGE extension\n");
             return 1;
         }
-        keys = parseKeys(watch, options.keys);
-        parseKeys(release, options.keys); // fetches that connection's keymap outside the runs
         escape = XKeysymToKeycode(watch, XK_Escape);
-        if (keys.empty()) {
-            std::fprintf(stderr, "unknown keys: %s\n", options.keys.c_str());
-            return 2;
-        }
-        const Window root = DefaultRootWindow(watch);
-        for (int attempt = 0; attempt < 500 && !window; ++attempt) {
-            window = findWindow(watch, root, options.window);
-            if (!window)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        if (!window) {
-            std::fprintf(stderr, "no window titled \"%s\"\n", options.window.c_str());
-            return 1;
-        }
-        if (!options.front.empty()) {
-            front = findWindow(watch, root, options.front);
-            if (!front) {
-                std::fprintf(stderr, "no window titled \"%s\"\n", options.front.c_str());
-                return 1;
+        for (const Case &spec : options.cases) {
+            Target target;
+            target.spec = spec;
+            target.keys = parseKeys(watch, spec.keys);
+            parseKeys(release, spec.keys); // fetches that connection's keymap outside the runs
+            if (target.keys.empty()) {
+                std::fprintf(stderr, "unknown keys: %s\n", spec.keys.c_str());
+                return 2;
             }
+            if (!find(spec.window, target.window) || (!spec.front.empty() && !find(spec.front, target.front)))
+                return 1;
+            XSelectInput(watch, target.window, StructureNotifyMask | FocusChangeMask | VisibilityChangeMask);
+            target.damage = XDamageCreate(watch, target.window, XDamageReportRawRectangles);
+            targets.push_back(std::move(target));
         }
-        XSelectInput(watch, window, StructureNotifyMask | FocusChangeMask);
-        damage = XDamageCreate(watch, window, XDamageReportRawRectangles);
         XSync(watch, False);
 
-        std::vector<Sample> samples;
-        std::optional<Sample> first;
-        int incomplete = 0;
         for (int i = -options.warmUp; i < options.runs; ++i) {
-            if (front && !bringToFront(watch, front)) {
-                std::fprintf(stderr, "could not bring \"%s\" to the front\n", options.front.c_str());
-                return 1;
+            for (Target &target : targets) {
+                if (target.front && !bringToFront(watch, target.front)) {
+                    std::fprintf(stderr, "could not bring \"%s\" to the front\n", target.spec.front.c_str());
+                    return 1;
+                }
+                // Focus events reach the listeners well before a person's next press.
+                std::this_thread::sleep_for(std::chrono::milliseconds(150 + options.pauseMs));
+                const Sample sample = runOnce(target);
+                if (i < 0)
+                    continue;
+                if (!sample.complete())
+                    std::fprintf(stderr, "%s: run %d incomplete: mapped %.1f focused %.1f painted %.1f ms\n",
+                                 target.spec.label.c_str(), i, sample.mapped, sample.focused, sample.painted);
+                if (!target.first)
+                    target.first = sample;
+                if (sample.complete())
+                    target.samples.push_back(sample);
+                else
+                    ++target.incomplete;
             }
-            // Focus events reach the listeners well before a person's next press.
-            std::this_thread::sleep_for(std::chrono::milliseconds(150 + options.pauseMs));
-            const Sample sample = runOnce();
-            if (i < 0)
-                continue;
-            if (!sample.complete())
-                std::fprintf(stderr, "%s: run %d incomplete: mapped %.1f focused %.1f painted %.1f ms\n",
-                             options.label.c_str(), i, sample.mapped, sample.focused, sample.painted);
-            if (!first)
-                first = sample;
-            if (sample.complete())
-                samples.push_back(sample);
-            else
-                ++incomplete;
         }
-        std::vector<double> mapped, focused, painted;
-        for (const Sample &s : samples) {
-            mapped.push_back(s.mapped);
-            focused.push_back(s.focused);
-            painted.push_back(s.painted);
+        for (const Target &target : targets) {
+            std::vector<double> mapped, focused, painted;
+            for (const Sample &s : target.samples) {
+                mapped.push_back(s.mapped);
+                focused.push_back(s.focused);
+                painted.push_back(s.painted);
+            }
+            std::printf("| %s | %s | %s | %s |", target.spec.label.c_str(), cell(mapped).c_str(),
+                        cell(focused).c_str(), cell(painted).c_str());
+            if (target.incomplete)
+                std::printf(" (%d of %d runs incomplete)", target.incomplete, options.runs);
+            std::printf("\n");
+            if (target.first)
+                std::fprintf(stderr, "%s: first run: mapped %.1f focused %.1f painted %.1f ms\n",
+                             target.spec.label.c_str(), target.first->mapped, target.first->focused,
+                             target.first->painted);
+            XDamageDestroy(watch, target.damage);
         }
-        std::printf("| %s | %s | %s | %s |", options.label.c_str(), cell(mapped).c_str(),
-                    cell(focused).c_str(), cell(painted).c_str());
-        if (incomplete)
-            std::printf(" (%d of %d runs incomplete)", incomplete, options.runs);
-        std::printf("\n");
-        if (first)
-            std::fprintf(stderr, "first run: mapped %.1f focused %.1f painted %.1f ms\n", first->mapped,
-                         first->focused, first->painted);
-        XDamageDestroy(watch, damage);
+        std::fflush(stdout);
         XCloseDisplay(release);
         XCloseDisplay(watch);
         return 0;
@@ -400,6 +430,11 @@ int main(int argc, char **argv)
 {
     Bench bench;
     Options &o = bench.options;
+    auto current = [&]() -> Case & {
+        if (o.cases.empty())
+            o.cases.emplace_back();
+        return o.cases.back();
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -413,16 +448,18 @@ int main(int argc, char **argv)
             return true;
         };
         bool ok = true;
-        if (argument == "--window" && value)
-            o.window = argv[++i];
+        if (argument == "--label" && value) {
+            if (o.cases.empty() || !o.cases.back().label.empty())
+                o.cases.emplace_back();
+            o.cases.back().label = argv[++i];
+        } else if (argument == "--window" && value)
+            current().window = argv[++i];
         else if (argument == "--keys" && value)
-            o.keys = argv[++i];
+            current().keys = argv[++i];
         else if (argument == "--front" && value)
-            o.front = argv[++i];
-        else if (argument == "--label" && value)
-            o.label = argv[++i];
+            current().front = argv[++i];
         else if (argument == "--hold")
-            ok = number(o.holdMs);
+            ok = number(current().holdMs);
         else if (argument == "--runs")
             ok = number(o.runs) && o.runs > 0;
         else if (argument == "--settle")
@@ -434,18 +471,24 @@ int main(int argc, char **argv)
         else
             ok = false;
         if (!ok) {
-            std::fprintf(
-                stderr,
-                "usage: bench_press_to_paint --window TITLE --keys ctrl+alt+k [--hold MS] "
-                "[--runs N] [--warm-up N] [--front TITLE] [--label TEXT] [--settle MS] [--pause MS]\n");
+            std::fprintf(stderr,
+                         "usage: bench_press_to_paint [--runs N] [--warm-up N] [--settle MS] [--pause MS] "
+                         "[--label TEXT] --window TITLE --keys ctrl+alt+k [--hold MS] [--front TITLE] "
+                         "[--label TEXT --window ...]...\n");
             return 2;
         }
     }
-    if (o.window.empty() || o.keys.empty()) {
+    if (o.cases.empty()) {
         std::fprintf(stderr, "--window and --keys are required\n");
         return 2;
     }
-    if (o.label.empty())
-        o.label = o.window;
+    for (Case &c : o.cases) {
+        if (c.window.empty() || c.keys.empty()) {
+            std::fprintf(stderr, "--window and --keys are required for every case\n");
+            return 2;
+        }
+        if (c.label.empty())
+            c.label = c.window;
+    }
     return bench.run();
 }

@@ -50,22 +50,30 @@ echo "|---|---|---|---|"
 press() { "$build/bin/bench_press_to_paint" "$@" 2>>"$work/press.log" || fail "bench_press_to_paint $*"; }
 press --runs 1 --window "Add card" --keys ctrl+alt+k --front "GTK words" --hold 80 \
   --label "program, first trigger after start (GTK 3, held 80 ms)"
-set -- --runs "$runs" --warm-up 2
-press "$@" --window "Add card" --keys ctrl+alt+k --front "GTK words" --hold 80 --label "program, GTK 3 in front, key held 80 ms"
-press "$@" --window "Add card" --keys ctrl+alt+k --front "GTK words" --hold 0 --label "program, GTK 3 in front, released at once"
-press "$@" --window "Add card" --keys ctrl+alt+k --front "Qt words" --hold 80 --label "program, Qt in front, key held 80 ms"
-press "$@" --window "Add card" --keys ctrl+alt+k --front "Qt words" --hold 0 --label "program, Qt in front, released at once"
+# The rows take turns, one run each, so a load that comes and goes on the
+# machine (other builds) falls on the program and the floor alike; the floor
+# is measured with each application in front, as the program is.
+overlay=(--window "Add card" --keys ctrl+alt+k)
+floor_window=(--window "Floor window" --keys ctrl+alt+j)
+press --runs "$runs" --warm-up 2 \
+  --label "program, GTK 3 in front, key held 80 ms" "${overlay[@]}" --front "GTK words" --hold 80 \
+  --label "program, GTK 3 in front, released at once" "${overlay[@]}" --front "GTK words" --hold 0 \
+  --label "program, Qt in front, key held 80 ms" "${overlay[@]}" --front "Qt words" --hold 80 \
+  --label "program, Qt in front, released at once" "${overlay[@]}" --front "Qt words" --hold 0 \
+  --label "bare pre-created Qt Quick window, GTK 3 in front, key held 80 ms" "${floor_window[@]}" --front "GTK words" --hold 80 \
+  --label "bare pre-created Qt Quick window, GTK 3 in front, released at once" "${floor_window[@]}" --front "GTK words" --hold 0 \
+  --label "bare pre-created Qt Quick window, Qt in front, key held 80 ms" "${floor_window[@]}" --front "Qt words" --hold 80 \
+  --label "bare pre-created Qt Quick window, Qt in front, released at once" "${floor_window[@]}" --front "Qt words" --hold 0
 # 30 s after a closing the program gives back the window's image and frees
-# pages; the next press draws a new one.
+# pages; the next press draws a new one. The floor idles as long: whatever a
+# long idle costs the whole desktop (caches, the X server, the window
+# manager) shows there too.
 idle_runs=${PRESS_TO_PAINT_IDLE_RUNS:-5}
-press --runs "$idle_runs" --pause 31000 --window "Add card" --keys ctrl+alt+k --front "GTK words" \
-  --hold 80 --label "program, GTK 3 in front, key held 80 ms, 31 s after the last closing"
-press "$@" --window "Floor window" --keys ctrl+alt+j --front "GTK words" --hold 80 --label "bare pre-created Qt Quick window, key held 80 ms"
-press "$@" --window "Floor window" --keys ctrl+alt+j --front "GTK words" --hold 0 --label "bare pre-created Qt Quick window, released at once"
-# The same idle for the floor: whatever a long idle costs the whole desktop
-# (caches, the X server, the window manager) shows here too.
-press --runs "$idle_runs" --pause 31000 --window "Floor window" --keys ctrl+alt+j --front "GTK words" \
-  --hold 80 --label "bare pre-created Qt Quick window, key held 80 ms, 31 s after its last closing"
+press --runs "$idle_runs" --pause 31000 \
+  --label "program, GTK 3 in front, key held 80 ms, 31 s after the last closing" "${overlay[@]}" \
+  --front "GTK words" --hold 80 \
+  --label "bare pre-created Qt Quick window, key held 80 ms, 31 s after its last closing" "${floor_window[@]}" \
+  --front "GTK words" --hold 80
 grep incomplete "$work/press.log" >&2
 
 # The word the overlay opened with: Return asks the deployment to translate it.

@@ -48,14 +48,43 @@ void OverlayWindowHints::showUnfocusedOn(QWindow &window, QScreen &screen)
     window.setProperty("_q_showWithoutActivating", QVariant());
 }
 
+namespace {
+// Logs the window's exposes until it is hidden again.
+class ExposeLogger : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed())
+            logTimingStep("overlay: exposed");
+        return false;
+    }
+};
+} // namespace
+
 void OverlayWindowHints::logFirstFrameAndFocus(QWindow &window)
 {
     if (!lcTiming().isDebugEnabled())
         return;
-    if (auto *quick = qobject_cast<QQuickWindow *>(&window))
+    auto *exposes = new ExposeLogger(&window);
+    window.installEventFilter(exposes);
+    QObject::connect(&window, &QWindow::visibleChanged, exposes, [exposes](bool visible) {
+        if (!visible)
+            exposes->deleteLater();
+    });
+    if (auto *quick = qobject_cast<QQuickWindow *>(&window)) {
+        QObject::connect(
+            quick, &QQuickWindow::beforeSynchronizing, quick, [] { logTimingStep("overlay: first sync"); },
+            static_cast<Qt::ConnectionType>(Qt::DirectConnection | Qt::SingleShotConnection));
+        QObject::connect(
+            quick, &QQuickWindow::beforeRendering, quick, [] { logTimingStep("overlay: first render"); },
+            static_cast<Qt::ConnectionType>(Qt::DirectConnection | Qt::SingleShotConnection));
         QObject::connect(
             quick, &QQuickWindow::frameSwapped, quick, [] { logTimingStep("overlay: first frame swapped"); },
             Qt::SingleShotConnection);
+    }
     QObject::connect(
         &window, &QWindow::activeChanged, &window, [] { logTimingStep("overlay: active changed"); },
         Qt::SingleShotConnection);

@@ -42,7 +42,7 @@ public:
     // The mechanism of this session (X11 on xcb, Wayland on wayland).
     static std::unique_ptr<OverlayWindowHints> create();
 
-protected:
-    // Timing steps (vocarta.timing): the window's first frame and its focus after a show.
+    // Timing steps (vocarta.timing): the window's first expose, frame and
+    // focus after a show.
     static void logFirstFrameAndFocus(QWindow &window);
 };

@@ -163,6 +163,7 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray &eventType, void *mess
             return false;
         m_keyDown = false;
         m_lastReleaseTime = key->time;
+        logTimingStep("hot key: released");
         Q_EMIT released();
         return true;
     }
@@ -173,7 +174,9 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray &eventType, void *mess
     // same time as the following press.
     const bool repeat = m_keyDown || (m_lastReleaseTime != 0 && key->time == m_lastReleaseTime);
     m_keyDown = true;
-    if (!repeat)
+    if (!repeat) {
+        logTimingStep("hot key: pressed");
         Q_EMIT activated(key->time);
+    }
     return true;
 }
