@@ -217,7 +217,7 @@ std::string cell(const std::vector<double> &values)
 
 // A case as the X server knows it, and what its runs measured.
 struct Target {
-    Case spec;
+    Case row;
     Window window = 0;
     Window front = 0;
     Damage damage = 0;
@@ -265,7 +265,7 @@ struct Bench {
 
     Sample runOnce(const Target &target)
     {
-        const Case &spec = target.spec;
+        const Case &row = target.row;
         const Window window = target.window;
         Sample sample;
         drain();
@@ -282,10 +282,10 @@ struct Bench {
             sendKeys(release, target.keys, false);
             released = true;
         };
-        if (spec.holdMs <= 0)
+        if (row.holdMs <= 0)
             releaseKeys();
         while (!sample.complete()) {
-            const double limit = released ? 3000.0 : double(spec.holdMs);
+            const double limit = released ? 3000.0 : double(row.holdMs);
             XEvent event;
             if (!nextEvent(start, limit, event)) {
                 if (!released) {
@@ -315,7 +315,7 @@ struct Bench {
         // here), to lay beside its "vocarta.timing" lines.
         std::fprintf(
             stderr, "%s: press at %lld us, mapped %.1f, focused %.1f, painted %.1f ms, viewable %.1f\n",
-            spec.label.c_str(),
+            row.label.c_str(),
             static_cast<long long>(
                 std::chrono::duration_cast<std::chrono::microseconds>(start.time_since_epoch()).count()),
             sample.mapped, sample.focused, sample.painted, sample.viewable);
@@ -360,16 +360,16 @@ struct Bench {
             return 1;
         }
         escape = XKeysymToKeycode(watch, XK_Escape);
-        for (const Case &spec : options.cases) {
+        for (const Case &row : options.cases) {
             Target target;
-            target.spec = spec;
-            target.keys = parseKeys(watch, spec.keys);
-            parseKeys(release, spec.keys); // fetches that connection's keymap outside the runs
+            target.row = row;
+            target.keys = parseKeys(watch, row.keys);
+            parseKeys(release, row.keys); // fetches that connection's keymap outside the runs
             if (target.keys.empty()) {
-                std::fprintf(stderr, "unknown keys: %s\n", spec.keys.c_str());
+                std::fprintf(stderr, "unknown keys: %s\n", row.keys.c_str());
                 return 2;
             }
-            if (!find(spec.window, target.window) || (!spec.front.empty() && !find(spec.front, target.front)))
+            if (!find(row.window, target.window) || (!row.front.empty() && !find(row.front, target.front)))
                 return 1;
             XSelectInput(watch, target.window, StructureNotifyMask | FocusChangeMask | VisibilityChangeMask);
             target.damage = XDamageCreate(watch, target.window, XDamageReportRawRectangles);
@@ -380,7 +380,7 @@ struct Bench {
         for (int i = -options.warmUp; i < options.runs; ++i) {
             for (Target &target : targets) {
                 if (target.front && !bringToFront(watch, target.front)) {
-                    std::fprintf(stderr, "could not bring \"%s\" to the front\n", target.spec.front.c_str());
+                    std::fprintf(stderr, "could not bring \"%s\" to the front\n", target.row.front.c_str());
                     return 1;
                 }
                 // Focus events reach the listeners well before a person's next press.
@@ -390,7 +390,7 @@ struct Bench {
                     continue;
                 if (!sample.complete())
                     std::fprintf(stderr, "%s: run %d incomplete: mapped %.1f focused %.1f painted %.1f ms\n",
-                                 target.spec.label.c_str(), i, sample.mapped, sample.focused, sample.painted);
+                                 target.row.label.c_str(), i, sample.mapped, sample.focused, sample.painted);
                 if (!target.first)
                     target.first = sample;
                 if (sample.complete())
@@ -406,14 +406,14 @@ struct Bench {
                 focused.push_back(s.focused);
                 painted.push_back(s.painted);
             }
-            std::printf("| %s | %s | %s | %s |", target.spec.label.c_str(), cell(mapped).c_str(),
+            std::printf("| %s | %s | %s | %s |", target.row.label.c_str(), cell(mapped).c_str(),
                         cell(focused).c_str(), cell(painted).c_str());
             if (target.incomplete)
                 std::printf(" (%d of %d runs incomplete)", target.incomplete, options.runs);
             std::printf("\n");
             if (target.first)
                 std::fprintf(stderr, "%s: first run: mapped %.1f focused %.1f painted %.1f ms\n",
-                             target.spec.label.c_str(), target.first->mapped, target.first->focused,
+                             target.row.label.c_str(), target.first->mapped, target.first->focused,
                              target.first->painted);
             XDamageDestroy(watch, target.damage);
         }
