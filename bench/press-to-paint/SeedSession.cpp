@@ -25,6 +25,15 @@ public:
     bool openUrl(const QUrl &) override { return false; }
 };
 
+// As in the program, the sign-in comes after the start-up has settled the
+// stored session: a refusal of a pair left by an earlier run would otherwise
+// end the new session too.
+QCoro::Task<void> signInAfterStart(AuthManager &auth, QString code)
+{
+    co_await auth.untilStartupFinished();
+    co_await auth.signInWithLinkCodeTask(code);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -48,7 +57,7 @@ int main(int argc, char **argv)
     const QString code = QString::fromLocal8Bit(argv[2]);
     int status = 1;
     QTimer::singleShot(0, [&] {
-        QCoro::connect(auth.signInWithLinkCodeTask(code), &app, [&] {
+        QCoro::connect(signInAfterStart(auth, code), &app, [&] {
             status = auth.isAuthenticated() ? 0 : 1;
             if (status)
                 std::fprintf(stderr, "sign-in failed: %s\n", qPrintable(auth.errorText()));
