@@ -59,6 +59,8 @@ private Q_SLOTS:
     void focusEventsSpareTheWalk();
     void readsAtThePressInEveryToolkit_data();
     void readsAtThePressInEveryToolkit();
+    void changedSelectionIsReadWhenReported_data();
+    void changedSelectionIsReadWhenReported();
     void staleFocusRecordIsNeverRead_data();
     void staleFocusRecordIsNeverRead();
     void nothingInFrontAnswersAtOnce_data();
@@ -370,6 +372,39 @@ void SelectedTextReaderTest::readsAtThePressInEveryToolkit()
     }
     QCOMPARE(shown, std::optional<QString>(QStringLiteral("quick")));
     manager.set(std::nullopt);
+}
+
+void SelectedTextReaderTest::changedSelectionIsReadWhenReported_data()
+{
+    QTest::addColumn<bool>("gtk");
+    QTest::newRow("GTK") << true;
+    QTest::newRow("Qt") << false;
+}
+
+void SelectedTextReaderTest::changedSelectionIsReadWhenReported()
+{
+    QFETCH(bool, gtk);
+    const QStringList arguments{QStringLiteral("--text"), QStringLiteral("red green blue"),
+                                QStringLiteral("--select"), QStringLiteral("0,3")};
+    auto app = gtk ? startGtkApp(arguments) : startApp(arguments);
+    QVERIFY(app);
+    QVERIFY(knowsFocusedSelection(m_accessibility, app.get(), QStringLiteral("red")));
+    const auto atPress = [&] {
+        const auto result = await(m_accessibility.read());
+        return result ? result->text : QStringLiteral("<no answer>");
+    };
+    // As a person selects another word and then presses the shortcut.
+    const std::pair<const char *, QString> changes[]{
+        {"4,9", QStringLiteral("green")}, {"10,14", QStringLiteral("blue")}, {"0,0", QString()}};
+    for (const auto &[range, word] : changes) {
+        app->process->write(QByteArray("select ") + range + '\n');
+        // Until the application's report is read, a press asks it instead;
+        // an answer kept from before the change would never give the new word.
+        QTRY_VERIFY_WITH_TIMEOUT(atPress() == word && m_accessibility.lastReadWasRemembered(), 20000);
+        // Kept for the next press, not used up by this one.
+        QCOMPARE(atPress(), word);
+        QVERIFY(m_accessibility.lastReadWasRemembered());
+    }
 }
 
 void SelectedTextReaderTest::staleFocusRecordIsNeverRead_data()

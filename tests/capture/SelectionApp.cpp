@@ -2,7 +2,7 @@
 //   selection_app [--multiline] [--text T] [--select FROM,TO] [--primary P] [--title W] [--button]
 // Prints "ready" once its window is active and the field (or, with --button,
 // a push button) has the focus. A line "refocus" on standard input focuses
-// the field once more.
+// the field once more; "select FROM,TO" selects another range in it.
 #include <QApplication>
 #include <QClipboard>
 #include <QCommandLineParser>
@@ -49,7 +49,7 @@ int main(int argc, char **argv)
     std::function<void()> selectRange;
     if (parser.isSet(multiline)) {
         auto *edit = new QPlainTextEdit(content);
-        selectRange = [edit, from, to] {
+        selectRange = [edit, &from, &to] {
             QTextCursor cursor = edit->textCursor();
             cursor.setPosition(from);
             cursor.setPosition(to, QTextCursor::KeepAnchor);
@@ -58,7 +58,7 @@ int main(int argc, char **argv)
         field = edit;
     } else {
         auto *edit = new QLineEdit(content);
-        selectRange = [edit, from, to] {
+        selectRange = [edit, &from, &to] {
             if (to > from)
                 edit->setSelection(from, to - from);
             else
@@ -110,6 +110,11 @@ int main(int argc, char **argv)
             if (line == "refocus") {
                 field->clearFocus();
                 field->setFocus();
+                selectRange();
+            } else if (line.startsWith("select ")) {
+                const QList<QByteArray> range = line.mid(7).split(',');
+                from = range.value(0).toInt();
+                to = range.value(1).toInt();
                 selectRange();
             }
         }

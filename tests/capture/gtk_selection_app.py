@@ -7,7 +7,8 @@ tests and the latency benchmark (the GTK counterpart of selection_app).
 Prints "ready" once its window is active and the field has the focus. A line
 "second-window" on standard input opens a second window with nothing to
 focus in it and prints "second ready" once that one is active; a line
-"refocus" focuses the field once more.
+"refocus" focuses the field once more; "select FROM,TO" selects another
+range in it.
 """
 import argparse
 import sys
@@ -34,9 +35,9 @@ def main():
     window.show_all()
     window.present()
 
-    start, end = 0, 0
+    selection = [0, 0]
     if args.select:
-        start, end = (int(part) for part in args.select.split(",", 1))
+        selection = [int(part) for part in args.select.split(",", 1)]
 
     def refocus():
         # The accessibility bridge learns who listens only after start-up
@@ -45,6 +46,7 @@ def main():
         window.set_focus(None)
         entry.grab_focus()
         # Focusing an entry selects all of it: set the wanted range afterwards.
+        start, end = selection
         if end > start:
             entry.select_region(start, end)
         else:
@@ -84,6 +86,9 @@ def main():
             open_second_window()
         elif line.strip() == "refocus":
             refocus()
+        elif line.startswith("select "):
+            selection[:] = [int(part) for part in line[len("select "):].split(",", 1)]
+            entry.select_region(*selection)
         return True
 
     GLib.io_add_watch(GLib.IOChannel.unix_new(sys.stdin.fileno()), GLib.PRIORITY_DEFAULT,

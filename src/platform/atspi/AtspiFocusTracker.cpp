@@ -20,8 +20,11 @@ AtspiFocusTracker::AtspiFocusTracker(QDBusConnection bus, QObject *parent)
                   {QStringLiteral("focused")}, QString(), this, SLOT(onStateChanged(QDBusMessage)));
     m_bus.connect(QString(), QString(), windowEvents, QStringLiteral("Activate"), this,
                   SLOT(onWindowActivated(QDBusMessage)));
+    m_bus.connect(QString(), QString(), objectEvents, QStringLiteral("TextSelectionChanged"), this,
+                  SLOT(onTextSelectionChanged(QDBusMessage)));
     registerEvent(QStringLiteral("object:state-changed:focused"));
     registerEvent(QStringLiteral("window:activate"));
+    registerEvent(QStringLiteral("object:text-selection-changed"));
 }
 
 AtspiFocusTracker::~AtspiFocusTracker()
@@ -30,6 +33,8 @@ AtspiFocusTracker::~AtspiFocusTracker()
                      {QStringLiteral("focused")}, QString(), this, SLOT(onStateChanged(QDBusMessage)));
     m_bus.disconnect(QString(), QString(), windowEvents, QStringLiteral("Activate"), this,
                      SLOT(onWindowActivated(QDBusMessage)));
+    m_bus.disconnect(QString(), QString(), objectEvents, QStringLiteral("TextSelectionChanged"), this,
+                     SLOT(onTextSelectionChanged(QDBusMessage)));
 }
 
 void AtspiFocusTracker::registerEvent(const QString &event)
@@ -106,4 +111,9 @@ void AtspiFocusTracker::onWindowActivated(const QDBusMessage &message)
     if (m_activations.size() >= maxApplications && !m_activations.contains(message.service()))
         m_activations.clear();
     m_activations.insert(message.service(), ++m_sequence);
+}
+
+void AtspiFocusTracker::onTextSelectionChanged(const QDBusMessage &message)
+{
+    Q_EMIT selectionChanged(message.service(), message.path());
 }

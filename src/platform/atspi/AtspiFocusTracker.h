@@ -12,8 +12,10 @@ class QDBusMessage;
 // Follows the keyboard focus on the accessibility bus from start-up, so that
 // when the shortcut fires the object to ask is already known: a read then
 // needs neither a walk of the application's tree nor the window's "active"
-// state, which GTK drops while a key grab holds the keyboard. Applications
-// send these events only once someone has registered for them.
+// state, which GTK drops while a key grab holds the keyboard. It also passes
+// on which object's text selection changed, so that the selection can be
+// read then rather than at the press. Applications send these events only
+// once someone has registered for them.
 class AtspiFocusTracker : public QObject {
     Q_OBJECT
 
@@ -48,10 +50,13 @@ public:
 
 Q_SIGNALS:
     void focusChanged();
+    // The object's text selection changed (or went).
+    void selectionChanged(const QString &service, const QString &path);
 
 private Q_SLOTS:
     void onStateChanged(const QDBusMessage &message);
     void onWindowActivated(const QDBusMessage &message);
+    void onTextSelectionChanged(const QDBusMessage &message);
 
 private:
     void registerEvent(const QString &event);

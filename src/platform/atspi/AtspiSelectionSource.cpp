@@ -18,6 +18,8 @@
 #include <QCoroDBus>
 #include <QCoroTimer>
 
+#include <utility>
+
 namespace {
 
 using ObjectRef = AtspiSelectionSource::ObjectRef;
@@ -333,6 +335,8 @@ QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
     if (address.isEmpty())
         co_return std::nullopt;
     m_focus.reset();
+    m_remembered.clear();
+    m_changed.clear();
     if (m_bus)
         QDBusConnection::disconnectFromBus(m_bus->name());
     // A private connection name per source: tests build several.
@@ -344,6 +348,8 @@ QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
     }
     m_bus = bus;
     m_focus = std::make_unique<AtspiFocusTracker>(bus);
+    connect(m_focus.get(), &AtspiFocusTracker::selectionChanged, this,
+            &AtspiSelectionSource::onSelectionChanged);
     // Off the shortcut's path, without waiting for it: a focus event that
     // comes meanwhile is newer and wins.
     AtspiFocusTracker *tracker = m_focus.get();
@@ -363,6 +369,7 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
         const auto bus = co_await connection();
         logTimingStep(bus ? "atspi: connected" : "atspi: no bus");
         std::optional<Result> result;
+        m_lastReadWasRemembered = false;
         if (bus)
             result = co_await readRecord(*bus);
         logTimingStep(result ? "atspi: focus record answered" : "atspi: no usable focus record");
@@ -442,8 +449,19 @@ QCoro::Task<std::optional<SelectionSource::Result>> AtspiSelectionSource::readRe
     if (m_frontProcess && m_frontProcess() != pid)
         co_return std::nullopt;
 
-    // One round trip for the three questions; the application answers them in order.
     const ObjectRef object{record->service, record->path};
+    // Read when it last changed, and nothing has changed since: only where
+    // the display vouches for the application in front (the object's own
+    // state is not asked) and no other window of it was activated.
+    if (m_frontProcess && !record->windowActivatedSince) {
+        if (std::optional<Result> known = remembered(object)) {
+            m_lastReadWasRemembered = true;
+            logTimingStep("atspi: selection as read when it changed");
+            co_return known;
+        }
+    }
+
+    // One round trip for the three questions; the application answers them in order.
     QDBusPendingCall state = walk.send(object, accessibleInterface, QStringLiteral("GetState"));
     QDBusPendingCall count = walk.send(object, textInterface, QStringLiteral("GetNSelections"));
     QDBusPendingCall range =
@@ -536,4 +554,66 @@ AtspiSelectionSource::readOnce(QDBusConnection bus, QDeadlineTimer deadline, boo
     const QDBusMessage countReply = co_await whileAlive<QDBusMessage>(this, count);
     const QDBusMessage rangeReply = co_await whileAlive<QDBusMessage>(this, range);
     co_return co_await whileAlive(this, selectionFrom(walk, *focused, countReply, rangeReply));
+}
+
+std::optional<SelectionSource::Result> AtspiSelectionSource::remembered(const ObjectRef &object) const
+{
+    if (m_reading == object || m_changed.contains(object))
+        return std::nullopt;
+    for (const Remembered &entry : m_remembered) {
+        if (entry.object == object)
+            return entry.result;
+    }
+    return std::nullopt;
+}
+
+void AtspiSelectionSource::forget(const ObjectRef &object)
+{
+    m_remembered.removeIf([&](const Remembered &entry) { return entry.object == object; });
+}
+
+void AtspiSelectionSource::onSelectionChanged(const QString &service, const QString &path)
+{
+    const ObjectRef object{service, path};
+    forget(object);
+    if (!m_changed.contains(object))
+        m_changed.append(object);
+    // Bounded whatever the applications send.
+    constexpr qsizetype maxChanged = 16;
+    if (m_changed.size() > maxChanged)
+        m_changed.removeFirst();
+    if (!m_reading)
+        QCoro::connect(followSelections(), this, [] {});
+}
+
+QCoro::Task<void> AtspiSelectionSource::followSelections()
+{
+    // One read at a time: a selection dragged across a word reports every
+    // step, and only the last one matters.
+    constexpr qsizetype maxRemembered = 8;
+    try {
+        while (!m_changed.isEmpty() && m_bus) {
+            const ObjectRef object = m_changed.takeFirst();
+            m_reading = object;
+            logTimingStep("atspi: reading a changed selection");
+            Walk walk(*m_bus, m_limits, QDeadlineTimer(m_limits.budget));
+            QDBusPendingCall count = walk.send(object, textInterface, QStringLiteral("GetNSelections"));
+            QDBusPendingCall range =
+                walk.send(object, textInterface, QStringLiteral("GetSelection"), {QVariant(int(0))});
+            const QDBusMessage countReply = co_await whileAlive<QDBusMessage>(this, count);
+            const QDBusMessage rangeReply = co_await whileAlive<QDBusMessage>(this, range);
+            const Result result =
+                co_await whileAlive(this, selectionFrom(walk, object, countReply, rangeReply));
+            m_reading.reset();
+            // Changed again meanwhile: it is read once more instead.
+            if (m_changed.contains(object) || result.status == Result::Status::Unavailable)
+                continue;
+            m_remembered.prepend({object, result});
+            if (m_remembered.size() > maxRemembered)
+                m_remembered.removeLast();
+        }
+    } catch (const std::exception &) {
+        m_remembered.clear();
+    }
+    m_reading.reset();
 }

@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -25,6 +26,12 @@ class AtspiFocusTracker;
 // once the key is up, walks the active window (GTK reports no active window
 // while a key grab holds the keyboard). What that walk finds stands in for a
 // focus event that never came, so the next press reads at once.
+//
+// An application reports each change of a text selection; the source reads
+// the new selection then, while the user is still on the way to the
+// shortcut. A press on the object it read, with nothing changed since and
+// the application still in front, takes that answer without asking again:
+// the application is busy with the key grab just then.
 //
 // Every call to the bus is awaited only while the source exists: a source
 // destroyed meanwhile ends its reads there.
@@ -64,6 +71,7 @@ public:
     struct ObjectRef {
         QString service;
         QString path;
+        friend bool operator==(const ObjectRef &, const ObjectRef &) = default;
     };
 
     // Connects to the accessibility bus and starts following focus events;
@@ -74,19 +82,37 @@ public:
     bool lastReadUsedFocusEvent() const { return m_lastReadUsedFocusEvent; }
     // How often the last read after the release looked for an active window.
     int lastWalkCount() const { return m_lastWalkCount; }
+    // Whether the last read at the press took the selection read when it
+    // last changed (for tests and diagnostics).
+    bool lastReadWasRemembered() const { return m_lastReadWasRemembered; }
 
 private:
     QCoro::Task<std::optional<QDBusConnection>> connection();
     QCoro::Task<std::optional<Result>> readRecord(QDBusConnection bus);
     QCoro::Task<Result> readOnce(QDBusConnection bus, QDeadlineTimer deadline, bool &noActiveWindow);
     QCoro::Task<bool> frontApplicationKnown(QDBusConnection bus);
+    void onSelectionChanged(const QString &service, const QString &path);
+    QCoro::Task<void> followSelections();
 
     Limits m_limits;
     FrontProcess m_frontProcess;
     std::optional<QDBusConnection> m_bus;
     std::unique_ptr<AtspiFocusTracker> m_focus;
     bool m_lastReadUsedFocusEvent = false;
+    bool m_lastReadWasRemembered = false;
     int m_lastWalkCount = 0;
+    // The selections of the objects that last reported a change, as read
+    // after it, the latest first; each goes with the next change it reports.
+    struct Remembered {
+        ObjectRef object;
+        Result result;
+    };
+    QList<Remembered> m_remembered;
+    // Objects whose change is still to be read, and the one being read.
+    QList<ObjectRef> m_changed;
+    std::optional<ObjectRef> m_reading;
+    std::optional<Result> remembered(const ObjectRef &object) const;
+    void forget(const ObjectRef &object);
     // When read() last answered AfterRelease, having just heard that
     // accessibility is on.
     QElapsedTimer m_enabledAtPress;
