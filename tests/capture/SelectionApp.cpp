@@ -2,7 +2,8 @@
 //   selection_app [--multiline] [--text T] [--select FROM,TO] [--primary P] [--title W] [--button]
 // Prints "ready" once its window is active and the field (or, with --button,
 // a push button) has the focus. A line "refocus" on standard input focuses
-// the field once more; "select FROM,TO" selects another range in it.
+// the field once more; "select FROM,TO" selects another range in it, and
+// "delete" deletes what is selected.
 #include <QApplication>
 #include <QClipboard>
 #include <QCommandLineParser>
@@ -47,6 +48,7 @@ int main(int argc, char **argv)
     // Set again after each refocus: a line edit drops its selection when it
     // loses the focus.
     std::function<void()> selectRange;
+    std::function<void()> deleteSelection;
     if (parser.isSet(multiline)) {
         auto *edit = new QPlainTextEdit(content);
         selectRange = [edit, &from, &to] {
@@ -55,6 +57,7 @@ int main(int argc, char **argv)
             cursor.setPosition(to, QTextCursor::KeepAnchor);
             edit->setTextCursor(cursor);
         };
+        deleteSelection = [edit] { edit->textCursor().removeSelectedText(); };
         field = edit;
     } else {
         auto *edit = new QLineEdit(content);
@@ -64,6 +67,7 @@ int main(int argc, char **argv)
             else
                 edit->setCursorPosition(0);
         };
+        deleteSelection = [edit] { edit->del(); };
         field = edit;
     }
     selectRange();
@@ -116,6 +120,8 @@ int main(int argc, char **argv)
                 from = range.value(0).toInt();
                 to = range.value(1).toInt();
                 selectRange();
+            } else if (line == "delete") {
+                deleteSelection();
             }
         }
     });

@@ -2,13 +2,13 @@
 """A GTK 3 window with a focused text field and a selection, for the capture
 tests and the latency benchmark (the GTK counterpart of selection_app).
 
-  gtk_selection_app.py [--text T] [--select FROM,TO] [--title W]
+  gtk_selection_app.py [--multiline] [--text T] [--select FROM,TO] [--title W]
 
 Prints "ready" once its window is active and the field has the focus. A line
 "second-window" on standard input opens a second window with nothing to
 focus in it and prints "second ready" once that one is active; a line
 "refocus" focuses the field once more; "select FROM,TO" selects another
-range in it.
+range in it, and "delete" deletes what is selected.
 """
 import argparse
 import sys
@@ -24,13 +24,27 @@ def main():
     parser.add_argument("--text", default="")
     parser.add_argument("--select", default="")
     parser.add_argument("--title", default="gtk selection app")
+    parser.add_argument("--multiline", action="store_true")
     args = parser.parse_args()
 
     window = Gtk.Window(title=args.title)
     window.set_default_size(400, 120)
     window.connect("destroy", Gtk.main_quit)
-    entry = Gtk.Entry()
-    entry.set_text(args.text)
+    if args.multiline:
+        entry = Gtk.TextView()
+        buffer = entry.get_buffer()
+        buffer.set_text(args.text)
+
+        def select_region(start, end):
+            buffer.select_range(buffer.get_iter_at_offset(start), buffer.get_iter_at_offset(end))
+
+        def delete_selection():
+            buffer.delete_selection(True, True)
+    else:
+        entry = Gtk.Entry()
+        entry.set_text(args.text)
+        select_region = entry.select_region
+        delete_selection = entry.delete_selection
     window.add(entry)
     window.show_all()
     window.present()
@@ -48,9 +62,9 @@ def main():
         # Focusing an entry selects all of it: set the wanted range afterwards.
         start, end = selection
         if end > start:
-            entry.select_region(start, end)
+            select_region(start, end)
         else:
-            entry.select_region(0, 0)
+            select_region(0, 0)
 
     def settle():
         refocus()
@@ -88,7 +102,9 @@ def main():
             refocus()
         elif line.startswith("select "):
             selection[:] = [int(part) for part in line[len("select "):].split(",", 1)]
-            entry.select_region(*selection)
+            select_region(*selection)
+        elif line.strip() == "delete":
+            delete_selection()
         return True
 
     GLib.io_add_watch(GLib.IOChannel.unix_new(sys.stdin.fileno()), GLib.PRIORITY_DEFAULT,

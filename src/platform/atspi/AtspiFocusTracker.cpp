@@ -22,9 +22,15 @@ AtspiFocusTracker::AtspiFocusTracker(QDBusConnection bus, QObject *parent)
                   SLOT(onWindowActivated(QDBusMessage)));
     m_bus.connect(QString(), QString(), objectEvents, QStringLiteral("TextSelectionChanged"), this,
                   SLOT(onTextSelectionChanged(QDBusMessage)));
+    m_bus.connect(QString(), QString(), objectEvents, QStringLiteral("TextChanged"), this,
+                  SLOT(onTextChanged(QDBusMessage)));
+    m_bus.connect(QString(), QString(), objectEvents, QStringLiteral("StateChanged"),
+                  {QStringLiteral("defunct")}, QString(), this, SLOT(onTextChanged(QDBusMessage)));
     registerEvent(QStringLiteral("object:state-changed:focused"));
     registerEvent(QStringLiteral("window:activate"));
     registerEvent(QStringLiteral("object:text-selection-changed"));
+    registerEvent(QStringLiteral("object:text-changed"));
+    registerEvent(QStringLiteral("object:state-changed:defunct"));
 }
 
 AtspiFocusTracker::~AtspiFocusTracker()
@@ -35,6 +41,10 @@ AtspiFocusTracker::~AtspiFocusTracker()
                      SLOT(onWindowActivated(QDBusMessage)));
     m_bus.disconnect(QString(), QString(), objectEvents, QStringLiteral("TextSelectionChanged"), this,
                      SLOT(onTextSelectionChanged(QDBusMessage)));
+    m_bus.disconnect(QString(), QString(), objectEvents, QStringLiteral("TextChanged"), this,
+                     SLOT(onTextChanged(QDBusMessage)));
+    m_bus.disconnect(QString(), QString(), objectEvents, QStringLiteral("StateChanged"),
+                     {QStringLiteral("defunct")}, QString(), this, SLOT(onTextChanged(QDBusMessage)));
 }
 
 void AtspiFocusTracker::registerEvent(const QString &event)
@@ -116,4 +126,9 @@ void AtspiFocusTracker::onWindowActivated(const QDBusMessage &message)
 void AtspiFocusTracker::onTextSelectionChanged(const QDBusMessage &message)
 {
     Q_EMIT selectionChanged(message.service(), message.path());
+}
+
+void AtspiFocusTracker::onTextChanged(const QDBusMessage &message)
+{
+    Q_EMIT textChanged(message.service(), message.path());
 }

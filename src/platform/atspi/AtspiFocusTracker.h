@@ -52,11 +52,16 @@ Q_SIGNALS:
     void focusChanged();
     // The object's text selection changed (or went).
     void selectionChanged(const QString &service, const QString &path);
+    // The object's text changed, or the object is gone: a selection read
+    // before may no longer be what it holds (some toolkits move the text
+    // under a selection without reporting a selection change).
+    void textChanged(const QString &service, const QString &path);
 
 private Q_SLOTS:
     void onStateChanged(const QDBusMessage &message);
     void onWindowActivated(const QDBusMessage &message);
     void onTextSelectionChanged(const QDBusMessage &message);
+    void onTextChanged(const QDBusMessage &message);
 
 private:
     void registerEvent(const QString &event);

@@ -18,6 +18,7 @@
 #include <QCoroDBus>
 #include <QCoroTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -25,6 +26,11 @@ namespace {
 using ObjectRef = AtspiSelectionSource::ObjectRef;
 
 const QString accessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
+const QString a11yBusService = QStringLiteral("org.a11y.Bus");
+const QString a11yBusPath = QStringLiteral("/org/a11y/bus");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString statusInterface = QStringLiteral("org.a11y.Status");
+const QString isEnabledProperty = QStringLiteral("IsEnabled");
 const QString textInterface = QStringLiteral("org.a11y.atspi.Text");
 
 // Bits of the AT-SPI state set (AtspiStateType).
@@ -285,10 +291,18 @@ AtspiSelectionSource::AtspiSelectionSource(Limits limits, FrontProcess frontProc
     , m_limits(limits)
     , m_frontProcess(std::move(frontProcess))
 {
+    // Before any question about the state, so no change after an answer
+    // goes unheard.
+    QDBusConnection::sessionBus().connect(a11yBusService, a11yBusPath, propertiesInterface,
+                                          QStringLiteral("PropertiesChanged"), this,
+                                          SLOT(onStatusChanged(QString, QVariantMap, QStringList)));
 }
 
 AtspiSelectionSource::~AtspiSelectionSource()
 {
+    QDBusConnection::sessionBus().disconnect(a11yBusService, a11yBusPath, propertiesInterface,
+                                             QStringLiteral("PropertiesChanged"), this,
+                                             SLOT(onStatusChanged(QString, QVariantMap, QStringList)));
     m_focus.reset();
     if (m_bus)
         QDBusConnection::disconnectFromBus(m_bus->name());
@@ -350,6 +364,7 @@ QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
     m_focus = std::make_unique<AtspiFocusTracker>(bus);
     connect(m_focus.get(), &AtspiFocusTracker::selectionChanged, this,
             &AtspiSelectionSource::onSelectionChanged);
+    connect(m_focus.get(), &AtspiFocusTracker::textChanged, this, &AtspiSelectionSource::onTextChanged);
     // Off the shortcut's path, without waiting for it: a focus event that
     // comes meanwhile is newer and wins.
     AtspiFocusTracker *tracker = m_focus.get();
@@ -365,7 +380,11 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
 {
     try {
         logTimingStep("atspi: read");
-        QDBusPendingCall enabled = askEnabled(m_limits.callTimeout);
+        // Asked while the state is not known to be on; an answer in flight
+        // is awaited only after the record's, so the two overlap.
+        std::optional<QDBusPendingCall> enabled;
+        if (!m_accessibilityOn.value_or(false))
+            enabled = askEnabled(m_limits.callTimeout);
         const auto bus = co_await connection();
         logTimingStep(bus ? "atspi: connected" : "atspi: no bus");
         std::optional<Result> result;
@@ -373,7 +392,9 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::read()
         if (bus)
             result = co_await readRecord(*bus);
         logTimingStep(result ? "atspi: focus record answered" : "atspi: no usable focus record");
-        if (!enabledIn(co_await whileAlive<QDBusMessage>(this, enabled)) || !bus)
+        if (enabled)
+            m_accessibilityOn = enabledIn(co_await whileAlive<QDBusMessage>(this, *enabled));
+        if (!*m_accessibilityOn || !bus)
             co_return Result::unavailable();
         m_lastReadUsedFocusEvent = result.has_value();
         if (!result)
@@ -444,20 +465,36 @@ QCoro::Task<std::optional<SelectionSource::Result>> AtspiSelectionSource::readRe
     // Our own windows are never read; the walk tells whether one is active.
     if (!pid || *pid == quint32(QCoreApplication::applicationPid()))
         co_return std::nullopt;
+    const ObjectRef object{record->service, record->path};
+    // A selection read when it last changed: first one round trip to the bus
+    // itself, so that whatever the application reported before this press
+    // (a newer selection, another of its windows activated) is heard first.
+    // Asked before the display, so the two overlap.
+    std::optional<QDBusPendingCall> heard;
+    if (m_frontProcess && isRemembered(object)) {
+        heard = walk.send({QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus")},
+                          QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"),
+                          {QVariant(object.service)});
+    }
+
     // The display's window in front is the authority where there is one:
     // another application there makes the record stale.
     if (m_frontProcess && m_frontProcess() != pid)
         co_return std::nullopt;
 
-    const ObjectRef object{record->service, record->path};
-    // Read when it last changed, and nothing has changed since: only where
-    // the display vouches for the application in front (the object's own
-    // state is not asked) and no other window of it was activated.
-    if (m_frontProcess && !record->windowActivatedSince) {
-        if (std::optional<Result> known = remembered(object)) {
-            m_lastReadWasRemembered = true;
-            logTimingStep("atspi: selection as read when it changed");
-            co_return known;
+    // Taken only where the display vouches for the application in front (the
+    // object's own state is not asked) and no other window of it was
+    // activated since the focus event.
+    if (heard) {
+        const QDBusMessage owned = co_await whileAlive<QDBusMessage>(this, *heard);
+        const auto now = m_focus ? m_focus->current() : std::nullopt;
+        if (isReply(owned, "b") && owned.arguments().constFirst().toBool() && now &&
+            now->service == object.service && now->path == object.path && !now->windowActivatedSince) {
+            if (std::optional<Result> known = remembered(object)) {
+                m_lastReadWasRemembered = true;
+                logTimingStep("atspi: selection as read when it changed");
+                co_return known;
+            }
         }
     }
 
@@ -567,15 +604,28 @@ std::optional<SelectionSource::Result> AtspiSelectionSource::remembered(const Ob
     return std::nullopt;
 }
 
-void AtspiSelectionSource::forget(const ObjectRef &object)
+bool AtspiSelectionSource::isRemembered(const ObjectRef &object) const
 {
-    m_remembered.removeIf([&](const Remembered &entry) { return entry.object == object; });
+    return std::any_of(m_remembered.cbegin(), m_remembered.cend(),
+                       [&](const Remembered &entry) { return entry.object == object; });
+}
+
+void AtspiSelectionSource::onTextChanged(const QString &service, const QString &path)
+{
+    // Only for what was read: typing anywhere else on the desktop costs nothing.
+    const ObjectRef object{service, path};
+    if (m_reading == object || isRemembered(object))
+        onSelectionChanged(service, path);
 }
 
 void AtspiSelectionSource::onSelectionChanged(const QString &service, const QString &path)
 {
     const ObjectRef object{service, path};
-    forget(object);
+    // Every object of that application: some toolkits report the change on
+    // another object than the one that has the focus.
+    m_remembered.removeIf([&](const Remembered &entry) { return entry.object.service == service; });
+    if (m_reading == object)
+        m_readingChanged = true;
     if (!m_changed.contains(object))
         m_changed.append(object);
     // Bounded whatever the applications send.
@@ -595,6 +645,7 @@ QCoro::Task<void> AtspiSelectionSource::followSelections()
         while (!m_changed.isEmpty() && m_bus) {
             const ObjectRef object = m_changed.takeFirst();
             m_reading = object;
+            m_readingChanged = false;
             logTimingStep("atspi: reading a changed selection");
             Walk walk(*m_bus, m_limits, QDeadlineTimer(m_limits.budget));
             QDBusPendingCall count = walk.send(object, textInterface, QStringLiteral("GetNSelections"));
@@ -606,7 +657,7 @@ QCoro::Task<void> AtspiSelectionSource::followSelections()
                 co_await whileAlive(this, selectionFrom(walk, object, countReply, rangeReply));
             m_reading.reset();
             // Changed again meanwhile: it is read once more instead.
-            if (m_changed.contains(object) || result.status == Result::Status::Unavailable)
+            if (m_readingChanged || result.status == Result::Status::Unavailable)
                 continue;
             m_remembered.prepend({object, result});
             if (m_remembered.size() > maxRemembered)
@@ -616,4 +667,21 @@ QCoro::Task<void> AtspiSelectionSource::followSelections()
         m_remembered.clear();
     }
     m_reading.reset();
+}
+
+void AtspiSelectionSource::onStatusChanged(const QString &interface, const QVariantMap &changed,
+                                           const QStringList &invalidated)
+{
+    if (interface != statusInterface)
+        return;
+    const QVariant value = changed.value(isEnabledProperty);
+    if (value.metaType() == QMetaType::fromType<bool>())
+        m_accessibilityOn = value.toBool();
+    else if (invalidated.contains(isEnabledProperty))
+        m_accessibilityOn.reset();
+    else
+        return;
+    // Applications stop reporting while it is off: what was read before may
+    // have changed unheard.
+    m_remembered.clear();
 }

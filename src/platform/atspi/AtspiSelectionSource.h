@@ -86,12 +86,17 @@ public:
     // last changed (for tests and diagnostics).
     bool lastReadWasRemembered() const { return m_lastReadWasRemembered; }
 
+private Q_SLOTS:
+    void onStatusChanged(const QString &interface, const QVariantMap &changed,
+                         const QStringList &invalidated);
+
 private:
     QCoro::Task<std::optional<QDBusConnection>> connection();
     QCoro::Task<std::optional<Result>> readRecord(QDBusConnection bus);
     QCoro::Task<Result> readOnce(QDBusConnection bus, QDeadlineTimer deadline, bool &noActiveWindow);
     QCoro::Task<bool> frontApplicationKnown(QDBusConnection bus);
     void onSelectionChanged(const QString &service, const QString &path);
+    void onTextChanged(const QString &service, const QString &path);
     QCoro::Task<void> followSelections();
 
     Limits m_limits;
@@ -111,8 +116,13 @@ private:
     // Objects whose change is still to be read, and the one being read.
     QList<ObjectRef> m_changed;
     std::optional<ObjectRef> m_reading;
+    // The object being read reported another change meanwhile.
+    bool m_readingChanged = false;
     std::optional<Result> remembered(const ObjectRef &object) const;
-    void forget(const ObjectRef &object);
+    bool isRemembered(const ObjectRef &object) const;
+    // Whether accessibility is on, as last answered or announced by the
+    // accessibility bus's launcher.
+    std::optional<bool> m_accessibilityOn;
     // When read() last answered AfterRelease, having just heard that
     // accessibility is on.
     QElapsedTimer m_enabledAtPress;
