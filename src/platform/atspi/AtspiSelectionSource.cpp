@@ -190,14 +190,22 @@ public:
         co_return std::nullopt;
     }
 
-    QCoro::Task<bool> hasOwner(const QString &service)
+    // Asks the bus itself, so it answers even while the application is busy;
+    // sent at once, the answer awaited later.
+    QDBusPendingCall sendHasOwner(const QString &service)
     {
         QDBusMessage message = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
             QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
         message << service;
-        const QDBusMessage reply = co_await m_bus.asyncCall(message, int(m_limits.callTimeout.count()));
-        co_return isReply(reply, "b") && reply.arguments().constFirst().toBool();
+        return m_bus.asyncCall(message, int(m_limits.callTimeout.count()));
+    }
+
+    QCoro::Task<bool> hasOwner(const QString &service) { co_return ownedIn(co_await sendHasOwner(service)); }
+
+    static bool ownedIn(const QDBusMessage &reply)
+    {
+        return isReply(reply, "b") && reply.arguments().constFirst().toBool();
     }
 
     // Depth-first search for the focused object, bounded in depth and size.
@@ -252,6 +260,17 @@ QCoro::Task<SelectionSource::Result> selectionFrom(Walk &walk, const ObjectRef &
     if (selected.isEmpty())
         co_return Result::nothing();
     co_return Result::selected(selected);
+}
+
+// The first selection of `object`: both questions in one round trip, then the text.
+QCoro::Task<SelectionSource::Result> selectionOf(Walk &walk, const ObjectRef &object)
+{
+    QDBusPendingCall count = walk.send(object, textInterface, QStringLiteral("GetNSelections"));
+    QDBusPendingCall range =
+        walk.send(object, textInterface, QStringLiteral("GetSelection"), {QVariant(int(0))});
+    const QDBusMessage countReply = co_await count;
+    const QDBusMessage rangeReply = co_await range;
+    co_return co_await selectionFrom(walk, object, countReply, rangeReply);
 }
 
 // The object that has the keyboard focus now, found by one walk of the
@@ -471,11 +490,8 @@ QCoro::Task<std::optional<SelectionSource::Result>> AtspiSelectionSource::readRe
     // (a newer selection, another of its windows activated) is heard first.
     // Asked before the display, so the two overlap.
     std::optional<QDBusPendingCall> heard;
-    if (m_frontProcess && isRemembered(object)) {
-        heard = walk.send({QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus")},
-                          QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"),
-                          {QVariant(object.service)});
-    }
+    if (m_frontProcess && remembered(object))
+        heard = walk.sendHasOwner(object.service);
 
     // The display's window in front is the authority where there is one:
     // another application there makes the record stale.
@@ -486,10 +502,10 @@ QCoro::Task<std::optional<SelectionSource::Result>> AtspiSelectionSource::readRe
     // object's own state is not asked) and no other window of it was
     // activated since the focus event.
     if (heard) {
-        const QDBusMessage owned = co_await whileAlive<QDBusMessage>(this, *heard);
+        const bool owned = Walk::ownedIn(co_await whileAlive<QDBusMessage>(this, *heard));
         const auto now = m_focus ? m_focus->current() : std::nullopt;
-        if (isReply(owned, "b") && owned.arguments().constFirst().toBool() && now &&
-            now->service == object.service && now->path == object.path && !now->windowActivatedSince) {
+        if (owned && now && now->service == object.service && now->path == object.path &&
+            !now->windowActivatedSince) {
             if (std::optional<Result> known = remembered(object)) {
                 m_lastReadWasRemembered = true;
                 logTimingStep("atspi: selection as read when it changed");
@@ -585,12 +601,7 @@ AtspiSelectionSource::readOnce(QDBusConnection bus, QDeadlineTimer deadline, boo
     if (!focused)
         co_return Result::unavailable();
 
-    QDBusPendingCall count = walk.send(*focused, textInterface, QStringLiteral("GetNSelections"));
-    QDBusPendingCall range =
-        walk.send(*focused, textInterface, QStringLiteral("GetSelection"), {QVariant(int(0))});
-    const QDBusMessage countReply = co_await whileAlive<QDBusMessage>(this, count);
-    const QDBusMessage rangeReply = co_await whileAlive<QDBusMessage>(this, range);
-    co_return co_await whileAlive(this, selectionFrom(walk, *focused, countReply, rangeReply));
+    co_return co_await whileAlive(this, selectionOf(walk, *focused));
 }
 
 std::optional<SelectionSource::Result> AtspiSelectionSource::remembered(const ObjectRef &object) const
@@ -648,13 +659,7 @@ QCoro::Task<void> AtspiSelectionSource::followSelections()
             m_readingChanged = false;
             logTimingStep("atspi: reading a changed selection");
             Walk walk(*m_bus, m_limits, QDeadlineTimer(m_limits.budget));
-            QDBusPendingCall count = walk.send(object, textInterface, QStringLiteral("GetNSelections"));
-            QDBusPendingCall range =
-                walk.send(object, textInterface, QStringLiteral("GetSelection"), {QVariant(int(0))});
-            const QDBusMessage countReply = co_await whileAlive<QDBusMessage>(this, count);
-            const QDBusMessage rangeReply = co_await whileAlive<QDBusMessage>(this, range);
-            const Result result =
-                co_await whileAlive(this, selectionFrom(walk, object, countReply, rangeReply));
+            const Result result = co_await whileAlive(this, selectionOf(walk, object));
             m_reading.reset();
             // Changed again meanwhile: it is read once more instead.
             if (m_readingChanged || result.status == Result::Status::Unavailable)

@@ -98,6 +98,10 @@ private:
     void onSelectionChanged(const QString &service, const QString &path);
     void onTextChanged(const QString &service, const QString &path);
     QCoro::Task<void> followSelections();
+    // The selection read after the object's last change, unless it has
+    // changed again since.
+    std::optional<Result> remembered(const ObjectRef &object) const;
+    bool isRemembered(const ObjectRef &object) const;
 
     Limits m_limits;
     FrontProcess m_frontProcess;
@@ -118,8 +122,6 @@ private:
     std::optional<ObjectRef> m_reading;
     // The object being read reported another change meanwhile.
     bool m_readingChanged = false;
-    std::optional<Result> remembered(const ObjectRef &object) const;
-    bool isRemembered(const ObjectRef &object) const;
     // Whether accessibility is on, as last answered or announced by the
     // accessibility bus's launcher.
     std::optional<bool> m_accessibilityOn;
