@@ -75,6 +75,9 @@ public:
     // The deck is fetched once the session has been restored, and Return asks
     // it whether the user is signed in. Without one the user counts as signed in.
     void setSession(Session &session) { m_session = &session; }
+    // The selection the opening was asked with; read when the overlay
+    // appears. A content may be built before its opening's text is known.
+    void setPrefilledText(std::optional<QString> text) { m_prefilledText = std::move(text); }
     // What Return says while signed out, naming the menu item that fixes it.
     static QString signedOutNotice();
     bool inputFocused() const { return m_inputFocused; }
@@ -138,7 +141,7 @@ private:
     void setHighlightedIndex(int index);
 
     DismissSignal &m_dismissSignal;
-    const std::optional<QString> m_prefilledText;
+    std::optional<QString> m_prefilledText;
     const std::function<void()> m_onDismiss;
     ConvexClient &m_client;
 

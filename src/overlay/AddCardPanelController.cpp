@@ -47,10 +47,20 @@ void AddCardPanelController::releaseWindow()
     delete m_content;
     m_content = nullptr;
     delete m_standIn;
+    delete m_next;
     m_keyFilterInstalled = false;
     delete m_window;
     m_window = nullptr;
     m_root = nullptr;
+}
+
+AddCardOverlayContent *AddCardPanelController::shownContent() const
+{
+    if (m_content)
+        return m_content;
+    if (m_standIn)
+        return m_standIn;
+    return m_next;
 }
 
 QQuickWindow *AddCardPanelController::window() const
@@ -81,6 +91,8 @@ void AddCardPanelController::ensureWindow()
     // transient for another one.
     m_window->setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
 
+    // Before the view: its first bindings already find the content.
+    prepareNextContent();
     QQmlComponent component(&m_engine, viewUrl);
     QObject *created =
         component.createWithInitialProperties({{QStringLiteral("panel"), QVariant::fromValue(this)}});
@@ -171,21 +183,19 @@ void AddCardPanelController::show(std::optional<QString> prefilledText, WindowAc
 
     m_dismissSignal->setTriggered(false);
 
-    QPointer<AddCardPanelController> self(this);
-    m_content = new AddCardOverlayContent(
-        *m_dismissSignal, std::move(prefilledText),
-        [self] {
-            if (self)
-                self->hidePanel();
-        },
-        m_client);
-    m_content->setSession(m_session);
+    AddCardOverlayContent *const shownBefore = shownContent();
+    prepareNextContent();
+    m_content = m_next;
+    m_next = nullptr;
+    m_content->setPrefilledText(std::move(prefilledText));
     dropStandIn();
     if (m_warmingUp) {
         setWarmingUp(false);
         m_window->setMask(QRegion());
     }
-    Q_EMIT contentChanged();
+    // Usually the view already shows the prepared content.
+    if (shownContent() != shownBefore)
+        Q_EMIT contentChanged();
 
     m_imageReleased = false;
     m_window->installEventFilter(this);
@@ -274,6 +284,21 @@ void AddCardPanelController::dropStandIn()
     standIn->deleteLater();
 }
 
+void AddCardPanelController::prepareNextContent()
+{
+    if (m_next)
+        return;
+    QPointer<AddCardPanelController> self(this);
+    m_next = new AddCardOverlayContent(
+        *m_dismissSignal, std::nullopt,
+        [self] {
+            if (self)
+                self->hidePanel();
+        },
+        m_client);
+    m_next->setSession(m_session);
+}
+
 void AddCardPanelController::setWarmingUp(bool warmingUp)
 {
     if (warmingUp == m_warmingUp)
@@ -297,6 +322,7 @@ void AddCardPanelController::hidePanel()
         // The overlay may be calling us from one of its own timers.
         AddCardOverlayContent *content = m_content;
         m_content = nullptr;
+        prepareNextContent();
         Q_EMIT contentChanged();
         content->deleteLater();
         Q_EMIT closed();

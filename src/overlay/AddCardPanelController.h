@@ -32,7 +32,8 @@ class AddCardPanelController : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("made by the program and handed to its view")
-    // What the view shows: the open overlay, the warm-up's stand-in, or nothing.
+    // What the view shows: the open overlay, the warm-up's stand-in, or the
+    // next opening's content while closed.
     Q_PROPERTY(AddCardOverlayContent *content READ shownContent NOTIFY contentChanged)
     // Set while the window is drawn once off-screen at start-up.
     Q_PROPERTY(bool warmingUp READ warmingUp NOTIFY warmingUpChanged)
@@ -60,7 +61,7 @@ public:
     // the latency benchmark.
     QQuickWindow *window() const;
     AddCardOverlayContent *content() const { return m_content; }
-    AddCardOverlayContent *shownContent() const { return m_content ? m_content.data() : m_standIn.data(); }
+    AddCardOverlayContent *shownContent() const;
     // What the program does once it has been left alone for a while after a
     // closing or the warm-up: it gives back the closed window's image and
     // the allocator's free pages. Harmless while the overlay is open.
@@ -86,6 +87,7 @@ private:
     void releaseImage();
     void setWarmingUp(bool warmingUp);
     void dropStandIn();
+    void prepareNextContent();
 
     WindowActivation::Request m_activation;
 
@@ -101,6 +103,10 @@ private:
     // then finds the view's bindings and the field's text layout already run.
     QPointer<AddCardOverlayContent> m_standIn;
     std::unique_ptr<DismissSignal> m_standInDismissSignal;
+    // The next opening's content, built while the overlay is closed and
+    // never shown before that opening: the press then only fills in its
+    // text instead of building it and rebinding the whole view.
+    QPointer<AddCardOverlayContent> m_next;
     bool m_warmingUp = false;
     bool m_keyFilterInstalled = false;
     bool m_hiding = false;

@@ -4,7 +4,7 @@ import Vocarta
 // The add-card overlay: an invisible layer over the whole screen (a click on
 // it closes the overlay) and the purple card in its middle, whose content
 // follows the flow's phase. Every state lives in `content`, a fresh
-// AddCardOverlayContent for each opening.
+// AddCardOverlayContent for each opening (bound while the overlay is closed).
 Item {
     id: root
     // The window's owner: which overlay is open, and the start-up drawing.
@@ -48,6 +48,10 @@ Item {
         target: root.content
         function onIsVisibleChanged() {
             if (root.content.isVisible) {
+                // The content may have been bound while the overlay was
+                // closed: its opening lays itself out afresh all the same.
+                root.layoutSettled = false
+                settleTimer.restart()
                 exitAnimation.stop()
                 enterAnimation.restart()
             } else {
