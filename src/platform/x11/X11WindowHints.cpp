@@ -104,6 +104,10 @@ unsigned long X11WindowHints::serverTime()
 
 QScreen *X11WindowHints::focusedScreen()
 {
+    // With one screen there is nothing to ask: the question costs several
+    // round trips while the server is busy with the shortcut's grab.
+    if (const QList<QScreen *> screens = QGuiApplication::screens(); screens.size() == 1)
+        return screens.first();
     Display *display = d->ownDisplay();
     if (!display)
         return OverlayWindowHints::focusedScreen();
