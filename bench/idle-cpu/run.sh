@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# What the program does while nobody uses it: signed in against the local
+# deployment, sync connected, no window open, after the tidy-up that follows
+# the start. Prints the CPU time it takes over a measured stretch and, per
+# thread, how often it was woken (context switches). With openings, the
+# overlay is first opened (Ctrl+Alt+K) and dismissed that many times, as a
+# person adding cards leaves it; with IDLE_CPU_APPS=1 a GTK 3 and a Qt
+# application, each with a word selected, are running and in front in turn
+# at the openings, and stay open (idle, focused) while it is measured. With
+# IDLE_CPU_STRACE=1,
+# also the system calls of that stretch that end a wait, grouped by thread
+# (strace slows the process down: the CPU figure is then not comparable).
+#   scripts/with-session bench/idle-cpu/run.sh [build dir] [seconds] [openings]
+# IDLE_CPU_PROGRAM=path measures another build of the program (e.g. main's).
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+seconds=${2:-60}
+openings=${3:-0}
+if [ -z "${DISPLAY:-}" ] || [ -z "${VOCARTA_SESSION_ROOT:-}" ]; then
+  echo "run inside scripts/with-session" >&2
+  exit 2
+fi
+bench=idle-cpu
+. "$root/bench/lib/harness.sh"
+PROGRAM=${IDLE_CPU_PROGRAM:-}
+. "$root/bench/lib/signed-in-program.sh"
+
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# One "tid<TAB>name<TAB>switches" a line.
+switches() {
+  for task in /proc/"$1"/task/*; do
+    printf '%s\t%s\t%s\n' "${task##*/}" "$(cat "$task/comm")" \
+      "$(awk '/ctxt_switches/ { n += $2 } END { print n }' "$task/status")"
+  done 2>/dev/null | sort
+}
+
+front=()
+if [ -n "${IDLE_CPU_APPS:-}" ]; then
+  # Their standard input stays open and silent.
+  mkfifo "$work/apps.in"
+  exec 7<>"$work/apps.in"
+  /usr/bin/python3 "$root/tests/capture/gtk_selection_app.py" --title "GTK words" --text "a house by the sea" \
+    --select 2,7 <&7 >"$work/gtk.log" 2>&1 &
+  started+=($!)
+  wait_for 30 "GTK application" grep -q '^ready' "$work/gtk.log"
+  QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$build/bin/selection_app" --title "Qt words" --text "a house by the sea" \
+    --select 2,7 <&7 >"$work/qt.log" 2>&1 &
+  started+=($!)
+  wait_for 30 "Qt application" grep -q '^ready' "$work/qt.log"
+  front=("GTK words" "Qt words")
+fi
+overlay_focused() { [ "$(xdotool getwindowfocus getwindowname 2>/dev/null)" = "Add card" ]; }
+overlay_hidden() { ! xdotool search --onlyvisible --name '^Add card$' >/dev/null 2>&1; }
+
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
+for ((i = 0; i < openings; i++)); do
+  if [ ${#front[@]} -gt 0 ]; then
+    xdotool search --name "^${front[i % ${#front[@]}]}\$" windowactivate --sync >/dev/null 2>&1
+  fi
+  xdotool key ctrl+alt+k
+  wait_for 20 "overlay with the focus" overlay_focused
+  sleep 1
+  xdotool key Escape
+  wait_for 20 "overlay dismissed" overlay_hidden
+done
+# The program gives memory back 30 s after its warm-up and after each closing.
+sleep "${IDLE_CPU_SETTLE:-32}"
+switches $program >"$work/before"
+before=$(cpu_ticks $program)
+if [ -n "${IDLE_CPU_STRACE:-}" ]; then
+  strace -f -tt -o "$work/strace" -p $program 2>/dev/null &
+  tracer=$!
+  started+=($tracer)
+fi
+sleep "$seconds"
+after=$(cpu_ticks $program)
+switches $program >"$work/after"
+hz=$(getconf CLK_TCK)
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) at the end"
+echo
+echo "program idle CPU over $seconds s: $((after - before)) ticks," \
+  "$(awk -v t=$((after - before)) -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.2f", t / hz / s * 100 }') %"
+echo "wake-ups (context switches) over $seconds s by thread:"
+join -t$'\t' "$work/before" "$work/after" |
+  awk -F'\t' '{ n = $5 - $3; total += n; if (n > 0) printf "    %6d  %s (%s)\n", n, $2, $1 } END { printf "    %6d  in all\n", total }'
+if [ -n "${IDLE_CPU_STRACE:-}" ]; then
+  kill $tracer 2>/dev/null
+  wait $tracer 2>/dev/null
+  echo
+  echo "system calls that return from a wait, by thread (count, call):"
+  awk '$3 ~ /^(poll|ppoll|epoll_wait|futex|select|pselect6)\(/ || $3 ~ /^<\.\.\./ { print }' "$work/strace" |
+    awk '{ call = $3; sub(/\(.*/, "", call); if (call == "<...") { call = $4 } print $1 "\t" call }' |
+    sort | uniq -c | sort -k2,2n -k1,1nr | awk '{ printf "    %6d  %s %s\n", $1, $2, $3 }'
+  cp "$work/strace" "${IDLE_CPU_STRACE_OUT:-/tmp/idle-cpu.strace}"
+  echo "full trace: ${IDLE_CPU_STRACE_OUT:-/tmp/idle-cpu.strace}"
+fi
