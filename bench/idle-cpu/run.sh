@@ -6,7 +6,9 @@
 # overlay is first opened (Ctrl+Alt+K) and dismissed that many times, as a
 # person adding cards leaves it; with IDLE_CPU_APPS=1 a GTK 3 and a Qt
 # application, each with a word selected, are running and in front in turn
-# at the openings, and stay open (idle, focused) while it is measured. With
+# at the openings, and stay open (idle, focused) while it is measured; with
+# IDLE_CPU_WINDOWS=1 the program's own windows (sign-in, settings) are opened
+# and closed (Alt+F4) first, as after a sign-in or a change of settings. With
 # IDLE_CPU_STRACE=1,
 # also the system calls of that stretch that end a wait, grouped by thread
 # (strace slows the process down: the CPU figure is then not comparable).
@@ -65,6 +67,24 @@ for ((i = 0; i < openings; i++)); do
   xdotool key Escape
   wait_for 20 "overlay dismissed" overlay_hidden
 done
+window_shown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+window_gone() { ! window_shown "$1"; }
+if [ -n "${IDLE_CPU_WINDOWS:-}" ]; then
+  for request in "" --preferences; do
+    title="Vocarta Settings"
+    [ -n "$request" ] && title="Vocarta Menubar Settings"
+    "${PROGRAM:-$build/bin/vocarta-menubar}" $request >>"$work/second.log" 2>&1
+    wait_for 20 "window \"$title\"" window_shown "$title"
+    sleep 2
+    close_window() {
+      xdotool search --onlyvisible --name "^$1\$" windowactivate --sync >/dev/null 2>&1
+      xdotool key alt+F4
+      sleep 0.5
+      window_gone "$1"
+    }
+    wait_for 20 "window \"$title\" closed" close_window "$title"
+  done
+fi
 # The program gives memory back 30 s after its warm-up and after each closing.
 sleep "${IDLE_CPU_SETTLE:-32}"
 switches $program >"$work/before"
