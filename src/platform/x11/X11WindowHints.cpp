@@ -1,12 +1,17 @@
 #include "platform/x11/X11WindowHints.h"
 
 #include "platform/x11/X11WindowActivation.h"
+#include "platform/x11/Xcb.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
+#include <QHash>
 #include <QRect>
 #include <QScreen>
 #include <QWindow>
+
 #include <QtGui/qguiapplication_platform.h>
+#include <optional>
 
 #undef signals
 #include <X11/Xatom.h>
@@ -48,6 +53,108 @@ Display *qtDisplay()
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->display() : nullptr;
 }
+
+// What the window manager last set as our windows' WM_STATE, followed
+// through its PropertyNotify events: a show then need not ask the server,
+// which is busy with the shortcut's grab at that moment.
+class WmStateWatch : public QAbstractNativeEventFilter {
+public:
+    explicit WmStateWatch(xcb_connection_t *c)
+        : m_c(c)
+        , m_wmState(Xcb::atom(c, "WM_STATE"))
+    {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~WmStateWatch() override
+    {
+        // Qt's connection goes with the application.
+        if (!QCoreApplication::instance())
+            return;
+        for (Entry &entry : m_windows)
+            forgetPending(entry);
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+    }
+    WmStateWatch(const WmStateWatch &) = delete;
+    WmStateWatch &operator=(const WmStateWatch &) = delete;
+
+    bool isWithdrawn(xcb_window_t window)
+    {
+        Entry &entry = m_windows[window];
+        if (entry.pending) {
+            entry.known = read(*entry.pending);
+            entry.pending.reset();
+        }
+        if (entry.known == Known::Unknown)
+            entry.known = read(request(window));
+        return entry.known == Known::Withdrawn;
+    }
+
+    // About to be mapped: what was known no longer holds until the window
+    // manager says so.
+    void mapping(xcb_window_t window)
+    {
+        Entry &entry = m_windows[window];
+        forgetPending(entry);
+        entry.known = Known::Unknown;
+    }
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        if ((event->response_type & ~0x80) != XCB_PROPERTY_NOTIFY)
+            return false;
+        const auto *notify = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+        const auto it = m_windows.find(notify->window);
+        if (notify->atom != m_wmState || it == m_windows.end())
+            return false;
+        forgetPending(*it);
+        if (notify->state == XCB_PROPERTY_DELETE) {
+            it->known = Known::Withdrawn;
+        } else {
+            // Read now, without waiting: the answer is in long before the
+            // next show takes it.
+            it->known = Known::Unknown;
+            it->pending = request(notify->window);
+        }
+        return false;
+    }
+
+private:
+    enum class Known { Unknown, Withdrawn, Managed };
+    struct Entry {
+        Known known = Known::Unknown;
+        std::optional<xcb_get_property_cookie_t> pending;
+    };
+
+    xcb_get_property_cookie_t request(xcb_window_t window)
+    {
+        return xcb_get_property(m_c, 0, window, m_wmState, m_wmState, 0, 2);
+    }
+
+    // The window manager keeps WM_STATE (Normal or Iconic) on a window it
+    // manages and removes it, or sets it to Withdrawn, once it has let go.
+    Known read(xcb_get_property_cookie_t cookie)
+    {
+        Xcb::Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_c, cookie, nullptr));
+        if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4)
+            return Known::Withdrawn;
+        const quint32 state = *static_cast<const quint32 *>(xcb_get_property_value(reply.get()));
+        return state == WithdrawnState ? Known::Withdrawn : Known::Managed;
+    }
+
+    void forgetPending(Entry &entry)
+    {
+        if (entry.pending)
+            xcb_discard_reply(m_c, entry.pending->sequence);
+        entry.pending.reset();
+    }
+
+    xcb_connection_t *m_c;
+    xcb_atom_t m_wmState;
+    QHash<xcb_window_t, Entry> m_windows;
+};
 } // namespace
 
 struct X11WindowHints::Private {
@@ -56,6 +163,16 @@ struct X11WindowHints::Private {
     Display *own = nullptr;
     Window timeWindow = 0;
     Atom timeAtom = 0;
+    std::unique_ptr<WmStateWatch> wmState;
+
+    WmStateWatch *wmStateWatch()
+    {
+        if (!wmState) {
+            if (xcb_connection_t *c = Xcb::connection())
+                wmState = std::make_unique<WmStateWatch>(c);
+        }
+        return wmState.get();
+    }
 
     Display *ownDisplay()
     {
@@ -164,6 +281,8 @@ void X11WindowHints::prepareForShow(QWindow &window)
     if (!display)
         return;
     const Window id = Window(window.winId());
+    if (WmStateWatch *watch = d->wmStateWatch())
+        watch->mapping(xcb_window_t(id));
 
     const unsigned long allDesktops = 0xFFFFFFFFul;
     XChangeProperty(display, id, XInternAtom(display, "_NET_WM_DESKTOP", False), XA_CARDINAL, 32,
@@ -186,26 +305,8 @@ void X11WindowHints::prepareForShow(QWindow &window)
 
 bool X11WindowHints::isWithdrawn(QWindow &window)
 {
-    Display *display = qtDisplay();
-    if (!display)
-        return true;
-    // The window manager keeps WM_STATE (Normal or Iconic) on a window it
-    // manages and removes it, or sets it to Withdrawn, once it has let go.
-    const Atom wmState = XInternAtom(display, "WM_STATE", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char *data = nullptr;
-    bool withdrawn = true;
-    if (XGetWindowProperty(display, Window(window.winId()), wmState, 0, 2, False, wmState, &type, &format,
-                           &count, &remaining, &data) == Success &&
-        data) {
-        if (format == 32 && count >= 1)
-            withdrawn = reinterpret_cast<const long *>(data)[0] == WithdrawnState;
-        XFree(data);
-    }
-    return withdrawn;
+    WmStateWatch *watch = d->wmStateWatch();
+    return !watch || watch->isWithdrawn(xcb_window_t(window.winId()));
 }
 
 void X11WindowHints::activate(QWindow &window, const WindowActivation::Request &request)
