@@ -228,6 +228,10 @@ void AuthManager::stopCatchingUp()
 
 void AuthManager::endRefusedSession()
 {
+    // The refused pair is the one a sign-in is replacing right now: the
+    // user has a new session on its way, which a sign-out would throw away.
+    if (m_storingSignIn != 0 && m_storingSignIn == m_accountGeneration)
+        return;
     // The client only reports a refusal of the pair it still holds, and the
     // sign-out clears that pair: later refusals of it report nothing.
     logLine(LogChannel::Shell, QStringLiteral("[Vocarta] The server ended the session; sign in again."));
@@ -252,7 +256,10 @@ QCoro::Task<void> AuthManager::completeSignIn(AuthTokens tokens)
 {
     const quint64 generation = ++m_accountGeneration;
     stopCatchingUp();
+    m_storingSignIn = generation;
     co_await whileAlive(this, m_keychain->savePair(tokens));
+    if (m_storingSignIn == generation)
+        m_storingSignIn = 0;
     if (generation != m_accountGeneration)
         co_return; // signed out or in again while the store was written
     m_client.setTokens(tokens.token, tokens.refreshToken);

@@ -144,6 +144,9 @@ private:
     // refresh, an e-mail query, a sign-in's completion) checks it before it acts,
     // so that it never acts on the account that replaced it.
     quint64 m_accountGeneration = 0;
+    // The account whose new pair is being written to the store, 0 when none:
+    // until it is written the client still holds the pair it replaces.
+    quint64 m_storingSignIn = 0;
     // Counts sign-in attempts; only the newest one reports its outcome in
     // isLoading and error.
     quint64 m_signInAttempt = 0;

@@ -410,6 +410,30 @@ private Q_SLOTS:
         QCOMPARE(session.userEmail(), std::nullopt);
         QVERIFY(!session.isLoading());
     }
+
+    // The old pair's refresh is refused while a new sign-in is being stored:
+    // the refusal is about the session being replaced, not the new one.
+    void refusalOfTheReplacedPairKeepsTheSignInBeingStored()
+    {
+        SessionRig rig;
+        QVERIFY(rig.startSignedIn());
+        AuthManager &session = *rig.manager;
+        rig.store.setDeferred(true, 2000);
+        rig.server.answer(QStringLiteral("users:redeemMacLinkCode"),
+                          Answer::success(SessionRig::tokens(QStringLiteral("t3"), QStringLiteral("r3"))));
+        rig.server.answer(QStringLiteral("auth:signIn"), Answer::text(400, "Invalid refresh token"));
+        std::shared_ptr<TaskOutcome<AuthTokens>> refresh;
+        rig.store.onOperationStarted = [&](const QString &operation) {
+            if (!refresh && operation.startsWith(QStringLiteral("save ")))
+                refresh = startTask(rig.client.refreshSession());
+        };
+        QVERIFY(awaitTask(session.signInWithLinkCodeTask(QStringLiteral("ABCD1234"))).succeeded());
+        QVERIFY(refresh && refresh->finished);
+        QVERIFY(session.isAuthenticated());
+        QCOMPARE(rig.client.refreshToken(), std::optional<QString>(QStringLiteral("r3")));
+        QVERIFY(awaitTask(session.finishPendingWrites()).succeeded());
+        QCOMPARE(rig.storedRefreshToken(), std::optional<QString>(QStringLiteral("r3")));
+    }
 };
 
 QTEST_GUILESS_MAIN(SessionTest)
