@@ -77,7 +77,7 @@ AuthManager::AuthManager(ConvexClient &client, SecretStore &store, Browser &brow
     connect(&m_client, &ConvexClient::sessionRejected, this, &AuthManager::endRefusedSession);
     connect(&m_client, &ConvexClient::tokensRefreshed, this,
             [this](const QString &authToken, const QString &refreshToken) {
-                if (!m_isAuthenticated)
+                if (!m_isAuthenticated || isReplacingPair())
                     return;
                 // A failed write is the keychain's to report.
                 m_keychain->savePair(AuthTokens{authToken, refreshToken});
@@ -226,11 +226,15 @@ void AuthManager::stopCatchingUp()
     }
 }
 
+bool AuthManager::isReplacingPair() const
+{
+    return m_replacingPair != 0 && m_replacingPair == m_accountGeneration;
+}
+
 void AuthManager::endRefusedSession()
 {
-    // The refused pair is the one a sign-in is replacing right now: the
-    // user has a new session on its way, which a sign-out would throw away.
-    if (m_storingSignIn != 0 && m_storingSignIn == m_accountGeneration)
+    // A new session is on its way, which a sign-out would throw away.
+    if (isReplacingPair())
         return;
     // The client only reports a refusal of the pair it still holds, and the
     // sign-out clears that pair: later refusals of it report nothing.
@@ -256,10 +260,11 @@ QCoro::Task<void> AuthManager::completeSignIn(AuthTokens tokens)
 {
     const quint64 generation = ++m_accountGeneration;
     stopCatchingUp();
-    m_storingSignIn = generation;
+    if (m_client.refreshToken() != tokens.refreshToken)
+        m_replacingPair = generation;
     co_await whileAlive(this, m_keychain->savePair(tokens));
-    if (m_storingSignIn == generation)
-        m_storingSignIn = 0;
+    if (m_replacingPair == generation)
+        m_replacingPair = 0;
     if (generation != m_accountGeneration)
         co_return; // signed out or in again while the store was written
     m_client.setTokens(tokens.token, tokens.refreshToken);

@@ -113,6 +113,7 @@ private:
     QCoro::Task<void> catchUp(bool refreshPending, bool emailPending);
     void stopCatchingUp();
     void endRefusedSession();
+    bool isReplacingPair() const;
     void noteIgnoredCallback();
     QCoro::Task<void> completeSignIn(AuthTokens tokens);
     QCoro::Task<AuthTokens> performGoogleSignIn();
@@ -144,9 +145,11 @@ private:
     // refresh, an e-mail query, a sign-in's completion) checks it before it acts,
     // so that it never acts on the account that replaced it.
     quint64 m_accountGeneration = 0;
-    // The account whose new pair is being written to the store, 0 when none:
-    // until it is written the client still holds the pair it replaces.
-    quint64 m_storingSignIn = 0;
+    // The account whose new pair is being written to the store while the
+    // client still holds the pair it replaces (a sign-in through the browser
+    // or a link code), 0 when none: what the server says of the replaced
+    // pair meanwhile no longer concerns the user.
+    quint64 m_replacingPair = 0;
     // Counts sign-in attempts; only the newest one reports its outcome in
     // isLoading and error.
     quint64 m_signInAttempt = 0;

@@ -411,23 +411,33 @@ private Q_SLOTS:
         QVERIFY(!session.isLoading());
     }
 
-    // The old pair's refresh is refused while a new sign-in is being stored:
-    // the refusal is about the session being replaced, not the new one.
-    void refusalOfTheReplacedPairKeepsTheSignInBeingStored()
+    // While a link code's new pair is being stored the client still holds
+    // the old one, and its refresh is answered: neither a refusal nor a new
+    // pair for the replaced session may touch the new one.
+    void answerForTheReplacedPairLeavesTheSignInBeingStored_data()
     {
+        QTest::addColumn<Answer>("answer");
+        QTest::newRow("refused") << Answer::text(400, "Invalid refresh token");
+        QTest::newRow("refreshed") << Answer::issued(QStringLiteral("t9"), QStringLiteral("r9"));
+    }
+
+    void answerForTheReplacedPairLeavesTheSignInBeingStored()
+    {
+        QFETCH(Answer, answer);
         SessionRig rig;
         QVERIFY(rig.startSignedIn());
         AuthManager &session = *rig.manager;
         rig.store.setDeferred(true, 2000);
         rig.server.answer(QStringLiteral("users:redeemMacLinkCode"),
                           Answer::success(SessionRig::tokens(QStringLiteral("t3"), QStringLiteral("r3"))));
-        rig.server.answer(QStringLiteral("auth:signIn"), Answer::text(400, "Invalid refresh token"));
+        rig.server.answer(QStringLiteral("auth:signIn"), answer);
         std::shared_ptr<TaskOutcome<AuthTokens>> refresh;
         rig.store.onOperationStarted = [&](const QString &operation) {
             if (!refresh && operation.startsWith(QStringLiteral("save ")))
                 refresh = startTask(rig.client.refreshSession());
         };
         QVERIFY(awaitTask(session.signInWithLinkCodeTask(QStringLiteral("ABCD1234"))).succeeded());
+        rig.store.onOperationStarted = nullptr;
         QVERIFY(refresh && refresh->finished);
         QVERIFY(session.isAuthenticated());
         QCOMPARE(rig.client.refreshToken(), std::optional<QString>(QStringLiteral("r3")));
