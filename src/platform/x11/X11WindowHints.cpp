@@ -81,11 +81,14 @@ public:
     {
         Entry &entry = m_windows[window];
         if (entry.pending) {
-            entry.known = read(*entry.pending);
+            learn(entry, read(*entry.pending));
             entry.pending.reset();
         }
-        if (entry.known == Known::Unknown)
+        if (entry.known == Known::Unknown) {
+            // Asked now: the server's answer holds whatever came before.
             entry.known = read(request(window));
+            entry.sinceMap = entry.sinceMap && entry.known != Known::Managed;
+        }
         return entry.known == Known::Withdrawn;
     }
 
@@ -96,6 +99,7 @@ public:
         Entry &entry = m_windows[window];
         forgetPending(entry);
         entry.known = Known::Unknown;
+        entry.sinceMap = true;
     }
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
@@ -111,7 +115,7 @@ public:
             return false;
         forgetPending(*it);
         if (notify->state == XCB_PROPERTY_DELETE) {
-            it->known = Known::Withdrawn;
+            learn(*it, Known::Withdrawn);
         } else {
             // Read now, without waiting: the answer is in long before the
             // next show takes it.
@@ -126,7 +130,17 @@ private:
     struct Entry {
         Known known = Known::Unknown;
         std::optional<xcb_get_property_cookie_t> pending;
+        // Mapped, and the window manager not yet heard to manage it: a
+        // "withdrawn" heard now may be from before the map.
+        bool sinceMap = false;
     };
+
+    static void learn(Entry &entry, Known known)
+    {
+        if (known == Known::Managed)
+            entry.sinceMap = false;
+        entry.known = known == Known::Withdrawn && entry.sinceMap ? Known::Unknown : known;
+    }
 
     xcb_get_property_cookie_t request(xcb_window_t window)
     {
