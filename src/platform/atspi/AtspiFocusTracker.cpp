@@ -4,8 +4,34 @@
 #include <QDBusPendingCallWatcher>
 
 namespace {
-const QString objectEvents = QStringLiteral("org.a11y.atspi.Event.Object");
-const QString windowEvents = QStringLiteral("org.a11y.atspi.Event.Window");
+constexpr char objectEvents[] = "org.a11y.atspi.Event.Object";
+constexpr char windowEvents[] = "org.a11y.atspi.Event.Window";
+
+// The bus signals followed and the events the registry is told of.
+struct Subscription {
+    const char *interface;
+    const char *member;
+    const char *detail; // the first argument to match, or none
+    const char *slot;
+    const char *event;
+};
+// Of the state changes only focus and gone objects: every other state
+// change of every application would otherwise wake the program.
+const Subscription subscriptions[] = {
+    {objectEvents, "StateChanged", "focused", SLOT(onStateChanged(QDBusMessage)),
+     "object:state-changed:focused"},
+    {windowEvents, "Activate", nullptr, SLOT(onWindowActivated(QDBusMessage)), "window:activate"},
+    {objectEvents, "TextSelectionChanged", nullptr, SLOT(onTextSelectionChanged(QDBusMessage)),
+     "object:text-selection-changed"},
+    {objectEvents, "TextChanged", nullptr, SLOT(onTextChanged(QDBusMessage)), "object:text-changed"},
+    {objectEvents, "StateChanged", "defunct", SLOT(onTextChanged(QDBusMessage)),
+     "object:state-changed:defunct"},
+};
+
+QStringList matchOf(const Subscription &subscription)
+{
+    return subscription.detail ? QStringList{QLatin1String(subscription.detail)} : QStringList();
+}
 // Bounds the table of applications seen; a desktop has far fewer.
 constexpr int maxApplications = 256;
 } // namespace
@@ -14,37 +40,20 @@ AtspiFocusTracker::AtspiFocusTracker(QDBusConnection bus, QObject *parent)
     : QObject(parent)
     , m_bus(std::move(bus))
 {
-    // Only focus changes: every other state change of every application
-    // would otherwise wake the program.
-    m_bus.connect(QString(), QString(), objectEvents, QStringLiteral("StateChanged"),
-                  {QStringLiteral("focused")}, QString(), this, SLOT(onStateChanged(QDBusMessage)));
-    m_bus.connect(QString(), QString(), windowEvents, QStringLiteral("Activate"), this,
-                  SLOT(onWindowActivated(QDBusMessage)));
-    m_bus.connect(QString(), QString(), objectEvents, QStringLiteral("TextSelectionChanged"), this,
-                  SLOT(onTextSelectionChanged(QDBusMessage)));
-    m_bus.connect(QString(), QString(), objectEvents, QStringLiteral("TextChanged"), this,
-                  SLOT(onTextChanged(QDBusMessage)));
-    m_bus.connect(QString(), QString(), objectEvents, QStringLiteral("StateChanged"),
-                  {QStringLiteral("defunct")}, QString(), this, SLOT(onTextChanged(QDBusMessage)));
-    registerEvent(QStringLiteral("object:state-changed:focused"));
-    registerEvent(QStringLiteral("window:activate"));
-    registerEvent(QStringLiteral("object:text-selection-changed"));
-    registerEvent(QStringLiteral("object:text-changed"));
-    registerEvent(QStringLiteral("object:state-changed:defunct"));
+    for (const Subscription &subscription : subscriptions) {
+        m_bus.connect(QString(), QString(), QLatin1String(subscription.interface),
+                      QLatin1String(subscription.member), matchOf(subscription), QString(), this,
+                      subscription.slot);
+        registerEvent(QLatin1String(subscription.event));
+    }
 }
 
 AtspiFocusTracker::~AtspiFocusTracker()
 {
-    m_bus.disconnect(QString(), QString(), objectEvents, QStringLiteral("StateChanged"),
-                     {QStringLiteral("focused")}, QString(), this, SLOT(onStateChanged(QDBusMessage)));
-    m_bus.disconnect(QString(), QString(), windowEvents, QStringLiteral("Activate"), this,
-                     SLOT(onWindowActivated(QDBusMessage)));
-    m_bus.disconnect(QString(), QString(), objectEvents, QStringLiteral("TextSelectionChanged"), this,
-                     SLOT(onTextSelectionChanged(QDBusMessage)));
-    m_bus.disconnect(QString(), QString(), objectEvents, QStringLiteral("TextChanged"), this,
-                     SLOT(onTextChanged(QDBusMessage)));
-    m_bus.disconnect(QString(), QString(), objectEvents, QStringLiteral("StateChanged"),
-                     {QStringLiteral("defunct")}, QString(), this, SLOT(onTextChanged(QDBusMessage)));
+    for (const Subscription &subscription : subscriptions)
+        m_bus.disconnect(QString(), QString(), QLatin1String(subscription.interface),
+                         QLatin1String(subscription.member), matchOf(subscription), QString(), this,
+                         subscription.slot);
 }
 
 void AtspiFocusTracker::registerEvent(const QString &event)
