@@ -20,10 +20,6 @@ root=$(cd "$here/../.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 seconds=${2:-60}
 openings=${3:-0}
-if [ -z "${DISPLAY:-}" ] || [ -z "${VOCARTA_SESSION_ROOT:-}" ]; then
-  echo "run inside scripts/with-session" >&2
-  exit 2
-fi
 bench=idle-cpu
 . "$root/bench/lib/harness.sh"
 PROGRAM=${IDLE_CPU_PROGRAM:-}

@@ -15,10 +15,6 @@ root=$(cd "$here/../.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 openings=${2:-3}
 files=${IDLE_MEMORY_FILES:-12}
-if [ -z "${DISPLAY:-}" ] || [ -z "${VOCARTA_SESSION_ROOT:-}" ]; then
-  echo "run inside scripts/with-session" >&2
-  exit 2
-fi
 bench=idle-memory
 . "$root/bench/lib/harness.sh"
 PROGRAM=${IDLE_MEMORY_PROGRAM:-}

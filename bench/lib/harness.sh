@@ -1,7 +1,12 @@
 # The scaffolding of a benchmark script: a work folder for its logs, the
 # processes it starts (append their PIDs to `started`; they end in reverse
 # order on exit), fail (shows the logs' tails) and wait_for. Source it with
-# `bench` set to the benchmark's name; BENCH_KEEP=1 keeps the logs.
+# `bench` set to the benchmark's name; BENCH_KEEP=1 keeps the logs. Ends
+# the script unless it runs inside scripts/with-session.
+if [ -z "${DISPLAY:-}" ] || [ -z "${VOCARTA_SESSION_ROOT:-}" ]; then
+  echo "run inside scripts/with-session" >&2
+  exit 2
+fi
 work=$(mktemp -d "/tmp/$bench.XXXXXX")
 started=()
 finish() {

@@ -12,10 +12,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 runs=${2:-30}
-if [ -z "${DISPLAY:-}" ] || [ -z "${VOCARTA_SESSION_ROOT:-}" ]; then
-  echo "run inside scripts/with-session" >&2
-  exit 2
-fi
 bench=press-to-paint
 . "$root/bench/lib/harness.sh"
 PROGRAM=${PRESS_TO_PAINT_PROGRAM:-}
