@@ -49,19 +49,13 @@ if [ -n "${IDLE_CPU_APPS:-}" ]; then
   wait_for 30 "Qt application" grep -q '^ready' "$work/qt.log"
   front=("GTK words" "Qt words")
 fi
-overlay_focused() { [ "$(xdotool getwindowfocus getwindowname 2>/dev/null)" = "Add card" ]; }
-overlay_hidden() { ! xdotool search --onlyvisible --name '^Add card$' >/dev/null 2>&1; }
 
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
 for ((i = 0; i < openings; i++)); do
   if [ ${#front[@]} -gt 0 ]; then
     xdotool search --name "^${front[i % ${#front[@]}]}\$" windowactivate --sync >/dev/null 2>&1
   fi
-  xdotool key ctrl+alt+k
-  wait_for 20 "overlay with the focus" overlay_focused
-  sleep 1
-  xdotool key Escape
-  wait_for 20 "overlay dismissed" overlay_hidden
+  open_and_dismiss_overlay
 done
 window_shown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 window_gone() { ! window_shown "$1"; }

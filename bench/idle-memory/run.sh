@@ -72,8 +72,6 @@ snapshot() { # TAG
   ls "/proc/$floor/task" | wc -l >"$work/floor-$1.threads"
 }
 
-overlay_focused() { [ "$(xdotool getwindowfocus getwindowname 2>/dev/null)" = "Add card" ]; }
-overlay_hidden() { ! xdotool search --onlyvisible --name '^Add card$' >/dev/null 2>&1; }
 
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
 echo
@@ -81,11 +79,7 @@ echo
 sleep 30
 snapshot start
 for ((i = 0; i < openings; i++)); do
-  xdotool key ctrl+alt+k
-  wait_for 20 "overlay with the focus" overlay_focused
-  sleep 1
-  xdotool key Escape
-  wait_for 20 "overlay dismissed" overlay_hidden
+  open_and_dismiss_overlay
 done
 sleep 32
 snapshot opened

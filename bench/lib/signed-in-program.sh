@@ -32,3 +32,15 @@ started+=($program)
 wait_for 30 "deck list over sync" grep -qE '>> Transition \(querySet 0->1' "$work/devserver.log"
 wait_for 30 "overlay window" window_exists "Add card"
 sleep 3
+
+overlay_focused() { [ "$(xdotool getwindowfocus getwindowname 2>/dev/null)" = "Add card" ]; }
+overlay_hidden() { ! xdotool search --onlyvisible --name '^Add card$' >/dev/null 2>&1; }
+# One opening as a person adding a card leaves it: the shortcut, a second
+# with the overlay in front, Escape.
+open_and_dismiss_overlay() {
+  xdotool key ctrl+alt+k
+  wait_for 20 "overlay with the focus" overlay_focused
+  sleep 1
+  xdotool key Escape
+  wait_for 20 "overlay dismissed" overlay_hidden
+}

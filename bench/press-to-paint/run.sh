@@ -85,7 +85,6 @@ for front in "GTK words" "Qt words"; do
   "$build/bin/bench_press_to_paint" --runs 1 --settle 3000 --window "Add card" --keys ctrl+alt+k --front "$front" \
     --hold 80 --label check >/dev/null 2>&1 &
   checker=$!
-  overlay_focused() { [ "$(xdotool getwindowfocus getwindowname 2>/dev/null)" = "Add card" ]; }
   wait_for 20 "overlay with the focus" overlay_focused
   sleep 0.5
   xdotool key Return
