@@ -15,8 +15,29 @@ fi
 
 echo -n "vocarta-session-pw" | gnome-keyring-daemon --unlock --components=secrets >/dev/null 2>&1
 
-openbox --sm-disable >"$XDG_RUNTIME_DIR/openbox.log" 2>&1 &
-started+=($!)
+# The window manager: every suite counts on it for focus and _NET_ACTIVE_WINDOW.
+# It is kept running: should it exit, that is said on stderr and it starts
+# again, up to five times, so one crash does not fail every later suite.
+wm_log=$XDG_RUNTIME_DIR/openbox.log
+wm_pid_file=$XDG_RUNTIME_DIR/openbox.pid
+wm_events=$XDG_RUNTIME_DIR/openbox.events
+wm_stop=$XDG_RUNTIME_DIR/openbox.stop
+keep_window_manager() {
+  local restarts=0 status
+  while [ ! -e "$wm_stop" ]; do
+    openbox --sm-disable >>"$wm_log" 2>&1 &
+    echo $! >"$wm_pid_file"
+    wait $!
+    status=$?
+    [ -e "$wm_stop" ] && return
+    echo "openbox exited with status $status at $(date +%T)" >>"$wm_events"
+    restarts=$((restarts + 1))
+    [ $restarts -gt 5 ] && return
+    sleep 1
+  done
+}
+keep_window_manager &
+wm_keeper=$!
 
 if [ "${VOCARTA_SESSION_COMPOSITOR:-0}" = 1 ]; then
   picom --backend xrender --config /dev/null >"$XDG_RUNTIME_DIR/picom.log" 2>&1 &
@@ -28,11 +49,21 @@ fi
 gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
   --method org.freedesktop.DBus.Properties.Set org.a11y.Status IsEnabled "<true>" >/dev/null
 
-# Wait (bounded) for the window manager to own the display.
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+# Wait (bounded) for the window manager to own the display: the root names a
+# check window, and that window exists (a crashed manager leaves the name).
+window_manager_up() {
+  local check
+  check=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | sed -nE 's/.*window id # (0x[0-9a-f]+).*/\1/p')
+  [ -n "$check" ] && xprop -id "$check" _NET_WM_NAME 2>/dev/null | grep -q '"Openbox"'
+}
+for _ in $(seq 600); do
+  window_manager_up && break
   sleep 0.05
 done
+if ! window_manager_up; then
+  echo "with-session: openbox did not take the display within 30 s" >&2
+  echo "openbox did not take the display within 30 s of the start" >>"$wm_events"
+fi
 
 "$@"
 rc=$?
@@ -51,6 +82,21 @@ for name in $names; do
   p=$(bus_pid "$name")
   [ -n "$p" ] && [ "$p" != "$$" ] && pids+=("$p")
 done
+# The keeper is told first, so that it does not start the manager again.
+touch "$wm_stop"
 for p in "${started[@]}" "${pids[@]}"; do kill "$p" 2>/dev/null; done
-for p in "${started[@]}"; do wait "$p" 2>/dev/null; done
+for _ in $(seq 50); do
+  kill "$(cat "$wm_pid_file")" 2>/dev/null
+  kill -0 "$wm_keeper" 2>/dev/null || break
+  sleep 0.1
+done
+kill "$wm_keeper" 2>/dev/null
+for p in "${started[@]}" "$wm_keeper"; do wait "$p" 2>/dev/null; done
+# Said last, where a reader of a long run's end sees it.
+if [ -s "$wm_events" ]; then
+  echo "with-session: the window manager did not stay up:" >&2
+  cat "$wm_events" >&2
+  echo "with-session: its log:" >&2
+  tail -n 40 "$wm_log" >&2
+fi
 exit $rc
