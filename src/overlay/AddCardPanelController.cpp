@@ -152,6 +152,7 @@ void AddCardPanelController::warmUp()
             m_window->setMask(QRegion());
             if (!isOpen()) {
                 m_window->hide();
+                drawWhileClosed();
                 trimWhenIdle();
             }
         },
@@ -326,10 +327,30 @@ void AddCardPanelController::hidePanel()
         Q_EMIT contentChanged();
         content->deleteLater();
         Q_EMIT closed();
+        drawWhileClosed();
         trimWhenIdle();
     }
     m_dismissSignal->setTriggered(false);
     m_hiding = false;
+}
+
+void AddCardPanelController::drawWhileClosed()
+{
+    // The closed window's kept image still holds the last frame, and its
+    // scene the content that was shown then; the next opening's content
+    // was bound to it since. Drawn now, off screen, the first frame after
+    // the press has only the new word left to draw, instead of syncing and
+    // redrawing the whole card while the display is busy with the map.
+    QTimer::singleShot(0, this, [this] {
+        if (m_window && !m_window->isVisible() && !isOpen() && !m_imageReleased && usesSoftwareScene())
+            m_window->grabWindow();
+    });
+}
+
+bool AddCardPanelController::usesSoftwareScene() const
+{
+    return m_window && m_window->rendererInterface() &&
+           m_window->rendererInterface()->graphicsApi() == QSGRendererInterface::Software;
 }
 
 void AddCardPanelController::trimWhenIdle()
@@ -361,8 +382,7 @@ void AddCardPanelController::releaseImage()
     // hour. It renders a window once at its new size even while withdrawn
     // (a grab): shrunk to a pixel, the image goes. The next opening's first
     // frame draws a new one, as it redraws the whole window anyway.
-    if (!m_window || m_window->isVisible() || m_imageReleased || !m_window->rendererInterface() ||
-        m_window->rendererInterface()->graphicsApi() != QSGRendererInterface::Software)
+    if (!m_window || m_window->isVisible() || m_imageReleased || !usesSoftwareScene())
         return;
     m_imageReleased = true;
     // The window takes its new size once the display has it.

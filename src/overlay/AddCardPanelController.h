@@ -85,6 +85,8 @@ private:
     void mapWhenWithdrawn(QPointer<QScreen> screen, int attempt);
     void trimWhenIdle();
     void releaseImage();
+    void drawWhileClosed();
+    bool usesSoftwareScene() const;
     void setWarmingUp(bool warmingUp);
     void dropStandIn();
     void prepareNextContent();
