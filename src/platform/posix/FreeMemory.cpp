@@ -1,5 +1,8 @@
 #include "platform/posix/FreeMemory.h"
 
+// Any C library header tells which C library this is.
+#include <cstdlib>
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
