@@ -342,8 +342,9 @@ void AddCardPanelController::drawWhileClosed()
     // the press has only the new word left to draw, instead of syncing and
     // redrawing the whole card while the display is busy with the map.
     QTimer::singleShot(0, this, [this] {
-        if (m_window && !m_window->isVisible() && !isOpen() && !m_imageReleased && usesSoftwareScene())
+        if (m_window && !m_window->isVisible() && !isOpen() && !m_imageReleased && usesSoftwareScene()) {
             m_window->grabWindow();
+        }
     });
 }
 
@@ -389,8 +390,11 @@ void AddCardPanelController::releaseImage()
     connect(
         m_window, &QWindow::widthChanged, this,
         [this] {
-            if (m_imageReleased && !m_window->isVisible())
+            if (m_imageReleased && !m_window->isVisible()) {
                 m_window->grabWindow();
+                // The image just let go may have come from the heap.
+                returnFreeMemory();
+            }
         },
         Qt::SingleShotConnection);
     m_window->resize(1, 1);
