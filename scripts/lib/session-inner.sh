@@ -86,7 +86,7 @@ done
 touch "$wm_stop"
 for p in "${started[@]}" "${pids[@]}"; do kill "$p" 2>/dev/null; done
 for _ in $(seq 50); do
-  kill "$(cat "$wm_pid_file")" 2>/dev/null
+  kill "$(cat "$wm_pid_file" 2>/dev/null)" 2>/dev/null
   kill -0 "$wm_keeper" 2>/dev/null || break
   sleep 0.1
 done

@@ -342,9 +342,8 @@ void AddCardPanelController::drawWhileClosed()
     // the press has only the new word left to draw, instead of syncing and
     // redrawing the whole card while the display is busy with the map.
     QTimer::singleShot(0, this, [this] {
-        if (m_window && !m_window->isVisible() && !isOpen() && !m_imageReleased && usesSoftwareScene()) {
+        if (m_window && !m_window->isVisible() && !isOpen() && !m_imageReleased && usesSoftwareScene())
             m_window->grabWindow();
-        }
     });
 }
 
