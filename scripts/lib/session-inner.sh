@@ -19,17 +19,16 @@ echo -n "vocarta-session-pw" | gnome-keyring-daemon --unlock --components=secret
 # It is kept running: should it exit, that is said on stderr and it starts
 # again, up to five times, so one crash does not fail every later suite.
 wm_log=$XDG_RUNTIME_DIR/openbox.log
-wm_pid_file=$XDG_RUNTIME_DIR/openbox.pid
 wm_events=$XDG_RUNTIME_DIR/openbox.events
-wm_stop=$XDG_RUNTIME_DIR/openbox.stop
 keep_window_manager() {
-  local restarts=0 status
-  while [ ! -e "$wm_stop" ]; do
+  local restarts=0 status wm=""
+  # Ended at the session's end: the manager goes with it.
+  trap 'kill "$wm" 2>/dev/null; wait "$wm" 2>/dev/null; exit 0' TERM
+  while :; do
     openbox --sm-disable >>"$wm_log" 2>&1 &
-    echo $! >"$wm_pid_file"
-    wait $!
+    wm=$!
+    wait "$wm"
     status=$?
-    [ -e "$wm_stop" ] && return
     echo "openbox exited with status $status at $(date +%T)" >>"$wm_events"
     restarts=$((restarts + 1))
     [ $restarts -gt 5 ] && return
@@ -82,15 +81,7 @@ for name in $names; do
   p=$(bus_pid "$name")
   [ -n "$p" ] && [ "$p" != "$$" ] && pids+=("$p")
 done
-# The keeper is told first, so that it does not start the manager again.
-touch "$wm_stop"
-for p in "${started[@]}" "${pids[@]}"; do kill "$p" 2>/dev/null; done
-for _ in $(seq 50); do
-  kill "$(cat "$wm_pid_file" 2>/dev/null)" 2>/dev/null
-  kill -0 "$wm_keeper" 2>/dev/null || break
-  sleep 0.1
-done
-kill "$wm_keeper" 2>/dev/null
+for p in "${started[@]}" "${pids[@]}" "$wm_keeper"; do kill "$p" 2>/dev/null; done
 for p in "${started[@]}" "$wm_keeper"; do wait "$p" 2>/dev/null; done
 # Said last, where a reader of a long run's end sees it.
 if [ -s "$wm_events" ]; then
