@@ -25,7 +25,6 @@ bench=idle-cpu
 PROGRAM=${IDLE_CPU_PROGRAM:-}
 . "$root/bench/lib/signed-in-program.sh"
 
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 # One "tid<TAB>name<TAB>switches" a line.
 switches() {
   for task in /proc/"$1"/task/*; do

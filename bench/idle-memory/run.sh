@@ -72,7 +72,6 @@ snapshot() { # TAG
   ls "/proc/$floor/task" | wc -l >"$work/floor-$1.threads"
 }
 
-
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
 echo
 # The program gives memory back 30 s after its warm-up and after each closing.

@@ -44,3 +44,5 @@ open_and_dismiss_overlay() {
   xdotool key Escape
   wait_for 20 "overlay dismissed" overlay_hidden
 }
+# CPU time (user and system, in clock ticks) a process has used so far.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }

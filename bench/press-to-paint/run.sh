@@ -17,7 +17,6 @@ bench=press-to-paint
 PROGRAM=${PRESS_TO_PAINT_PROGRAM:-}
 . "$root/bench/lib/signed-in-program.sh"
 rss() { awk '/^VmRSS:/ { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 
 /usr/bin/python3 "$root/tests/capture/gtk_selection_app.py" --title "GTK words" --text "a house by the sea" \
   --select 2,7 >"$work/gtk.log" 2>&1 &
