@@ -9,7 +9,7 @@
 #include "platform/DesktopServicesBrowser.h"
 #include "platform/SelectionSources.h"
 #include "platform/SystemHotKeyService.h"
-#include "platform/secret/LibsecretStore.h"
+#include "platform/secret/HelperSecretStore.h"
 #include "sync/ConvexSubscriptionClient.h"
 #include "sync/DeckStateManager.h"
 #include "update/UpdateDialog.h"
@@ -40,7 +40,7 @@ public:
     bool updatesFromDistribution() const override;
 
 private:
-    LibsecretStore m_secrets;
+    HelperSecretStore m_secrets;
     DesktopServicesBrowser m_browser;
     ConvexClient m_http;
     ConvexSubscriptionClient m_sync;

@@ -1,6 +1,7 @@
 #include "SecretTestSession.h"
 #include "TestSupport.h"
 
+#include "platform/secret/HelperSecretStore.h"
 #include "platform/secret/LibsecretStore.h"
 
 #include <QCoroTask>
@@ -67,23 +68,40 @@ QByteArray rawSecret(SecretItem *item)
 
 } // namespace
 
+// Every case runs twice: against libsecret in this process, and against the
+// program's way to it, the helper process.
 class LibsecretStoreTest : public QObject {
     Q_OBJECT
 
-    LibsecretStore store;
+    LibsecretStore inProcess;
+    HelperSecretStore throughHelper{QStringLiteral(VOCARTA_SECRET_HELPER)};
+    SecretStore *store = nullptr;
 
     std::optional<QString> load(const QString &account)
     {
-        return QCoro::waitFor(store.load(service, account));
+        return QCoro::waitFor(store->load(service, account));
     }
     void save(const QString &account, const QString &value)
     {
-        QCoro::waitFor(store.save(service, account, value, QStringLiteral("Vocarta test item")));
+        QCoro::waitFor(store->save(service, account, value, QStringLiteral("Vocarta test item")));
     }
-    void remove(const QString &account) { QCoro::waitFor(store.remove(service, account)); }
+    void remove(const QString &account) { QCoro::waitFor(store->remove(service, account)); }
 
 private Q_SLOTS:
     void initTestCase() { REQUIRE_PRIVATE_SESSION(); }
+
+    void initTestCase_data()
+    {
+        QTest::addColumn<bool>("helper");
+        QTest::newRow("in process") << false;
+        QTest::newRow("through the helper") << true;
+    }
+
+    void init()
+    {
+        QFETCH_GLOBAL(bool, helper);
+        store = helper ? static_cast<SecretStore *>(&throughHelper) : &inProcess;
+    }
 
     void cleanup()
     {
@@ -97,7 +115,7 @@ private Q_SLOTS:
         LogCapture log;
         QCOMPARE(load(QStringLiteral("jwt")), std::nullopt);
 
-        const QString token = QStringLiteral("eyJhbGciOi.tøkén-✓-𝄞");
+        const QString token = QStringLiteral("eyJhbGciOi.tøkén-✓-𝄞,3:x,");
         save(QStringLiteral("jwt"), token);
         QCOMPARE(load(QStringLiteral("jwt")), std::optional<QString>(token));
 
@@ -156,10 +174,10 @@ private Q_SLOTS:
     {
         // Each call returns to the event loop while the keyring works.
         QCoro::Task<void> saving =
-            store.save(service, QStringLiteral("jwt"), QStringLiteral("x"), QStringLiteral("l"));
+            store->save(service, QStringLiteral("jwt"), QStringLiteral("x"), QStringLiteral("l"));
         QVERIFY(!saving.isReady());
         QCoro::waitFor(saving);
-        QCoro::Task<std::optional<QString>> loading = store.load(service, QStringLiteral("jwt"));
+        QCoro::Task<std::optional<QString>> loading = store->load(service, QStringLiteral("jwt"));
         QVERIFY(!loading.isReady());
         QCOMPARE(QCoro::waitFor(loading), std::optional<QString>(QStringLiteral("x")));
     }

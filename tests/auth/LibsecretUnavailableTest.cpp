@@ -1,6 +1,7 @@
 #include "SecretTestSession.h"
 #include "TestSupport.h"
 
+#include "platform/secret/HelperSecretStore.h"
 #include "platform/secret/LibsecretStore.h"
 
 #include <QCoroTask>
@@ -8,7 +9,8 @@
 #include <QTemporaryDir>
 
 // A desktop without a Secret Service: a private bus of our own on which nothing
-// provides or can start org.freedesktop.secrets.
+// provides or can start org.freedesktop.secrets. Also a helper that is missing
+// or broken: the program's store behaves the same.
 class LibsecretUnavailableTest : public QObject {
     Q_OBJECT
 
@@ -47,10 +49,20 @@ private Q_SLOTS:
         }
     }
 
+    void everythingCompletesQuietlyWithOneWarning_data()
+    {
+        QTest::addColumn<QString>("helper");
+        QTest::newRow("no Secret Service") << QStringLiteral(VOCARTA_SECRET_HELPER);
+        QTest::newRow("no helper") << QStringLiteral("/nonexistent/vocarta-secret-helper");
+        QTest::newRow("helper fails") << QStringLiteral("/bin/false");
+        QTest::newRow("helper says nothing") << QStringLiteral("/bin/true");
+    }
+
     void everythingCompletesQuietlyWithOneWarning()
     {
+        QFETCH(QString, helper);
         LogCapture log;
-        LibsecretStore store;
+        HelperSecretStore store(helper);
         const QString service = QStringLiteral("me.brindlefox.vocarta.menubar");
         const QString account = QStringLiteral("me.brindlefox.vocarta.menubar.jwt");
 
@@ -66,6 +78,14 @@ private Q_SLOTS:
         QVERIFY2(lines.first().contains(QStringLiteral("will not be kept across restarts")),
                  qPrintable(lines.first()));
         QVERIFY(!lines.first().contains(QStringLiteral("token")));
+    }
+
+    void libsecretSaysWhy()
+    {
+        LibsecretStore store;
+        QCOMPARE(QCoro::waitFor(store.load(QStringLiteral("s"), QStringLiteral("a"))), std::nullopt);
+        QVERIFY(store.failure());
+        QVERIFY(!store.failure()->isEmpty());
     }
 };
 

@@ -42,6 +42,7 @@ done)
 expected=$(sort <<LIST
 755 bin/vocarta-menubar
 755 libexec/vocarta-menubar/vocarta-menubar
+755 libexec/vocarta-menubar/vocarta-secret-helper
 644 share/applications/$app_id.desktop
 644 share/metainfo/$app_id.metainfo.xml
 644 share/icons/hicolor/scalable/apps/$app_id.svg

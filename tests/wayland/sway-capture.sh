@@ -178,7 +178,8 @@ done
 # place relative to it as in the build tree, and the program takes the
 # bundle from beside itself.
 mkdir -p "$work/libexec/vocarta-menubar"
-cp "$build/libexec/vocarta-menubar/vocarta-menubar" "$work/libexec/vocarta-menubar/"
+cp "$build/libexec/vocarta-menubar/vocarta-menubar" "$build/libexec/vocarta-menubar/vocarta-secret-helper" \
+  "$work/libexec/vocarta-menubar/"
 cp -r "$build/bin/VocartaMenubar_VocartaMenubar.bundle" "$work/bin/"
 # The script and what it sources, in the same places relative to each other.
 mkdir -p "$work/tests/wayland" "$work/tests/desktop" "$work/scripts/lib"

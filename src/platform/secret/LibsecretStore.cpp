@@ -1,6 +1,5 @@
 #include "platform/secret/LibsecretStore.h"
 
-#include "platform/Log.h"
 #include "platform/secret/GAsyncCall.h"
 
 #include <QByteArray>
@@ -47,17 +46,6 @@ std::optional<QString> strictUtf8(const char *bytes, gsize length)
 
 } // namespace
 
-void LibsecretStore::reportUnavailable(const QString &reason)
-{
-    if (m_reported)
-        return;
-    m_reported = true;
-    logLine(LogChannel::Warning,
-            QStringLiteral("[Vocarta] The secret store is not usable (%1); sign-in will not be kept across "
-                           "restarts.")
-                .arg(reason));
-}
-
 QCoro::Task<void> LibsecretStore::save(QString service, QString account, QString value, QString label)
 {
     const QByteArray serviceBytes = service.toUtf8();
@@ -74,8 +62,9 @@ QCoro::Task<void> LibsecretStore::save(QString service, QString account, QString
     });
     AsyncResultPtr result = co_await std::move(call);
     ErrorHolder error;
+    m_failure.reset();
     if (!secret_password_store_finish(result.get(), &error.error))
-        reportUnavailable(error.message());
+        m_failure = error.message();
 }
 
 QCoro::Task<std::optional<QString>> LibsecretStore::load(QString service, QString account)
@@ -89,9 +78,10 @@ QCoro::Task<std::optional<QString>> LibsecretStore::load(QString service, QStrin
     AsyncResultPtr result = co_await std::move(call);
     ErrorHolder error;
     SecretValue *secret = secret_password_lookup_binary_finish(result.get(), &error.error);
+    m_failure.reset();
     if (!secret) {
         if (error.error)
-            reportUnavailable(error.message());
+            m_failure = error.message();
         co_return std::nullopt;
     }
     gsize length = 0;
@@ -111,7 +101,8 @@ QCoro::Task<void> LibsecretStore::remove(QString service, QString account)
     });
     AsyncResultPtr result = co_await std::move(call);
     ErrorHolder error;
+    m_failure.reset();
     // FALSE without an error only means there was nothing to delete.
     if (!secret_password_clear_finish(result.get(), &error.error) && error.error)
-        reportUnavailable(error.message());
+        m_failure = error.message();
 }

@@ -9,16 +9,18 @@
 // UTF-8 bytes.
 //
 // Without a usable Secret Service every operation still completes: loads give
-// nothing, saves and removals are dropped, and one line says that sign-in will
-// not be kept across restarts. There is never a plain-text fallback.
+// nothing, saves and removals are dropped, and failure() says why. There is
+// never a plain-text fallback. The program itself reaches the store through
+// HelperSecretStore, which runs this in a helper process.
 class LibsecretStore : public SecretStore {
 public:
     QCoro::Task<void> save(QString service, QString account, QString value, QString label) override;
     QCoro::Task<std::optional<QString>> load(QString service, QString account) override;
     QCoro::Task<void> remove(QString service, QString account) override;
 
-private:
-    void reportUnavailable(const QString &reason);
+    // Why the last operation could not use the store; nothing when it could.
+    const std::optional<QString> &failure() const { return m_failure; }
 
-    bool m_reported = false;
+private:
+    std::optional<QString> m_failure;
 };
