@@ -58,9 +58,11 @@ int main(int argc, char **argv)
     int status = 1;
     QTimer::singleShot(0, [&] {
         QCoro::connect(signInAfterStart(auth, code), &app, [&] {
-            status = auth.isAuthenticated() ? 0 : 1;
-            if (status)
+            status = auth.isAuthenticated() && !store.failure() ? 0 : 1;
+            if (!auth.isAuthenticated())
                 std::fprintf(stderr, "sign-in failed: %s\n", qPrintable(auth.errorText()));
+            else if (store.failure())
+                std::fprintf(stderr, "the secret store is not usable: %s\n", qPrintable(*store.failure()));
             QCoreApplication::quit();
         });
     });

@@ -70,8 +70,9 @@ press --runs "$runs" --warm-up 2 \
 # pages; the next press draws a new one. The floor idles as long: whatever a
 # long idle costs the whole desktop (caches, the X server, the window
 # manager) shows there too.
+# PRESS_TO_PAINT_IDLE_RUNS=0 leaves these rows out.
 idle_runs=${PRESS_TO_PAINT_IDLE_RUNS:-5}
-press --runs "$idle_runs" --pause 31000 \
+[ "$idle_runs" -gt 0 ] && press --runs "$idle_runs" --pause 31000 \
   --label "program, GTK 3 in front, key held 80 ms, 31 s after the last closing" "${overlay[@]}" \
   --front "GTK words" --hold 80 \
   --label "bare pre-created Qt Quick window, key held 80 ms, 31 s after its last closing" "${floor_window[@]}" \

@@ -47,7 +47,9 @@ QCoro::Task<HelperSecretStore::Answer> HelperSecretStore::ask(Request request)
         co_return Answer{Answer::Status::Unavailable,
                          QStringLiteral("%1 did not start: %2").arg(m_helper, helper.errorString())};
     const QByteArray output = helper.readAll();
-    if (helper.exitStatus() != QProcess::NormalExit || helper.exitCode() != 0)
+    if (helper.exitStatus() == QProcess::CrashExit)
+        co_return Answer{Answer::Status::Unavailable, QStringLiteral("%1 crashed").arg(m_helper)};
+    if (helper.exitCode() != 0)
         co_return Answer{Answer::Status::Unavailable,
                          QStringLiteral("%1 ended with status %2").arg(m_helper).arg(helper.exitCode())};
     std::optional<Answer> answer = SecretHelperProtocol::parseAnswer(output);
