@@ -33,6 +33,14 @@ void HelperSecretStore::reportUnavailable(const QString &reason)
 
 QCoro::Task<HelperSecretStore::Answer> HelperSecretStore::ask(Request request)
 {
+    Answer answer = co_await runHelper(std::move(request));
+    if (answer.status == Answer::Status::Unavailable)
+        reportUnavailable(answer.text);
+    co_return answer;
+}
+
+QCoro::Task<HelperSecretStore::Answer> HelperSecretStore::runHelper(Request request)
+{
     QProcess helper;
     // The helper's own complaints (a crash, a malformed request) go where ours go.
     helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -63,17 +71,13 @@ QCoro::Task<void> HelperSecretStore::save(QString service, QString account, QStr
     // Each request is a named local: a temporary made inside a co_await
     // expression is destroyed twice by g++ 12.
     Request request{Operation::Save, service, account, value, label};
-    const Answer answer = co_await ask(std::move(request));
-    if (answer.status == Answer::Status::Unavailable)
-        reportUnavailable(answer.text);
+    co_await ask(std::move(request));
 }
 
 QCoro::Task<std::optional<QString>> HelperSecretStore::load(QString service, QString account)
 {
     Request request{Operation::Load, service, account, {}, {}};
     const Answer answer = co_await ask(std::move(request));
-    if (answer.status == Answer::Status::Unavailable)
-        reportUnavailable(answer.text);
     if (answer.status != Answer::Status::Found)
         co_return std::nullopt;
     co_return answer.text;
@@ -82,7 +86,5 @@ QCoro::Task<std::optional<QString>> HelperSecretStore::load(QString service, QSt
 QCoro::Task<void> HelperSecretStore::remove(QString service, QString account)
 {
     Request request{Operation::Remove, service, account, {}, {}};
-    const Answer answer = co_await ask(std::move(request));
-    if (answer.status == Answer::Status::Unavailable)
-        reportUnavailable(answer.text);
+    co_await ask(std::move(request));
 }

@@ -26,7 +26,9 @@ public:
 
 private:
     using Answer = SecretHelperProtocol::Answer;
+    // One operation; says once when the store cannot be used.
     QCoro::Task<Answer> ask(SecretHelperProtocol::Request request);
+    QCoro::Task<Answer> runHelper(SecretHelperProtocol::Request request);
     void reportUnavailable(const QString &reason);
 
     const QString m_helper;
