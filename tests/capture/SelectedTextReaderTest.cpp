@@ -49,6 +49,7 @@ private Q_SLOTS:
     void keepsLineBreaksAndSurroundingSpaces();
     void nothingSelectedIsAbsent();
     void ownFocusedWindowIsAbsent();
+    void ownWindowStillSayingActiveIsLookedPast();
     void primaryOfTheActiveWindowIsRead();
     void stalePrimaryOfAnotherWindowIsIgnored();
     void focusedControlWithoutTextFallsBackToPrimary();
@@ -187,6 +188,29 @@ void SelectedTextReaderTest::ownFocusedWindowIsAbsent()
     // window manager has caught up with the focus.
     QTRY_COMPARE_WITH_TIMEOUT(await(m_primary.read())->status,
                               SelectionSource::Result::Status::NothingSelected, 20000);
+}
+
+void SelectedTextReaderTest::ownWindowStillSayingActiveIsLookedPast()
+{
+    // Under Xwayland a window of ours just closed goes on saying it is
+    // active until the focus change reaches it; the application in front is
+    // read all the same. Nothing names it but the walk: no display to ask,
+    // no focus event heard.
+    QLineEdit own(QStringLiteral("our own words"));
+    own.show();
+    own.activateWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(own.isActiveWindow(), 20000);
+    auto app = startApp({QStringLiteral("--text"), QStringLiteral("the quick brown fox"),
+                         QStringLiteral("--select"), QStringLiteral("4,9")});
+    QVERIFY(app);
+    QTRY_VERIFY_WITH_TIMEOUT(!own.isActiveWindow(), 20000);
+    QApplication::setActiveWindow(&own);
+    QVERIFY(own.isActiveWindow());
+    AtspiSelectionSource withoutDisplay;
+    QCOMPARE(await(withoutDisplay.start()), std::optional<bool>(true));
+    const auto result = await(withoutDisplay.readAfterRelease());
+    QVERIFY(result);
+    QCOMPARE(result->text, QStringLiteral("quick"));
 }
 
 void SelectedTextReaderTest::primaryOfTheActiveWindowIsRead()

@@ -122,6 +122,8 @@ public:
     }
 
     bool expired() const { return m_deadline.hasExpired(); }
+    // Whether an application's window list or state came too late.
+    bool unanswered() const { return m_unanswered; }
 
     // Sends at once; the answer is awaited later, so calls can overlap.
     QDBusPendingCall send(const ObjectRef &object, const QString &interface, const QString &member,
@@ -164,25 +166,27 @@ public:
     }
 
     // The top-level window whose state says it is active, of any application
-    // (the first in the registry's order). Every application's windows are
-    // asked for at once, so on a busy machine each application's answer is
-    // already there when its turn comes; an application after the active
-    // one is never waited for, so a hung one there costs nothing.
-    QCoro::Task<std::optional<ObjectRef>> activeWindow()
+    // but `skipped` (the first in the registry's order). Every application's
+    // windows are asked for at once, so on a busy machine each application's
+    // answer is already there when its turn comes; an application after the
+    // active one is never waited for, so a hung one there costs nothing.
+    QCoro::Task<std::optional<ObjectRef>> activeWindow(QString skipped = {})
     {
         const QList<ObjectRef> applications = co_await children(registry());
         QList<QDBusPendingCall> windowLists;
-        for (const ObjectRef &application : applications)
-            windowLists.append(send(application, accessibleInterface, QStringLiteral("GetChildren")));
+        for (const ObjectRef &application : applications) {
+            if (application.service != skipped)
+                windowLists.append(send(application, accessibleInterface, QStringLiteral("GetChildren")));
+        }
         for (const QDBusPendingCall &windowList : windowLists) {
             if (expired())
                 break;
-            const QList<ObjectRef> windows = objectRefs(co_await windowList);
+            const QList<ObjectRef> windows = objectRefs(noted(co_await windowList));
             QList<QDBusPendingCall> states;
             for (const ObjectRef &window : windows)
                 states.append(send(window, accessibleInterface, QStringLiteral("GetState")));
             for (qsizetype i = 0; i < windows.size(); ++i) {
-                const auto bits = stateBits(co_await states.at(i));
+                const auto bits = stateBits(noted(co_await states.at(i)));
                 if (bits && (*bits & (1ull << stateActive)) && !(*bits & (1ull << stateDefunct)))
                     co_return windows.at(i);
             }
@@ -231,9 +235,19 @@ public:
     }
 
 private:
+    QDBusMessage noted(QDBusMessage reply)
+    {
+        if (reply.type() == QDBusMessage::ErrorMessage &&
+            (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply") ||
+             reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.Timeout")))
+            m_unanswered = true;
+        return reply;
+    }
+
     QDBusConnection m_bus;
     AtspiSelectionSource::Limits m_limits;
     QDeadlineTimer m_deadline;
+    bool m_unanswered = false;
 };
 
 // The first selection of `object` from the answers to GetNSelections and
@@ -451,10 +465,15 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readAfterRelease()
         for (;;) {
             ++m_lastWalkCount;
             logTimingStep("atspi: walk of the active window");
-            bool noActiveWindow = false;
-            const Result result = co_await readOnce(*bus, deadline, noActiveWindow);
-            if (!noActiveWindow || elapsed.elapsed() >= m_limits.activeWindowRetry.count() ||
-                deadline.hasExpired())
+            Look look;
+            const Result result = co_await readOnce(*bus, deadline, look);
+            // No window active: looked at again for a while, and while the
+            // budget lasts when an application did not answer in time (a busy
+            // one may be the one in front).
+            const bool lookAgain =
+                look.noActiveWindow && !deadline.hasExpired() &&
+                (look.unanswered || elapsed.elapsed() < m_limits.activeWindowRetry.count());
+            if (!lookAgain)
                 co_return result;
             // No application in front that could answer: no second look.
             if (!worthRetrying)
@@ -536,10 +555,14 @@ QCoro::Task<bool> AtspiSelectionSource::frontApplicationKnown(QDBusConnection bu
 {
     const auto record = m_focus ? m_focus->current() : std::nullopt;
     if (!m_frontProcess) {
-        // Only the last focus event can tell, and not when it came from one
-        // of our own windows or from an application that has quit since.
-        if (!record || record->lost || record->pid == quint32(QCoreApplication::applicationPid()))
+        // Only the last focus event can tell, and not when it came from an
+        // application that has quit since. When it came from one of our own
+        // windows, that window has closed since (the reader asks the toolkit
+        // first), and the window under it takes the focus in a moment.
+        if (!record || record->lost)
             co_return false;
+        if (record->pid == quint32(QCoreApplication::applicationPid()))
+            co_return true;
         Walk walk(bus, m_limits, QDeadlineTimer(m_limits.budget));
         co_return co_await whileAlive(this, walk.hasOwner(record->service));
     }
@@ -560,24 +583,34 @@ QCoro::Task<bool> AtspiSelectionSource::frontApplicationKnown(QDBusConnection bu
     co_return false;
 }
 
-QCoro::Task<SelectionSource::Result>
-AtspiSelectionSource::readOnce(QDBusConnection bus, QDeadlineTimer deadline, bool &noActiveWindow)
+QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readOnce(QDBusConnection bus,
+                                                                    QDeadlineTimer deadline, Look &look)
 {
     Walk walk(bus, m_limits, deadline);
     const uint ownPid = uint(QCoreApplication::applicationPid());
 
     // What a focus event brings meanwhile is newer than what this walk finds.
     const quint64 recordsBefore = m_focus ? m_focus->recordCount() : 0;
-    // The application whose top-level window is active.
-    const std::optional<ObjectRef> activeWindow = co_await whileAlive(this, walk.activeWindow());
+    // The application whose top-level window is active. None of our windows
+    // is in front (the reader has asked the toolkit), but one just closed
+    // can still say it is active until the focus change reaches it: another
+    // application's window is looked for then.
+    std::optional<ObjectRef> activeWindow = co_await whileAlive(this, walk.activeWindow());
+    std::optional<uint> pid;
+    if (activeWindow)
+        pid = co_await whileAlive(this, walk.processOf(activeWindow->service));
+    if (activeWindow && pid == ownPid) {
+        const QString ours = activeWindow->service;
+        activeWindow = co_await whileAlive(this, walk.activeWindow(ours));
+        pid.reset();
+        if (activeWindow)
+            pid = co_await whileAlive(this, walk.processOf(activeWindow->service));
+    }
+    look.unanswered = walk.unanswered();
     if (!activeWindow) {
-        noActiveWindow = true;
+        look.noActiveWindow = true;
         co_return Result::unavailable();
     }
-    // Our own process: never read from ourselves.
-    const auto pid = co_await whileAlive(this, walk.processOf(activeWindow->service));
-    if (pid && *pid == ownPid)
-        co_return Result::nothing();
 
     // The object that last reported the focus, if it is in that application
     // and still focused; else a walk of the active window.

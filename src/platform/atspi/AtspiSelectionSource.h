@@ -47,6 +47,7 @@ public:
         // How long to look again while no window is active, only where an
         // accessible application is known to be in front (GTK regains the
         // state shortly after a key grab ends). Otherwise no second look.
+        // Where an application did not answer in time, until the budget ends.
         std::chrono::milliseconds activeWindowRetry{300};
         int maxDepth = 40;
         int maxNodes = 3000;
@@ -93,7 +94,13 @@ private Q_SLOTS:
 private:
     QCoro::Task<std::optional<QDBusConnection>> connection();
     QCoro::Task<std::optional<Result>> readRecord(QDBusConnection bus);
-    QCoro::Task<Result> readOnce(QDBusConnection bus, QDeadlineTimer deadline, bool &noActiveWindow);
+    // What a walk of the active window saw besides its answer.
+    struct Look {
+        bool noActiveWindow = false;
+        // An application did not answer in time.
+        bool unanswered = false;
+    };
+    QCoro::Task<Result> readOnce(QDBusConnection bus, QDeadlineTimer deadline, Look &look);
     QCoro::Task<bool> frontApplicationKnown(QDBusConnection bus);
     void onSelectionChanged(const QString &service, const QString &path);
     void onTextChanged(const QString &service, const QString &path);
