@@ -8,7 +8,9 @@
 # application, each with a word selected, are running and in front in turn
 # at the openings, and stay open (idle, focused) while it is measured; with
 # IDLE_CPU_WINDOWS=1 the program's own windows (sign-in, settings) are opened
-# and closed (Alt+F4) first, as after a sign-in or a change of settings. With
+# and closed (Alt+F4) first, as after a sign-in or a change of settings. A
+# bare Qt client on the same deployment (bench_bare_sync_client) is measured
+# over the same stretch, as the floor. With
 # IDLE_CPU_STRACE=1,
 # also the system calls of that stretch that end a wait, grouped by thread
 # (strace slows the process down: the CPU figure is then not comparable).
@@ -74,10 +76,16 @@ if [ -n "${IDLE_CPU_WINDOWS:-}" ]; then
     wait_for 20 "window \"$title\" closed" close_window "$title"
   done
 fi
+# The floor: a bare client on the same deployment, measured over the same stretch.
+"$build/bin/bench_bare_sync_client" "$url" >"$work/bare.log" 2>&1 &
+bare=$!
+started+=($bare)
+wait_for 20 "bare client connected" grep -q '^connected' "$work/bare.log"
 # The program gives memory back 30 s after its warm-up and after each closing.
 sleep "${IDLE_CPU_SETTLE:-32}"
 switches $program >"$work/before"
 before=$(cpu_ticks $program)
+bare_before=$(cpu_ticks $bare)
 if [ -n "${IDLE_CPU_STRACE:-}" ]; then
   strace -f -tt -o "$work/strace" -p $program 2>/dev/null &
   tracer=$!
@@ -85,12 +93,15 @@ if [ -n "${IDLE_CPU_STRACE:-}" ]; then
 fi
 sleep "$seconds"
 after=$(cpu_ticks $program)
+bare_after=$(cpu_ticks $bare)
 switches $program >"$work/after"
 hz=$(getconf CLK_TCK)
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) at the end"
 echo
 echo "program idle CPU over $seconds s: $((after - before)) ticks," \
   "$(awk -v t=$((after - before)) -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.2f", t / hz / s * 100 }') %"
+echo "floor, a bare Qt client on the same sync connection: $((bare_after - bare_before)) ticks," \
+  "$(awk -v t=$((bare_after - bare_before)) -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.2f", t / hz / s * 100 }') %"
 echo "wake-ups (context switches) over $seconds s by thread:"
 join -t$'\t' "$work/before" "$work/after" |
   awk -F'\t' '{ n = $5 - $3; total += n; if (n > 0) printf "    %6d  %s (%s)\n", n, $2, $1 } END { printf "    %6d  in all\n", total }'

@@ -1,0 +1,44 @@
+// The floor under the program's idle CPU: a bare Qt client on the same sync
+// connection, which only opens it and reads (and parses) what the deployment
+// sends, with the same event loop, nothing else. Its wake-ups are the
+// deployment's pings; what each costs on this machine is what any client pays.
+//   bench_bare_sync_client <deployment url>
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QUrl>
+#include <QWebSocket>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: bench_bare_sync_client <deployment url>\n");
+        return 2;
+    }
+    QUrl url(QString::fromLocal8Bit(argv[1]));
+    if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+        std::fprintf(stderr, "bench_bare_sync_client: not an http(s) address: %s\n", argv[1]);
+        return 2;
+    }
+    url.setScheme(url.scheme() == QLatin1String("https") ? QStringLiteral("wss") : QStringLiteral("ws"));
+    url.setPath(QStringLiteral("/api/sync"));
+
+    QWebSocket socket;
+    qsizetype received = 0;
+    QObject::connect(&socket, &QWebSocket::connected, [] {
+        std::printf("connected\n");
+        std::fflush(stdout);
+    });
+    QObject::connect(&socket, &QWebSocket::textMessageReceived, [&](const QString &text) {
+        received += QJsonDocument::fromJson(text.toUtf8()).isObject() ? 1 : 0;
+    });
+    QObject::connect(&socket, &QWebSocket::disconnected, &app, [&] {
+        std::fprintf(stderr, "bench_bare_sync_client: the deployment closed the connection (%d messages)\n",
+                     int(received));
+        app.exit(1);
+    });
+    socket.open(url);
+    return app.exec();
+}
