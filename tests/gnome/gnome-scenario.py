@@ -11,6 +11,7 @@ Checks, as a person would see them:
 What is on screen is read from the shell itself (its window list, focus and
 full-screen state) and from the accessibility tree; keys and clicks come from
 one remote-desktop session of mutter, as from a keyboard and a mouse."""
+import glob
 import os
 import sys
 
@@ -81,7 +82,7 @@ def round_trip(keys, platform, client):
     # that nothing answers. Started as at login, so that no sign-in window
     # comes up later and takes the focus from the text application.
     program = start(f"{PROGRAM}-{platform}", [os.path.join(bin_dir, PROGRAM), "--autostart"],
-                    QT_QPA_PLATFORM=platform,
+                    QT_QPA_PLATFORM=platform, QT_LOGGING_RULES="vocarta.timing.debug=true",
                     VOCARTA_DEPLOYMENT_URL="http://127.0.0.1:9/")
     items = tray_menu(keys)
     say(f"{platform}: the tray icon is in the top bar; a click opens its menu: {items}")
@@ -132,5 +133,15 @@ def scenario():
         keys.stop()
 
 
+def program_logs():
+    """The last lines the program wrote in each round (its steps from each
+    shortcut to the overlay shown among them), for the failure report."""
+    parts = []
+    for name in sorted(glob.glob(os.path.join(os.environ["VOCARTA_GNOME_WORK"], f"{PROGRAM}-*.log"))):
+        with open(name, errors="replace") as log:
+            parts.append(f"the last lines of {os.path.basename(name)}:\n" + "".join(log.readlines()[-30:]))
+    return "\n".join(parts)
+
+
 if __name__ == "__main__":
-    sys.exit(run(scenario))
+    sys.exit(run(scenario, report=program_logs))
