@@ -206,8 +206,8 @@ QCoro::Task<void> ConvexSubscriptionClient::receiveLoop(std::shared_ptr<SyncSock
                 co_return;
             }
             if (m_socket != socket)
-                continue;         // a failed attempt's leftovers
-            armSilenceWatchdog(); // any message shows the server is still there
+                continue;             // a failed attempt's leftovers
+            restartSilenceWatchdog(); // any message shows the server is still there
             QString text = event.text;
             if (event.kind == SyncSocket::Event::Kind::Binary) {
                 const std::optional<QString> decoded = SyncFrames::decodeUtf8(event.data);
@@ -420,6 +420,16 @@ void ConvexSubscriptionClient::armSilenceWatchdog()
         return;
     m_silenceSleep = m_sleeper->sleep(m_silenceLimit);
     watchSilence(m_silenceSleep, m_socket);
+}
+
+// A message every few seconds while idle: the running wait starts over, which
+// costs a timer's restart rather than a new wait and a new watcher of it.
+void ConvexSubscriptionClient::restartSilenceWatchdog()
+{
+    if (m_silenceSleep && !m_silenceSleep->isOver())
+        m_silenceSleep->restart();
+    else
+        armSilenceWatchdog();
 }
 
 void ConvexSubscriptionClient::disarmSilenceWatchdog()

@@ -138,6 +138,7 @@ private:
     void setConnecting(bool connecting);
     void dropSocket();
     void armSilenceWatchdog();
+    void restartSilenceWatchdog();
     void disarmSilenceWatchdog();
     QCoro::Task<void> watchSilence(std::shared_ptr<PendingSleep> sleep, std::shared_ptr<SyncSocket> socket);
 

@@ -22,12 +22,22 @@ void PendingSleep::cancel()
     end();
 }
 
+void PendingSleep::restart()
+{
+    if (m_over)
+        return;
+    ++m_restarts;
+    if (m_onRestart)
+        m_onRestart();
+}
+
 void PendingSleep::end()
 {
     if (m_over)
         return;
     m_over = true;
     m_onCancel = {};
+    m_onRestart = {};
     if (auto waiter = std::exchange(m_waiter, {}))
         resumeLater(waiter, shared_from_this());
 }

@@ -22,9 +22,14 @@ public:
 
     void finish();
     void cancel();
+    // Starts the same wait over from now, unless it is over.
+    void restart();
+    int restarts() const { return m_restarts; }
 
     // The sleeper's hook to release its timer when the wait is cancelled.
     void setOnCancel(std::function<void()> onCancel) { m_onCancel = std::move(onCancel); }
+    // The sleeper's hook to start its timer over.
+    void setOnRestart(std::function<void()> onRestart) { m_onRestart = std::move(onRestart); }
 
     struct Awaiter {
         std::shared_ptr<PendingSleep> sleep;
@@ -43,4 +48,6 @@ private:
     bool m_cancelled = false;
     std::coroutine_handle<> m_waiter;
     std::function<void()> m_onCancel;
+    std::function<void()> m_onRestart;
+    int m_restarts = 0;
 };

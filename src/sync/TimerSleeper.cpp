@@ -21,6 +21,10 @@ std::shared_ptr<PendingSleep> TimerSleeper::sleep(std::chrono::milliseconds dura
             guard->deleteLater();
         }
     });
+    pending->setOnRestart([guard = QPointer<QTimer>(timer), duration]() {
+        if (guard)
+            guard->start(duration);
+    });
     timer->start(duration);
     return pending;
 }

@@ -63,6 +63,13 @@ public:
     {
         auto pending = std::make_shared<PendingSleep>(duration);
         state->waits.append({state->now + duration, pending});
+        pending->setOnRestart([weakState = std::weak_ptr<State>(state), sleep = pending.get(), duration]() {
+            if (const auto now = weakState.lock()) {
+                for (Wait &wait : now->waits)
+                    if (wait.sleep.get() == sleep)
+                        wait.end = now->now + duration;
+            }
+        });
         return pending;
     }
     // The end of the earliest wait still running, if any.
