@@ -1,9 +1,10 @@
-// The floor under the program's idle CPU: a bare Qt client on the same sync
-// connection, which only opens it and reads (and parses) what the deployment
-// sends, with the same event loop, nothing else. Its wake-ups are the
-// deployment's pings; what each costs on this machine is what any client pays.
+// The floor under the program's idle CPU: a bare Qt GUI client (connected to
+// the display, as any tray program is) on the same sync connection, which only
+// opens it and reads (and parses) what the deployment sends. Its wake-ups are
+// the deployment's pings; what each costs on this machine is what any such
+// client pays.
 //   bench_bare_sync_client <deployment url>
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QUrl>
 #include <QWebSocket>
@@ -12,7 +13,7 @@
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: bench_bare_sync_client <deployment url>\n");
         return 2;

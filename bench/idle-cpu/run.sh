@@ -9,7 +9,7 @@
 # at the openings, and stay open (idle, focused) while it is measured; with
 # IDLE_CPU_WINDOWS=1 the program's own windows (sign-in, settings) are opened
 # and closed (Alt+F4) first, as after a sign-in or a change of settings. A
-# bare Qt client on the same deployment (bench_bare_sync_client) is measured
+# bare Qt GUI client on the same deployment (bench_bare_sync_client) is measured
 # over the same stretch, as the floor. With
 # IDLE_CPU_STRACE=1,
 # also the system calls of that stretch that end a wait, grouped by thread
@@ -86,6 +86,8 @@ sleep "${IDLE_CPU_SETTLE:-32}"
 switches $program >"$work/before"
 before=$(cpu_ticks $program)
 bare_before=$(cpu_ticks $bare)
+ns_before=$(cpu_ns $program)
+bare_ns_before=$(cpu_ns $bare)
 if [ -n "${IDLE_CPU_STRACE:-}" ]; then
   strace -f -tt -o "$work/strace" -p $program 2>/dev/null &
   tracer=$!
@@ -94,14 +96,19 @@ fi
 sleep "$seconds"
 after=$(cpu_ticks $program)
 bare_after=$(cpu_ticks $bare)
+ns_after=$(cpu_ns $program)
+bare_ns_after=$(cpu_ns $bare)
 switches $program >"$work/after"
 hz=$(getconf CLK_TCK)
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) at the end"
 echo
+ms() { awk -v n="$1" 'BEGIN { printf "%.1f", n / 1e6 }'; }
 echo "program idle CPU over $seconds s: $((after - before)) ticks," \
-  "$(awk -v t=$((after - before)) -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.2f", t / hz / s * 100 }') %"
-echo "floor, a bare Qt client on the same sync connection: $((bare_after - bare_before)) ticks," \
-  "$(awk -v t=$((bare_after - bare_before)) -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.2f", t / hz / s * 100 }') %"
+  "$(awk -v t=$((after - before)) -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.2f", t / hz / s * 100 }') %," \
+  "$(ms $((ns_after - ns_before))) ms on a CPU"
+echo "floor, a bare Qt GUI client on the same sync connection: $((bare_after - bare_before)) ticks," \
+  "$(awk -v t=$((bare_after - bare_before)) -v hz="$hz" -v s="$seconds" 'BEGIN { printf "%.2f", t / hz / s * 100 }') %," \
+  "$(ms $((bare_ns_after - bare_ns_before))) ms on a CPU"
 echo "wake-ups (context switches) over $seconds s by thread:"
 join -t$'\t' "$work/before" "$work/after" |
   awk -F'\t' '{ n = $5 - $3; total += n; if (n > 0) printf "    %6d  %s (%s)\n", n, $2, $1 } END { printf "    %6d  in all\n", total }'

@@ -46,3 +46,6 @@ open_and_dismiss_overlay() {
 }
 # CPU time (user and system, in clock ticks) a process has used so far.
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# Nanoseconds on a CPU, summed over the process's threads (the scheduler's own
+# count: finer than the ticks above).
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ n += $1 } END { print n + 0 }'; }
