@@ -64,10 +64,10 @@ public:
         auto pending = std::make_shared<PendingSleep>(duration);
         state->waits.append({state->now + duration, pending});
         pending->setOnRestart([weakState = std::weak_ptr<State>(state), sleep = pending.get(), duration]() {
-            if (const auto now = weakState.lock()) {
-                for (Wait &wait : now->waits)
+            if (const auto live = weakState.lock()) {
+                for (Wait &wait : live->waits)
                     if (wait.sleep.get() == sleep)
-                        wait.end = now->now + duration;
+                        wait.end = live->now + duration;
             }
         });
         return pending;
