@@ -258,7 +258,10 @@ DevFunctions::Outcome DevFunctions::translateWord(const QJsonObject &args,
                                                       args.value(QStringLiteral("langTo")).toString());
     if (!lookup.error.isEmpty())
         return failure(lookup.error);
-    return success(lookup.candidates, QStringLiteral("%1 candidate(s)").arg(lookup.candidates.size()));
+    // The word as it arrived, so a log shows what a capture sent.
+    return success(lookup.candidates, QStringLiteral("%1 candidate(s) for \"%2\"")
+                                          .arg(lookup.candidates.size())
+                                          .arg(args.value(QStringLiteral("word")).toString().left(80)));
 }
 
 DevFunctions::Outcome DevFunctions::createCard(const QJsonObject &args,

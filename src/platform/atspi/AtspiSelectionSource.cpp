@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 #include "platform/WhileAlive.h"
 #include "platform/atspi/AtspiFocusTracker.h"
+#include "platform/atspi/HypertextSelection.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -32,6 +33,17 @@ const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Propert
 const QString statusInterface = QStringLiteral("org.a11y.Status");
 const QString isEnabledProperty = QStringLiteral("IsEnabled");
 const QString textInterface = QStringLiteral("org.a11y.atspi.Text");
+const QString hypertextInterface = QStringLiteral("org.a11y.atspi.Hypertext");
+const QString hyperlinkInterface = QStringLiteral("org.a11y.atspi.Hyperlink");
+
+// Roles (AtspiRole) of objects that flow inside a line of text rather than
+// standing as a block: link, static (emphasis, strong), subscript,
+// superscript, content deletion and insertion, mark, suggestion.
+bool isInlineRole(uint role)
+{
+    constexpr uint inlineRoles[] = {88, 116, 119, 120, 125, 126, 127, 128};
+    return std::find(std::begin(inlineRoles), std::end(inlineRoles), role) != std::end(inlineRoles);
+}
 
 // Bits of the AT-SPI state set (AtspiStateType).
 constexpr int stateActive = 1;
@@ -67,6 +79,46 @@ QList<ObjectRef> objectRefs(const QDBusMessage &reply)
     }
     argument.endArray();
     return refs;
+}
+
+// The object of a "(so)" answer; absent for the null object.
+std::optional<ObjectRef> objectRefIn(const QVariant &value)
+{
+    if (value.userType() != qMetaTypeId<QDBusArgument>())
+        return std::nullopt;
+    const QDBusArgument argument = qvariant_cast<QDBusArgument>(value);
+    if (argument.currentSignature() != QLatin1String("(so)"))
+        return std::nullopt;
+    ObjectRef ref;
+    QDBusObjectPath path;
+    argument.beginStructure();
+    argument >> ref.service >> path;
+    argument.endStructure();
+    ref.path = path.path();
+    if (ref.service.isEmpty() || ref.path.isEmpty() || ref.path == QLatin1String("/org/a11y/atspi/null"))
+        return std::nullopt;
+    return ref;
+}
+
+std::optional<ObjectRef> objectRefIn(const QDBusMessage &reply)
+{
+    if (!isReply(reply, "(so)"))
+        return std::nullopt;
+    return objectRefIn(reply.arguments().constFirst());
+}
+
+// The first selection of a GetNSelections and GetSelection(0) pair of
+// answers: absent when there is none, or the answers do not say.
+std::optional<AccessibleTextTree::Range> firstSelectionIn(const QDBusMessage &count,
+                                                          const QDBusMessage &range)
+{
+    if (!isReply(count, "i") || count.arguments().constFirst().toInt() <= 0 || !isReply(range, "ii"))
+        return std::nullopt;
+    const int start = range.arguments().at(0).toInt();
+    const int end = range.arguments().at(1).toInt();
+    if (start < 0 || end < start)
+        return std::nullopt;
+    return AccessibleTextTree::Range{start, end};
 }
 
 // The "trusted" question, sent at once so its answer can come back while
@@ -112,7 +164,7 @@ std::optional<quint64> stateBits(const QDBusMessage &reply)
 }
 
 // A session (budget and per-call time-out) over one bus connection.
-class Walk {
+class Walk : public AccessibleTextTree {
 public:
     Walk(QDBusConnection bus, const AtspiSelectionSource::Limits &limits, QDeadlineTimer deadline)
         : m_bus(std::move(bus))
@@ -121,7 +173,7 @@ public:
     {
     }
 
-    bool expired() const { return m_deadline.hasExpired(); }
+    bool expired() const override { return m_deadline.hasExpired(); }
     // Whether an application's window list or state came too late.
     bool unanswered() const { return m_unanswered; }
 
@@ -234,6 +286,65 @@ public:
         co_return std::nullopt;
     }
 
+    QCoro::Task<std::optional<QString>> text(const ObjectRef &object, int start, int end) override
+    {
+        // Named: GCC 12 cannot keep a braced list alive across an await.
+        const QVariantList bounds{QVariant(start), QVariant(end)};
+        const QDBusMessage reply = co_await call(object, textInterface, QStringLiteral("GetText"), bounds);
+        if (!isReply(reply, "s"))
+            co_return std::nullopt;
+        co_return reply.arguments().constFirst().toString();
+    }
+
+    // The link at the offset, the link's object, then that object's role and
+    // selection in one round trip.
+    QCoro::Task<std::optional<Embedded>> embedded(const ObjectRef &parent, int offset) override
+    {
+        const QVariantList at{QVariant(offset)};
+        const QDBusMessage index =
+            co_await call(parent, hypertextInterface, QStringLiteral("GetLinkIndex"), at);
+        if (!isReply(index, "i") || index.arguments().constFirst().toInt() < 0)
+            co_return std::nullopt;
+        const QVariantList linkIndex{index.arguments().constFirst()};
+        const auto link =
+            objectRefIn(co_await call(parent, hypertextInterface, QStringLiteral("GetLink"), linkIndex));
+        if (!link || expired())
+            co_return std::nullopt;
+        const QVariantList firstAnchor{QVariant(0)};
+        const auto object =
+            objectRefIn(co_await call(*link, hyperlinkInterface, QStringLiteral("GetObject"), firstAnchor));
+        if (!object || expired())
+            co_return std::nullopt;
+        QDBusPendingCall role = send(*object, accessibleInterface, QStringLiteral("GetRole"));
+        QDBusPendingCall count = send(*object, textInterface, QStringLiteral("GetNSelections"));
+        QDBusPendingCall range = send(*object, textInterface, QStringLiteral("GetSelection"), {QVariant(0)});
+        const QDBusMessage roleReply = co_await role;
+        const QDBusMessage countReply = co_await count;
+        const QDBusMessage rangeReply = co_await range;
+        const bool isInline =
+            isReply(roleReply, "u") && isInlineRole(roleReply.arguments().constFirst().toUInt());
+        co_return Embedded{*object, isInline, firstSelectionIn(countReply, rangeReply)};
+    }
+
+    // Whether `ancestor` is `object`'s parent, or its parent's, and so on.
+    QCoro::Task<bool> isAncestor(const ObjectRef &ancestor, ObjectRef object)
+    {
+        for (int depth = 0; depth < m_limits.maxDepth && !expired(); ++depth) {
+            const QVariantList property{accessibleInterface, QStringLiteral("Parent")};
+            const QDBusMessage reply =
+                co_await call(object, propertiesInterface, QStringLiteral("Get"), property);
+            if (!isReply(reply, "v"))
+                co_return false;
+            const auto parent = objectRefIn(reply.arguments().constFirst().value<QDBusVariant>().variant());
+            if (!parent)
+                co_return false;
+            if (*parent == ancestor)
+                co_return true;
+            object = *parent;
+        }
+        co_return false;
+    }
+
 private:
     QDBusMessage noted(QDBusMessage reply)
     {
@@ -251,7 +362,9 @@ private:
 };
 
 // The first selection of `object` from the answers to GetNSelections and
-// GetSelection(0), and the text in that range.
+// GetSelection(0), and the text in that range, read through the objects
+// embedded in it. Only text is ever taken: a range that held nothing but
+// embedded objects with nothing readable behind them is for another source.
 QCoro::Task<SelectionSource::Result> selectionFrom(Walk &walk, const ObjectRef &object,
                                                    const QDBusMessage &count, const QDBusMessage &range)
 {
@@ -266,11 +379,13 @@ QCoro::Task<SelectionSource::Result> selectionFrom(Walk &walk, const ObjectRef &
     const int end = range.arguments().at(1).toInt();
     if (start < 0 || end <= start)
         co_return Result::nothing();
-    const QVariantList bounds{QVariant(start), QVariant(end)};
-    const QDBusMessage text = co_await walk.call(object, textInterface, QStringLiteral("GetText"), bounds);
-    if (!isReply(text, "s"))
+    HypertextSelection hypertext(walk);
+    const std::optional<QString> text = co_await hypertext.read(object, {start, end});
+    if (!text)
         co_return Result::unavailable();
-    const QString selected = text.arguments().constFirst().toString();
+    const QString selected = HypertextSelection::withoutNonText(*text);
+    if (selected.trimmed().isEmpty() && selected != *text)
+        co_return Result::unavailable();
     if (selected.isEmpty())
         co_return Result::nothing();
     co_return Result::selected(selected);
@@ -285,6 +400,23 @@ QCoro::Task<SelectionSource::Result> selectionOf(Walk &walk, const ObjectRef &ob
     const QDBusMessage countReply = co_await count;
     const QDBusMessage rangeReply = co_await range;
     co_return co_await selectionFrom(walk, object, countReply, rangeReply);
+}
+
+// The focused object's own answer; where it has nothing selected, the
+// selection of the descendant that last reported one (a page keeps the focus
+// while the selection is in one of its paragraphs).
+QCoro::Task<SelectionSource::Result> orDescendantSelection(Walk &walk, const ObjectRef &focused,
+                                                           SelectionSource::Result own,
+                                                           std::optional<ObjectRef> reported)
+{
+    using Result = SelectionSource::Result;
+    if (own.status != Result::Status::NothingSelected || !reported || reported->service != focused.service ||
+        *reported == focused)
+        co_return own;
+    if (!co_await walk.isAncestor(focused, *reported))
+        co_return own;
+    const Result theirs = co_await selectionOf(walk, *reported);
+    co_return theirs.status == Result::Status::Selected ? theirs : own;
 }
 
 // The object that has the keyboard focus now, found by one walk of the
@@ -384,6 +516,7 @@ QCoro::Task<std::optional<QDBusConnection>> AtspiSelectionSource::connection()
     m_focus.reset();
     m_remembered.clear();
     m_changed.clear();
+    m_lastSelectionChange.reset();
     if (m_bus)
         QDBusConnection::disconnectFromBus(m_bus->name());
     // A private connection name per source: tests build several.
@@ -548,7 +681,8 @@ QCoro::Task<std::optional<SelectionSource::Result>> AtspiSelectionSource::readRe
     // (GTK drops the focus while the shortcut's grab holds the keyboard).
     if (!(*bits & (1ull << stateFocused)) && (!m_frontProcess || record->windowActivatedSince))
         co_return std::nullopt;
-    co_return co_await whileAlive(this, selectionFrom(walk, object, countReply, rangeReply));
+    const Result own = co_await whileAlive(this, selectionFrom(walk, object, countReply, rangeReply));
+    co_return co_await whileAlive(this, orDescendantSelection(walk, object, own, m_lastSelectionChange));
 }
 
 QCoro::Task<bool> AtspiSelectionSource::frontApplicationKnown(QDBusConnection bus)
@@ -634,7 +768,8 @@ QCoro::Task<SelectionSource::Result> AtspiSelectionSource::readOnce(QDBusConnect
     if (!focused)
         co_return Result::unavailable();
 
-    co_return co_await whileAlive(this, selectionOf(walk, *focused));
+    const Result own = co_await whileAlive(this, selectionOf(walk, *focused));
+    co_return co_await whileAlive(this, orDescendantSelection(walk, *focused, own, m_lastSelectionChange));
 }
 
 std::optional<SelectionSource::Result> AtspiSelectionSource::remembered(const ObjectRef &object) const
@@ -665,6 +800,7 @@ void AtspiSelectionSource::onTextChanged(const QString &service, const QString &
 void AtspiSelectionSource::onSelectionChanged(const QString &service, const QString &path)
 {
     const ObjectRef object{service, path};
+    m_lastSelectionChange = object;
     // Every object of that application: some toolkits report the change on
     // another object than the one that has the focus.
     m_remembered.removeIf([&](const Remembered &entry) { return entry.object.service == service; });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/SelectionSource.h"
+#include "platform/atspi/AccessibleTextTree.h"
 
 #include <QDBusConnection>
 #include <QDeadlineTimer>
@@ -69,11 +70,7 @@ public:
     // Whether accessibility is on (the "trusted" test of this platform).
     static QCoro::Task<bool> isEnabled(std::chrono::milliseconds timeout);
 
-    struct ObjectRef {
-        QString service;
-        QString path;
-        friend bool operator==(const ObjectRef &, const ObjectRef &) = default;
-    };
+    using ObjectRef = AccessibleRef;
 
     // Connects to the accessibility bus and starts following focus events;
     // the first read does it too. Start early so applications report focus.
@@ -127,6 +124,9 @@ private:
     // Objects whose change is still to be read, and the one being read.
     QList<ObjectRef> m_changed;
     std::optional<ObjectRef> m_reading;
+    // The object that last reported a change of its selection: a page's
+    // paragraph, while the page itself has the focus.
+    std::optional<ObjectRef> m_lastSelectionChange;
     // The object being read reported another change meanwhile.
     bool m_readingChanged = false;
     // Whether accessibility is on, as last answered or announced by the
