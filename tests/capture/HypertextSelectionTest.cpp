@@ -98,7 +98,7 @@ void HypertextSelectionTest::readsThroughEmbeddedObjects_data()
         << 0 << 1 << QStringLiteral("butterfly");
     QTest::newRow("a link wholly inside the selection, with no selection of its own")
         << Tree{{"doc", {obj, false, Range{0, 1}, {{0, "p"}}}},
-                {"p", {"a " + obj + " flies", false, Range{0, 8}, {{2, "a"}}}},
+                {"p", {"a " + obj + " flies", false, Range{0, 9}, {{2, "a"}}}},
                 {"a", {"blue butterfly", true, std::nullopt, {}}}}
         << 0 << 1 << QStringLiteral("a blue butterfly flies");
     QTest::newRow("two words across two paragraphs, joined with a space")
