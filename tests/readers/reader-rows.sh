@@ -33,6 +33,11 @@ user_pref("datareporting.policy.dataSubmissionEnabled", false);
 user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
 user_pref("app.update.auto", false);
 user_pref("network.proxy.type", 0);
+user_pref("widget.use-xdg-desktop-portal.settings", 0);
+user_pref("widget.use-xdg-desktop-portal.file-picker", 0);
+user_pref("widget.use-xdg-desktop-portal.mime-handler", 0);
+user_pref("widget.use-xdg-desktop-portal.open-uri", 0);
+user_pref("widget.use-xdg-desktop-portal.location", 0);
 PREFS
   firefox-esr --no-remote --profile "$profile" "file://$reader_page#paragraph" >"$work/firefox.log" 2>&1 &
   started+=($!)
