@@ -7,12 +7,16 @@ Checks, as a person would see them:
      application, opens the overlay full screen (over the top bar), focused,
      holding the word;
   3. Escape closes it; Alt+Tab away then the shortcut brings it back in
-     front; Alt+F4 closes it and the shortcut opens it again.
+     front; Alt+F4 closes it and the shortcut opens it again;
+  4. words selected in a web page (Firefox, a Wayland client) reach the
+     overlay's field: the reader suite's rows.
 What is on screen is read from the shell itself (its window list, focus and
 full-screen state) and from the accessibility tree; keys and clicks come from
 one remote-desktop session of mutter, as from a keyboard and a mouse."""
 import glob
 import os
+import re
+import shutil
 import sys
 
 from gnome_session import (OVERLAY, PROGRAM, WAYLAND, X11, Failure, Input, field_text, focus, on_screen,
@@ -20,6 +24,7 @@ from gnome_session import (OVERLAY, PROGRAM, WAYLAND, X11, Failure, Input, field
 
 BUILD = os.environ["VOCARTA_BUILD_DIR"]
 TEXT_APP = "Text app"
+READERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "readers")
 WIDTH, HEIGHT = 1920, 1080
 
 
@@ -119,6 +124,40 @@ def round_trip(keys, platform, client):
     wait_for("tray icon gone", lambda: not shell(f"!!{TRAY}"))
 
 
+def reader_rows(keys):
+    """The reader suite's table (tests/readers/reader-rows.sh): each case
+    selected in the page, the shortcut, the case's word in the overlay."""
+    with open(os.path.join(READERS, "reader-rows.sh")) as table:
+        rows = re.findall(r'^  "(\w+)\|(\d)\|([^"|]+)"$', table.read(), re.MULTILINE)
+    if not rows:
+        raise Failure("no rows in the reader suite's table")
+    bin_dir = os.path.join(BUILD, "bin")
+    program = start(f"{PROGRAM}-reader", [os.path.join(bin_dir, PROGRAM), "--autostart"],
+                    QT_QPA_PLATFORM="wayland", VOCARTA_DEPLOYMENT_URL="http://127.0.0.1:9/")
+    wait_for("tray icon", lambda: shell(f"!!{TRAY}"))
+    profile = os.path.join(os.environ["VOCARTA_GNOME_WORK"], "firefox-profile")
+    os.makedirs(profile, exist_ok=True)
+    shutil.copy(os.path.join(READERS, "firefox-user.js"), os.path.join(profile, "user.js"))
+    page = "file://" + os.path.realpath(os.path.join(READERS, "page.html"))
+    browser = start("firefox", ["firefox-esr", "--no-remote", "--profile", profile, page + "#paragraph"],
+                    MOZ_ENABLE_WAYLAND="1")
+
+    def page_in_front(title):
+        wait_for(f"page titled {title!r} in front", lambda: (focus().get("title") or "").startswith(title), limit=90)
+
+    page_in_front("Reader page: paragraph selected (1)")
+    for selections, (name, key, word) in enumerate(rows, start=2):
+        keys.press(key)
+        page_in_front(f"Reader page: {name} selected ({selections})")
+        keys.press("ctrl", "alt", "k")
+        overlay_in_front(WAYLAND, word)
+        press_in_overlay(keys, "overlay gone", lambda: on_screen(OVERLAY) == 0, "esc")
+        say(f"firefox: the {name} case puts {word!r} into the overlay's field")
+    stop(browser)
+    stop(program)
+    wait_for("tray icon gone", lambda: not shell(f"!!{TRAY}"))
+
+
 def scenario():
     # The shell starts in the overview, where no window has the focus.
     shell("Main.overview.hide()")
@@ -129,6 +168,10 @@ def scenario():
     try:
         round_trip(keys, "wayland", WAYLAND)
         round_trip(keys, "xcb", X11)
+        if shutil.which("firefox-esr"):
+            reader_rows(keys)
+        elif os.environ.get("CI") == "true":
+            raise Failure("firefox-esr is missing although scripts/setup installs it")
     finally:
         keys.stop()
 

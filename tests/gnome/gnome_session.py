@@ -8,7 +8,8 @@ import os
 from desktop_session import (OVERLAY, PROGRAM, Failure, GLib, Gio, bus, children, configure, field_text,  # noqa: F401
                              run, say, start, start_text_app, stop, wait_for)
 
-KEYSYM = {"ctrl": 0xFFE3, "alt": 0xFFE9, "shift": 0xFFE1, "esc": 0xFF1B, "tab": 0xFF09, "f4": 0xFFC1, "k": 0x6B}
+KEYSYM = {"ctrl": 0xFFE3, "alt": 0xFFE9, "shift": 0xFFE1, "esc": 0xFF1B, "tab": 0xFF09, "f4": 0xFFC1, "k": 0x6B,
+          "1": 0x31, "2": 0x32, "3": 0x33}
 WAYLAND, X11 = 0, 1  # the shell's client types
 
 configure("gnome", os.environ["VOCARTA_GNOME_WORK"])

@@ -1,5 +1,6 @@
 # The cases of the reader suite, shared by its desktops (sourced by
-# x11-reader-capture.sh and tests/wayland/sway-capture.sh): a web page in
+# x11-reader-capture.sh and tests/wayland/sway-capture.sh; the GNOME scenario
+# reads the table): a web page in
 # Firefox with words selected in it, the shortcut's command, and the word that
 # reaches the deployment's ai:translateWord.
 #
@@ -25,20 +26,7 @@ reader_page="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/page.html"
 start_reader_browser() {
   local profile=$work/firefox-profile
   mkdir -p "$profile"
-  cat >"$profile/user.js" <<'PREFS'
-user_pref("browser.shell.checkDefaultBrowser", false);
-user_pref("browser.startup.homepage_override.mstone", "ignore");
-user_pref("browser.aboutwelcome.enabled", false);
-user_pref("datareporting.policy.dataSubmissionEnabled", false);
-user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
-user_pref("app.update.auto", false);
-user_pref("network.proxy.type", 0);
-user_pref("widget.use-xdg-desktop-portal.settings", 0);
-user_pref("widget.use-xdg-desktop-portal.file-picker", 0);
-user_pref("widget.use-xdg-desktop-portal.mime-handler", 0);
-user_pref("widget.use-xdg-desktop-portal.open-uri", 0);
-user_pref("widget.use-xdg-desktop-portal.location", 0);
-PREFS
+  cp "$(dirname "$reader_page")/firefox-user.js" "$profile/user.js"
   firefox-esr --no-remote --profile "$profile" "file://$reader_page#paragraph" >"$work/firefox.log" 2>&1 &
   started+=($!)
   wait_for 90 "page in Firefox" reader_page_titled "Reader page: paragraph selected (1)"
