@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Words selected in a web page reach the deployment, on X11: Firefox shows a
-# page whose text sits in paragraphs and links below the focused document,
+# Words selected in a web page reach the deployment, on X11: Firefox, then
+# Chromium, shows a page whose text sits in paragraphs and links below the focused document,
 # the shortcut's command opens the overlay, Return asks for the translation.
 # Runs on the test session's display, on a bus of its own (its own keyring and
 # accessibility bus), so the session it signs in stays its own. Exits 77
@@ -16,10 +16,10 @@ desktop_tag=x11-reader
 source "$here/../desktop/session.sh"
 
 missing=()
-for tool in firefox-esr xdotool dbus-run-session gnome-keyring-daemon gdbus; do
+for tool in firefox-esr chromium xdotool dbus-run-session gnome-keyring-daemon gdbus; do
   command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
-skip_when_missing "scripts/setup installs firefox-esr"
+skip_when_missing "scripts/setup installs firefox-esr and chromium"
 [ -n "${DISPLAY:-}" ] || { echo "FAILED: no display (run it through scripts/with-session)"; exit 1; }
 
 if [ "${1:-}" = "--inner" ]; then
@@ -37,7 +37,6 @@ if [ "${1:-}" = "--inner" ]; then
   }
   log_has() { grep -qE "$1" "$2"; }
   active_name() { xdotool getactivewindow getwindowname 2>/dev/null; }
-  reader_focus_page() { xdotool search --name '^Reader page' windowactivate --sync >/dev/null 2>&1; }
   reader_key() { xdotool key --clearmodifiers "$1"; }
   reader_page_titled() { [[ "$(active_name)" == "$1"* ]]; }
   reader_overlay_focused() { [ "$(active_name)" = "Add card" ]; }
@@ -60,9 +59,9 @@ if [ "${1:-}" = "--inner" ]; then
   wait_for 60 "program on the bus" has_name me.brindlefox.vocarta.menubar
   wait_for 30 "start-up refresh" log_has 'auth:signIn .*-> 200' "$devlog"
 
-  start_reader_browser
-  say "Firefox $(firefox-esr --version 2>/dev/null | sed -nE 's/.* ([0-9][0-9.a-z]+)$/\1/p') shows the page"
-  run_reader_rows
+  for browser in firefox chromium; do
+    run_reader_rows "$browser"
+  done
   exit 0
 fi
 

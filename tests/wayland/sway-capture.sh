@@ -150,16 +150,13 @@ CFG
   # native Wayland client (the reader suite's rows).
   if command -v firefox-esr >/dev/null 2>&1; then
     devlog=$work/devserver.log
-    reader_focus_page() { swaymsg '[title="^Reader page"] focus' >/dev/null 2>&1; }
     reader_key() { wtype -k "$1"; }
     reader_page_titled() { tree_has "(n.get('name') or '').startswith('$1') and n.get('focused')"; }
     reader_overlay_focused() { tree_has "$overlay"; }
     reader_overlay_gone() { no_overlay; }
     source "$work/tests/readers/reader-rows.sh"
     export MOZ_ENABLE_WAYLAND=1
-    start_reader_browser
-    say "Firefox shows the page as a Wayland client"
-    run_reader_rows
+    run_reader_rows firefox
   elif [ "${CI:-}" = true ]; then
     fail "firefox-esr is missing although scripts/setup installs it"
   fi

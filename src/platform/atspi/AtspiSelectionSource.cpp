@@ -365,8 +365,10 @@ private:
 // GetSelection(0), and the text in that range, read through the objects
 // embedded in it. Only text is ever taken: a range that held nothing but
 // embedded objects with nothing readable behind them is for another source.
+// `throughObjects`, where given, tells whether embedded objects were read.
 QCoro::Task<SelectionSource::Result> selectionFrom(Walk &walk, const ObjectRef &object,
-                                                   const QDBusMessage &count, const QDBusMessage &range)
+                                                   const QDBusMessage &count, const QDBusMessage &range,
+                                                   bool *throughObjects = nullptr)
 {
     using Result = SelectionSource::Result;
     if (!isReply(count, "i"))
@@ -381,6 +383,8 @@ QCoro::Task<SelectionSource::Result> selectionFrom(Walk &walk, const ObjectRef &
         co_return Result::nothing();
     HypertextSelection hypertext(walk);
     const std::optional<QString> text = co_await hypertext.read(object, {start, end});
+    if (throughObjects)
+        *throughObjects = hypertext.objectsVisited() > 0;
     if (!text)
         co_return Result::unavailable();
     const QString selected = HypertextSelection::withoutNonText(*text);
@@ -392,14 +396,15 @@ QCoro::Task<SelectionSource::Result> selectionFrom(Walk &walk, const ObjectRef &
 }
 
 // The first selection of `object`: both questions in one round trip, then the text.
-QCoro::Task<SelectionSource::Result> selectionOf(Walk &walk, const ObjectRef &object)
+QCoro::Task<SelectionSource::Result> selectionOf(Walk &walk, const ObjectRef &object,
+                                                 bool *throughObjects = nullptr)
 {
     QDBusPendingCall count = walk.send(object, textInterface, QStringLiteral("GetNSelections"));
     QDBusPendingCall range =
         walk.send(object, textInterface, QStringLiteral("GetSelection"), {QVariant(int(0))});
     const QDBusMessage countReply = co_await count;
     const QDBusMessage rangeReply = co_await range;
-    co_return co_await selectionFrom(walk, object, countReply, rangeReply);
+    co_return co_await selectionFrom(walk, object, countReply, rangeReply, throughObjects);
 }
 
 // The focused object's own answer; where it has nothing selected, the
@@ -828,10 +833,15 @@ QCoro::Task<void> AtspiSelectionSource::followSelections()
             m_readingChanged = false;
             logTimingStep("atspi: reading a changed selection");
             Walk walk(*m_bus, m_limits, QDeadlineTimer(m_limits.budget));
-            const Result result = co_await whileAlive(this, selectionOf(walk, object));
+            bool throughObjects = false;
+            const Result result = co_await whileAlive(this, selectionOf(walk, object, &throughObjects));
             m_reading.reset();
-            // Changed again meanwhile: it is read once more instead.
-            if (m_readingChanged || result.status == Result::Status::Unavailable)
+            // Changed again meanwhile: it is read once more instead. Only a
+            // word is kept: a browser reports the change before its tree
+            // shows it (nothing selected yet), and a page's children change
+            // their selections without the page reporting again, so what
+            // was read through them is asked again at the press.
+            if (m_readingChanged || result.status != Result::Status::Selected || throughObjects)
                 continue;
             m_remembered.prepend({object, result});
             if (m_remembered.size() > maxRemembered)
