@@ -72,6 +72,22 @@ unlock_keyring_and_accessibility() {
     --method org.freedesktop.DBus.Properties.Set org.a11y.Status IsEnabled "<true>" >/dev/null
 }
 
+# start_signed_in_deployment BIN WORK: the local deployment on a free
+# loopback port (its log WORK/devserver.log, its data WORK/state.json), and
+# the program's session signed in with one of its link codes; exports
+# VOCARTA_DEPLOYMENT_URL for what starts after.
+start_signed_in_deployment() {
+  local bin=$1 work=$2 code
+  "$bin/vocarta-devserver" --port 0 --data "$work/state.json" --print-link-code >"$work/devserver.log" 2>&1 &
+  started+=($!)
+  wait_for 30 "link code from the deployment" grep -qE '^link code: ' "$work/devserver.log"
+  code=$(sed -nE 's/^link code: ([A-Z0-9-]+)$/\1/p' "$work/devserver.log")
+  VOCARTA_DEPLOYMENT_URL=$(sed -nE 's/^vocarta-devserver listening on (http:[^ ]+).*/\1/p' "$work/devserver.log")
+  export VOCARTA_DEPLOYMENT_URL
+  QT_QPA_PLATFORM=offscreen timeout 90 "$bin/wayland_seed_session" "$code" >"$work/seed.log" 2>&1 ||
+    fail "the session could not be signed in"
+}
+
 # Ends what the script started (the array `started`), newest first, and the
 # helpers the bus started (keyring, accessibility bus, dconf...): they are
 # clients of this bus, found through it and ended by PID.

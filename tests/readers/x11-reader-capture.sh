@@ -45,14 +45,7 @@ if [ "${1:-}" = "--inner" ]; then
 
   unlock_keyring_and_accessibility vocarta-reader-pw
 
-  "$bin/vocarta-devserver" --port 0 --data "$work/state.json" --print-link-code >"$devlog" 2>&1 &
-  started+=($!)
-  wait_for 30 "link code from the deployment" log_has '^link code: ' "$devlog"
-  url=$(sed -nE 's/^vocarta-devserver listening on (http:[^ ]+).*/\1/p' "$devlog")
-  code=$(sed -nE 's/^link code: ([A-Z0-9-]+)$/\1/p' "$devlog")
-  export VOCARTA_DEPLOYMENT_URL=$url
-  QT_QPA_PLATFORM=offscreen timeout 90 "$bin/wayland_seed_session" "$code" >"$work/seed.log" 2>&1 ||
-    fail "the session could not be signed in"
+  start_signed_in_deployment "$bin" "$work"
 
   QT_QPA_PLATFORM=xcb VOCARTA_TRAY_WAIT_MS=0 "$bin/vocarta-menubar" >"$work/program.log" 2>&1 &
   started+=($!)

@@ -66,15 +66,8 @@ sys.exit(0 if any(eval(want, {}, {"n": n}) for n in views(json.load(sys.stdin)) 
   unlock_keyring_and_accessibility vocarta-wayland-pw
 
   # 1. The local deployment, and a session signed in with one of its link codes.
-  "$bin/vocarta-devserver" --port 0 --data "$work/state.json" --print-link-code >"$work/devserver.log" 2>&1 &
-  started+=($!)
-  wait_for 30 "link code from the deployment" log_has '^link code: ' "$work/devserver.log"
-  url=$(sed -nE 's/^vocarta-devserver listening on (http:[^ ]+).*/\1/p' "$work/devserver.log")
-  code=$(sed -nE 's/^link code: ([A-Z0-9-]+)$/\1/p' "$work/devserver.log")
-  export VOCARTA_DEPLOYMENT_URL=$url
-  QT_QPA_PLATFORM=offscreen timeout 90 "$bin/wayland_seed_session" "$code" >"$work/seed.log" 2>&1 ||
-    fail "the session could not be signed in"
-  say "signed in against $url"
+  start_signed_in_deployment "$bin" "$work"
+  say "signed in against $VOCARTA_DEPLOYMENT_URL"
 
   # 2. sway, headless, with the binding a user would add.
   cat >"$work/sway.cfg" <<CFG

@@ -61,6 +61,18 @@ bool isReply(const QDBusMessage &message, const char *signature)
     return message.type() == QDBusMessage::ReplyMessage && message.signature() == QLatin1String(signature);
 }
 
+// One "(so)" structure, read from where the argument stands.
+ObjectRef readObjectRef(const QDBusArgument &argument)
+{
+    ObjectRef ref;
+    QDBusObjectPath path;
+    argument.beginStructure();
+    argument >> ref.service >> path;
+    argument.endStructure();
+    ref.path = path.path();
+    return ref;
+}
+
 QList<ObjectRef> objectRefs(const QDBusMessage &reply)
 {
     QList<ObjectRef> refs;
@@ -68,15 +80,8 @@ QList<ObjectRef> objectRefs(const QDBusMessage &reply)
         return refs;
     const QDBusArgument argument = qvariant_cast<QDBusArgument>(reply.arguments().constFirst());
     argument.beginArray();
-    while (!argument.atEnd()) {
-        ObjectRef ref;
-        QDBusObjectPath path;
-        argument.beginStructure();
-        argument >> ref.service >> path;
-        argument.endStructure();
-        ref.path = path.path();
-        refs.append(ref);
-    }
+    while (!argument.atEnd())
+        refs.append(readObjectRef(argument));
     argument.endArray();
     return refs;
 }
@@ -89,12 +94,7 @@ std::optional<ObjectRef> objectRefIn(const QVariant &value)
     const QDBusArgument argument = qvariant_cast<QDBusArgument>(value);
     if (argument.currentSignature() != QLatin1String("(so)"))
         return std::nullopt;
-    ObjectRef ref;
-    QDBusObjectPath path;
-    argument.beginStructure();
-    argument >> ref.service >> path;
-    argument.endStructure();
-    ref.path = path.path();
+    const ObjectRef ref = readObjectRef(argument);
     if (ref.service.isEmpty() || ref.path.isEmpty() || ref.path == QLatin1String("/org/a11y/atspi/null"))
         return std::nullopt;
     return ref;
@@ -324,6 +324,16 @@ public:
         const bool isInline =
             isReply(roleReply, "u") && isInlineRole(roleReply.arguments().constFirst().toUInt());
         co_return Embedded{*object, isInline, firstSelectionIn(countReply, rangeReply)};
+    }
+
+    // Whether the object's text may hold embedded objects (it has the
+    // Hypertext interface); an object that does not answer is taken to.
+    QCoro::Task<bool> holdsObjects(const ObjectRef &object)
+    {
+        const QDBusMessage reply =
+            co_await call(object, accessibleInterface, QStringLiteral("GetInterfaces"));
+        co_return !isReply(reply, "as") ||
+            reply.arguments().constFirst().toStringList().contains(hypertextInterface);
     }
 
     // Whether `ancestor` is `object`'s parent, or its parent's, and so on.
@@ -835,13 +845,15 @@ QCoro::Task<void> AtspiSelectionSource::followSelections()
             Walk walk(*m_bus, m_limits, QDeadlineTimer(m_limits.budget));
             bool throughObjects = false;
             const Result result = co_await whileAlive(this, selectionOf(walk, object, &throughObjects));
+            // What is read through a page's children is asked again at the
+            // press: they change their selections without the page
+            // reporting again. So is a page's "nothing selected": a browser
+            // reports the change before its tree shows it.
+            const bool askAgain = throughObjects || (result.status == Result::Status::NothingSelected &&
+                                                     co_await whileAlive(this, walk.holdsObjects(object)));
             m_reading.reset();
-            // Changed again meanwhile: it is read once more instead. Only a
-            // word is kept: a browser reports the change before its tree
-            // shows it (nothing selected yet), and a page's children change
-            // their selections without the page reporting again, so what
-            // was read through them is asked again at the press.
-            if (m_readingChanged || result.status != Result::Status::Selected || throughObjects)
+            // Changed again meanwhile: it is read once more instead.
+            if (m_readingChanged || result.status == Result::Status::Unavailable || askAgain)
                 continue;
             m_remembered.prepend({object, result});
             if (m_remembered.size() > maxRemembered)
