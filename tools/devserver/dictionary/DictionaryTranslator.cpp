@@ -1,0 +1,245 @@
+#include "DictionaryTranslator.h"
+
+#include "HeadwordKey.h"
+#include "PartOfSpeech.h"
+#include "Stemmer.h"
+
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <algorithm>
+
+// One direction of the deck's pair: `forward` when the dictionary goes from
+// langFrom to langTo (its headwords are translations, its translations are
+// the words to learn), reversed when it goes from langTo.
+struct DictionaryTranslator::Side {
+    const FreeDictionary *dictionary = nullptr;
+    bool forward = true;
+};
+
+struct DictionaryTranslator::Collector {
+    QJsonArray candidates;
+    QSet<QString> seen;
+    QStringList seeAlso; // lemma-like cross references of the entries used, followed once
+    bool full() const { return candidates.size() >= maxCandidates; }
+};
+
+namespace {
+struct Option {
+    const DictSense *sense;
+    const DictTranslation *translation;
+};
+
+bool isVerb(const QString &grammar)
+{
+    return PartOfSpeech::category(grammar, QString()) == QLatin1String("verb");
+}
+
+// The entries most worth a card first: those filed under their own headword
+// (not an abbreviation or inflected form that folds to the key); those the
+// other direction's dictionary confirms (its entry for the translation gives
+// the headword back); a verb when the selection began with "to"; those that
+// name their part of speech (a participle's entry does not); then those with
+// more example pairs, as the common senses carry the examples. Ties keep the
+// dictionary's order.
+int usefulness(const FreeDictionary::Found &f, bool confirmed, bool wantVerb)
+{
+    int examples = 0;
+    bool grammar = !f.entry.grammar.isEmpty();
+    bool verb = isVerb(f.entry.grammar);
+    for (const DictSense &s : f.entry.senses) {
+        examples += int(s.examples.size());
+        for (const DictTranslation &t : s.translations) {
+            grammar = grammar || !t.grammar.isEmpty();
+            verb = verb || isVerb(t.grammar);
+        }
+    }
+    return (f.exactHeadword ? 10000 : 0) + (confirmed ? 1000 : 0) + (wantVerb && verb ? 500 : 0) +
+           (grammar ? 200 : 0) + std::min(examples, 10) * 10;
+}
+
+// Whether `other` (the opposite direction) files `translation` with `headword` among its translations.
+bool confirms(const FreeDictionary *other, const QString &translation, const QString &headword)
+{
+    if (!other)
+        return false;
+    const QByteArray wanted = HeadwordKey::indexKey(headword);
+    const auto entries = other->entries(HeadwordKey::indexKey(translation), false, 8);
+    for (const auto &f : entries)
+        for (const DictSense &s : f.entry.senses)
+            for (const DictTranslation &t : s.translations)
+                if (HeadwordKey::indexKey(t.text) == wanted)
+                    return true;
+    return false;
+}
+
+// A sense's translations in the dictionary's order: the first of every sense, then the second, ...
+QList<Option> optionsOf(const DictEntry &entry)
+{
+    QList<Option> out;
+    for (qsizetype round = 0;; ++round) {
+        bool any = false;
+        for (const DictSense &s : entry.senses)
+            if (round < s.translations.size()) {
+                out.append(Option{&s, &s.translations.at(round)});
+                any = true;
+            }
+        if (!any)
+            return out;
+    }
+}
+
+// The example pair that shows the word itself, else the sense's first one.
+const DictExample *exampleFor(const DictSense &sense, const QString &word, bool wordIsTarget)
+{
+    for (const DictExample &e : sense.examples)
+        if ((wordIsTarget ? e.target : e.source).contains(word, Qt::CaseInsensitive))
+            return &e;
+    return sense.examples.isEmpty() ? nullptr : &sense.examples.first();
+}
+
+bool isLemmaLike(const QString &reference, const QString &headword)
+{
+    const QByteArray a = HeadwordKey::folded(HeadwordKey::indexKey(reference));
+    const QByteArray b = HeadwordKey::folded(HeadwordKey::indexKey(headword));
+    return !a.contains(' ') && a.size() >= 3 && b.size() >= 3 && a.first(3) == b.first(3) && a != b;
+}
+} // namespace
+
+DictionaryTranslator::DictionaryTranslator(const QString &dictdDir, const QString &hunspellDir)
+{
+    m_shelf.open(dictdDir, &m_problems);
+    m_stemmer = std::make_unique<Stemmer>(m_shelf.languages(), hunspellDir);
+}
+
+DictionaryTranslator::~DictionaryTranslator() = default;
+
+bool DictionaryTranslator::serves(const QString &langFrom, const QString &langTo) const
+{
+    return m_shelf.find(langFrom, langTo) || m_shelf.find(langTo, langFrom);
+}
+
+QString DictionaryTranslator::phoneticOf(const QString &language, const QString &word, const QString &known)
+{
+    QString ipa = known;
+    if (ipa.isEmpty())
+        for (const QString &other : m_shelf.languages())
+            if (const FreeDictionary *d = m_shelf.find(language, other); d && ipa.isEmpty())
+                ipa = d->ipaOf(word);
+    if (ipa.isEmpty())
+        ipa = m_phonetizer.ipa(language, word);
+    // A loanword comes with espeak-ng's "(en)" ... "(de)" language switches, which are not IPA.
+    static const QRegularExpression languageSwitch(QStringLiteral("\\([a-z]{2,3}(-[a-z]+)?\\)"));
+    ipa = ipa.remove(languageSwitch).simplified();
+    return ipa.isEmpty() ? QString() : u'/' + ipa + u'/';
+}
+
+void DictionaryTranslator::addFrom(const Side &side, QList<FreeDictionary::Found> found, Collector *collector,
+                                   bool wantVerb)
+{
+    const FreeDictionary *other = m_shelf.find(side.dictionary->to(), side.dictionary->from());
+    QList<std::pair<int, qsizetype>> order;
+    for (qsizetype i = 0; i < found.size(); ++i) {
+        const DictEntry &e = found.at(i).entry;
+        const bool confirmed = !e.senses.isEmpty() && !e.senses.first().translations.isEmpty() &&
+                               confirms(other, e.senses.first().translations.first().text, e.headword);
+        order.append({-usefulness(found.at(i), confirmed, wantVerb), i});
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    QList<FreeDictionary::Found> ranked;
+    for (const auto &[score, i] : std::as_const(order))
+        ranked.append(found.at(i));
+    found = ranked;
+    QList<QList<Option>> options;
+    for (const auto &f : found) {
+        options.append(optionsOf(f.entry));
+        for (const QString &reference : f.entry.seeAlso)
+            if (isLemmaLike(reference, f.entry.headword) && !collector->seeAlso.contains(reference))
+                collector->seeAlso.append(reference);
+    }
+    // The best translation of every entry before the second-best of any.
+    for (qsizetype round = 0; !collector->full(); ++round) {
+        bool any = false;
+        for (qsizetype i = 0; i < found.size() && !collector->full(); ++i) {
+            if (round >= options.at(i).size())
+                continue;
+            any = true;
+            const DictEntry &entry = found.at(i).entry;
+            const Option &option = options.at(i).at(round);
+            const QString &text = option.translation->text;
+            const QString word = side.forward ? text : entry.headword;
+            const QString translation = side.forward ? entry.headword : text;
+            const QString key = word + u'\x1f' + translation;
+            if (collector->seen.contains(key))
+                continue;
+            collector->seen.insert(key);
+            const DictExample *example = exampleFor(*option.sense, word, side.forward);
+            const QString grammar = side.forward ? option.translation->grammar : entry.grammar;
+            const QString fallbackGrammar = side.forward ? entry.grammar : option.translation->grammar;
+            const QString language = side.forward ? side.dictionary->to() : side.dictionary->from();
+            collector->candidates.append(QJsonObject{
+                {"word", word},
+                {"translation", translation},
+                {"phonetic", phoneticOf(language, word, side.forward ? QString() : entry.ipa)},
+                {"exampleSentence", example ? (side.forward ? example->target : example->source) : QString()},
+                {"exampleSentenceTranslation",
+                 example ? (side.forward ? example->source : example->target) : QString()},
+                {"category", PartOfSpeech::category(grammar.isEmpty() ? fallbackGrammar : grammar, word)}});
+        }
+        if (!any)
+            break;
+    }
+}
+
+QJsonArray DictionaryTranslator::translate(const QString &word, const QString &langFrom,
+                                           const QString &langTo)
+{
+    QList<Side> sides;
+    if (const FreeDictionary *d = m_shelf.find(langFrom, langTo))
+        sides.append(Side{d, true});
+    if (const FreeDictionary *d = m_shelf.find(langTo, langFrom))
+        sides.append(Side{d, false});
+    Collector collector;
+    const QString text = word.simplified();
+    if (sides.isEmpty() || text.isEmpty() || text.size() > 200)
+        return collector.candidates;
+
+    // The selection as written; an English verb also without its "to".
+    auto spellings = [&](const FreeDictionary *d) {
+        QStringList out{text};
+        if (d->from() == QLatin1String("en") && text.startsWith(QStringLiteral("to "), Qt::CaseInsensitive))
+            out.append(text.sliced(3));
+        return out;
+    };
+    const bool wantVerb = text.startsWith(QStringLiteral("to "), Qt::CaseInsensitive);
+    enum class Level { AsWritten, Stemmed, WithoutAccents };
+    for (Level level : {Level::AsWritten, Level::Stemmed, Level::WithoutAccents}) {
+        for (const Side &side : sides) {
+            QList<FreeDictionary::Found> found;
+            for (const QString &spelling : spellings(side.dictionary)) {
+                if (level == Level::AsWritten)
+                    found += side.dictionary->entries(HeadwordKey::indexKey(spelling));
+                else if (level == Level::WithoutAccents)
+                    found += side.dictionary->entries(HeadwordKey::indexKey(spelling), true);
+                else
+                    for (const QString &stem : m_stemmer->stems(side.dictionary->from(), spelling))
+                        found += side.dictionary->entries(HeadwordKey::indexKey(stem));
+            }
+            found.removeIf(
+                [](const auto &f) { return f.entry.headword.startsWith(QStringLiteral("00-database")); });
+            addFrom(side, found, &collector, wantVerb);
+        }
+        if (!collector.candidates.isEmpty())
+            break;
+    }
+    // "houses" is filed with its plural's translation and a reference to
+    // "house": follow such references once (not theirs in turn).
+    const QStringList references = collector.seeAlso;
+    for (const QString &reference : references)
+        for (const Side &side : sides)
+            if (!collector.full())
+                addFrom(side, side.dictionary->entries(HeadwordKey::indexKey(reference)), &collector, false);
+    return collector.candidates;
+}

@@ -1,0 +1,59 @@
+#include "FreeDictionary.h"
+
+#include "EntryParser.h"
+#include "HeadwordKey.h"
+
+#include <QSet>
+
+FreeDictionary::FreeDictionary(QString name, QString from, QString to)
+    : m_name(std::move(name))
+    , m_from(std::move(from))
+    , m_to(std::move(to))
+{
+}
+
+bool FreeDictionary::open(const QString &indexPath, const QString &dataPath, QString *error)
+{
+    return m_index.open(indexPath, error) && m_data.open(dataPath, error);
+}
+
+QList<FreeDictionary::Found> FreeDictionary::entries(QByteArrayView key, bool foldAccents,
+                                                     qsizetype limit) const
+{
+    QList<Found> out;
+    const auto locations = foldAccents ? m_index.findFolded(key) : m_index.find(key);
+    QSet<std::pair<quint64, quint64>> seen;
+    for (const DictIndex::Location &at : locations) {
+        if (out.size() >= limit)
+            break;
+        if (seen.contains({at.offset, at.length}))
+            continue;
+        seen.insert({at.offset, at.length});
+        QString error;
+        const auto text = m_data.read(at.offset, at.length, &error);
+        if (!text)
+            continue;
+        auto entry = EntryParser::parse(*text);
+        if (!entry)
+            continue;
+        const bool exact = HeadwordKey::indexKey(entry->headword) == at.headword;
+        out.append(Found{std::move(*entry), exact});
+    }
+    return out;
+}
+
+QString FreeDictionary::ipaOf(const QString &word) const
+{
+    const QByteArray key = HeadwordKey::indexKey(word);
+    const auto locations = m_index.find(key);
+    for (const DictIndex::Location &at : locations.first(std::min<qsizetype>(locations.size(), 4))) {
+        QString error;
+        const auto text = m_data.read(at.offset, at.length, &error);
+        if (!text)
+            continue;
+        const auto entry = EntryParser::parse(*text);
+        if (entry && !entry->ipa.isEmpty() && HeadwordKey::indexKey(entry->headword) == key)
+            return entry->ipa;
+    }
+    return {};
+}

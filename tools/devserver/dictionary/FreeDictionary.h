@@ -1,0 +1,42 @@
+#pragma once
+
+#include "DictEntry.h"
+#include "DictIndex.h"
+#include "DictZipReader.h"
+
+#include <QString>
+
+// One installed FreeDict pair (freedict-eng-deu.index and .dict.dz): its
+// entries by index key, read straight from the files.
+class FreeDictionary {
+public:
+    struct Found {
+        DictEntry entry;
+        bool exactHeadword =
+            false; // the entry's own headword has the key (not an inflected form or abbreviation)
+    };
+
+    // name: "eng-deu"; from/to: the two-letter codes of the decks.
+    FreeDictionary(QString name, QString from, QString to);
+
+    bool open(const QString &indexPath, const QString &dataPath, QString *error);
+
+    const QString &name() const { return m_name; }
+    const QString &from() const { return m_from; }
+    const QString &to() const { return m_to; }
+
+    // The entries filed under `key`, each read and parsed once (one index line
+    // per entry; duplicates of the same text are dropped). Unreadable entries
+    // are skipped. At most `limit` entries: "be" is also the key of
+    // abbreviations ("b.e." of "bill of exchange"), far down the list.
+    QList<Found> entries(QByteArrayView key, bool foldAccents = false, qsizetype limit = 60) const;
+    // The IPA of the first entry of `word` that has one (empty when none).
+    QString ipaOf(const QString &word) const;
+
+private:
+    QString m_name;
+    QString m_from;
+    QString m_to;
+    DictIndex m_index;
+    DictZipReader m_data;
+};
