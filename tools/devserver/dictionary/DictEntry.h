@@ -24,6 +24,7 @@ struct DictEntry {
     QString headword;
     QString ipa; // without the slashes; empty when the dictionary has none
     QString grammar;
+    QStringList forms; // inflected forms the head line lists: "run (ran /ɹˈan/ <>, run /ɹˈʌn/ <>)"
     QList<DictSense> senses;
     QStringList seeAlso;
 };

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <sys/mman.h>
+
 namespace {
 QByteArrayView keyOf(QByteArrayView line)
 {
@@ -38,6 +40,8 @@ bool DictIndex::open(const QString &path, QString *error)
         return false;
     }
     m_data = QByteArrayView(reinterpret_cast<const char *>(data), m_file.size());
+    // A binary search touches one page per step: no read-ahead of its neighbours, which would stay resident.
+    ::madvise(const_cast<uchar *>(data), size_t(m_file.size()), MADV_RANDOM);
     return true;
 }
 
@@ -46,6 +50,12 @@ QByteArrayView DictIndex::lineAt(qsizetype start) const
     const QByteArrayView rest = m_data.sliced(start);
     const qsizetype end = rest.indexOf('\n');
     return end < 0 ? rest : rest.first(end);
+}
+
+void DictIndex::releasePages() const
+{
+    if (!m_data.isEmpty())
+        ::madvise(const_cast<char *>(m_data.data()), size_t(m_data.size()), MADV_DONTNEED);
 }
 
 // The start of the first line whose key is not below `key` (the data's size if none).
@@ -88,8 +98,10 @@ void DictIndex::collect(qsizetype from, qsizetype to, QByteArrayView foldedKey, 
         const QByteArrayView line = lineAt(pos);
         pos += line.size() + 1;
         const QByteArrayView key = keyOf(line);
-        // A folded key is never longer than its UTF-8 original nor under half of it.
-        if (key.size() < foldedKey.size() || key.size() > 2 * foldedKey.size() + 2)
+        // A folded key is never longer than its UTF-8 original nor under half of it; a plain one was
+        // already looked up as it is.
+        if (key.size() < foldedKey.size() || key.size() > 2 * foldedKey.size() + 2 ||
+            std::all_of(key.begin(), key.end(), [](char c) { return uchar(c) < 0x80; }))
             continue;
         if (HeadwordKey::folded(key) != foldedKey)
             continue;
@@ -100,17 +112,22 @@ void DictIndex::collect(qsizetype from, qsizetype to, QByteArrayView foldedKey, 
 
 QList<DictIndex::Location> DictIndex::findFolded(QByteArrayView key) const
 {
-    QList<Location> out;
     const QByteArray foldedKey = HeadwordKey::folded(key);
+    QList<Location> out = foldedKey != key ? find(foldedKey) : QList<Location>();
     if (foldedKey.isEmpty() || m_data.isEmpty())
         return out;
-    const char first = foldedKey.front();
-    if (uchar(first) < 0x80) {
-        // Keys that start with the same plain letter, then those that start with any accented one.
-        const char next[2] = {char(first + 1), 0};
-        collect(lowerBound(QByteArrayView(&first, 1)), lowerBound(QByteArrayView(next, 1)), foldedKey, &out);
-    }
-    const char high = char(0x80);
-    collect(lowerBound(QByteArrayView(&high, 1)), m_data.size(), foldedKey, &out);
+    // Keys that differ from the folded one first where it has a letter that takes accents: those
+    // with that letter there, and those with any letter of U+00C0-U+017F (UTF-8 lead bytes C3-C5).
+    static const QByteArrayView accentable("aceinorsuyz");
+    qsizetype at = 0;
+    while (at < foldedKey.size() && uchar(foldedKey.at(at)) < 0x80 && !accentable.contains(foldedKey.at(at)))
+        ++at;
+    if (at == foldedKey.size() || uchar(foldedKey.at(at)) >= 0x80)
+        return out;
+    const QByteArray prefix = foldedKey.first(at);
+    const char letter = foldedKey.at(at);
+    auto startingWith = [&](char c) { return lowerBound(QByteArray(prefix).append(c)); };
+    collect(startingWith(letter), startingWith(char(letter + 1)), foldedKey, &out);
+    collect(startingWith(char(0xc3)), startingWith(char(0xc6)), foldedKey, &out);
     return out;
 }

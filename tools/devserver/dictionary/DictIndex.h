@@ -22,9 +22,15 @@ public:
     // Every line whose key is exactly `key` (an index key, see HeadwordKey).
     QList<Location> find(QByteArrayView key) const;
     // Lines whose key equals `key` once both lose their accents ("hauser"
-    // finds "häuser"); used only when find() has nothing, as it scans the
-    // keys that share the word's first letter.
+    // finds "häuser", "café" finds "cafe"); used only when find() has
+    // nothing, as it scans the keys that share the word's start up to its
+    // first letter that takes accents.
     QList<Location> findFolded(QByteArrayView key) const;
+
+    // Drops the mapped pages from this process's resident memory. They stay
+    // in the page cache, shared and ready; without this, lookups over time
+    // would count the whole index (tens of megabytes) as the deployment's own.
+    void releasePages() const;
 
 private:
     QByteArrayView lineAt(qsizetype start) const;

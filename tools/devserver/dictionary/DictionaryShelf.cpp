@@ -61,6 +61,12 @@ QStringList DictionaryShelf::pairNames() const
     return out;
 }
 
+void DictionaryShelf::releasePages() const
+{
+    for (const auto &d : m_dictionaries)
+        d->releasePages();
+}
+
 QStringList DictionaryShelf::languages() const
 {
     QStringList out;

@@ -21,6 +21,7 @@ public:
     // "en-de, de-en, ...", in the order opened.
     QStringList pairNames() const;
     QStringList languages() const;
+    void releasePages() const;
     bool isEmpty() const { return m_dictionaries.empty(); }
 
 private:

@@ -26,6 +26,8 @@ struct DictionaryTranslator::Collector {
 };
 
 namespace {
+constexpr qsizetype confirmedEntries = 6;
+
 struct Option {
     const DictSense *sense;
     const DictTranslation *translation;
@@ -140,14 +142,18 @@ void DictionaryTranslator::addFrom(const Side &side, QList<FreeDictionary::Found
 {
     const FreeDictionary *other = m_shelf.find(side.dictionary->to(), side.dictionary->from());
     QList<std::pair<int, qsizetype>> order;
-    for (qsizetype i = 0; i < found.size(); ++i) {
-        const DictEntry &e = found.at(i).entry;
-        const bool confirmed = !e.senses.isEmpty() && !e.senses.first().translations.isEmpty() &&
-                               confirms(other, e.senses.first().translations.first().text, e.headword);
-        order.append({-usefulness(found.at(i), confirmed, wantVerb), i});
+    for (qsizetype i = 0; i < found.size(); ++i)
+        order.append({-usefulness(found.at(i), false, wantVerb), i});
+    auto byScore = [](const auto &a, const auto &b) { return a.first < b.first; };
+    std::stable_sort(order.begin(), order.end(), byScore);
+    // Asking the other direction costs a lookup per entry: only the leading ones, which it may reorder.
+    for (qsizetype rank = 0; rank < std::min<qsizetype>(order.size(), confirmedEntries); ++rank) {
+        const DictEntry &e = found.at(order.at(rank).second).entry;
+        if (!e.senses.isEmpty() && !e.senses.first().translations.isEmpty() &&
+            confirms(other, e.senses.first().translations.first().text, e.headword))
+            order[rank].first = -usefulness(found.at(order.at(rank).second), true, wantVerb);
     }
-    std::stable_sort(order.begin(), order.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::stable_sort(order.begin(), order.end(), byScore);
     QList<FreeDictionary::Found> ranked;
     for (const auto &[score, i] : std::as_const(order))
         ranked.append(found.at(i));
@@ -193,6 +199,21 @@ void DictionaryTranslator::addFrom(const Side &side, QList<FreeDictionary::Found
     }
 }
 
+// Hunspell's stems, then the headwords that another dictionary of the same
+// language lists the word as a form of: Hunspell's affix rules know "houses"
+// but not "went", which English-German files under "go".
+QStringList DictionaryTranslator::baseForms(const FreeDictionary *dictionary, const QString &word) const
+{
+    QStringList out = m_stemmer->stems(dictionary->from(), word);
+    for (const QString &other : m_shelf.languages())
+        if (const FreeDictionary *sibling = m_shelf.find(dictionary->from(), other);
+            sibling && sibling != dictionary)
+            for (const QString &lemma : sibling->lemmasOf(word))
+                if (!out.contains(lemma, Qt::CaseInsensitive))
+                    out.append(lemma);
+    return out;
+}
+
 QJsonArray DictionaryTranslator::translate(const QString &word, const QString &langFrom,
                                            const QString &langTo)
 {
@@ -221,14 +242,14 @@ QJsonArray DictionaryTranslator::translate(const QString &word, const QString &l
             for (const QString &spelling : spellings(side.dictionary)) {
                 if (level == Level::AsWritten)
                     found += side.dictionary->entries(HeadwordKey::indexKey(spelling));
-                else if (level == Level::WithoutAccents)
+                else if (level == Level::WithoutAccents &&
+                         !m_stemmer->knows(side.dictionary->from(), spelling))
+                    // A word spelt right is a real word this dictionary lacks, not one typed without accents.
                     found += side.dictionary->entries(HeadwordKey::indexKey(spelling), true);
                 else
-                    for (const QString &stem : m_stemmer->stems(side.dictionary->from(), spelling))
+                    for (const QString &stem : baseForms(side.dictionary, spelling))
                         found += side.dictionary->entries(HeadwordKey::indexKey(stem));
             }
-            found.removeIf(
-                [](const auto &f) { return f.entry.headword.startsWith(QStringLiteral("00-database")); });
             addFrom(side, found, &collector, wantVerb);
         }
         if (!collector.candidates.isEmpty())
@@ -241,5 +262,6 @@ QJsonArray DictionaryTranslator::translate(const QString &word, const QString &l
         for (const Side &side : sides)
             if (!collector.full())
                 addFrom(side, side.dictionary->entries(HeadwordKey::indexKey(reference)), &collector, false);
+    m_shelf.releasePages();
     return collector.candidates;
 }

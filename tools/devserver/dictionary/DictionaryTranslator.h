@@ -41,6 +41,7 @@ private:
     struct Side;
     struct Collector;
     void addFrom(const Side &side, QList<FreeDictionary::Found> found, Collector *collector, bool wantVerb);
+    QStringList baseForms(const FreeDictionary *dictionary, const QString &word) const;
     QString phoneticOf(const QString &language, const QString &word, const QString &known);
 
     DictionaryShelf m_shelf;

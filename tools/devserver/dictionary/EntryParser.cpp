@@ -65,6 +65,18 @@ void parseHeadLine(const QString &line, DictEntry *entry)
             entry->ipa = line.sliced(slash + 2, close - slash - 2).trimmed();
     }
     entry->grammar = lastAngle(line.sliced(end));
+    // "(ran /ɹˈan/ <>, run /ɹˈʌn/ <>)": each form is written with its IPA.
+    for (qsizetype open = line.indexOf(u'(', end); open >= 0; open = line.indexOf(u'(', open + 1)) {
+        const qsizetype close = line.indexOf(u')', open);
+        if (close < 0)
+            break;
+        for (const QString &item : line.sliced(open + 1, close - open - 1).split(u',')) {
+            const qsizetype ipa = item.indexOf(QStringLiteral(" /"));
+            if (ipa > 0 && !item.first(ipa).trimmed().isEmpty())
+                entry->forms.append(item.first(ipa).trimmed());
+        }
+        open = close;
+    }
 }
 
 // `"source"  - target` (the dash may be missing when a dictionary gives only the source).

@@ -26,7 +26,8 @@ QList<FreeDictionary::Found> FreeDictionary::entries(QByteArrayView key, bool fo
     for (const DictIndex::Location &at : locations) {
         if (out.size() >= limit)
             break;
-        if (seen.contains({at.offset, at.length}))
+        // dictfmt files the dictionary's own description under "00-database-..." headwords.
+        if (seen.contains({at.offset, at.length}) || at.headword.startsWith("00database"))
             continue;
         seen.insert({at.offset, at.length});
         QString error;
@@ -38,6 +39,22 @@ QList<FreeDictionary::Found> FreeDictionary::entries(QByteArrayView key, bool fo
             continue;
         const bool exact = HeadwordKey::indexKey(entry->headword) == at.headword;
         out.append(Found{std::move(*entry), exact});
+    }
+    return out;
+}
+
+QStringList FreeDictionary::lemmasOf(const QString &word) const
+{
+    const QByteArray key = HeadwordKey::indexKey(word);
+    QStringList out;
+    for (const Found &f : entries(key, false, 12)) {
+        if (f.exactHeadword || out.contains(f.entry.headword))
+            continue;
+        for (const QString &form : f.entry.forms)
+            if (HeadwordKey::indexKey(form) == key) {
+                out.append(f.entry.headword);
+                break;
+            }
     }
     return out;
 }

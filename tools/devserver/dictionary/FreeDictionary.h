@@ -30,6 +30,10 @@ public:
     // are skipped. At most `limit` entries: "be" is also the key of
     // abbreviations ("b.e." of "bill of exchange"), far down the list.
     QList<Found> entries(QByteArrayView key, bool foldAccents = false, qsizetype limit = 60) const;
+    // Headwords whose head line lists `word` as one of their inflected forms
+    // ("ran" -> "run"): base forms for the other dictionaries of the language.
+    QStringList lemmasOf(const QString &word) const;
+    void releasePages() const { m_index.releasePages(); }
     // The IPA of the first entry of `word` that has one (empty when none).
     QString ipaOf(const QString &word) const;
 

@@ -64,6 +64,16 @@ QStringList Stemmer::languages() const
     return m_loading.keys();
 }
 
+bool Stemmer::knows(const QString &language, const QString &word) const
+{
+    const auto it = m_loading.find(language);
+    if (it == m_loading.end() || word.isEmpty() || word.size() > 100)
+        return false;
+    const std::shared_ptr<Loaded> &loaded = it->get();
+    std::lock_guard lock(loaded->mutex);
+    return loaded->hunspell->spell(word.toStdString());
+}
+
 QStringList Stemmer::stems(const QString &language, const QString &word) const
 {
     const auto it = m_loading.find(language);

@@ -24,6 +24,8 @@ public:
     // Base forms other than the word itself, most likely first; empty when
     // the language has no Hunspell dictionary installed.
     QStringList stems(const QString &language, const QString &word) const;
+    // Whether the word is spelt right in the language (false when it has no dictionary).
+    bool knows(const QString &language, const QString &word) const;
     QStringList languages() const;
 
 private:
