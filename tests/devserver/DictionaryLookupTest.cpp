@@ -66,6 +66,11 @@ private Q_SLOTS:
                                                 << "Schmetterling"
                                                 << "butterfly"
                                                 << "/ʃmˈɛtɜlˌɪŋ/";
+        QTest::newRow("only the opposite dictionary's translations know") << "songs"
+                                                                          << "fr"
+                                                                          << "chanson"
+                                                                          << "song"
+                                                                          << "";
         QTest::newRow("plural only Hunspell knows") << "maisons"
                                                     << "fr"
                                                     << "maison"

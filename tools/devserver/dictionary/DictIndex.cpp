@@ -52,6 +52,16 @@ QByteArrayView DictIndex::lineAt(qsizetype start) const
     return end < 0 ? rest : rest.first(end);
 }
 
+void DictIndex::forEachLocation(const std::function<void(const Location &)> &visit) const
+{
+    for (qsizetype pos = 0; pos < m_data.size();) {
+        const QByteArrayView line = lineAt(pos);
+        pos += line.size() + 1;
+        if (const auto parsed = IndexLine::parse(line))
+            visit(Location{parsed->headword.toByteArray(), parsed->offset, parsed->length});
+    }
+}
+
 void DictIndex::releasePages() const
 {
     if (!m_data.isEmpty())

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // A dictd index, memory-mapped: lines sorted by their key's bytes, looked up
 // by binary search, so opening costs nothing and a lookup touches a few pages.
 class DictIndex {
@@ -26,6 +28,9 @@ public:
     // nothing, as it scans the keys that share the word's start up to its
     // first letter that takes accents.
     QList<Location> findFolded(QByteArrayView key) const;
+
+    // Every line in file order (each entry once per headword that files it).
+    void forEachLocation(const std::function<void(const Location &)> &visit) const;
 
     // Drops the mapped pages from this process's resident memory. They stay
     // in the page cache, shared and ready; without this, lookups over time

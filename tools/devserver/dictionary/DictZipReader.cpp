@@ -125,10 +125,14 @@ std::optional<QByteArray> DictZipReader::chunk(qsizetype index, qsizetype needed
 {
     for (qsizetype i = 0; i < m_cache.size(); ++i) {
         const Inflated &cached = m_cache.at(i);
-        if (cached.index == index && (cached.complete || cached.bytes.size() >= needed)) {
+        if (cached.index != index)
+            continue;
+        if (cached.complete || cached.bytes.size() >= needed) {
             m_cache.move(i, 0);
             return m_cache.first().bytes;
         }
+        // A second, longer read of the chunk: a reader going through the file takes it whole.
+        needed = qsizetype(m_layout.chunkLength);
     }
     const auto input = compressed(index);
     if (!input) {

@@ -3,6 +3,7 @@
 #include "HeadwordKey.h"
 #include "PartOfSpeech.h"
 #include "Stemmer.h"
+#include "TranslationIndex.h"
 
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -202,12 +203,12 @@ void DictionaryTranslator::addFrom(const Side &side, QList<FreeDictionary::Found
 // Hunspell's stems, then the headwords that another dictionary of the same
 // language lists the word as a form of: Hunspell's affix rules know "houses"
 // but not "went", which English-German files under "go".
-QStringList DictionaryTranslator::baseForms(const FreeDictionary *dictionary, const QString &word) const
+QStringList DictionaryTranslator::baseForms(const QString &language, const FreeDictionary *asked,
+                                            const QString &word) const
 {
-    QStringList out = m_stemmer->stems(dictionary->from(), word);
+    QStringList out = m_stemmer->stems(language, word);
     for (const QString &other : m_shelf.languages())
-        if (const FreeDictionary *sibling = m_shelf.find(dictionary->from(), other);
-            sibling && sibling != dictionary)
+        if (const FreeDictionary *sibling = m_shelf.find(language, other); sibling && sibling != asked)
             for (const QString &lemma : sibling->lemmasOf(word))
                 if (!out.contains(lemma, Qt::CaseInsensitive))
                     out.append(lemma);
@@ -228,27 +229,40 @@ QJsonArray DictionaryTranslator::translate(const QString &word, const QString &l
         return collector.candidates;
 
     // The selection as written; an English verb also without its "to".
-    auto spellings = [&](const FreeDictionary *d) {
+    auto spellings = [&](const QString &language) {
         QStringList out{text};
-        if (d->from() == QLatin1String("en") && text.startsWith(QStringLiteral("to "), Qt::CaseInsensitive))
+        if (language == QLatin1String("en") && text.startsWith(QStringLiteral("to "), Qt::CaseInsensitive))
             out.append(text.sliced(3));
         return out;
     };
     const bool wantVerb = text.startsWith(QStringLiteral("to "), Qt::CaseInsensitive);
-    enum class Level { AsWritten, Stemmed, WithoutAccents };
-    for (Level level : {Level::AsWritten, Level::Stemmed, Level::WithoutAccents}) {
+    enum class Level { AsWritten, Stemmed, Translations, WithoutAccents };
+    for (Level level : {Level::AsWritten, Level::Stemmed, Level::Translations, Level::WithoutAccents}) {
         for (const Side &side : sides) {
+            const FreeDictionary *d = side.dictionary;
             QList<FreeDictionary::Found> found;
-            for (const QString &spelling : spellings(side.dictionary)) {
-                if (level == Level::AsWritten)
-                    found += side.dictionary->entries(HeadwordKey::indexKey(spelling));
-                else if (level == Level::WithoutAccents &&
-                         !m_stemmer->knows(side.dictionary->from(), spelling))
-                    // A word spelt right is a real word this dictionary lacks, not one typed without accents.
-                    found += side.dictionary->entries(HeadwordKey::indexKey(spelling), true);
-                else
-                    for (const QString &stem : baseForms(side.dictionary, spelling))
-                        found += side.dictionary->entries(HeadwordKey::indexKey(stem));
+            switch (level) {
+            case Level::AsWritten:
+                for (const QString &spelling : spellings(d->from()))
+                    found += d->entries(HeadwordKey::indexKey(spelling));
+                break;
+            case Level::Stemmed:
+                for (const QString &spelling : spellings(d->from()))
+                    for (const QString &stem : baseForms(d->from(), d, spelling))
+                        found += d->entries(HeadwordKey::indexKey(stem));
+                break;
+            case Level::Translations:
+                // The selection as one of the dictionary's translations, in its to-language.
+                for (const QString &spelling : spellings(d->to()))
+                    for (const QString &form : QStringList{spelling} + baseForms(d->to(), nullptr, spelling))
+                        found += d->entriesTranslatedAs(TranslationIndex::keyOf(form));
+                break;
+            case Level::WithoutAccents:
+                // A word spelt right is a real word this dictionary lacks, not one typed without accents.
+                for (const QString &spelling : spellings(d->from()))
+                    if (!m_stemmer->knows(d->from(), spelling))
+                        found += d->entries(HeadwordKey::indexKey(spelling), true);
+                break;
             }
             addFrom(side, found, &collector, wantVerb);
         }

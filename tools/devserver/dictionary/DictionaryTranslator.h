@@ -41,7 +41,8 @@ private:
     struct Side;
     struct Collector;
     void addFrom(const Side &side, QList<FreeDictionary::Found> found, Collector *collector, bool wantVerb);
-    QStringList baseForms(const FreeDictionary *dictionary, const QString &word) const;
+    // Base forms of a word of `language`, from Hunspell and from the dictionaries other than `asked`.
+    QStringList baseForms(const QString &language, const FreeDictionary *asked, const QString &word) const;
     QString phoneticOf(const QString &language, const QString &word, const QString &known);
 
     DictionaryShelf m_shelf;

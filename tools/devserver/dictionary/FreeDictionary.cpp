@@ -2,6 +2,9 @@
 
 #include "EntryParser.h"
 #include "HeadwordKey.h"
+#include "TranslationIndex.h"
+
+#include <QFileInfo>
 
 #include <QSet>
 
@@ -12,9 +15,44 @@ FreeDictionary::FreeDictionary(QString name, QString from, QString to)
 {
 }
 
+FreeDictionary::~FreeDictionary() = default;
+
 bool FreeDictionary::open(const QString &indexPath, const QString &dataPath, QString *error)
 {
-    return m_index.open(indexPath, error) && m_data.open(dataPath, error);
+    if (!m_index.open(indexPath, error) || !m_data.open(dataPath, error))
+        return false;
+    if (QFileInfo(dataPath).size() <= TranslationIndex::maxCompressedSize)
+        m_translations =
+            std::async(std::launch::async, [this, dataPath] {
+                return std::shared_ptr<const TranslationIndex>(TranslationIndex::build(m_index, dataPath));
+            }).share();
+    return true;
+}
+
+QList<FreeDictionary::Found> FreeDictionary::entriesTranslatedAs(QByteArrayView key) const
+{
+    QList<Found> out;
+    if (!m_translations.valid() || key.isEmpty())
+        return out;
+    const std::shared_ptr<const TranslationIndex> &translations = m_translations.get();
+    QSet<std::pair<quint64, quint64>> seen;
+    for (const auto &[offset, length] : translations->entriesWith(key)) {
+        if (seen.contains({offset, length}))
+            continue;
+        seen.insert({offset, length});
+        QString error;
+        const auto text = m_data.read(offset, length, &error);
+        auto entry = text ? EntryParser::parse(*text) : std::nullopt;
+        if (!entry)
+            continue;
+        for (DictSense &sense : entry->senses)
+            sense.translations.removeIf(
+                [&](const DictTranslation &t) { return TranslationIndex::keyOf(t.text) != key; });
+        entry->senses.removeIf([](const DictSense &s) { return s.translations.isEmpty(); });
+        if (!entry->senses.isEmpty())
+            out.append(Found{std::move(*entry), true});
+    }
+    return out;
 }
 
 QList<FreeDictionary::Found> FreeDictionary::entries(QByteArrayView key, bool foldAccents,

@@ -6,18 +6,24 @@
 
 #include <QString>
 
+#include <future>
+#include <memory>
+
+class TranslationIndex;
+
 // One installed FreeDict pair (freedict-eng-deu.index and .dict.dz): its
 // entries by index key, read straight from the files.
 class FreeDictionary {
 public:
     struct Found {
         DictEntry entry;
-        bool exactHeadword =
-            false; // the entry's own headword has the key (not an inflected form or abbreviation)
+        // The entry's own headword has the key (not an inflected form or abbreviation).
+        bool exactHeadword = false;
     };
 
     // name: "eng-deu"; from/to: the two-letter codes of the decks.
     FreeDictionary(QString name, QString from, QString to);
+    ~FreeDictionary();
 
     bool open(const QString &indexPath, const QString &dataPath, QString *error);
 
@@ -33,6 +39,11 @@ public:
     // Headwords whose head line lists `word` as one of their inflected forms
     // ("ran" -> "run"): base forms for the other dictionaries of the language.
     QStringList lemmasOf(const QString &word) const;
+    // Entries with `key` among their translations, each with only those
+    // translations: how a small dictionary answers for a word of its
+    // to-language that the opposite dictionary lacks ("song": chanson). Empty
+    // for a large dictionary, whose opposite is complete enough.
+    QList<Found> entriesTranslatedAs(QByteArrayView key) const;
     void releasePages() const { m_index.releasePages(); }
     // The IPA of the first entry of `word` that has one (empty when none).
     QString ipaOf(const QString &word) const;
@@ -43,4 +54,5 @@ private:
     QString m_to;
     DictIndex m_index;
     DictZipReader m_data;
+    std::shared_future<std::shared_ptr<const TranslationIndex>> m_translations;
 };
