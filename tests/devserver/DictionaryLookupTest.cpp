@@ -114,6 +114,13 @@ private Q_SLOTS:
         QCOMPARE(house.value("category").toString(), QStringLiteral("noun"));
         QCOMPARE(house.value("exampleSentence").toString(), QStringLiteral("ein Haus bauen"));
         QCOMPARE(house.value("exampleSentenceTranslation").toString(), QStringLiteral("build a house"));
+        // English-French names no part of speech; French-English's entry for the word does.
+        QCOMPARE(m_translator->translate(QStringLiteral("houses"), QStringLiteral("en"), QStringLiteral("fr"))
+                     .first()
+                     .toObject()
+                     .value("category")
+                     .toString(),
+                 QStringLiteral("noun"));
         // Reversed, the German sentence is still the one in the language being learnt.
         const QJsonObject glueck =
             m_translator->translate(QStringLiteral("Glück"), QStringLiteral("en"), QStringLiteral("de"))

@@ -123,13 +123,21 @@ bool DictionaryTranslator::serves(const QString &langFrom, const QString &langTo
     return m_shelf.find(langFrom, langTo) || m_shelf.find(langTo, langFrom);
 }
 
+FreeDictionary::Head DictionaryTranslator::headOf(const QString &language, const QString &word) const
+{
+    FreeDictionary::Head head;
+    for (const QString &other : m_shelf.languages())
+        if (const FreeDictionary *d = m_shelf.find(language, other); d && head.ipa.isEmpty()) {
+            const FreeDictionary::Head found = d->headOf(word);
+            head.ipa = found.ipa;
+            head.grammar = head.grammar.isEmpty() ? found.grammar : head.grammar;
+        }
+    return head;
+}
+
 QString DictionaryTranslator::phoneticOf(const QString &language, const QString &word, const QString &known)
 {
     QString ipa = known;
-    if (ipa.isEmpty())
-        for (const QString &other : m_shelf.languages())
-            if (const FreeDictionary *d = m_shelf.find(language, other); d && ipa.isEmpty())
-                ipa = d->ipaOf(word);
     if (ipa.isEmpty())
         ipa = m_phonetizer.ipa(language, word);
     // A loanword comes with espeak-ng's "(en)" ... "(de)" language switches, which are not IPA.
@@ -186,14 +194,19 @@ void DictionaryTranslator::addFrom(const Side &side, QList<FreeDictionary::Found
             const QString grammar = side.forward ? option.translation->grammar : entry.grammar;
             const QString fallbackGrammar = side.forward ? entry.grammar : option.translation->grammar;
             const QString language = side.forward ? side.dictionary->to() : side.dictionary->from();
+            const FreeDictionary::Head head = side.forward ? headOf(language, word) : FreeDictionary::Head{};
             collector->candidates.append(QJsonObject{
                 {"word", word},
                 {"translation", translation},
-                {"phonetic", phoneticOf(language, word, side.forward ? QString() : entry.ipa)},
+                {"phonetic", phoneticOf(language, word, side.forward ? head.ipa : entry.ipa)},
                 {"exampleSentence", example ? (side.forward ? example->target : example->source) : QString()},
                 {"exampleSentenceTranslation",
                  example ? (side.forward ? example->source : example->target) : QString()},
-                {"category", PartOfSpeech::category(grammar.isEmpty() ? fallbackGrammar : grammar, word)}});
+                {"category",
+                 PartOfSpeech::category(!grammar.isEmpty()
+                                            ? grammar
+                                            : (!head.grammar.isEmpty() ? head.grammar : fallbackGrammar),
+                                        word)}});
         }
         if (!any)
             break;

@@ -43,6 +43,9 @@ private:
     void addFrom(const Side &side, QList<FreeDictionary::Found> found, Collector *collector, bool wantVerb);
     // Base forms of a word of `language`, from Hunspell and from the dictionaries other than `asked`.
     QStringList baseForms(const QString &language, const FreeDictionary *asked, const QString &word) const;
+    // The word's own entry in a dictionary from its language: where the forward
+    // direction has no IPA or part of speech for a translation, the other has.
+    FreeDictionary::Head headOf(const QString &language, const QString &word) const;
     QString phoneticOf(const QString &language, const QString &word, const QString &known);
 
     DictionaryShelf m_shelf;

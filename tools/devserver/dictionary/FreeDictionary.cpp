@@ -97,18 +97,23 @@ QStringList FreeDictionary::lemmasOf(const QString &word) const
     return out;
 }
 
-QString FreeDictionary::ipaOf(const QString &word) const
+FreeDictionary::Head FreeDictionary::headOf(const QString &word) const
 {
     const QByteArray key = HeadwordKey::indexKey(word);
     const auto locations = m_index.find(key);
+    Head head;
     for (const DictIndex::Location &at : locations.first(std::min<qsizetype>(locations.size(), 4))) {
         QString error;
         const auto text = m_data.read(at.offset, at.length, &error);
-        if (!text)
+        const auto entry = text ? EntryParser::parse(*text) : std::nullopt;
+        if (!entry || HeadwordKey::indexKey(entry->headword) != key)
             continue;
-        const auto entry = EntryParser::parse(*text);
-        if (entry && !entry->ipa.isEmpty() && HeadwordKey::indexKey(entry->headword) == key)
-            return entry->ipa;
+        if (head.ipa.isEmpty())
+            head.ipa = entry->ipa;
+        if (head.grammar.isEmpty())
+            head.grammar = entry->grammar;
+        if (!head.ipa.isEmpty() && !head.grammar.isEmpty())
+            break;
     }
-    return {};
+    return head;
 }

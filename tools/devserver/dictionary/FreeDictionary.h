@@ -45,8 +45,12 @@ public:
     // for a large dictionary, whose opposite is complete enough.
     QList<Found> entriesTranslatedAs(QByteArrayView key) const;
     void releasePages() const { m_index.releasePages(); }
-    // The IPA of the first entry of `word` that has one (empty when none).
-    QString ipaOf(const QString &word) const;
+    // The IPA and grammar note of `word`'s own entries (empty when none has one).
+    struct Head {
+        QString ipa;
+        QString grammar;
+    };
+    Head headOf(const QString &word) const;
 
 private:
     QString m_name;
