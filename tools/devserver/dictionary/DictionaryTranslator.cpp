@@ -22,7 +22,8 @@ struct DictionaryTranslator::Side {
 struct DictionaryTranslator::Collector {
     QJsonArray candidates;
     QSet<QString> seen;
-    QStringList seeAlso; // lemma-like cross references of the entries used, followed once
+    // Lemma-like cross references of the entries used, with their language; followed once.
+    QList<std::pair<QString, QString>> seeAlso;
     bool full() const { return candidates.size() >= maxCandidates; }
 };
 
@@ -170,9 +171,11 @@ void DictionaryTranslator::addFrom(const Side &side, QList<FreeDictionary::Found
     QList<QList<Option>> options;
     for (const auto &f : found) {
         options.append(optionsOf(f.entry));
-        for (const QString &reference : f.entry.seeAlso)
-            if (isLemmaLike(reference, f.entry.headword) && !collector->seeAlso.contains(reference))
-                collector->seeAlso.append(reference);
+        for (const QString &reference : f.entry.seeAlso) {
+            const std::pair<QString, QString> lemma{side.dictionary->from(), reference};
+            if (isLemmaLike(reference, f.entry.headword) && !collector->seeAlso.contains(lemma))
+                collector->seeAlso.append(lemma);
+        }
     }
     // The best translation of every entry before the second-best of any.
     for (qsizetype round = 0; !collector->full(); ++round) {
@@ -284,10 +287,10 @@ QJsonArray DictionaryTranslator::translate(const QString &word, const QString &l
     }
     // "houses" is filed with its plural's translation and a reference to
     // "house": follow such references once (not theirs in turn).
-    const QStringList references = collector.seeAlso;
-    for (const QString &reference : references)
+    const auto references = collector.seeAlso;
+    for (const auto &[language, reference] : references)
         for (const Side &side : sides)
-            if (!collector.full())
+            if (!collector.full() && side.dictionary->from() == language)
                 addFrom(side, side.dictionary->entries(HeadwordKey::indexKey(reference)), &collector, false);
     m_shelf.releasePages();
     return collector.candidates;
