@@ -133,11 +133,13 @@ private Q_SLOTS:
 
     void unknownWordsAndUnservedPairsGiveNothing()
     {
-        for (const char *word : {"xylophonicz", "", "   ", "!!!", "00-database-info"})
-            QVERIFY2(
-                m_translator->translate(QString::fromUtf8(word), QStringLiteral("en"), QStringLiteral("de"))
-                    .isEmpty(),
-                word);
+        for (const char *langTo : {"de", "fr"})
+            for (const char *word : {"xylophonicz", "", "   ", "!!!", "00-database-info"})
+                QVERIFY2(m_translator
+                             ->translate(QString::fromUtf8(word), QStringLiteral("en"),
+                                         QString::fromLatin1(langTo))
+                             .isEmpty(),
+                         word);
         QVERIFY(!m_translator->serves(QStringLiteral("hu"), QStringLiteral("en")));
         QVERIFY(m_translator->translate(QStringLiteral("house"), QStringLiteral("hu"), QStringLiteral("en"))
                     .isEmpty());

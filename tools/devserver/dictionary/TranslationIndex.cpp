@@ -21,7 +21,10 @@ std::unique_ptr<TranslationIndex> TranslationIndex::build(const DictIndex &index
             return;
         for (const DictSense &sense : entry->senses)
             for (const DictTranslation &t : sense.translations) {
-                auto &list = out->m_entries[keyOf(t.text)];
+                const QByteArray key = keyOf(t.text);
+                if (key.isEmpty())
+                    continue;
+                auto &list = out->m_entries[key];
                 if (!list.contains(std::pair{at.offset, at.length}))
                     list.append({at.offset, at.length});
             }
