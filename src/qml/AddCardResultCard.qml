@@ -12,6 +12,9 @@ Rectangle {
     readonly property string langFrom: deck ? deck.langFrom : ""
     readonly property string langTo: deck ? deck.langTo : ""
     readonly property int rowSpacing: 8
+    // An empty example or example translation is a valid record; its row is left out, not shown bare.
+    readonly property string exampleText: result ? result.exampleSentence : ""
+    readonly property string exampleTranslationText: result ? result.exampleSentenceTranslation : ""
 
     color: "white"
     radius: 20
@@ -87,8 +90,10 @@ Rectangle {
         Divider {}
 
         Row {
+            objectName: "exampleTranslationRow"
             width: parent.width
             spacing: resultCard.rowSpacing
+            visible: resultCard.exampleTranslationText.length > 0
             Item {
                 width: 18; height: 20
                 AddCardFlag { y: 2; size: 18; langCode: resultCard.langFrom }
@@ -97,7 +102,7 @@ Rectangle {
                 objectName: "resultExampleTranslation"
                 width: parent.width - 18 - parent.spacing
                 textFormat: Text.PlainText
-                text: resultCard.result ? resultCard.result.exampleSentenceTranslation : ""
+                text: resultCard.exampleTranslationText
                 font.family: Theme.textFont; font.pixelSize: 13
                 color: Theme.exampleText
                 wrapMode: Text.Wrap
@@ -105,8 +110,10 @@ Rectangle {
         }
 
         Row {
+            objectName: "exampleRow"
             width: parent.width
             spacing: resultCard.rowSpacing
+            visible: resultCard.exampleText.length > 0
             Item {
                 width: 18; height: 20
                 AddCardFlag { y: 2; size: 18; langCode: resultCard.langTo }
@@ -115,14 +122,14 @@ Rectangle {
                 objectName: "resultExample"
                 width: parent.width - 18 - parent.spacing
                 textFormat: Text.PlainText
-                text: resultCard.result ? resultCard.result.exampleSentence : ""
+                text: resultCard.exampleText
                 font.family: Theme.textFont; font.pixelSize: 13
                 color: Theme.exampleText
                 wrapMode: Text.Wrap
             }
         }
 
-        Divider {}
+        Divider { visible: resultCard.exampleText.length > 0 || resultCard.exampleTranslationText.length > 0 }
 
         Rectangle {
             objectName: "categoryBadge"

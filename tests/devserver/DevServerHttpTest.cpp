@@ -319,6 +319,36 @@ private Q_SLOTS:
                  QStringLiteral("Not authenticated"));
     }
 
+    void translateWordAsksTheDictionariesFirst()
+    {
+        DevServerFixture f;
+        f.config.dictionaryDir = QStringLiteral("/usr/share/dictd");
+        QVERIFY(f.start());
+        HttpCaller http(f.url());
+        const auto [token, refresh] = http.signIn(f);
+        auto translate = [&](const char *word, const char *from, const char *to) {
+            return http.call(action, QStringLiteral("ai:translateWord"),
+                             {{"word", QString::fromUtf8(word)}, {"langFrom", from}, {"langTo", to}}, token);
+        };
+
+        // A plural the built-in table never knew, with the dictionary's IPA and no made-up sentence.
+        CallResult r = translate("houses", "en", "de");
+        QVERIFY2(r.isSuccess(), qPrintable(r.errorMessage()));
+        const QJsonObject first = r.value().toArray().first().toObject();
+        QCOMPARE(first.value("word").toString(), QStringLiteral("Häuser"));
+        QCOMPARE(first.value("translation").toString(), QStringLiteral("houses"));
+        QCOMPARE(first.value("phonetic").toString(), QStringLiteral("/hˈɔøzɜ/"));
+        for (const QJsonValue &c : r.value().toArray())
+            QVERIFY(!c.toObject().value("exampleSentence").toString().contains(QStringLiteral("on my list")));
+
+        // A pair no dictionary covers still has the table; a word nobody knows is the same kind of error.
+        QVERIFY(translate("nap", "hu", "en").isSuccess());
+        r = translate("xylophonicz", "en", "de");
+        QVERIFY(!r.isSuccess());
+        QVERIFY(r.errorMessage().startsWith(
+            QStringLiteral("No translation found for \"xylophonicz\" (en -> de)")));
+    }
+
     // What the core's parser refuses beyond the fake deployment's own table:
     // forms that two parsers could read differently.
     void ambiguousRequestsAreRefused_data()

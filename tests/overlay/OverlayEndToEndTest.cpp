@@ -4,6 +4,10 @@
 #include "QuickItemSearch.h"
 #include "TestSupport.h"
 
+#include "DevAuth.h"
+#include "DevServer.h"
+#include "DevStore.h"
+
 #include "app/Fonts.h"
 #include "backend/ConvexClient.h"
 #include "capture/KeyCombo.h"
@@ -22,6 +26,7 @@
 #include <QPointer>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -70,8 +75,9 @@ class OverlayEndToEndTest : public QObject {
     }
 
     // The program's capture objects as start-up wires them, against the fake
-    // deployment, with Ctrl+Alt+K registered and "red house" selected in
-    // another application.
+    // deployment (or the local one at `deployment`, signed in with `tokens`),
+    // with Ctrl+Alt+K registered and "red house" (or `selection`, at
+    // `range` of `text`) selected in another application.
     struct Rig {
         FakeDeployment fake;
         std::unique_ptr<ConvexClient> client;
@@ -82,8 +88,16 @@ class OverlayEndToEndTest : public QObject {
         std::unique_ptr<SelectedTextReader> reader;
         std::unique_ptr<ShortcutManager> shortcuts;
         std::unique_ptr<Helper> app;
+        QString selection = QStringLiteral("red house");
 
         Rig()
+            : Rig({}, {}, QStringLiteral("a red house here"), QStringLiteral("2,11"),
+                  QStringLiteral("red house"))
+        {
+        }
+        Rig(const QUrl &deployment, const DevTokenPair &tokens, const QString &text, const QString &range,
+            const QString &selected)
+            : selection(selected)
         {
             fake.answer("decks:getActiveDeck",
                         FakeDeployment::Answer::success(deckJson("deck-7", "Swedish")));
@@ -91,8 +105,9 @@ class OverlayEndToEndTest : public QObject {
                                                 QJsonArray{candidate("ett rött hus", "a red house"),
                                                            candidate("en röd stuga", "a red cottage")}));
             fake.answer("cards:createCard", FakeDeployment::Answer::success(QStringLiteral("card-1")));
-            client = std::make_unique<ConvexClient>(fake.url());
-            client->setTokens(QStringLiteral("token"), QStringLiteral("refresh"));
+            client = std::make_unique<ConvexClient>(deployment.isEmpty() ? fake.url() : deployment);
+            client->setTokens(deployment.isEmpty() ? QStringLiteral("token") : tokens.token,
+                              deployment.isEmpty() ? QStringLiteral("refresh") : tokens.refreshToken);
             session.finishRestore(true);
             panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client, session);
             panel->warmUp();
@@ -105,9 +120,8 @@ class OverlayEndToEndTest : public QObject {
                 });
             shortcuts->set(KeyCombo(40, KeyCombo::ControlFlag | KeyCombo::OptionFlag)); // ctrl+alt+K
             app = startHelper(QStringLiteral(SELECTION_APP),
-                              {QStringLiteral("--text"), QStringLiteral("a red house here"),
-                               QStringLiteral("--select"), QStringLiteral("2,11")},
-                              "ready", {QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1")});
+                              {QStringLiteral("--text"), text, QStringLiteral("--select"), range}, "ready",
+                              {QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1")});
         }
         ~Rig()
         {
@@ -126,10 +140,10 @@ class OverlayEndToEndTest : public QObject {
         {
             QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+k")}));
             QTRY_VERIFY_WITH_TIMEOUT(panel->isOpen(), 20000);
-            QTRY_COMPARE_WITH_TIMEOUT(panel->content()->word(), QStringLiteral("red house"), 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(panel->content()->word(), selection, 20000);
             QQuickItem *field = find("wordField");
             QVERIFY(field);
-            QCOMPARE(field->property("text").toString(), QStringLiteral("red house"));
+            QCOMPARE(field->property("text").toString(), selection);
             // The overlay took the keyboard from the other application.
             QTRY_VERIFY_WITH_TIMEOUT(panel->window()->isActive() && field->hasActiveFocus(), 20000);
             QTRY_VERIFY_WITH_TIMEOUT(panel->content()->activeDeck().has_value(), 20000);
@@ -226,6 +240,61 @@ private Q_SLOTS:
         QCOMPARE(rig.panel->content()->selected()->word, QStringLiteral("ett rött hus"));
         QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
         rig.expectSaved(QStringLiteral("ett rött hus"), QStringLiteral("a red house"));
+    }
+
+    // Against the local deployment with the installed dictionaries: a plural
+    // selected in a real text field reaches it as a card carrying the
+    // dictionary's translation and IPA; that sense has no example pair, and
+    // the card showed no empty example row.
+    void pluralBecomesADictionaryCard()
+    {
+        QTemporaryDir dir;
+        DevServerConfig config;
+        config.port = 0;
+        config.dataPath = dir.filePath(QStringLiteral("state.json"));
+        config.dictionaryDir = QStringLiteral("/usr/share/dictd");
+        DevServer server(config);
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        const QString email = QString::fromLatin1(DevStore::demoEmail);
+        const DevUser *user = server.store().state().userByEmail(email);
+        QVERIFY(user);
+        QString germanDeck;
+        for (const DevDeck &deck : server.store().state().decksOf(user->id))
+            if (deck.langFrom == QLatin1String("en") && deck.langTo == QLatin1String("de"))
+                germanDeck = deck.id;
+        QVERIFY(server.setActiveDeck(email, germanDeck));
+
+        Rig rig(server.url(), server.auth().startSession(user->id),
+                QStringLiteral("Old houses line the river"), QStringLiteral("4,10"),
+                QStringLiteral("houses"));
+        QVERIFY(rig.app);
+        rig.pressShortcut();
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Results,
+                                  20000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.find("resultEntry0"), 20000);
+        QVERIFY(clickWhenSettled(rig.find("resultEntry0")));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.panel->content()->phase(), AddCardOverlayContent::Phase::Selected,
+                                  20000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.find("exampleRow"), 20000);
+        QVERIFY(!rig.find("exampleRow")->isVisible());
+        QVERIFY(!rig.find("exampleTranslationRow")->isVisible());
+        QCOMPARE(rig.find("resultPhonetic")->property("text").toString(), QStringLiteral("/hˈɔøzɜ/"));
+
+        const qsizetype before = server.store().state().cards.size();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.find("addButton"), 20000);
+        QVERIFY(clickWhenSettled(rig.find("addButton")));
+        QTRY_COMPARE_WITH_TIMEOUT(server.store().state().cards.size(), before + 1, 20000);
+        const DevCard &card = server.store().state().cards.last();
+        QCOMPARE(card.deckId, germanDeck);
+        QCOMPARE(card.word, QStringLiteral("Häuser"));
+        QCOMPARE(card.translation, QStringLiteral("houses"));
+        QCOMPARE(card.phonetic, QStringLiteral("/hˈɔøzɜ/"));
+        QCOMPARE(card.exampleSentence, QString());
+        QCOMPARE(card.category, QStringLiteral("noun"));
     }
 };
 

@@ -3,6 +3,7 @@
 #include "ArgValidator.h"
 #include "DevClock.h"
 #include "DevStore.h"
+#include "DictionaryTranslator.h"
 #include "WordTable.h"
 
 #include <QJsonArray>
@@ -38,10 +39,11 @@ QJsonObject tokensJson(const DevTokenPair &pair)
 }
 } // namespace
 
-DevFunctions::DevFunctions(DevStore *store, DevAuth *auth, DevClock *clock)
+DevFunctions::DevFunctions(DevStore *store, DevAuth *auth, DevClock *clock, DictionaryTranslator *translator)
     : m_store(store)
     , m_auth(auth)
     , m_clock(clock)
+    , m_translator(translator)
 {
 }
 
@@ -253,15 +255,28 @@ DevFunctions::Outcome DevFunctions::translateWord(const QJsonObject &args,
         return failure(*error);
     if (!identity)
         return failure(notAuthenticated);
-    const auto lookup = WordTable::shared().translate(args.value(QStringLiteral("word")).toString(),
-                                                      args.value(QStringLiteral("langFrom")).toString(),
-                                                      args.value(QStringLiteral("langTo")).toString());
+    const QString word = args.value(QStringLiteral("word")).toString();
+    const QString langFrom = args.value(QStringLiteral("langFrom")).toString();
+    const QString langTo = args.value(QStringLiteral("langTo")).toString();
+    // The word as it arrived, so a log shows what a capture sent.
+    const auto found = [&word](qsizetype count, const QString &source) {
+        return QStringLiteral("%1 candidate(s) for \"%2\"%3").arg(count).arg(word.left(80), source);
+    };
+    const bool dictionaries = m_translator && m_translator->serves(langFrom, langTo);
+    if (dictionaries) {
+        const QJsonArray candidates = m_translator->translate(word, langFrom, langTo);
+        if (!candidates.isEmpty())
+            return success(candidates, found(candidates.size(), QStringLiteral(" from the dictionaries")));
+    }
+    // The last resort, also for the pairs no installed dictionary covers.
+    const auto lookup = WordTable::shared().translate(word, langFrom, langTo);
+    if (lookup.unknownWord && dictionaries)
+        return failure(QStringLiteral("No translation found for \"%1\" (%2 -> %3): neither the installed "
+                                      "dictionaries nor the built-in word table know it")
+                           .arg(word.simplified().left(60), langFrom, langTo));
     if (!lookup.error.isEmpty())
         return failure(lookup.error);
-    // The word as it arrived, so a log shows what a capture sent.
-    return success(lookup.candidates, QStringLiteral("%1 candidate(s) for \"%2\"")
-                                          .arg(lookup.candidates.size())
-                                          .arg(args.value(QStringLiteral("word")).toString().left(80)));
+    return success(lookup.candidates, found(lookup.candidates.size(), QString()));
 }
 
 DevFunctions::Outcome DevFunctions::createCard(const QJsonObject &args,

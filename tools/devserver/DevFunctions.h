@@ -10,6 +10,7 @@
 
 class DevClock;
 class DevStore;
+class DictionaryTranslator;
 
 // The deployment's public server functions, by name. Each checks its
 // arguments like the real validators, then runs against the store.
@@ -24,7 +25,8 @@ public:
         QString note; // for the log line; never a secret
     };
 
-    DevFunctions(DevStore *store, DevAuth *auth, DevClock *clock);
+    // translator: nullptr for the built-in word table only.
+    DevFunctions(DevStore *store, DevAuth *auth, DevClock *clock, DictionaryTranslator *translator = nullptr);
 
     std::optional<Kind> kindOf(const QString &path) const;
     static QString kindName(Kind kind);
@@ -47,4 +49,5 @@ private:
     DevStore *m_store;
     DevAuth *m_auth;
     DevClock *m_clock;
+    DictionaryTranslator *m_translator;
 };

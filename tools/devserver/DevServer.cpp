@@ -5,6 +5,7 @@
 #include "DevFunctions.h"
 #include "DevLog.h"
 #include "DevStore.h"
+#include "DictionaryTranslator.h"
 #include "LoopbackServer.h"
 #include "SyncConnection.h"
 
@@ -29,7 +30,10 @@ DevServer::DevServer(DevServerConfig config, DevClock *clock, QObject *parent)
     , m_clock(clock ? clock : new DevClock(this))
     , m_store(std::make_unique<DevStore>(m_config.dataPath, m_clock))
     , m_auth(std::make_unique<DevAuth>(m_store.get(), m_clock, m_config))
-    , m_functions(std::make_unique<DevFunctions>(m_store.get(), m_auth.get(), m_clock))
+    , m_translator(m_config.dictionaryDir.isEmpty()
+                       ? nullptr
+                       : std::make_unique<DictionaryTranslator>(m_config.dictionaryDir))
+    , m_functions(std::make_unique<DevFunctions>(m_store.get(), m_auth.get(), m_clock, m_translator.get()))
     , m_http(new LoopbackServer(HttpLimits{}, this))
 {
     m_http->setLoopbackOriginsOnly(true);

@@ -13,6 +13,7 @@ class DevAuth;
 class DevClock;
 class DevFunctions;
 class DevStore;
+class DictionaryTranslator;
 class LoopbackServer;
 class QWebSocket;
 class SyncConnection;
@@ -38,6 +39,8 @@ public:
     DevStore &store() { return *m_store; }
     DevAuth &auth() { return *m_auth; }
     DevClock &clock() { return *m_clock; }
+    // The dictionaries' translator; nullptr when the configuration names no folder.
+    const DictionaryTranslator *translator() const { return m_translator.get(); }
     // A change made on the server side (as the phone app would make it); live queries follow.
     bool setActiveDeck(const QString &email, const QString &deckId);
     int syncConnectionCount() const { return int(m_syncConnections.size()); }
@@ -53,6 +56,7 @@ private:
     DevClock *m_clock;
     std::unique_ptr<DevStore> m_store;
     std::unique_ptr<DevAuth> m_auth;
+    std::unique_ptr<DictionaryTranslator> m_translator;
     std::unique_ptr<DevFunctions> m_functions;
     LoopbackServer *m_http;
     QList<SyncConnection *> m_syncConnections;

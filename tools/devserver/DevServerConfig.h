@@ -17,4 +17,7 @@ struct DevServerConfig {
     std::chrono::milliseconds refreshReuseGrace = std::chrono::seconds(10);
     std::chrono::milliseconds pingInterval = std::chrono::seconds(15);
     std::chrono::milliseconds linkCodeTtl = std::chrono::minutes(10);
+    // The dictd folder whose FreeDict pairs translate words; empty: the
+    // built-in word table only.
+    QString dictionaryDir;
 };

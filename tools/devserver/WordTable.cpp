@@ -123,6 +123,7 @@ WordTable::Lookup WordTable::translate(const QString &word, const QString &langF
                 QStringLiteral("No translation found for \"%1\" (%2 -> %3): the development server knows "
                                "only the %4 entries of its built-in word table")
                     .arg(word.simplified().left(60), langFrom, langTo)
-                    .arg(m_entries.size())};
+                    .arg(m_entries.size()),
+                true};
     return {out, {}};
 }

@@ -29,6 +29,7 @@ public:
     struct Lookup {
         QJsonArray candidates;
         QString error;
+        bool unknownWord = false; // the error says only that no entry has the word
     };
     Lookup translate(const QString &word, const QString &langFrom, const QString &langTo) const;
 

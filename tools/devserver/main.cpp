@@ -1,6 +1,6 @@
 // vocarta-devserver: the local deployment for development and tests.
 //
-//   vocarta-devserver [--port N] [--data FILE] [--token-ttl 1h] [--print-link-code]
+//   vocarta-devserver [--port N] [--data FILE] [--token-ttl 1h] [--dictionaries DIR] [--print-link-code]
 //   vocarta-devserver link-code [--data FILE] [--email ADDRESS]
 //   vocarta-devserver cards [--data FILE]
 
@@ -8,6 +8,7 @@
 #include "DevClock.h"
 #include "DevServer.h"
 #include "DevStore.h"
+#include "DictionaryTranslator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -131,8 +132,13 @@ int main(int argc, char *argv[])
         QStringLiteral("On start, print a fresh link code for the account."));
     const QCommandLineOption emailOption(QStringLiteral("email"), QStringLiteral("Account of the link code."),
                                          QStringLiteral("address"), QString::fromLatin1(DevStore::demoEmail));
-    parser.addOptions(
-        {hostOption, portOption, dataOption, ttlOption, pingOption, linkCodeOption, emailOption});
+    const QCommandLineOption dictionariesOption(
+        QStringLiteral("dictionaries"),
+        QStringLiteral("Folder of FreeDict dictionaries (dictd format) that translate words; \"\" for the "
+                       "built-in word table only."),
+        QStringLiteral("dir"), QStringLiteral("/usr/share/dictd"));
+    parser.addOptions({hostOption, portOption, dataOption, ttlOption, pingOption, linkCodeOption, emailOption,
+                       dictionariesOption});
     parser.process(app);
 
     DevServerConfig config;
@@ -154,6 +160,9 @@ int main(int argc, char *argv[])
     config.port = quint16(port);
     config.tokenTtl = *ttl;
     config.pingInterval = *ping;
+    if (!parser.value(dictionariesOption).isEmpty())
+        config.dictionaryDir =
+            QDir::cleanPath(QDir::current().absoluteFilePath(parser.value(dictionariesOption)));
 
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0, QStringLiteral("serve"));
@@ -182,6 +191,19 @@ int main(int argc, char *argv[])
     printLine(
         QStringLiteral("demo account: %1 / %2")
             .arg(QString::fromLatin1(DevStore::demoEmail), QString::fromLatin1(DevStore::demoPassword)));
+    if (const DictionaryTranslator *translator = server.translator()) {
+        for (const QString &problem : translator->problems())
+            printLine(QStringLiteral("vocarta-devserver: dictionary left out: %1").arg(problem), stderr);
+        const QStringList pairs = translator->pairNames();
+        printLine(
+            pairs.isEmpty()
+                ? QStringLiteral("translations: no FreeDict dictionaries in %1; the built-in word table only")
+                      .arg(config.dictionaryDir)
+                : QStringLiteral("translations: FreeDict %1 (from %2); the built-in word table for the rest")
+                      .arg(pairs.join(QStringLiteral(", ")), config.dictionaryDir));
+    } else {
+        printLine(QStringLiteral("translations: the built-in word table only"));
+    }
     if (parser.isSet(linkCodeOption)) {
         const DevUser *user = server.store().state().userByEmail(parser.value(emailOption));
         if (!user) {
