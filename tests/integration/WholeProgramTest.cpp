@@ -8,6 +8,7 @@
 #include "MemorySecretStore.h"
 #include "auth/AuthManager.h"
 #include "backend/ConvexClient.h"
+#include "backend/DeploymentUrl.h"
 #include "overlay/AddCardOverlayContent.h"
 #include "overlay/DismissSignal.h"
 #include "platform/Browser.h"
@@ -112,7 +113,7 @@ private Q_SLOTS:
         MemorySecretStore secrets;
         NoBrowser browser;
         AuthManager auth(client, secrets, browser);
-        ConvexSubscriptionClient sync(ConvexSubscriptionClient::syncUrl(m_server->url()), client,
+        ConvexSubscriptionClient sync(DeploymentUrl::syncUrl(m_server->url()), client,
                                       std::make_unique<ShortSleeper>());
         sync.setHandshakeTimeout(std::chrono::seconds(5));
         DeckStateManager deckState(sync, client);

@@ -197,7 +197,6 @@ class ConvexSubscriptionClientTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void endpointFollowsTheDeployment();
     void refusedDeploymentIsNeverContacted();
     void openingFramesCarryEverySubscription();
     void signedOutConnectionSkipsAuthenticate();
@@ -222,17 +221,6 @@ private Q_SLOTS:
     void accountChangeSwitchesIdentityAndStopsOldResults();
 };
 
-void ConvexSubscriptionClientTest::endpointFollowsTheDeployment()
-{
-    QCOMPARE(ConvexSubscriptionClient::syncUrl(QUrl(QStringLiteral("https://happy-otter-123.convex.cloud"))),
-             QUrl(QStringLiteral("wss://happy-otter-123.convex.cloud/api/sync")));
-    QCOMPARE(ConvexSubscriptionClient::syncUrl(QUrl(QStringLiteral("http://127.0.0.1:3210"))),
-             QUrl(QStringLiteral("ws://127.0.0.1:3210/api/sync")));
-    // Plain text only ever stays on the machine.
-    QCOMPARE(ConvexSubscriptionClient::syncUrl(QUrl(QStringLiteral("http://example.com:8080/x?y=1"))),
-             QUrl(QStringLiteral("wss://example.com:8080/api/sync")));
-}
-
 void ConvexSubscriptionClientTest::refusedDeploymentIsNeverContacted()
 {
     // The HTTP client refuses an address with a query; the sync connection
@@ -242,7 +230,7 @@ void ConvexSubscriptionClientTest::refusedDeploymentIsNeverContacted()
     refused.setQuery(QStringLiteral("x=1"));
     ConvexClient http(refused);
     http.setTokens(QStringLiteral("access-1"), QStringLiteral("refresh-1"));
-    ConvexSubscriptionClient client(ConvexSubscriptionClient::syncUrl(rig.deployment.url()), http,
+    ConvexSubscriptionClient client(DeploymentUrl::syncUrl(rig.deployment.url()), http,
                                     std::make_unique<ImmediateSleeper>(), std::make_unique<FixedClock>());
     QVERIFY(awaitTask(client.startIfNeeded()).succeeded());
     QVERIFY(!client.isConnecting());

@@ -31,9 +31,9 @@ struct SessionWithSync {
         endpoint.attachTo(session.server);
         auto simulated = std::make_unique<SimulatedTime>();
         time = simulated.get();
-        sync = std::make_unique<ConvexSubscriptionClient>(
-            ConvexSubscriptionClient::syncUrl(session.server.url()), session.client, std::move(simulated),
-            std::make_unique<FixedClock>());
+        sync = std::make_unique<ConvexSubscriptionClient>(DeploymentUrl::syncUrl(session.server.url()),
+                                                          session.client, std::move(simulated),
+                                                          std::make_unique<FixedClock>());
         sync->setJitter(SyncTestRig::noJitter);
         decks = std::make_unique<DeckStateManager>(*sync, session.client);
     }

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include "backend/ConvexClient.h"
+#include "backend/DeploymentUrl.h"
 #include "backend/Records.h"
 #include "sync/Clock.h"
 #include "sync/ConvexSubscriptionClient.h"
@@ -42,7 +43,7 @@ struct SyncTestRig {
         endpoint.attachTo(deployment);
         http = std::make_unique<ConvexClient>(deployment.url());
         client = std::make_unique<ConvexSubscriptionClient>(
-            ConvexSubscriptionClient::syncUrl(deployment.url()), *http, std::move(sleeper),
+            DeploymentUrl::syncUrl(deployment.url()), *http, std::move(sleeper),
             std::make_unique<FixedClock>());
         // Waits as the back-off names them; the jitter has a test of its own.
         client->setJitter(noJitter);
