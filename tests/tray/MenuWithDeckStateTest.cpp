@@ -1,7 +1,7 @@
 // The tray menu over the real deck state and sync client, against the fake
 // deployment: decks arrive as Deck records, choosing one goes to the server,
 // and refreshing while connected opens no second connection.
-#include "../sync/SyncTestRig.h"
+#include "SyncTestRig.h"
 #include "FakeSession.h"
 #include "sync/DeckStateManager.h"
 #include "tray/TrayMenu.h"
