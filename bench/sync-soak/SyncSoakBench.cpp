@@ -13,6 +13,7 @@
 
 #include "auth/AuthManager.h"
 #include "backend/ConvexClient.h"
+#include "backend/DeploymentUrl.h"
 #include "platform/Browser.h"
 #include "platform/Log.h"
 #include "platform/secret/LibsecretStore.h"
@@ -149,7 +150,7 @@ QCoro::Task<int> run()
     co_await store.remove(AuthManager::keychainService, AuthManager::refreshTokenKey);
     NoBrowser browser;
     ConvexClient http(server.deployment.url());
-    ConvexSubscriptionClient sync(ConvexSubscriptionClient::syncUrl(server.deployment.url()), http,
+    ConvexSubscriptionClient sync(DeploymentUrl::syncUrl(server.deployment.url()), http,
                                   std::make_unique<ScaledSleeper>());
     DeckStateManager decks(sync, http);
     AuthManager auth(http, store, browser, std::make_unique<ScaledSleeper>());

@@ -1,12 +1,13 @@
 #include "app/AppServices.h"
 
+#include "backend/DeploymentUrl.h"
 #include "qml/ViewEngine.h"
 #include "sync/Clock.h"
 #include "sync/Sleeper.h"
 
 AppServices::AppServices(AppShell::Options shellOptions)
     : m_http(ConvexClient::deploymentUrl())
-    , m_sync(ConvexSubscriptionClient::syncUrl(m_http.baseURL()), m_http)
+    , m_sync(DeploymentUrl::syncUrl(m_http.baseURL()), m_http)
     , m_session(m_http, m_secrets, m_browser)
     , m_deckState(m_sync, m_http)
     , m_selectionReader(m_selectionSources.all())

@@ -56,8 +56,11 @@ bool DeploymentUrl::isLoopbackHost(const QString &host)
 
 QUrl DeploymentUrl::syncUrl(const QUrl &baseURL)
 {
-    QUrl url = withoutTrailingSlash(baseURL);
-    url.setScheme(url.scheme() == QLatin1String("http") ? QStringLiteral("ws") : QStringLiteral("wss"));
-    url.setPath(url.path() + QStringLiteral("/api/sync"));
+    QUrl url;
+    const bool plainLoopback = baseURL.scheme() == QLatin1String("http") && isLoopbackHost(baseURL.host());
+    url.setScheme(plainLoopback ? QStringLiteral("ws") : QStringLiteral("wss"));
+    url.setHost(baseURL.host());
+    url.setPort(baseURL.port());
+    url.setPath(QStringLiteral("/api/sync"));
     return url;
 }

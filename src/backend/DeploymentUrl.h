@@ -26,7 +26,8 @@ public:
 
     static QUrl withoutTrailingSlash(QUrl url);
 
-    // The live-sync WebSocket address of a deployment: https -> wss, http -> ws,
-    // with "/api/sync" after any path of the base.
+    // The live-sync endpoint of the deployment at `baseURL`: wss (ws only for a
+    // loopback host reached over plain http, so plain text never leaves the
+    // machine), same host and port, path /api/sync.
     static QUrl syncUrl(const QUrl &baseURL);
 };

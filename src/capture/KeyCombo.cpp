@@ -78,34 +78,6 @@ std::optional<quint64> unsignedMember(const QJsonObject &object, QLatin1String n
 
 } // namespace
 
-quint32 KeyCombo::carbonModifiers() const
-{
-    quint32 mask = 0;
-    if (modifierFlags & CommandFlag)
-        mask |= 0x0100;
-    if (modifierFlags & ShiftFlag)
-        mask |= 0x0200;
-    if (modifierFlags & OptionFlag)
-        mask |= 0x0800;
-    if (modifierFlags & ControlFlag)
-        mask |= 0x1000;
-    return mask;
-}
-
-QString KeyCombo::displayString() const
-{
-    QString text;
-    if (modifierFlags & ControlFlag)
-        text += QChar(0x2303);
-    if (modifierFlags & OptionFlag)
-        text += QChar(0x2325);
-    if (modifierFlags & ShiftFlag)
-        text += QChar(0x21E7);
-    if (modifierFlags & CommandFlag)
-        text += QChar(0x2318);
-    return text + keyCodeString(keyCode);
-}
-
 QString KeyCombo::displayText() const
 {
     Qt::KeyboardModifiers modifiers;

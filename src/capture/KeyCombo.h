@@ -14,7 +14,6 @@ class KeyCombo {
     Q_GADGET
     Q_PROPERTY(int keyCode READ keyCodeInt CONSTANT)
     Q_PROPERTY(double modifierFlags READ modifierFlagsDouble CONSTANT)
-    Q_PROPERTY(QString displayString READ displayString CONSTANT)
     Q_PROPERTY(bool isReserved READ isReserved CONSTANT)
 
 public:
@@ -39,10 +38,6 @@ public:
 
     friend bool operator==(const KeyCombo &, const KeyCombo &) = default;
 
-    // The Carbon hot-key modifier mask (cmdKey, shiftKey, optionKey, controlKey).
-    quint32 carbonModifiers() const;
-    // The stored model's text: modifier symbols, then the key's name (⌃⌥K).
-    QString displayString() const;
     // What a Linux desktop shows for the combination: Qt's native text, in
     // the order KDE and GNOME use ("Ctrl+Alt+K", "Meta+Shift+Space").
     QString displayText() const;

@@ -45,18 +45,6 @@ ConvexSubscriptionClient::~ConvexSubscriptionClient()
         m_socket->discard();
 }
 
-QUrl ConvexSubscriptionClient::syncUrl(const QUrl &baseURL)
-{
-    QUrl url;
-    const bool plainLoopback =
-        baseURL.scheme() == QLatin1String("http") && DeploymentUrl::isLoopbackHost(baseURL.host());
-    url.setScheme(plainLoopback ? QStringLiteral("ws") : QStringLiteral("wss"));
-    url.setHost(baseURL.host());
-    url.setPort(baseURL.port());
-    url.setPath(QStringLiteral("/api/sync"));
-    return url;
-}
-
 QCoro::Task<int> ConvexSubscriptionClient::addSubscription(QString udfPath, QJsonObject args,
                                                            RawUpdate onUpdate)
 {

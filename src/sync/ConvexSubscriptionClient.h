@@ -51,10 +51,6 @@ public:
                              std::unique_ptr<Clock> clock = {}, QObject *parent = nullptr);
     ~ConvexSubscriptionClient() override;
 
-    // The sync endpoint of the deployment at `baseURL`: wss (ws only for a
-    // loopback host reached over plain http), same host and port, path /api/sync.
-    static QUrl syncUrl(const QUrl &baseURL);
-
     // Registers a query; `onUpdate` runs on the main thread with each new result,
     // or with nothing when the result is null, missing or does not decode as T.
     // Returns the query id.

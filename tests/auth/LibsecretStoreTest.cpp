@@ -1,3 +1,4 @@
+#include "KeyringSchema.h"
 #include "SecretTestSession.h"
 #include "TestSupport.h"
 
@@ -6,29 +7,13 @@
 
 #include <QCoroTask>
 
-#undef signals
-#include <libsecret/secret.h>
-#define signals Q_SIGNALS
-
 namespace {
 
 const QString service = QStringLiteral("me.brindlefox.vocarta.menubar.test");
 
 const SecretSchema *schema()
 {
-    static const SecretSchema s = {"me.brindlefox.vocarta.menubar",
-                                   SECRET_SCHEMA_NONE,
-                                   {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
-                                    {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
-                                    {nullptr, SecretSchemaAttributeType(0)}},
-                                   0,
-                                   nullptr,
-                                   nullptr,
-                                   nullptr,
-                                   nullptr,
-                                   nullptr,
-                                   nullptr,
-                                   nullptr};
+    static const SecretSchema s = serviceAccountSchema("me.brindlefox.vocarta.menubar");
     return &s;
 }
 

@@ -56,10 +56,15 @@ private Q_SLOTS:
 
     void syncUrlFollowsTheBase()
     {
-        QCOMPARE(DeploymentUrl::syncUrl(QUrl(QStringLiteral("https://otter.convex.cloud"))),
-                 QUrl(QStringLiteral("wss://otter.convex.cloud/api/sync")));
-        QCOMPARE(DeploymentUrl::syncUrl(QUrl(QStringLiteral("http://127.0.0.1:3210/"))),
-                 QUrl(QStringLiteral("ws://127.0.0.1:3210/api/sync")));
+        const auto sync = [](const char *base) {
+            return DeploymentUrl::syncUrl(QUrl(QString::fromLatin1(base)));
+        };
+        QCOMPARE(sync("https://happy-otter-123.convex.cloud"),
+                 QUrl("wss://happy-otter-123.convex.cloud/api/sync"));
+        QCOMPARE(sync("http://127.0.0.1:3210"), QUrl("ws://127.0.0.1:3210/api/sync"));
+        QCOMPARE(sync("http://127.0.0.1:3210/"), QUrl("ws://127.0.0.1:3210/api/sync"));
+        // Plain text only ever stays on the machine.
+        QCOMPARE(sync("http://example.com:8080/x?y=1"), QUrl("wss://example.com:8080/api/sync"));
     }
 
     void plainHttpToAnotherHostIsRefusedBeforeSending()

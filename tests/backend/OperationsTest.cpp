@@ -5,6 +5,7 @@
 
 #include "FakeDeployment.h"
 #include "TaskOutcome.h"
+#include "TestSupport.h"
 
 #include <QJsonArray>
 #include <QTest>
@@ -16,16 +17,6 @@ namespace {
 QJsonObject tokens(const QString &token, const QString &refresh)
 {
     return QJsonObject{{QStringLiteral("token"), token}, {QStringLiteral("refreshToken"), refresh}};
-}
-
-QJsonObject translation(const QString &word, const QString &translated)
-{
-    return QJsonObject{{QStringLiteral("word"), word},
-                       {QStringLiteral("translation"), translated},
-                       {QStringLiteral("phonetic"), QStringLiteral("/p/")},
-                       {QStringLiteral("exampleSentence"), QStringLiteral("e")},
-                       {QStringLiteral("exampleSentenceTranslation"), QStringLiteral("et")},
-                       {QStringLiteral("category"), QStringLiteral("noun")}};
 }
 
 } // namespace
@@ -206,12 +197,13 @@ private Q_SLOTS:
     void translateWordKeepsOrderAndAcceptsEmpty()
     {
         fake->answerOnce(QStringLiteral("ai:translateWord"), Answer::success(QJsonArray()));
-        fake->answerOnce(QStringLiteral("ai:translateWord"),
-                         Answer::success(QJsonArray{translation(QStringLiteral("b"), QStringLiteral("2")),
-                                                    translation(QStringLiteral("a"), QStringLiteral("1"))}));
         fake->answerOnce(
             QStringLiteral("ai:translateWord"),
-            Answer::success(QJsonArray{translation(QStringLiteral("b"), QStringLiteral("2")),
+            Answer::success(QJsonArray{translationJson(QStringLiteral("b"), QStringLiteral("2")),
+                                       translationJson(QStringLiteral("a"), QStringLiteral("1"))}));
+        fake->answerOnce(
+            QStringLiteral("ai:translateWord"),
+            Answer::success(QJsonArray{translationJson(QStringLiteral("b"), QStringLiteral("2")),
                                        QJsonObject{{QStringLiteral("word"), QStringLiteral("x")}}}));
         fake->answerOnce(QStringLiteral("ai:translateWord"), Answer::success(QJsonObject()));
         client->setTokens(QStringLiteral("tok"), QStringLiteral("ref"));

@@ -144,7 +144,7 @@ void ShortcutManagerTest::setStoresExactBytesAndFiresOncePerPress()
 
     manager->set(KeyCombo(40, Cmd | Shift));
     QCOMPARE(changed.count(), 1);
-    QCOMPARE(manager->currentCombo()->displayString(), QStringLiteral("⇧⌘K"));
+    QCOMPARE(manager->currentCombo(), std::optional<KeyCombo>(KeyCombo(40, Cmd | Shift)));
     QCOMPARE(QSettings().value(ShortcutManager::defaultsKey).toByteArray(),
              QByteArray(R"({"keyCode":40,"modifierFlags":1179648})"));
     QCOMPARE(manager->currentComboVariant().value<KeyCombo>(), KeyCombo(40, Cmd | Shift));

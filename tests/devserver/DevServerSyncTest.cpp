@@ -38,39 +38,54 @@ class DevServerSyncTest : public QObject {
 
 private:
     // Connect, Authenticate and the opening query set, as the program sends them.
-    void openSession(DevServerFixture &f, SyncTestClient &sync, const QString &token)
+    static bool openSession(const QUrl &url, SyncTestClient &sync, const QString &token)
     {
-        QVERIFY(sync.open(f.url()));
+        if (!sync.open(url))
+            return false;
         sync.sendConnect();
         sync.sendAuthenticate(0, token);
         sync.sendAdd(0, 1, {{0, listDecks}, {1, getActiveDeck}});
+        return true;
     }
-    // The same, past the opening Transitions; gives the query set's, with the first answers.
-    std::optional<QJsonObject> openPastTheOpening(DevServerFixture &f, SyncTestClient &sync,
-                                                  const QString &token)
-    {
-        openSession(f, sync, token);
-        if (!sync.nextOfType(QStringLiteral("Transition")))
-            return std::nullopt;
-        return sync.nextOfType(QStringLiteral("Transition"));
-    }
+
+    // Where most cases start: the deployment running with the case's config,
+    // the demo account signed in over HTTP, and a sync connection opened with
+    // its token.
+    struct SignedIn {
+        DevServerFixture f;
+        std::optional<HttpCaller> http;
+        QString token;
+        SyncTestClient sync;
+
+        bool open()
+        {
+            if (!f.start())
+                return false;
+            http.emplace(f.url());
+            token = http->signIn(f).first;
+            return openSession(f.url(), sync, token);
+        }
+        // The same, past the opening Transitions; gives the query set's, with the first answers.
+        std::optional<QJsonObject> openPastTheOpening()
+        {
+            if (!open() || !sync.nextOfType(QStringLiteral("Transition")))
+                return std::nullopt;
+            return sync.nextOfType(QStringLiteral("Transition"));
+        }
+    };
 
 private Q_SLOTS:
     void openingMessagesDeliverDecksAndActiveDeck()
     {
-        DevServerFixture f;
-        QVERIFY(f.start());
-        HttpCaller http(f.url());
-        const auto [token, refresh] = http.signIn(f);
-        SyncTestClient sync;
-        openSession(f, sync, token);
+        SignedIn s;
+        QVERIFY(s.open());
 
-        const auto identityChange = sync.nextOfType(QStringLiteral("Transition"));
+        const auto identityChange = s.sync.nextOfType(QStringLiteral("Transition"));
         QVERIFY(identityChange);
         QCOMPARE(versionOf(*identityChange, "startVersion", "identity"), 0);
         QCOMPARE(versionOf(*identityChange, "endVersion", "identity"), 1);
 
-        const auto querySet = sync.nextOfType(QStringLiteral("Transition"));
+        const auto querySet = s.sync.nextOfType(QStringLiteral("Transition"));
         QVERIFY(querySet);
         QCOMPARE(versionOf(*querySet, "startVersion", "querySet"), 0);
         QCOMPARE(versionOf(*querySet, "endVersion", "querySet"), 1);
@@ -99,19 +114,16 @@ private Q_SLOTS:
 
     void changesOfTheActiveDeckArePushedAndNothingElse()
     {
-        DevServerFixture f;
-        QVERIFY(f.start());
-        HttpCaller http(f.url());
-        const auto [token, refresh] = http.signIn(f);
-        SyncTestClient sync;
-        const auto opening = openPastTheOpening(f, sync, token);
+        SignedIn s;
+        const auto opening = s.openPastTheOpening();
         QVERIFY(opening);
         const QJsonObject german = listedDeck(*opening, 1);
 
-        QVERIFY(http.call(QStringLiteral("mutation"), QStringLiteral("decks:setActiveDeck"),
-                          {{"deckId", german.value(QStringLiteral("_id"))}}, token)
+        QVERIFY(s.http
+                    ->call(QStringLiteral("mutation"), QStringLiteral("decks:setActiveDeck"),
+                           {{"deckId", german.value(QStringLiteral("_id"))}}, s.token)
                     .isSuccess());
-        const auto pushed = sync.nextOfType(QStringLiteral("Transition"));
+        const auto pushed = s.sync.nextOfType(QStringLiteral("Transition"));
         QVERIFY(pushed);
         const QJsonArray mods = modificationsOf(*pushed);
         QCOMPARE(mods.size(), 1); // the deck list did not change
@@ -121,7 +133,7 @@ private Q_SLOTS:
                  versionOf(*pushed, "endVersion", "querySet"));
 
         // Another account's change reaches nobody here.
-        HttpCaller other(f.url());
+        HttpCaller other(s.f.url());
         const CallResult signUp = other.call(QStringLiteral("action"), QStringLiteral("auth:signIn"),
                                              {{"provider", "password"},
                                               {"params", QJsonObject{{"email", "other@vocarta.test"},
@@ -136,11 +148,11 @@ private Q_SLOTS:
                           {{"deckId", otherDecks.at(2).toObject().value("_id")}}, otherToken)
                     .isSuccess());
         // Removing a query answers with QueryRemoved: proof that nothing else was queued before it.
-        sync.send({{"type", "ModifyQuerySet"},
-                   {"baseVersion", 1},
-                   {"newVersion", 2},
-                   {"modifications", QJsonArray{QJsonObject{{"type", "Remove"}, {"queryId", 0}}}}});
-        const auto removal = sync.next();
+        s.sync.send({{"type", "ModifyQuerySet"},
+                     {"baseVersion", 1},
+                     {"newVersion", 2},
+                     {"modifications", QJsonArray{QJsonObject{{"type", "Remove"}, {"queryId", 0}}}}});
+        const auto removal = s.sync.next();
         QVERIFY(removal);
         QCOMPARE(removal->value(QStringLiteral("type")).toString(), QStringLiteral("Transition"));
         QCOMPARE(modificationsOf(*removal).at(0).toObject().value(QStringLiteral("type")).toString(),
@@ -149,25 +161,21 @@ private Q_SLOTS:
 
     void identityVersionsAreCountedPerConnection()
     {
-        DevServerFixture f;
-        QVERIFY(f.start());
-        HttpCaller http(f.url());
-        const auto [token, refresh] = http.signIn(f);
-        SyncTestClient sync;
-        QVERIFY(openPastTheOpening(f, sync, token));
+        SignedIn s;
+        QVERIFY(s.openPastTheOpening());
 
         // A second Authenticate bases on identity version 1, not on the query-set version.
-        sync.sendAuthenticate(1, token);
-        const auto reauth = sync.nextOfType(QStringLiteral("Transition"));
+        s.sync.sendAuthenticate(1, s.token);
+        const auto reauth = s.sync.nextOfType(QStringLiteral("Transition"));
         QVERIFY(reauth);
         QCOMPARE(versionOf(*reauth, "endVersion", "identity"), 2);
 
-        sync.sendAuthenticate(1, token);
-        const auto fatal = sync.nextOfType(QStringLiteral("FatalError"));
+        s.sync.sendAuthenticate(1, s.token);
+        const auto fatal = s.sync.nextOfType(QStringLiteral("FatalError"));
         QVERIFY(fatal);
         QVERIFY(
             fatal->value(QStringLiteral("error")).toString().contains(QStringLiteral("identity version 2")));
-        QVERIFY(sync.waitClosed());
+        QVERIFY(s.sync.waitClosed());
     }
 
     void querySetVersionsMustChain()
@@ -190,16 +198,12 @@ private Q_SLOTS:
 
     void duplicateAddClosesWith1011()
     {
-        DevServerFixture f;
-        QVERIFY(f.start());
-        HttpCaller http(f.url());
-        const auto [token, refresh] = http.signIn(f);
-        SyncTestClient sync;
-        QVERIFY(openPastTheOpening(f, sync, token));
+        SignedIn s;
+        QVERIFY(s.openPastTheOpening());
         // What a client does wrong when it resends its whole set with a new version.
-        sync.sendAdd(1, 2, {{0, listDecks}, {1, getActiveDeck}, {2, listDecks}});
-        QVERIFY(sync.waitClosed());
-        QCOMPARE(sync.closeCode(), 1011);
+        s.sync.sendAdd(1, 2, {{0, listDecks}, {1, getActiveDeck}, {2, listDecks}});
+        QVERIFY(s.sync.waitClosed());
+        QCOMPARE(s.sync.closeCode(), 1011);
     }
 
     void unknownOrEarlyMessagesAreFatal_data()
@@ -256,28 +260,24 @@ private Q_SLOTS:
 
     void expiredTokenGetsAuthErrorThenClose()
     {
-        DevServerFixture f;
-        f.config.tokenTtl = std::chrono::minutes(1);
-        QVERIFY(f.start());
-        HttpCaller http(f.url());
-        const auto [token, refresh] = http.signIn(f);
-        SyncTestClient sync;
-        QVERIFY(openPastTheOpening(f, sync, token));
+        SignedIn s;
+        s.f.config.tokenTtl = std::chrono::minutes(1);
+        QVERIFY(s.openPastTheOpening());
 
-        f.clock.advance(60 * 1000);
-        const auto authError = sync.nextOfType(QStringLiteral("AuthError"));
+        s.f.clock.advance(60 * 1000);
+        const auto authError = s.sync.nextOfType(QStringLiteral("AuthError"));
         QVERIFY(authError);
         QCOMPARE(authError->value(QStringLiteral("error")).toString(), QStringLiteral("Token expired"));
-        QVERIFY(sync.waitClosed());
+        QVERIFY(s.sync.waitClosed());
 
         // A reconnection with the expired token fails the same way, at once.
         SyncTestClient again;
-        openSession(f, again, token);
+        QVERIFY(openSession(s.f.url(), again, s.token));
         QVERIFY(again.nextOfType(QStringLiteral("AuthError")));
         QVERIFY(again.waitClosed());
 
         SyncTestClient stranger;
-        openSession(f, stranger, QStringLiteral("never-issued"));
+        QVERIFY(openSession(s.f.url(), stranger, QStringLiteral("never-issued")));
         const auto unknown = stranger.nextOfType(QStringLiteral("AuthError"));
         QVERIFY(unknown);
         QCOMPARE(unknown->value(QStringLiteral("error")).toString(),
@@ -312,33 +312,29 @@ private Q_SLOTS:
 
     void serverSideChangeAndRestartOnTheSamePort()
     {
-        DevServerFixture f;
-        QVERIFY(f.start());
-        HttpCaller http(f.url());
-        const auto [token, refresh] = http.signIn(f);
-        SyncTestClient sync;
-        const auto opening = openPastTheOpening(f, sync, token);
+        SignedIn s;
+        const auto opening = s.openPastTheOpening();
         QVERIFY(opening);
         const QJsonObject hungarian = listedDeck(*opening, 2);
-        QVERIFY(f.server->setActiveDeck(QString::fromLatin1(DevStore::demoEmail),
-                                        hungarian.value("_id").toString()));
-        const auto pushed = sync.nextOfType(QStringLiteral("Transition"));
+        QVERIFY(s.f.server->setActiveDeck(QString::fromLatin1(DevStore::demoEmail),
+                                          hungarian.value("_id").toString()));
+        const auto pushed = s.sync.nextOfType(QStringLiteral("Transition"));
         QVERIFY(pushed);
         QCOMPARE(modificationsOf(*pushed).at(0).toObject().value(QStringLiteral("value")).toObject(),
                  hungarian);
 
         // Stopping the server with a live sync client and a kept-alive HTTP connection.
-        const quint16 port = f.server->port();
-        f.server.reset();
-        QVERIFY(sync.waitClosed());
-        f.config.port = port;
-        QVERIFY(f.start());
-        QCOMPARE(f.server->port(), port);
-        const CallResult r = http.call(QStringLiteral("query"), getActiveDeck, {}, token);
+        const quint16 port = s.f.server->port();
+        s.f.server.reset();
+        QVERIFY(s.sync.waitClosed());
+        s.f.config.port = port;
+        QVERIFY(s.f.start());
+        QCOMPARE(s.f.server->port(), port);
+        const CallResult r = s.http->call(QStringLiteral("query"), getActiveDeck, {}, s.token);
         QVERIFY(r.isSuccess());
         QCOMPARE(r.value().toObject(), hungarian);
         SyncTestClient again;
-        openSession(f, again, token);
+        QVERIFY(openSession(s.f.url(), again, s.token));
         const auto reopened = again.nextOfType(QStringLiteral("Transition"));
         QVERIFY(reopened);
         QCOMPARE(versionOf(*reopened, "endVersion", "identity"), 1);

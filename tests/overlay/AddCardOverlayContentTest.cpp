@@ -22,16 +22,6 @@ using Phase = AddCardOverlayContent::Phase;
 namespace {
 const QJsonObject swedish = deckJson("deck-42", "Swedish");
 
-QJsonObject resultJson(const QString &word, const QString &translation, const QString &phonetic = "ˈhʉːs")
-{
-    return {{"word", word},
-            {"translation", translation},
-            {"phonetic", phonetic},
-            {"exampleSentence", "Huset är rött."},
-            {"exampleSentenceTranslation", "The house is red."},
-            {"category", "noun"}};
-}
-
 // The labels the overlay's list shows, top to bottom.
 QStringList labels(const ResultListModel &model)
 {
@@ -68,8 +58,9 @@ class AddCardOverlayContentTest : public QObject {
     // Leaves the overlay in `selected` with the first of two candidates.
     std::unique_ptr<AddCardOverlayContent> openAtSelectedCard()
     {
-        fake->answer("ai:translateWord", FakeDeployment::Answer::success(QJsonArray{
-                                             resultJson("hus", "house"), resultJson("hem", "home", "")}));
+        fake->answer("ai:translateWord",
+                     FakeDeployment::Answer::success(
+                         QJsonArray{translationJson("hus", "house"), translationJson("hem", "home", "")}));
         auto overlay = openWithDeck(QStringLiteral("house"));
         overlay->translate();
         [&] { QTRY_COMPARE_WITH_TIMEOUT(overlay->phase(), Phase::Results, 20000); }();
@@ -188,8 +179,9 @@ private Q_SLOTS:
 
     void translationShowsCandidatesInServerOrder()
     {
-        fake->answer("ai:translateWord", FakeDeployment::Answer::success(QJsonArray{
-                                             resultJson("hus", "house"), resultJson("villa", "house")}));
+        fake->answer("ai:translateWord",
+                     FakeDeployment::Answer::success(
+                         QJsonArray{translationJson("hus", "house"), translationJson("villa", "house")}));
         auto overlay = openWithDeck();
         FakeSession session;
         session.finishRestore(true);
@@ -226,7 +218,7 @@ private Q_SLOTS:
     {
         fake->answerOnce("ai:translateWord", FakeDeployment::Answer::error(QStringLiteral("quota exceeded")));
         fake->answer("ai:translateWord",
-                     FakeDeployment::Answer::success(QJsonArray{resultJson("hus", "house")}));
+                     FakeDeployment::Answer::success(QJsonArray{translationJson("hus", "house")}));
         auto overlay = openWithDeck(QStringLiteral("house"));
         overlay->translate();
         QTRY_COMPARE_WITH_TIMEOUT(overlay->phase(), Phase::Input, 20000);
@@ -252,8 +244,9 @@ private Q_SLOTS:
 
     void labelShowsTranslationWhenTheTypedWordComesBack()
     {
-        fake->answer("ai:translateWord", FakeDeployment::Answer::success(QJsonArray{
-                                             resultJson("hus", "house"), resultJson("hem", "home")}));
+        fake->answer("ai:translateWord",
+                     FakeDeployment::Answer::success(
+                         QJsonArray{translationJson("hus", "house"), translationJson("hem", "home")}));
         auto overlay = openWithDeck(QStringLiteral("HUS"));
         overlay->translate();
         QTRY_COMPARE_WITH_TIMEOUT(overlay->phase(), Phase::Results, 20000);
@@ -365,8 +358,9 @@ private Q_SLOTS:
         QFETCH(int, highlight);
         QFETCH(Phase, phase);
         QFETCH(QString, chosen);
-        fake->answer("ai:translateWord", FakeDeployment::Answer::success(QJsonArray{
-                                             resultJson("hus", "house"), resultJson("hem", "home")}));
+        fake->answer("ai:translateWord",
+                     FakeDeployment::Answer::success(
+                         QJsonArray{translationJson("hus", "house"), translationJson("hem", "home")}));
         auto overlay = openWithDeck(QStringLiteral("house"));
         // In the input phase the field has every key: Return is its own.
         QVERIFY(!overlay->handleKey(Qt::Key_Return, Qt::NoModifier));
@@ -409,8 +403,9 @@ private Q_SLOTS:
 
     void lateTranslationAfterClosingChangesNothing()
     {
-        fake->answer("ai:translateWord",
-                     FakeDeployment::Answer::success(QJsonArray{resultJson("hus", "house")}).after(500ms));
+        fake->answer(
+            "ai:translateWord",
+            FakeDeployment::Answer::success(QJsonArray{translationJson("hus", "house")}).after(500ms));
         QPointer<AddCardOverlayContent> overlay = openWithDeck(QStringLiteral("house")).release();
         overlay->translate();
         QCOMPARE(overlay->phase(), Phase::Loading);

@@ -1,6 +1,4 @@
-#include "CaptureTestSupport.h"
-#include "FakeDeployment.h"
-#include "FakeSession.h"
+#include "CaptureRig.h"
 #include "QuickItemSearch.h"
 #include "TestSupport.h"
 
@@ -9,15 +7,7 @@
 #include "DevStore.h"
 
 #include "app/Fonts.h"
-#include "backend/ConvexClient.h"
-#include "capture/KeyCombo.h"
-#include "capture/SelectedTextReader.h"
-#include "capture/ShortcutManager.h"
 #include "overlay/AddCardOverlayContent.h"
-#include "overlay/AddCardPanelController.h"
-#include "platform/SelectionSources.h"
-#include "platform/x11/X11HotKeyService.h"
-#include "qml/ViewEngine.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -26,7 +16,6 @@
 #include <QPointer>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -36,12 +25,8 @@ using namespace CaptureTest;
 namespace {
 QJsonObject candidate(const QString &word, const QString &translation)
 {
-    return {{"word", word},
-            {"translation", translation},
-            {"phonetic", "ˈrøːt hʉːs"},
-            {"exampleSentence", "Vi bor i ett rött hus."},
-            {"exampleSentenceTranslation", "We live in a red house."},
-            {"category", "phrase"}};
+    return translationJson(word, translation, "ˈrøːt hʉːs", "Vi bor i ett rött hus.",
+                           "We live in a red house.", "phrase");
 }
 } // namespace
 
@@ -74,59 +59,28 @@ class OverlayEndToEndTest : public QObject {
                                    QString::number(last.y()), QStringLiteral("click"), QStringLiteral("1")});
     }
 
-    // The program's capture objects as start-up wires them, against the fake
-    // deployment (or the local one at `deployment`, signed in with `tokens`),
-    // with Ctrl+Alt+K registered and "red house" (or `selection`, at
-    // `range` of `text`) selected in another application.
-    struct Rig {
-        FakeDeployment fake;
-        std::unique_ptr<ConvexClient> client;
-        FakeSession session;
-        std::unique_ptr<AddCardPanelController> panel;
-        std::unique_ptr<X11HotKeyService> hotKeys;
-        SelectionSources sources;
-        std::unique_ptr<SelectedTextReader> reader;
-        std::unique_ptr<ShortcutManager> shortcuts;
-        std::unique_ptr<Helper> app;
+    // The shared rig with Ctrl+Alt+K registered, "red house" selected in
+    // another application, and two candidates for it; or against the local
+    // deployment at `deployment`, signed in with `tokens`, with `selected` at
+    // `range` of `text`.
+    struct Rig : CaptureRig {
         QString selection = QStringLiteral("red house");
 
-        Rig()
-            : Rig({}, {}, QStringLiteral("a red house here"), QStringLiteral("2,11"),
-                  QStringLiteral("red house"))
-        {
-        }
         Rig(const QUrl &deployment, const DevTokenPair &tokens, const QString &text, const QString &range,
             const QString &selected)
-            : selection(selected)
+            : CaptureRig(KeyCombo(40, KeyCombo::ControlFlag | KeyCombo::OptionFlag), text, range,
+                         Deployment{deployment, tokens.token, tokens.refreshToken})
+            , selection(selected)
         {
-            fake.answer("decks:getActiveDeck",
-                        FakeDeployment::Answer::success(deckJson("deck-7", "Swedish")));
+        }
+        Rig()
+            : CaptureRig(KeyCombo(40, KeyCombo::ControlFlag | KeyCombo::OptionFlag),
+                         QStringLiteral("a red house here"), QStringLiteral("2,11"))
+        {
             fake.answer("ai:translateWord", FakeDeployment::Answer::success(
                                                 QJsonArray{candidate("ett rött hus", "a red house"),
                                                            candidate("en röd stuga", "a red cottage")}));
             fake.answer("cards:createCard", FakeDeployment::Answer::success(QStringLiteral("card-1")));
-            client = std::make_unique<ConvexClient>(deployment.isEmpty() ? fake.url() : deployment);
-            client->setTokens(deployment.isEmpty() ? QStringLiteral("token") : tokens.token,
-                              deployment.isEmpty() ? QStringLiteral("refresh") : tokens.refreshToken);
-            session.finishRestore(true);
-            panel = std::make_unique<AddCardPanelController>(ViewEngine::shared(), *client, session);
-            panel->warmUp();
-            hotKeys = std::make_unique<X11HotKeyService>();
-            reader = std::make_unique<SelectedTextReader>(sources.all());
-            shortcuts = std::make_unique<ShortcutManager>(
-                *hotKeys, [this] { return reader->capture(); },
-                [this](std::optional<QString> text, const WindowActivation::Request &activation) {
-                    panel->show(std::move(text), activation);
-                });
-            shortcuts->set(KeyCombo(40, KeyCombo::ControlFlag | KeyCombo::OptionFlag)); // ctrl+alt+K
-            app = startHelper(QStringLiteral(SELECTION_APP),
-                              {QStringLiteral("--text"), text, QStringLiteral("--select"), range}, "ready",
-                              {QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1")});
-        }
-        ~Rig()
-        {
-            if (shortcuts)
-                shortcuts->clear();
         }
 
         QQuickItem *find(const char *name) const
@@ -152,13 +106,8 @@ class OverlayEndToEndTest : public QObject {
         void expectSaved(const QString &word, const QString &translation)
         {
             QTRY_COMPARE_WITH_TIMEOUT(fake.count("cards:createCard"), 1, 20000);
-            const QJsonObject expected{{"deckId", "deck-7"},
-                                       {"word", word},
-                                       {"translation", translation},
-                                       {"phonetic", "ˈrøːt hʉːs"},
-                                       {"exampleSentence", "Vi bor i ett rött hus."},
-                                       {"exampleSentenceTranslation", "We live in a red house."},
-                                       {"category", "phrase"}};
+            QJsonObject expected = candidate(word, translation);
+            expected.insert("deckId", "deck-7");
             QCOMPARE(fake.requestsFor("cards:createCard").first().args(), expected);
             QTRY_VERIFY_WITH_TIMEOUT(!panel->isOpen(), 20000);
             QVERIFY(!panel->window()->isVisible());

@@ -24,13 +24,10 @@ using namespace std::chrono_literals;
 namespace {
 QJsonObject candidate(const QString &word, const QString &translation, const QString &phonetic)
 {
-    return {{"word", word},
-            {"translation", translation},
-            {"phonetic", phonetic},
-            {"exampleSentence", "Vi bor i ett litet rött hus vid sjön, långt från staden och dess buller."},
-            {"exampleSentenceTranslation",
-             "We live in a small red house by the lake, far from the city and its noise."},
-            {"category", "noun"}};
+    // A long example, to see how the card wraps it.
+    return translationJson(word, translation, phonetic,
+                           "Vi bor i ett litet rött hus vid sjön, långt från staden och dess buller.",
+                           "We live in a small red house by the lake, far from the city and its noise.");
 }
 
 void ready()

@@ -1,6 +1,4 @@
-#undef signals
-#include <libsecret/secret.h>
-#define signals Q_SIGNALS
+#include "KeyringSchema.h"
 
 #include <QGuiApplication>
 #include <QQuickWindow>
@@ -24,19 +22,7 @@ private Q_SLOTS:
 
     void secretRoundTripsThroughTheTestKeyring()
     {
-        static const SecretSchema schema = {"me.brindlefox.vocarta.menubar.smoke",
-                                            SECRET_SCHEMA_NONE,
-                                            {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
-                                             {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
-                                             {nullptr, SecretSchemaAttributeType(0)}},
-                                            0,
-                                            nullptr,
-                                            nullptr,
-                                            nullptr,
-                                            nullptr,
-                                            nullptr,
-                                            nullptr,
-                                            nullptr};
+        static const SecretSchema schema = serviceAccountSchema("me.brindlefox.vocarta.menubar.smoke");
         GError *error = nullptr;
         const gboolean stored =
             secret_password_store_sync(&schema, SECRET_COLLECTION_DEFAULT, "smoke", "s3crét", nullptr, &error,

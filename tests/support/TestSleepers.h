@@ -42,6 +42,7 @@ class ImmediateSleeper : public Sleeper {
 public:
     std::shared_ptr<PendingSleep> sleep(std::chrono::milliseconds duration) override
     {
+        requested->append(duration);
         auto pending = std::make_shared<PendingSleep>(duration);
         if (duration >= ConvexSubscriptionClient::defaultSilenceLimit)
             return pending;
@@ -52,6 +53,10 @@ public:
         });
         return pending;
     }
+    // Every wait asked for, in order; shared so the test keeps the list after
+    // handing the sleeper to the client.
+    std::shared_ptr<QList<std::chrono::milliseconds>> requested =
+        std::make_shared<QList<std::chrono::milliseconds>>();
 };
 
 // Waits on a simulated clock: nothing ends by itself; advance() ends the

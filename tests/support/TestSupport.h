@@ -34,3 +34,19 @@ inline QJsonObject deckJson(const QString &id, const QString &name,
                        {QStringLiteral("langFrom"), langFrom},
                        {QStringLiteral("langTo"), langTo}};
 }
+
+// A translation candidate as the deployment sends it; the fields after the
+// word and its translation matter only to the tests that name them.
+inline QJsonObject translationJson(const QString &word, const QString &translation,
+                                   const QString &phonetic = QStringLiteral("ˈhʉːs"),
+                                   const QString &example = QStringLiteral("Huset är rött."),
+                                   const QString &exampleTranslation = QStringLiteral("The house is red."),
+                                   const QString &category = QStringLiteral("noun"))
+{
+    return QJsonObject{{QStringLiteral("word"), word},
+                       {QStringLiteral("translation"), translation},
+                       {QStringLiteral("phonetic"), phonetic},
+                       {QStringLiteral("exampleSentence"), example},
+                       {QStringLiteral("exampleSentenceTranslation"), exampleTranslation},
+                       {QStringLiteral("category"), category}};
+}

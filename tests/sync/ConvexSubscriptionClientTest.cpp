@@ -56,20 +56,6 @@ struct Received {
     }
 };
 
-// The wait in seconds of every "Reconnecting in ..." line.
-QList<int> loggedWaits(const QStringList &lines)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral("^\\[Convex WS\\] Reconnecting in (\\d+)s\\.\\.\\.$"));
-    QList<int> waits;
-    for (const QString &line : lines) {
-        const auto match = pattern.match(line);
-        if (match.hasMatch())
-            waits.append(match.captured(1).toInt());
-    }
-    return waits;
-}
-
 // A loopback port on which nothing listens.
 quint16 refusingPort()
 {
@@ -197,7 +183,6 @@ class ConvexSubscriptionClientTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void endpointFollowsTheDeployment();
     void refusedDeploymentIsNeverContacted();
     void openingFramesCarryEverySubscription();
     void signedOutConnectionSkipsAuthenticate();
@@ -222,17 +207,6 @@ private Q_SLOTS:
     void accountChangeSwitchesIdentityAndStopsOldResults();
 };
 
-void ConvexSubscriptionClientTest::endpointFollowsTheDeployment()
-{
-    QCOMPARE(ConvexSubscriptionClient::syncUrl(QUrl(QStringLiteral("https://happy-otter-123.convex.cloud"))),
-             QUrl(QStringLiteral("wss://happy-otter-123.convex.cloud/api/sync")));
-    QCOMPARE(ConvexSubscriptionClient::syncUrl(QUrl(QStringLiteral("http://127.0.0.1:3210"))),
-             QUrl(QStringLiteral("ws://127.0.0.1:3210/api/sync")));
-    // Plain text only ever stays on the machine.
-    QCOMPARE(ConvexSubscriptionClient::syncUrl(QUrl(QStringLiteral("http://example.com:8080/x?y=1"))),
-             QUrl(QStringLiteral("wss://example.com:8080/api/sync")));
-}
-
 void ConvexSubscriptionClientTest::refusedDeploymentIsNeverContacted()
 {
     // The HTTP client refuses an address with a query; the sync connection
@@ -242,11 +216,12 @@ void ConvexSubscriptionClientTest::refusedDeploymentIsNeverContacted()
     refused.setQuery(QStringLiteral("x=1"));
     ConvexClient http(refused);
     http.setTokens(QStringLiteral("access-1"), QStringLiteral("refresh-1"));
-    ConvexSubscriptionClient client(ConvexSubscriptionClient::syncUrl(rig.deployment.url()), http,
+    ConvexSubscriptionClient client(DeploymentUrl::syncUrl(rig.deployment.url()), http,
                                     std::make_unique<ImmediateSleeper>(), std::make_unique<FixedClock>());
     QVERIFY(awaitTask(client.startIfNeeded()).succeeded());
     QVERIFY(!client.isConnecting());
     QVERIFY(!client.isConnected());
+    // The only sign of the refusal is its diagnostic, said once.
     QCOMPARE(rig.linesStartingWith(QStringLiteral("[Convex WS] Connect failed: The deployment address")), 1);
     QCOMPARE(rig.endpoint.connectionsOpened(), 0);
     QCOMPARE(rig.deployment.connectionsAccepted(), 0);
@@ -315,13 +290,7 @@ void ConvexSubscriptionClientTest::openingFramesCarryEverySubscription()
     for (const auto &frame : frames)
         QCOMPARE(frame.text, QString::fromUtf8(QJsonDocument(frame.message).toJson(QJsonDocument::Compact)));
 
-    QCOMPARE(rig.syncLines(),
-             QStringList(
-                 {QStringLiteral("[Convex WS] Connecting... (attempt 1)"),
-                  QStringLiteral("[Convex WS] >> Connect (sessionId=%1, connectionCount=0)").arg(sessionId),
-                  QStringLiteral("[Convex WS] >> Authenticate (baseVersion=0)"),
-                  QStringLiteral("[Convex WS] >> ModifyQuerySet v0->v1 (2 queries)"),
-                  QStringLiteral("[Convex WS] Connected and subscribed (queryVersion=1)")}));
+    QVERIFY(!rig.syncLines().isEmpty());
     for (const QString &line : rig.log.allLines())
         QVERIFY2(!line.contains(QStringLiteral("access-1")), qPrintable(line));
     // Already connected: nothing more happens.
@@ -339,7 +308,6 @@ void ConvexSubscriptionClientTest::signedOutConnectionSkipsAuthenticate()
     QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.frames().size(), 2, timeout);
     QCOMPARE(rig.endpoint.frames()[0].type(), QStringLiteral("Connect"));
     QCOMPARE(rig.endpoint.frames()[1].type(), QStringLiteral("ModifyQuerySet"));
-    QVERIFY(rig.syncLines().contains(QStringLiteral("[Convex WS] sendAuthenticate skipped — no auth token")));
     QVERIFY(rig.client->isConnected());
 }
 
@@ -363,7 +331,6 @@ void ConvexSubscriptionClientTest::subscriptionWhileConnectedAddsOnlyItself()
     QCOMPARE(second.value("newVersion").toInt(), 2);
     QCOMPARE(second.value("modifications").toArray().size(), 1);
     QCOMPARE(second.value("modifications").toArray()[0].toObject().value("queryId").toInt(), 1);
-    QVERIFY(rig.syncLines().contains("[Convex WS] >> ModifyQuerySet v1->v2 (1 queries)"));
 
     // The server answered the new query and kept the connection.
     QTRY_COMPARE_WITH_TIMEOUT(received.events, QStringList({"active=Second"}), timeout);
@@ -389,19 +356,13 @@ void ConvexSubscriptionClientTest::receiveErrorReconnectsWithReasonAndFreshQuery
     QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.frames().size(), 3, timeout);
     QTRY_VERIFY_WITH_TIMEOUT(rig.client->isConnected(), timeout);
 
-    const QStringList lines = rig.syncLines();
-    const auto receiveError = std::find_if(lines.begin(), lines.end(), [](const QString &line) {
-        return line.startsWith("[Convex WS] Receive error: ");
-    });
-    QVERIFY(receiveError != lines.end());
-    const QString reason = receiveError->mid(QStringLiteral("[Convex WS] Receive error: ").size());
-    QVERIFY(!reason.isEmpty());
-    QVERIFY(lines.contains("[Convex WS] Reconnecting in 1s..."));
-    QVERIFY(lines.contains("[Convex WS] Connecting... (attempt 2)"));
-
+    // One wait of a second, then the second connection, which says why the first ended.
+    QCOMPARE(rig.reconnectWaits(), QList<qint64>({1000}));
+    QCOMPARE(rig.endpoint.connectionsOpened(), 2);
     const auto frames = rig.endpoint.frames();
     QCOMPARE(frames[0].message.value("connectionCount").toInt(), 1);
-    QCOMPARE(frames[0].message.value("lastCloseReason").toString(), reason);
+    const QString reason = frames[0].message.value("lastCloseReason").toString();
+    QVERIFY(!reason.isEmpty() && reason != QStringLiteral("InitialConnect"));
     QCOMPARE(frames[0].message.value("sessionId").toString(), rig.client->sessionId());
     QCOMPARE(frames[1].message.value("baseVersion").toInt(), 0);
     QCOMPARE(frames[2].message.value("baseVersion").toInt(), 0);
@@ -433,7 +394,6 @@ void ConvexSubscriptionClientTest::backOffDoublesAndOnlyTheLastWaitIsSlept()
     auto sleeper = std::make_unique<ManualSleeper>();
     const auto requested = sleeper->requested;
     ManualSleeper *waits = sleeper.get();
-    LogCapture log;
     FakeDeployment deployment;
     ConvexClient http(deployment.url());
     ConvexSubscriptionClient client(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/sync").arg(refusingPort())),
@@ -441,24 +401,21 @@ void ConvexSubscriptionClientTest::backOffDoublesAndOnlyTheLastWaitIsSlept()
     if (draw >= 0)
         client.setJitter([draw] { return draw; });
 
-    // Every attempt fails twice: its send, then its cancelled socket's receive.
+    // Every attempt fails twice: its send, then its cancelled socket's receive;
+    // each failure asks for a wait and the second replaces the first.
     QList<qint64> slept;
     client.startIfNeeded();
     for (int round = 1; round <= 4; ++round) {
-        QTRY_COMPARE_WITH_TIMEOUT(loggedWaits(log.lines(LogChannel::Sync)).size(), 2 * round, timeout);
-        QCOMPARE(log.lines(LogChannel::Sync).filter("Connect failed: ").size(), round);
-        QCOMPARE(log.lines(LogChannel::Sync).filter("Receive error: ").size(), round);
+        QTRY_COMPARE_WITH_TIMEOUT(requested->size(), 2 * round, timeout);
         QVERIFY(!client.isConnected());
         QVERIFY(!client.isConnecting());
         const auto running = waits->running();
         QCOMPARE(running.size(), 1);
+        QCOMPARE(running.first(), requested->last());
         slept.append(running.first()->duration().count());
         running.first()->finish();
         if (round < 4)
-            QTRY_VERIFY_WITH_TIMEOUT(
-                log.lines(LogChannel::Sync)
-                    .contains(QStringLiteral("[Convex WS] Connecting... (attempt %1)").arg(round + 1)),
-                timeout);
+            QTRY_COMPARE_WITH_TIMEOUT(client.connectionCount(), round, timeout);
     }
     // Each wait is spread by up to half of the nominal one, either way.
     const QList<qint64> nominal{2000, 8000, 30000, 30000};
@@ -471,8 +428,12 @@ void ConvexSubscriptionClientTest::backOffDoublesAndOnlyTheLastWaitIsSlept()
                      qPrintable(QString::number(slept[i])));
         }
     }
-    if (draw == 0.5)
-        QCOMPARE(loggedWaits(log.lines(LogChannel::Sync)), QList<int>({1, 2, 4, 8, 16, 30, 30, 30}));
+    if (draw == 0.5) {
+        QList<qint64> asked;
+        for (const auto &sleep : *requested)
+            asked.append(sleep->duration().count());
+        QCOMPARE(asked, QList<qint64>({1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
+    }
     // The replaced waits were cancelled, not left to fire.
     int cancelled = 0;
     for (const auto &sleep : *requested)
@@ -533,7 +494,6 @@ void ConvexSubscriptionClientTest::transitionsDeliverUsableUpdatesInOrder()
     awaitTask(
         rig.client->subscribe<QList<Deck>>(QStringLiteral("decks:listDecks"), {}, received.list("list")));
     QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
-    rig.log.clear();
 
     QJsonObject failed{{"type", "QueryFailed"}, {"queryId", 0}, {"errorMessage", "boom"}};
     QJsonObject removed{{"type", "QueryRemoved"}, {"queryId", 1}};
@@ -555,10 +515,6 @@ void ConvexSubscriptionClientTest::transitionsDeliverUsableUpdatesInOrder()
     QTRY_COMPARE_WITH_TIMEOUT(received.events.size(), 6, timeout);
     QCOMPARE(received.events, QStringList({"list=[One,Two]", "active=One", "list=absent", "active=absent",
                                            "list=absent", "active=absent"}));
-    QCOMPARE(rig.log.lines(LogChannel::Sync),
-             QStringList({"[Convex WS] Transition for queryId=1", "[Convex WS] Transition for queryId=0",
-                          "[Convex WS] Transition for queryId=1", "[Convex WS] Transition for queryId=0",
-                          "[Convex WS] Transition for queryId=1", "[Convex WS] Transition for queryId=0"}));
     QVERIFY(rig.client->isConnected());
 }
 
@@ -569,7 +525,6 @@ void ConvexSubscriptionClientTest::binaryFramesAndGarbageAreHandledSafely()
     awaitTask(
         rig.client->subscribe<Deck>(QStringLiteral("decks:getActiveDeck"), {}, received.deck("active")));
     QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
-    rig.log.clear();
 
     rig.endpoint.sendText(QStringLiteral("not json"));
     rig.endpoint.sendText(QStringLiteral("[1,2]"));
@@ -584,8 +539,6 @@ void ConvexSubscriptionClientTest::binaryFramesAndGarbageAreHandledSafely()
     rig.endpoint.sendBinary(transition.toUtf8());
 
     QTRY_COMPARE_WITH_TIMEOUT(received.events, QStringList({"active=Åsa"}), timeout);
-    QCOMPARE(rig.log.lines(LogChannel::Sync),
-             QStringList({"[Convex WS] << (data) " + transition, "[Convex WS] Transition for queryId=0"}));
     QVERIFY(rig.client->isConnected());
     QCOMPARE(rig.endpoint.connectionsOpened(), 1);
 }
@@ -636,9 +589,6 @@ void ConvexSubscriptionClientTest::authErrorRefreshesAndTheNewTokenReachesTheSer
     QCOMPARE(refreshes.size(), 1);
     QCOMPARE(refreshes[0].args().value("refreshToken").toString(), QStringLiteral("refresh-1"));
 
-    const QStringList lines = rig.syncLines();
-    QVERIFY(lines.contains("[Convex WS] AuthError: Token is not valid"));
-    QVERIFY(lines.filter("Token refresh failed").isEmpty());
     // Every Authenticate started from its connection's identity version 0.
     for (const auto &frame : rig.endpoint.framesOfType("Authenticate"))
         QCOMPARE(frame.message.value("baseVersion").toInt(), 0);
@@ -677,7 +627,6 @@ void ConvexSubscriptionClientTest::authErrorOnAKeptConnectionCountsIdentityVersi
     QCOMPARE(authenticates[1].message.value("value").toString(), QStringLiteral("access-2"));
     QCOMPARE(authenticates[2].message.value("baseVersion").toInt(), 2);
     QCOMPARE(authenticates[2].message.value("value").toString(), QStringLiteral("access-3"));
-    QVERIFY(rig.syncLines().contains("[Convex WS] >> Authenticate (baseVersion=2)"));
     QVERIFY(rig.endpoint.violations().isEmpty());
     QVERIFY(rig.client->isConnected());
     QCOMPARE(rig.endpoint.connectionsOpened(), 1);
@@ -689,34 +638,35 @@ void ConvexSubscriptionClientTest::authErrorWithoutRefreshTokenReconnects()
     SyncTestRig rig;
     rig.http->setTokens(QStringLiteral("access-1"), std::nullopt);
     QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
-    rig.log.clear();
     rig.endpoint.pushAuthError(std::nullopt);
 
     QTRY_VERIFY_WITH_TIMEOUT(rig.endpoint.connectionsOpened() == 2 && rig.client->isConnected(), timeout);
-    const QStringList lines = rig.syncLines();
-    QCOMPARE(lines.value(0), QStringLiteral("[Convex WS] AuthError: unknown"));
-    QCOMPARE(lines.value(1), QStringLiteral("[Convex WS] Token refresh failed: ") +
-                                 ConvexError::authFailed(QStringLiteral("No refresh token")).description());
-    QCOMPARE(lines.value(2), QStringLiteral("[Convex WS] Reconnecting in 1s..."));
-    QVERIFY(lines.contains("[Convex WS] Connecting... (attempt 2)"));
+    // The error is answered with the first step of the back-off (the close
+    // that follows it may ask for the next).
+    QCOMPARE(rig.reconnectWaits().value(0), 1000);
     QCOMPARE(rig.deployment.count(QStringLiteral("auth:signIn")), 0);
+    // Why the token was not refreshed shows only in its diagnostic, said once.
+    QCOMPARE(
+        rig.syncLines().filter(QStringLiteral("[Convex WS] Token refresh failed: ") +
+                               ConvexError::authFailed(QStringLiteral("No refresh token")).description()),
+        QStringList({QStringLiteral("[Convex WS] Token refresh failed: ") +
+                     ConvexError::authFailed(QStringLiteral("No refresh token")).description()}));
 }
 
 void ConvexSubscriptionClientTest::fatalErrorReconnects()
 {
     SyncTestRig rig;
     QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
-    rig.log.clear();
     rig.endpoint.pushFatalError(std::nullopt);
     QTRY_VERIFY_WITH_TIMEOUT(rig.endpoint.connectionsOpened() == 2 && rig.client->isConnected(), timeout);
-    QCOMPARE(rig.syncLines().value(0), QStringLiteral("[Convex WS] FatalError: unknown"));
-    QCOMPARE(rig.syncLines().value(1), QStringLiteral("[Convex WS] Reconnecting in 1s..."));
+    QCOMPARE(rig.reconnectWaits().value(0), 1000); // the close that follows may ask for the next step
     QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.liveConnectionCount(), 1, timeout);
 
     rig.endpoint.pushFatalError(QStringLiteral("Server shutting down"));
-    QTRY_VERIFY_WITH_TIMEOUT(rig.syncLines().contains("[Convex WS] FatalError: Server shutting down"),
-                             timeout);
     QTRY_VERIFY_WITH_TIMEOUT(rig.endpoint.connectionsOpened() == 3 && rig.client->isConnected(), timeout);
+    // The server's reason reaches only the log.
+    QCOMPARE(rig.syncLines().filter(QStringLiteral("[Convex WS] FatalError: Server shutting down")).size(),
+             1);
 }
 
 void ConvexSubscriptionClientTest::accountChangeSwitchesIdentityAndStopsOldResults()
@@ -762,8 +712,9 @@ void ConvexSubscriptionClientTest::backOffRestartsOnlyOnceTheServerAccepts()
     auto sleeper = std::make_unique<ManualSleeper>();
     ManualSleeper *waits = sleeper.get();
     SyncTestRig rig(std::move(sleeper));
+    int updates = 0;
     awaitTask(rig.client->subscribe<QList<Deck>>(QStringLiteral("decks:listDecks"), {},
-                                                 [](std::optional<QList<Deck>>) {}));
+                                                 [&updates](std::optional<QList<Deck>>) { ++updates; }));
     QVERIFY(awaitTask(rig.client->startIfNeeded()).succeeded());
 
     // The server takes the opening frames and drops the connection before it
@@ -782,8 +733,7 @@ void ConvexSubscriptionClientTest::backOffRestartsOnlyOnceTheServerAccepts()
     // Accepted: the next loss waits one second again.
     QTRY_VERIFY_WITH_TIMEOUT(rig.client->isConnected() && rig.endpoint.liveConnectionCount() == 1, timeout);
     rig.endpoint.setQueryResult(QStringLiteral("decks:listDecks"), QJsonArray());
-    QTRY_COMPARE_WITH_TIMEOUT(rig.linesStartingWith(QStringLiteral("[Convex WS] Transition for queryId=")), 1,
-                              timeout);
+    QTRY_COMPARE_WITH_TIMEOUT(updates, 1, timeout);
     rig.endpoint.closeConnections(QWebSocketProtocol::CloseCodeGoingAway);
     QTRY_VERIFY_WITH_TIMEOUT(reconnectWait(*waits), timeout);
     QCOMPARE(reconnectWait(*waits)->duration().count(), 1000);
@@ -807,12 +757,10 @@ void ConvexSubscriptionClientTest::silentConnectionIsMadeAgain()
     QCOMPARE(rig.endpoint.liveConnectionCount(), 1);
 
     // A minute of silence: the socket is closed and the connection made again.
-    rig.log.clear();
     minute->finish();
     QTRY_VERIFY_WITH_TIMEOUT(reconnectWait(*waits), timeout);
+    QCOMPARE(reconnectWait(*waits)->duration().count(), 1000);
     const QString reason = QStringLiteral("No message from the server for 60 s");
-    QCOMPARE(rig.syncLines().value(0), QStringLiteral("[Convex WS] Receive error: ") + reason);
-    QCOMPARE(rig.syncLines().value(1), QStringLiteral("[Convex WS] Reconnecting in 1s..."));
     QVERIFY(!rig.client->isConnected());
     QTRY_COMPARE_WITH_TIMEOUT(rig.endpoint.liveConnectionCount(), 0, timeout);
     QVERIFY(!silenceWait(*waits));

@@ -1,8 +1,8 @@
 // The tray menu over the real deck state and sync client, against the fake
 // deployment: decks arrive as Deck records, choosing one goes to the server,
 // and refreshing while connected opens no second connection.
-#include "../sync/SyncTestRig.h"
 #include "FakeSession.h"
+#include "SyncTestRig.h"
 #include "sync/DeckStateManager.h"
 #include "tray/TrayMenu.h"
 

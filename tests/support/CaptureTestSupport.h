@@ -11,7 +11,7 @@
 #include <memory>
 #include <optional>
 
-// Helpers shared by the capture suites.
+// Helpers of the suites that press keys and select text on the test display.
 namespace CaptureTest {
 
 // Runs xdotool (or another X tool) to completion; true on success.

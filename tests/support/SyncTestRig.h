@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include "backend/ConvexClient.h"
+#include "backend/DeploymentUrl.h"
 #include "backend/Records.h"
 #include "sync/Clock.h"
 #include "sync/ConvexSubscriptionClient.h"
@@ -37,13 +38,20 @@ public:
 // A fake deployment with its sync endpoint, the HTTP client pointing at it,
 // and a sync client with injected timing.
 struct SyncTestRig {
-    explicit SyncTestRig(std::unique_ptr<Sleeper> sleeper = std::make_unique<ImmediateSleeper>())
+    // Without a sleeper of the test's own, every reconnection wait ends at once
+    // and is kept in `waits`.
+    explicit SyncTestRig(std::unique_ptr<Sleeper> sleeper = {})
     {
+        if (!sleeper) {
+            auto immediate = std::make_unique<ImmediateSleeper>();
+            waits = immediate->requested;
+            sleeper = std::move(immediate);
+        }
         endpoint.attachTo(deployment);
         http = std::make_unique<ConvexClient>(deployment.url());
-        client = std::make_unique<ConvexSubscriptionClient>(
-            ConvexSubscriptionClient::syncUrl(deployment.url()), *http, std::move(sleeper),
-            std::make_unique<FixedClock>());
+        client =
+            std::make_unique<ConvexSubscriptionClient>(DeploymentUrl::syncUrl(deployment.url()), *http,
+                                                       std::move(sleeper), std::make_unique<FixedClock>());
         // Waits as the back-off names them; the jitter has a test of its own.
         client->setJitter(noJitter);
     }
@@ -55,6 +63,18 @@ struct SyncTestRig {
     FakeSyncEndpoint endpoint;
     std::unique_ptr<ConvexClient> http;
     std::unique_ptr<ConvexSubscriptionClient> client;
+    std::shared_ptr<QList<std::chrono::milliseconds>> waits;
+
+    // The reconnection waits asked of the default sleeper, in milliseconds
+    // (not the silence watchdog's).
+    QList<qint64> reconnectWaits() const
+    {
+        QList<qint64> result;
+        for (const auto wait : *waits)
+            if (wait != ConvexSubscriptionClient::defaultSilenceLimit)
+                result.append(wait.count());
+        return result;
+    }
 
     QStringList syncLines() const { return log.lines(LogChannel::Sync); }
     int linesStartingWith(const QString &prefix) const
