@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/Fonts.h"
 #include "app/OrderlyQuit.h"
+#include "app/Translations.h"
 #include "backend/Failure.h"
 #include "launcher/HandOverMarker.h"
 #include "platform/SessionPlatform.h"
@@ -129,6 +130,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::version));
     QApplication::setOrganizationName(QStringLiteral("vocarta"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Before anything shows or composes a text: the menu, the views and the
+    // messages all take theirs from the translators.
+    Translations::install(app);
 
     registerFonts();
 

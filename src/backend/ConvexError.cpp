@@ -1,5 +1,7 @@
 #include "backend/ConvexError.h"
 
+#include <QCoreApplication>
+
 ConvexError::ConvexError(Kind kind, int code, QString message)
     : Failure(describe(kind, code, message))
     , m_kind(kind)
@@ -32,11 +34,15 @@ QString ConvexError::describe(Kind kind, int code, const QString &message)
 {
     switch (kind) {
     case Kind::AuthFailed:
-        return QStringLiteral("Auth failed: ") + message;
+        //: %1 is the reason, as the service or the program's sign-in gave it (not translated).
+        return QCoreApplication::translate("ConvexError", "Auth failed: %1").arg(message);
     case Kind::NetworkError:
-        return QStringLiteral("Network error: ") + message;
+        //: %1 is the network's own description of the problem (not translated).
+        return QCoreApplication::translate("ConvexError", "Network error: %1").arg(message);
     case Kind::ServerError:
-        return QStringLiteral("Server error (") + QString::number(code) + QStringLiteral("): ") + message;
+        //: %1 is the HTTP status code, %2 the service's own message (not translated).
+        return QCoreApplication::translate("ConvexError", "Server error (%1): %2")
+            .arg(QString::number(code), message);
     }
     return message;
 }

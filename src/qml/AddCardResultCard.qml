@@ -13,6 +13,12 @@ Rectangle {
     readonly property string langTo: deck ? deck.langTo : ""
     readonly property int rowSpacing: 8
 
+    // The card reads as one group, named after its word and translation;
+    // its texts follow inside it in reading order.
+    Accessible.role: Accessible.Grouping
+    //: Screen reader name of the chosen card; %1 is the word, %2 its translation.
+    Accessible.name: result ? qsTr("Card: %1, %2").arg(result.word).arg(result.translation) : ""
+
     color: "white"
     radius: 20
     antialiasing: true
@@ -42,7 +48,7 @@ Rectangle {
             Column {
                 width: parent.width - 24 - parent.spacing
                 spacing: 2
-                Text {
+                ReadableText {
                     objectName: "resultWord"
                     width: parent.width
                     textFormat: Text.PlainText
@@ -51,7 +57,7 @@ Rectangle {
                     color: Theme.ink
                     wrapMode: Text.Wrap
                 }
-                Text {
+                ReadableText {
                     objectName: "resultPhonetic"
                     width: parent.width
                     visible: text.length > 0
@@ -73,7 +79,7 @@ Rectangle {
                 width: 24; height: 28
                 AddCardFlag { y: 4; size: 24; langCode: resultCard.langFrom }
             }
-            Text {
+            ReadableText {
                 objectName: "resultTranslation"
                 width: parent.width - 24 - parent.spacing
                 textFormat: Text.PlainText
@@ -93,7 +99,7 @@ Rectangle {
                 width: 18; height: 20
                 AddCardFlag { y: 2; size: 18; langCode: resultCard.langFrom }
             }
-            Text {
+            ReadableText {
                 objectName: "resultExampleTranslation"
                 width: parent.width - 18 - parent.spacing
                 textFormat: Text.PlainText
@@ -111,7 +117,7 @@ Rectangle {
                 width: 18; height: 20
                 AddCardFlag { y: 2; size: 18; langCode: resultCard.langTo }
             }
-            Text {
+            ReadableText {
                 objectName: "resultExample"
                 width: parent.width - 18 - parent.spacing
                 textFormat: Text.PlainText
@@ -131,7 +137,7 @@ Rectangle {
             radius: height / 2
             antialiasing: true
             color: Theme.ink
-            Text {
+            ReadableText {
                 id: badgeText
                 objectName: "categoryText"
                 anchors.centerIn: parent
