@@ -262,6 +262,10 @@
         <extracomment>Screen reader name of the list of decks in the settings window.</extracomment>
         <translation>Stapel</translation>
     </message>
+    <message>
+        <source>Loading decks...</source>
+        <translation>Stapel werden geladen …</translation>
+    </message>
 </context>
 <context>
     <name>SettingsView</name>

@@ -262,6 +262,10 @@
         <extracomment>Screen reader name of the list of decks in the settings window.</extracomment>
         <translation>Mazos</translation>
     </message>
+    <message>
+        <source>Loading decks...</source>
+        <translation>Cargando mazos…</translation>
+    </message>
 </context>
 <context>
     <name>SettingsView</name>

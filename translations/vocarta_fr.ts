@@ -262,6 +262,10 @@
         <extracomment>Screen reader name of the list of decks in the settings window.</extracomment>
         <translation>Paquets</translation>
     </message>
+    <message>
+        <source>Loading decks...</source>
+        <translation>Chargement des paquets…</translation>
+    </message>
 </context>
 <context>
     <name>SettingsView</name>
