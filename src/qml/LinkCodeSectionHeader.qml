@@ -26,16 +26,12 @@ Item {
     Keys.onEnterPressed: toggled()
 
     // Shown only while the keyboard is on the row.
-    Rectangle {
-        objectName: "focusRing"
-        visible: header.activeFocus
-        anchors.fill: parent
+    FocusRing {
         anchors.leftMargin: 20
         anchors.rightMargin: 20
         anchors.topMargin: 6
         anchors.bottomMargin: 6
         radius: 8
-        color: "transparent"
         border.color: Qt.rgba(1, 1, 1, 0.6)
         border.width: 1.5
     }

@@ -216,16 +216,7 @@ Rectangle {
                 Keys.onReturnPressed: page.model.relink()
                 Keys.onEnterPressed: page.model.relink()
 
-                Rectangle {
-                    objectName: "focusRing"
-                    visible: relinkButton.activeFocus
-                    anchors.fill: parent
-                    anchors.margins: -3
-                    radius: 10
-                    color: "transparent"
-                    border.color: "white"
-                    border.width: 2
-                }
+                FocusRing { radius: 10 }
 
                 Row {
                     id: relinkContent

@@ -147,15 +147,9 @@ Item {
         border.width: pill.outlineWidth
     }
 
-    Rectangle {
-        objectName: "focusRing"
-        visible: pill.activeFocus
-        anchors.fill: parent
-        anchors.margins: -(pill.outlineWidth / 2 + 4)
+    FocusRing {
+        spread: pill.outlineWidth / 2 + 4
         radius: height / 2
-        color: "transparent"
-        border.color: "white"
-        border.width: 2
     }
 
     MouseArea {

@@ -71,13 +71,9 @@ Column {
             Keys.onReturnPressed: recorder.model.clickField()
             Keys.onEnterPressed: recorder.model.clickField()
 
-            Rectangle {
-                objectName: "focusRing"
+            FocusRing {
                 visible: field.activeFocus && !recorder.model.isRecording
-                anchors.fill: parent
-                anchors.margins: -3
                 radius: 12
-                color: "transparent"
                 border.color: Qt.rgba(1, 1, 1, 0.6)
                 border.width: 1.5
             }
@@ -142,14 +138,9 @@ Column {
             Keys.onReturnPressed: recorder.clearFromKeyboard()
             Keys.onEnterPressed: recorder.clearFromKeyboard()
 
-            Rectangle {
-                objectName: "focusRing"
-                visible: clearButton.activeFocus
-                anchors.fill: parent
-                anchors.margins: -4
+            FocusRing {
+                spread: 4
                 radius: width / 2
-                color: "transparent"
-                border.color: "white"
                 border.width: 1.5
             }
 

@@ -220,6 +220,8 @@ def scenario():
     key("space")
     ds.wait_for("the deck list", lambda: named(T["decks"], "list"))
     walk(T["settings"], "settings: decks")
+    key("Escape")
+    ds.wait_for("Escape to close the settings window", lambda: window(T["settings"]) is None)
 
     # The overlay: a word typed, the results, a candidate chosen.
     subprocess.run(program + ["--capture"], check=True, timeout=30)
