@@ -29,26 +29,27 @@ bin_dir = os.path.join(build, "bin")
 
 # The texts the run finds things by, as each language shows them.
 TEXTS = {
-    "en": {"auth": "Vocarta Settings", "settings": "Vocarta Menubar Settings", "overlay": "Add card",
-           "next": "NEXT", "box1": "Code character 1", "connect": "CONNECT", "connected": "CONNECTED!",
-           "empty_shortcut": "Click to set shortcut", "recording": "Press shortcut keys...",
-           "account": "Account", "decks": "Decks", "field": "Word or phrase", "results": r"^\d+ results?$",
-           "chosen": "Chosen card: ", "add": "ADD", "status": "Signed in"},
+    "en": {"auth": "Vocarta Settings", "settings": "Vocarta Menubar Settings", "overlay": "Add card", "next": "NEXT",
+           "download": "DOWNLOAD IOS APP", "box1": "Code character 1", "connect": "CONNECT",
+           "connected": "CONNECTED!", "empty_shortcut": "Click to set shortcut",
+           "recording": "Press shortcut keys...", "account": "Account", "decks": "Decks", "field": "Word or phrase",
+           "results": r"^\d+ results?$", "chosen": "Chosen card: ", "add": "ADD", "status": "Signed in"},
     "de": {"auth": "Vocarta – Einstellungen", "settings": "Vocarta Menubar – Einstellungen",
-           "overlay": "Karte hinzufügen", "next": "WEITER", "box1": "Codezeichen 1", "connect": "VERBINDEN",
-           "connected": "VERBUNDEN!", "empty_shortcut": "Klicken, um ein Tastenkürzel festzulegen",
-           "recording": "Tastenkombination drücken …", "account": "Konto", "decks": "Stapel",
-           "field": "Wort oder Ausdruck", "results": r"^\d+ Ergebnisse?$", "chosen": "Gewählte Karte: ",
-           "add": "HINZUFÜGEN", "status": "Angemeldet"},
+           "overlay": "Karte hinzufügen", "next": "WEITER", "download": "IOS-APP LADEN", "box1": "Codezeichen 1",
+           "connect": "VERBINDEN", "connected": "VERBUNDEN!",
+           "empty_shortcut": "Klicken, um ein Tastenkürzel festzulegen", "recording": "Tastenkombination drücken …",
+           "account": "Konto", "decks": "Stapel", "field": "Wort oder Ausdruck", "results": r"^\d+ Ergebnisse?$",
+           "chosen": "Gewählte Karte: ", "add": "HINZUFÜGEN", "status": "Angemeldet"},
     "fr": {"auth": "Paramètres de Vocarta", "settings": "Paramètres de Vocarta Menubar",
-           "overlay": "Ajouter une carte", "next": "SUIVANT", "box1": "Caractère 1 du code",
-           "connect": "CONNECTER", "connected": "CONNECTÉ\u00a0!", "empty_shortcut": "Cliquez pour définir un raccourci",
+           "overlay": "Ajouter une carte", "next": "SUIVANT", "download": "TÉLÉCHARGER L’APP IOS",
+           "box1": "Caractère 1 du code", "connect": "CONNECTER", "connected": "CONNECTÉ\xa0!",
+           "empty_shortcut": "Cliquez pour définir un raccourci",
            "recording": "Appuyez sur les touches du raccourci…", "account": "Compte", "decks": "Paquets",
-           "field": "Mot ou expression", "results": r"^\d+ résultats?$", "chosen": "Carte choisie\u00a0: ",
+           "field": "Mot ou expression", "results": r"^\d+ résultats?$", "chosen": "Carte choisie\xa0: ",
            "add": "AJOUTER", "status": "Connecté"},
     "es": {"auth": "Ajustes de Vocarta", "settings": "Ajustes de Vocarta Menubar", "overlay": "Añadir tarjeta",
-           "next": "SIGUIENTE", "box1": "Carácter 1 del código", "connect": "CONECTAR",
-           "connected": "¡CONECTADO!", "empty_shortcut": "Haz clic para definir un atajo",
+           "next": "SIGUIENTE", "download": "DESCARGAR LA APP DE IOS", "box1": "Carácter 1 del código",
+           "connect": "CONECTAR", "connected": "¡CONECTADO!", "empty_shortcut": "Haz clic para definir un atajo",
            "recording": "Pulsa las teclas del atajo…", "account": "Cuenta", "decks": "Mazos",
            "field": "Palabra o frase", "results": r"^\d+ resultados?$", "chosen": "Tarjeta elegida: ",
            "add": "AÑADIR", "status": "Sesión iniciada"},
@@ -187,10 +188,14 @@ def scenario():
     program = [os.path.join(bin_dir, "vocarta-menubar")]
     ds.start("program", program, VOCARTA_DEPLOYMENT_URL=url, VOCARTA_TRAY_WAIT_MS="1000")
 
-    # First run, keyboard alone: Tab to NEXT, Return; the code; CONNECT.
+    # First run, keyboard alone: Tab to NEXT (Shift+Tab comes back), Return; the code; CONNECT.
     walk(T["auth"], "first-run page")
     shot("first-run")
     tab_to(T["next"])
+    key("Tab")
+    ds.wait_for("Tab on to the download button", lambda: focus_name() == ("push button", T["download"]))
+    key("shift+Tab")
+    ds.wait_for("Shift+Tab back on NEXT", lambda: focus_name() == ("push button", T["next"]))
     key("Return")
     ds.wait_for("the link-code page", lambda: named(T["box1"]))
     walk(T["auth"], "link-code page")
