@@ -37,7 +37,7 @@ Column {
         if (!showsClear)
             return
         model.clear()
-        field.forceActiveFocus()
+        focusField()
     }
 
     Item {
