@@ -80,6 +80,10 @@
         <source>Invalid or expired code. Generate a new one in the iOS app.</source>
         <translation>Ungültiger oder abgelaufener Code. Erzeuge in der iOS-App einen neuen.</translation>
     </message>
+    <message>
+        <source>Sign-in failed.</source>
+        <translation>Anmeldung fehlgeschlagen.</translation>
+    </message>
 </context>
 <context>
     <name>AuthWindow</name>

@@ -80,6 +80,10 @@
         <source>Invalid or expired code. Generate a new one in the iOS app.</source>
         <translation>Código no válido o caducado. Genera uno nuevo en la app de iOS.</translation>
     </message>
+    <message>
+        <source>Sign-in failed.</source>
+        <translation>Error al iniciar sesión.</translation>
+    </message>
 </context>
 <context>
     <name>AuthWindow</name>

@@ -80,6 +80,10 @@
         <source>Invalid or expired code. Generate a new one in the iOS app.</source>
         <translation>Code invalide ou expiré. Générez-en un nouveau dans l’app iOS.</translation>
     </message>
+    <message>
+        <source>Sign-in failed.</source>
+        <translation>Échec de la connexion.</translation>
+    </message>
 </context>
 <context>
     <name>AuthWindow</name>

@@ -66,7 +66,7 @@ QCoro::Task<void> run(SingleInstance &instance, CommandLine line, std::unique_pt
         QObject::connect(&shell, &AppShell::quitRequested, &quit, &OrderlyQuit::request);
         co_await shell.start(line);
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "vocarta-menubar: %s\n", qPrintable(describe(e)));
+        std::fprintf(stderr, "vocarta-menubar: %s\n", qPrintable(logText(e)));
         QCoreApplication::exit(1);
     }
 }

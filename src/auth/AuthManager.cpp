@@ -302,7 +302,7 @@ QCoro::Task<void> AuthManager::runSignIn(std::function<QCoro::Task<AuthTokens>()
     } catch (const std::exception &error) {
         failure = describe(error);
     } catch (...) {
-        failure = QStringLiteral("Sign-in failed.");
+        failure = QCoreApplication::translate("AuthManager", "Sign-in failed.");
     }
     if (tokens)
         co_await completeSignIn(*tokens);

@@ -1,6 +1,7 @@
 #include "app/Translations.h"
 #include "FakeDeckState.h"
 #include "FakeSession.h"
+#include "backend/ConvexError.h"
 #include "tray/TrayMenu.h"
 
 #include <QAction>
@@ -112,6 +113,15 @@ private Q_SLOTS:
         Translations::install(*qApp, environment({{"LANGUAGE", "fr"}}));
         QCOMPARE(results(1), QStringLiteral("1 résultat"));
         QCOMPARE(results(2), QStringLiteral("2 résultats"));
+    }
+
+    // A person reads the service's failures in their language; the log keeps English.
+    void failuresTranslatedForPeopleNotForLogs()
+    {
+        Translations::install(*qApp, environment({{"LANGUAGE", "de"}}));
+        const ConvexError error = ConvexError::serverError(503, QStringLiteral("Service Unavailable"));
+        QCOMPARE(describe(error), QStringLiteral("Serverfehler (503): Service Unavailable"));
+        QCOMPARE(logText(error), QStringLiteral("Server error (503): Service Unavailable"));
     }
 };
 
