@@ -132,6 +132,14 @@ bool AppWindows::eventFilter(QObject *watched, QEvent *event)
             openSettingsWindow();
             return true;
         }
+        // Escape closes either window, as the title bar's button does: the
+        // keyboard alone gets out too. (The recorder sees the key first
+        // while it records, and takes Escape as its own.)
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier &&
+            (watched == m_auth.data() || watched == m_settings.data())) {
+            static_cast<QWindow *>(watched)->close();
+            return true;
+        }
     }
     return QObject::eventFilter(watched, event);
 }

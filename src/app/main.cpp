@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/Fonts.h"
 #include "app/OrderlyQuit.h"
+#include "app/Translations.h"
 #include "backend/Failure.h"
 #include "launcher/HandOverMarker.h"
 #include "platform/SessionPlatform.h"
@@ -65,7 +66,7 @@ QCoro::Task<void> run(SingleInstance &instance, CommandLine line, std::unique_pt
         QObject::connect(&shell, &AppShell::quitRequested, &quit, &OrderlyQuit::request);
         co_await shell.start(line);
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "vocarta-menubar: %s\n", qPrintable(describe(e)));
+        std::fprintf(stderr, "vocarta-menubar: %s\n", qPrintable(logText(e)));
         QCoreApplication::exit(1);
     }
 }
@@ -129,6 +130,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::version));
     QApplication::setOrganizationName(QStringLiteral("vocarta"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Before anything shows or composes a text: the menu, the views and the
+    // messages all take theirs from the translators.
+    Translations::install(app);
 
     registerFonts();
 

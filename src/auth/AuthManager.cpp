@@ -1,5 +1,7 @@
 #include "auth/AuthManager.h"
 
+#include <QCoreApplication>
+
 #include "auth/OAuthFragment.h"
 #include "auth/PlatformError.h"
 #include "auth/TokenKeychain.h"
@@ -33,8 +35,11 @@ const QString AuthManager::keychainService = QStringLiteral("me.brindlefox.vocar
 
 namespace {
 
-const QString linkCodeFailureText =
-    QStringLiteral("Invalid or expired code. Generate a new one in the iOS app.");
+QString linkCodeFailureText()
+{
+    return QCoreApplication::translate("AuthManager",
+                                       "Invalid or expired code. Generate a new one in the iOS app.");
+}
 
 // Whether a failed call still got an answer from the deployment worth keeping:
 // not when nothing came back, nor when the deployment said it is busy or
@@ -297,7 +302,7 @@ QCoro::Task<void> AuthManager::runSignIn(std::function<QCoro::Task<AuthTokens>()
     } catch (const std::exception &error) {
         failure = describe(error);
     } catch (...) {
-        failure = QStringLiteral("Sign-in failed.");
+        failure = QCoreApplication::translate("AuthManager", "Sign-in failed.");
     }
     if (tokens)
         co_await completeSignIn(*tokens);
@@ -305,7 +310,7 @@ QCoro::Task<void> AuthManager::runSignIn(std::function<QCoro::Task<AuthTokens>()
     if (attempt != m_signInAttempt)
         co_return;
     if (failure)
-        setError(texts == ErrorTexts::LinkCode ? linkCodeFailureText : *failure);
+        setError(texts == ErrorTexts::LinkCode ? linkCodeFailureText() : *failure);
     setLoading(false);
 }
 

@@ -1,5 +1,7 @@
 #include "auth/PlatformError.h"
 
+#include <QCoreApplication>
+
 PlatformError::PlatformError(Kind kind, QString description)
     : Failure(std::move(description))
     , m_kind(kind)
@@ -8,16 +10,19 @@ PlatformError::PlatformError(Kind kind, QString description)
 
 PlatformError PlatformError::cancelled()
 {
-    return PlatformError(Kind::Cancelled, QStringLiteral("The operation was cancelled."));
+    return PlatformError(Kind::Cancelled,
+                         QCoreApplication::translate("PlatformError", "The operation was cancelled."));
 }
 
 PlatformError PlatformError::appleSignInUnavailable()
 {
-    return PlatformError(Kind::Unavailable,
-                         QStringLiteral("Sign in with Apple is not available on this system."));
+    return PlatformError(
+        Kind::Unavailable,
+        QCoreApplication::translate("PlatformError", "Sign in with Apple is not available on this system."));
 }
 
 PlatformError PlatformError::browserFailed()
 {
-    return PlatformError(Kind::BrowserFailed, QStringLiteral("The web browser could not be opened."));
+    return PlatformError(Kind::BrowserFailed, QCoreApplication::translate(
+                                                  "PlatformError", "The web browser could not be opened."));
 }

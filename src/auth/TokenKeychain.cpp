@@ -35,7 +35,7 @@ QString causeOf(std::exception_ptr failure)
     try {
         std::rethrow_exception(failure);
     } catch (const std::exception &e) {
-        return describe(e);
+        return logText(e);
     } catch (...) {
         return QStringLiteral("an unknown failure");
     }

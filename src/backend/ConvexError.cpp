@@ -1,7 +1,9 @@
 #include "backend/ConvexError.h"
 
+#include <QCoreApplication>
+
 ConvexError::ConvexError(Kind kind, int code, QString message)
-    : Failure(describe(kind, code, message))
+    : Failure(describe(kind, code, message, false))
     , m_kind(kind)
     , m_code(code)
     , m_message(std::move(message))
@@ -28,15 +30,27 @@ bool ConvexError::operator==(const ConvexError &other) const
     return m_kind == other.m_kind && m_code == other.m_code && m_message == other.m_message;
 }
 
-QString ConvexError::describe(Kind kind, int code, const QString &message)
+QString ConvexError::description() const
 {
+    return describe(m_kind, m_code, m_message, true);
+}
+
+QString ConvexError::describe(Kind kind, int code, const QString &message, bool translated)
+{
+    const auto text = [translated](const char *source) {
+        return translated ? QCoreApplication::translate("ConvexError", source) : QString::fromUtf8(source);
+    };
     switch (kind) {
     case Kind::AuthFailed:
-        return QStringLiteral("Auth failed: ") + message;
+        //: %1 is the reason, as the service or the program's sign-in gave it (not translated).
+        return text(QT_TRANSLATE_NOOP("ConvexError", "Auth failed: %1")).arg(message);
     case Kind::NetworkError:
-        return QStringLiteral("Network error: ") + message;
+        //: %1 is the network's own description of the problem (not translated).
+        return text(QT_TRANSLATE_NOOP("ConvexError", "Network error: %1")).arg(message);
     case Kind::ServerError:
-        return QStringLiteral("Server error (") + QString::number(code) + QStringLiteral("): ") + message;
+        //: %1 is the HTTP status code, %2 the service's own message (not translated).
+        return text(QT_TRANSLATE_NOOP("ConvexError", "Server error (%1): %2"))
+            .arg(QString::number(code), message);
     }
     return message;
 }

@@ -3,7 +3,8 @@
 #include "backend/Failure.h"
 
 // The HTTP client's own failure: three cases, each with its payload and a
-// fixed description text that the user interface shows as it is.
+// fixed description text that the user interface shows as it is, in the
+// user's language (what() keeps the English one, for logs).
 class ConvexError : public Failure {
 public:
     enum class Kind { AuthFailed, NetworkError, ServerError };
@@ -19,9 +20,11 @@ public:
 
     bool operator==(const ConvexError &other) const;
 
+    QString description() const override;
+
 private:
     ConvexError(Kind kind, int code, QString message);
-    static QString describe(Kind kind, int code, const QString &message);
+    static QString describe(Kind kind, int code, const QString &message, bool translated);
 
     Kind m_kind;
     int m_code;

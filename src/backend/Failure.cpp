@@ -18,6 +18,11 @@ const char *Failure::what() const noexcept
     return m_utf8.constData();
 }
 
+QString logText(const std::exception &failure)
+{
+    return QString::fromUtf8(failure.what());
+}
+
 QString describe(const std::exception &failure)
 {
     if (const auto *ours = dynamic_cast<const Failure *>(&failure))

@@ -24,3 +24,7 @@ private:
 // What a person sees of a failure: the description of one of ours, the
 // library's text for any other exception.
 QString describe(const std::exception &failure);
+
+// The failure in the log's words: what() (English, whatever the user's
+// language), so that a log reads the same on every desktop.
+QString logText(const std::exception &failure);

@@ -52,8 +52,8 @@ std::optional<QString> AddCardOverlayContent::prefill(const std::optional<QStrin
 
 QString AddCardOverlayContent::signedOutNotice()
 {
-    return QStringLiteral("Not signed in \u2014 choose \u201c%1\u201d in the menu.")
-        .arg(TrayMenu::signInItemText);
+    //: Shown in the overlay; %1 is the tray menu's item that links this computer ("Sign In...").
+    return tr("Not signed in — choose “%1” in the menu.").arg(TrayMenu::signInItemText());
 }
 
 QString AddCardOverlayContent::trimSpacesAndTabs(const QString &text)

@@ -85,7 +85,8 @@ void AddCardPanelController::ensureWindow()
     QQuickWindow::setDefaultAlphaBuffer(true);
     m_window = new QQuickWindow;
     m_window->setObjectName(QStringLiteral("AddCardPanel"));
-    m_window->setTitle(QStringLiteral("Add card"));
+    //: Title of the overlay window, as the window list and screen readers name it.
+    m_window->setTitle(tr("Add card"));
     m_window->setColor(Qt::transparent);
     // Not Qt::Tool: some window managers then keep the window small and
     // transient for another one.

@@ -57,26 +57,32 @@ void SystemHotKeyService::unregisterHotKey()
 QString SystemHotKeyService::whereToBindCommands()
 {
     if (desktopIs("KDE"))
-        return QStringLiteral("System Settings › Shortcuts (add a new command)");
+        //: Where KDE Plasma binds commands to keys; use the names of Plasma's own settings in your language.
+        return tr("System Settings › Shortcuts (add a new command)");
     if (desktopIs("GNOME"))
-        return QStringLiteral("Settings › Keyboard › View and Customize Shortcuts › Custom Shortcuts");
+        //: Where GNOME binds commands to keys; use the names of GNOME's own settings in your language.
+        return tr("Settings › Keyboard › View and Customize Shortcuts › Custom Shortcuts");
     if (desktopIs("XFCE"))
-        return QStringLiteral("Settings › Keyboard › Application Shortcuts");
-    return QStringLiteral("your desktop's keyboard shortcut settings");
+        //: Where Xfce binds commands to keys; use the names of Xfce's own settings in your language.
+        return tr("Settings › Keyboard › Application Shortcuts");
+    //: Completes "bind the command %1 to a key in %2" on an unknown desktop.
+    return tr("your desktop's keyboard shortcut settings");
 }
 
 QString SystemHotKeyService::problem() const
 {
     if (m_mechanism == QLatin1String("none")) {
-        return QStringLiteral(
-                   "This desktop does not let programs set a global shortcut. To open the Add Card "
-                   "overlay from any application, bind the command %1 to a key in %2.")
+        //: %1 is the command to bind, %2 where the desktop's settings do that.
+        return tr("This desktop does not let programs set a global shortcut. To open the Add Card "
+                  "overlay from any application, bind the command %1 to a key in %2.")
             .arg(captureCommand, whereToBindCommands());
     }
     const auto *portal = qobject_cast<const PortalHotKeyService *>(m_backend.get());
     if (portal && !portal->failureReason().isEmpty()) {
-        return QStringLiteral("The desktop did not set up this shortcut: %1. Record it again, or bind the "
-                              "command %2 to a key in %3.")
+        //: %1 is the desktop's own reason (not translated), %2 the command to bind, %3 where the desktop's
+        //: settings do that.
+        return tr("The desktop did not set up this shortcut: %1. Record it again, or bind the "
+                  "command %2 to a key in %3.")
             .arg(portal->failureReason(), captureCommand, whereToBindCommands());
     }
     return {};

@@ -10,6 +10,11 @@ Item {
 
     implicitHeight: 80
 
+    Accessible.role: Accessible.Button
+    Accessible.name: saving ? qsTr("Saving...") : qsTr("ADD")
+    Accessible.description: qsTr("Adds the card to the active deck.")
+    Accessible.onPressAction: if (!saving) clicked()
+
     Rectangle {
         anchors.fill: parent
         radius: 20
@@ -30,7 +35,10 @@ Item {
         objectName: "addLabel"
         anchors.centerIn: parent
         visible: !button.saving
-        text: "ADD"
+        // The button itself carries the name.
+        Accessible.ignored: true
+        //: The button that saves the chosen translation as a card in the active deck; a short verb in capitals.
+        text: qsTr("ADD")
         font.family: Theme.displayFont; font.pixelSize: 48
         color: Theme.ink
     }

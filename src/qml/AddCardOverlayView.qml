@@ -14,6 +14,44 @@ Item {
     readonly property bool warmingUp: panel.warmingUp
 
     readonly property int phase: content ? content.phase : AddCardOverlayContent.Input
+    // How many candidates the results phase shows.
+    property int resultCount: 0
+
+    // What a screen reader is told as the flow moves on: the number of
+    // results, the chosen card, an error. Qt 6.4 has no announcement call, so
+    // this is a notification whose name changes and which is shown anew for
+    // each message (screen readers speak notifications as they appear).
+    readonly property string announcement: {
+        if (!content || !content.isVisible)
+            return ""
+        if (content.hasError)
+            return content.error
+        switch (phase) {
+        case AddCardOverlayContent.Loading:
+            return qsTr("Translating...")
+        case AddCardOverlayContent.Results:
+            //: Told to a screen reader when the candidates appear.
+            return qsTr("%n result(s)", "", resultCount)
+        case AddCardOverlayContent.Selected:
+            //: Told to a screen reader when a candidate is chosen; %1 is the word, %2 its translation.
+            return content.selected ? qsTr("Chosen card: %1, %2").arg(content.selected.word).arg(content.selected.translation) : ""
+        }
+        return ""
+    }
+    Item {
+        id: announcer
+        objectName: "announcement"
+        // Not drawn: a point of the card, so that it counts as on screen.
+        width: 1
+        height: 1
+        visible: false
+        Accessible.role: Accessible.Notification
+        Accessible.name: root.announcement
+    }
+    onAnnouncementChanged: {
+        announcer.visible = false
+        announcer.visible = root.announcement !== ""
+    }
 
     // Spring parameters. A spring with response R and damping fraction Z has
     // stiffness k = (2*pi/R)^2 and damping c = 4*pi*Z/R (unit mass). Qt's
@@ -170,7 +208,7 @@ Item {
                     }
                 }
 
-                Text {
+                ReadableText {
                     objectName: "noticeText"
                     width: parent.width
                     visible: root.content !== null && root.content.notice !== ""
@@ -181,7 +219,7 @@ Item {
                     elide: Text.ElideRight
                 }
 
-                Text {
+                ReadableText {
                     objectName: "errorText"
                     width: parent.width
                     visible: root.content !== null && root.content.hasError
@@ -203,7 +241,8 @@ Item {
                 id: field
                 objectName: "wordField"
                 Accessible.role: Accessible.EditableText
-                Accessible.name: "Word or phrase"
+                Accessible.name: qsTr("Word or phrase")
+                Accessible.description: qsTr("Add your word or phrase")
                 y: 8
                 width: parent.width
                 focus: true
@@ -231,7 +270,9 @@ Item {
                 y: 8
                 width: parent.width
                 visible: field.text.length === 0
-                text: "Add your word or phrase"
+                // The field's description says it to a screen reader.
+                Accessible.ignored: true
+                text: qsTr("Add your word or phrase")
                 font: field.font
                 color: Qt.rgba(1, 1, 1, 0.35)
                 elide: Text.ElideRight
@@ -255,23 +296,35 @@ Item {
         Column {
             spacing: 12
             Repeater {
+                id: resultsRepeater
                 model: root.content ? root.content.results : null
+                onCountChanged: root.resultCount = count
+                Component.onCompleted: root.resultCount = count
                 Rectangle {
                     id: entry
                     required property int index
                     required property string label
+                    readonly property bool highlighted: root.content !== null && root.content.highlightedIndex === entry.index
                     objectName: "resultEntry" + index
+                    Accessible.role: Accessible.Button
+                    Accessible.name: entry.label
+                    //: Screen reader description of a candidate; %1 is its place in the list, %2 how many there are.
+                    Accessible.description: qsTr("Result %1 of %2").arg(entry.index + 1).arg(resultsRepeater.count)
+                    Accessible.selectable: true
+                    Accessible.selected: entry.highlighted
+                    Accessible.onPressAction: if (root.content) root.content.choose(entry.index)
                     width: parent ? parent.width : 0
                     height: label.implicitHeight + 16
                     radius: 20
                     antialiasing: true
                     color: "white"
                     // Only the keyboard moves this highlight; a mouse user never sees it.
-                    border.width: root.content && root.content.highlightedIndex === entry.index ? 4 : 0
+                    border.width: entry.highlighted ? 4 : 0
                     border.color: Theme.addButtonYellow
                     Text {
                         id: label
                         objectName: "resultLabel"
+                        Accessible.ignored: true
                         x: 8
                         y: 8
                         width: parent.width - 16
@@ -316,7 +369,8 @@ Item {
     // glyphs of the overlay's fonts are ready before the first opening.
     Column {
         visible: root.warmingUp
-        Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"; font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 36 }
-        Text { text: "ABCDEFGHIJKLMNOPQRSTUVWXYZ"; font.family: Theme.displayFont; font.pixelSize: 48 }
+        Accessible.ignored: true
+        Text { Accessible.ignored: true; text: "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"; font.family: Theme.textFont; font.weight: Font.ExtraBold; font.pixelSize: 36 }
+        Text { Accessible.ignored: true; text: "ABCDEFGHIJKLMNOPQRSTUVWXYZ"; font.family: Theme.displayFont; font.pixelSize: 48 }
     }
 }

@@ -16,6 +16,12 @@ Rectangle {
     readonly property string exampleText: result ? result.exampleSentence : ""
     readonly property string exampleTranslationText: result ? result.exampleSentenceTranslation : ""
 
+    // The card reads as one group, named after its word and translation;
+    // its texts follow inside it in reading order.
+    Accessible.role: Accessible.Grouping
+    //: Screen reader name of the chosen card; %1 is the word, %2 its translation.
+    Accessible.name: result ? qsTr("Card: %1, %2").arg(result.word).arg(result.translation) : ""
+
     color: "white"
     radius: 20
     antialiasing: true
@@ -45,7 +51,7 @@ Rectangle {
             Column {
                 width: parent.width - 24 - parent.spacing
                 spacing: 2
-                Text {
+                ReadableText {
                     objectName: "resultWord"
                     width: parent.width
                     textFormat: Text.PlainText
@@ -54,7 +60,7 @@ Rectangle {
                     color: Theme.ink
                     wrapMode: Text.Wrap
                 }
-                Text {
+                ReadableText {
                     objectName: "resultPhonetic"
                     width: parent.width
                     visible: text.length > 0
@@ -76,7 +82,7 @@ Rectangle {
                 width: 24; height: 28
                 AddCardFlag { y: 4; size: 24; langCode: resultCard.langFrom }
             }
-            Text {
+            ReadableText {
                 objectName: "resultTranslation"
                 width: parent.width - 24 - parent.spacing
                 textFormat: Text.PlainText
@@ -98,7 +104,7 @@ Rectangle {
                 width: 18; height: 20
                 AddCardFlag { y: 2; size: 18; langCode: resultCard.langFrom }
             }
-            Text {
+            ReadableText {
                 objectName: "resultExampleTranslation"
                 width: parent.width - 18 - parent.spacing
                 textFormat: Text.PlainText
@@ -118,7 +124,7 @@ Rectangle {
                 width: 18; height: 20
                 AddCardFlag { y: 2; size: 18; langCode: resultCard.langTo }
             }
-            Text {
+            ReadableText {
                 objectName: "resultExample"
                 width: parent.width - 18 - parent.spacing
                 textFormat: Text.PlainText
@@ -138,7 +144,7 @@ Rectangle {
             radius: height / 2
             antialiasing: true
             color: Theme.ink
-            Text {
+            ReadableText {
                 id: badgeText
                 objectName: "categoryText"
                 anchors.centerIn: parent

@@ -5,7 +5,7 @@ import Vocarta
 // The "auth" window: sign-in and first-run pages, fixed at 420 x 525.
 Window {
     id: window
-    title: "Vocarta Settings"
+    title: qsTr("Vocarta Settings")
     width: 420
     height: 525
     minimumWidth: 420

@@ -30,8 +30,10 @@ Rectangle {
         font.family: Theme.textFont
         font.pixelSize: 20
         readOnly: !box.editable
+        activeFocusOnTab: box.editable
         text: box.model ? box.model.chars[box.index] : ""
-        Accessible.name: "Code character " + (box.index + 1)
+        //: Screen reader name of one of the eight boxes of the link code; %1 is its position, 1 to 8.
+        Accessible.name: qsTr("Code character %1").arg(box.index + 1)
 
         onTextEdited: box.model.changeText(box.index, text)
         onActiveFocusChanged: if (activeFocus) box.model.focusedIndex = box.index

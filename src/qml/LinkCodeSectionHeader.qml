@@ -16,6 +16,25 @@ Item {
 
     Accessible.role: Accessible.Button
     Accessible.name: title
+    Accessible.description: expanded ? qsTr("Expanded") : qsTr("Collapsed")
+    Accessible.focusable: true
+    Accessible.onPressAction: toggled()
+
+    activeFocusOnTab: true
+    Keys.onSpacePressed: toggled()
+    Keys.onReturnPressed: toggled()
+    Keys.onEnterPressed: toggled()
+
+    // Shown only while the keyboard is on the row.
+    FocusRing {
+        anchors.leftMargin: 20
+        anchors.rightMargin: 20
+        anchors.topMargin: 6
+        anchors.bottomMargin: 6
+        radius: 8
+        border.color: Qt.rgba(1, 1, 1, 0.6)
+        border.width: 1.5
+    }
 
     Item {
         id: iconSlot
@@ -38,6 +57,8 @@ Item {
         anchors.leftMargin: 10
         anchors.verticalCenter: parent.verticalCenter
         text: header.title
+        // The row itself carries the title.
+        Accessible.ignored: true
         color: "white"
         font.family: Theme.displayFont
         font.pixelSize: 18

@@ -33,7 +33,16 @@ Rectangle {
     Connections {
         target: page.model
         function onFocusedIndexChanged() { page.focusBox(page.model.focusedIndex) }
+        // CONNECT goes away once linked: a keyboard user goes on where the
+        // page does, at the shortcut (a mouse user's page stays as it was).
+        function onAuthStateChanged() {
+            if (page.model.isAuthenticated && page.connectedFromKeyboard) {
+                page.connectedFromKeyboard = false
+                shortcutRecorder.focusField()
+            }
+        }
     }
+    property bool connectedFromKeyboard: false
 
     Column {
         width: page.width
@@ -41,7 +50,8 @@ Rectangle {
         LinkCodeSectionHeader {
             objectName: "connectHeader"
             width: parent.width
-            title: "CONNECT TO VOCARTA"
+            //: Section title in capitals: linking this computer to the phone app.
+            title: qsTr("CONNECT TO VOCARTA")
             icon: "LinkCodeIconPhone.svg"
             iconSize: Qt.size(11, 17)
             expanded: page.model.connectExpanded
@@ -57,10 +67,10 @@ Rectangle {
             spacing: 16
 
             // Signed out: instruction, boxes, error, CONNECT.
-            Text {
+            ReadableText {
                 visible: !page.model.isAuthenticated
                 width: parent.width
-                text: "Open the iOS app → Settings → Mac App and enter the code below."
+                text: qsTr("Open the iOS app → Settings → Mac App and enter the code below.")
                 wrapMode: Text.Wrap
                 color: Qt.rgba(1, 1, 1, 0.75)
                 font.family: Theme.textFont
@@ -92,6 +102,8 @@ Rectangle {
                         height: 42
                         Text {
                             anchors.centerIn: parent
+                            // Only a visual break in the code.
+                            Accessible.ignored: true
                             text: "\u2013"
                             color: Qt.rgba(1, 1, 1, 0.35)
                             font.family: Theme.textFont
@@ -111,7 +123,7 @@ Rectangle {
                 }
             }
 
-            Text {
+            ReadableText {
                 objectName: "errorText"
                 visible: !page.model.isAuthenticated && page.model.error !== ""
                 width: parent.width
@@ -128,7 +140,9 @@ Rectangle {
                 objectName: "connectButton"
                 visible: !page.model.isAuthenticated
                 width: parent.width
-                label: page.model.isLoading ? "" : "CONNECT"
+                //: Button in capitals that sends the typed link code.
+                label: page.model.isLoading ? "" : qsTr("CONNECT")
+                accessibleName: page.model.isLoading ? qsTr("Connecting...") : qsTr("CONNECT")
                 background: Theme.yellow
                 foreground: Theme.charcoal
                 backdrop: page.color
@@ -136,7 +150,10 @@ Rectangle {
                 outlineWidth: 5
                 enabled: page.model.canConnect
                 icon: page.model.isLoading ? spinnerComponent : null
-                onClicked: page.model.connect()
+                onClicked: {
+                    page.connectedFromKeyboard = activeFocus
+                    page.model.connect()
+                }
 
                 Component {
                     id: spinnerComponent
@@ -162,14 +179,15 @@ Rectangle {
                     anchors.left: checkIcon.right
                     anchors.leftMargin: 12
                     anchors.verticalCenter: parent.verticalCenter
-                    Text {
-                        text: "CONNECTED!"
+                    ReadableText {
+                        //: Shown in capitals once this computer is linked to the phone app.
+                        text: qsTr("CONNECTED!")
                         color: "white"
                         font.family: Theme.displayFont
                         font.pixelSize: 20
                     }
-                    Text {
-                        text: "Your computer is linked to the iOS app."
+                    ReadableText {
+                        text: qsTr("Your computer is linked to the iOS app.")
                         color: Qt.rgba(1, 1, 1, 0.65)
                         font.family: Theme.textFont
                         font.pixelSize: 13
@@ -188,7 +206,17 @@ Rectangle {
                 border.width: 1
                 border.color: Qt.rgba(1, 1, 1, 0.15)
                 Accessible.role: Accessible.Button
-                Accessible.name: "RELINK"
+                //: Button in capitals: sign out and link this computer again with a new code.
+                Accessible.name: qsTr("RELINK")
+                Accessible.description: qsTr("Signs out and links this computer again with a new code.")
+                Accessible.focusable: true
+                Accessible.onPressAction: page.model.relink()
+                activeFocusOnTab: true
+                Keys.onSpacePressed: page.model.relink()
+                Keys.onReturnPressed: page.model.relink()
+                Keys.onEnterPressed: page.model.relink()
+
+                FocusRing { radius: 10 }
 
                 Row {
                     id: relinkContent
@@ -204,7 +232,8 @@ Rectangle {
                     }
                     Text {
                         anchors.verticalCenter: parent.verticalCenter
-                        text: "RELINK"
+                        Accessible.ignored: true
+                        text: qsTr("RELINK")
                         color: "white"
                         font.family: Theme.displayFont
                         font.pixelSize: 16
@@ -228,7 +257,8 @@ Rectangle {
         LinkCodeSectionHeader {
             objectName: "shortcutHeader"
             width: parent.width
-            title: "ADD CARD SHORTCUT"
+            //: Section title in capitals: the global keyboard shortcut that opens the Add Card overlay.
+            title: qsTr("ADD CARD SHORTCUT")
             icon: "LinkCodeIconKeyboard.svg"
             iconSize: Qt.size(19, 13)
             expanded: page.model.shortcutExpanded
@@ -247,10 +277,10 @@ Rectangle {
             // the section says what to do instead.
             readonly property bool canRecord: !page.shortcuts || page.shortcuts.canRecord
 
-            Text {
+            ReadableText {
                 width: parent.width
                 visible: shortcutSection.canRecord
-                text: "Set a global keyboard shortcut to open the Add Card overlay from anywhere on your computer."
+                text: qsTr("Set a global keyboard shortcut to open the Add Card overlay from anywhere on your computer.")
                 wrapMode: Text.Wrap
                 color: Qt.rgba(1, 1, 1, 0.65)
                 font.family: Theme.textFont
@@ -258,13 +288,14 @@ Rectangle {
             }
 
             ShortcutRecorderView {
+                id: shortcutRecorder
                 objectName: "shortcutRecorder"
                 width: parent.width
                 shortcuts: page.shortcuts
                 visible: shortcutSection.canRecord
             }
 
-            Text {
+            ReadableText {
                 objectName: "shortcutProblem"
                 width: parent.width
                 text: page.shortcuts ? page.shortcuts.hotKeyProblem : ""

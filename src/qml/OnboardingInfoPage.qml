@@ -17,8 +17,10 @@ Rectangle {
         width: parent.width
         height: words.implicitHeight
 
+        // Decoration: the words are no part of what the page says.
         ScrollingWordsBackground {
             id: words
+            Accessible.ignored: true
             objectName: "scrollingWords"
             anchors.fill: parent
         }
@@ -40,17 +42,18 @@ Rectangle {
             anchors.bottom: parent.bottom
             anchors.bottomMargin: 8
             spacing: 2
-            Text {
+            ReadableText {
                 anchors.horizontalCenter: parent.horizontalCenter
-                text: "VOCARTA"
+                //: The product name as a title in capitals; keep it unless your language writes it in another script.
+                text: qsTr("VOCARTA")
                 color: "white"
                 font.family: Theme.displayFont
                 font.pixelSize: 52
                 font.letterSpacing: 2
             }
-            Text {
+            ReadableText {
                 anchors.horizontalCenter: parent.horizontalCenter
-                text: "Learn new words every day"
+                text: qsTr("Learn new words every day")
                 color: Qt.rgba(1, 1, 1, 0.8)
                 font.family: Theme.textFont
                 font.pixelSize: 14
@@ -79,7 +82,7 @@ Rectangle {
             OnboardingInfoRow {
                 width: parent.width
                 icon: "LinkCodeIconPhone.svg"
-                text: "This is a companion app for the Vocarta iOS app."
+                text: qsTr("This is a companion app for the Vocarta iOS app.")
             }
         }
     }
@@ -94,7 +97,8 @@ Rectangle {
         PillButton {
             objectName: "nextButton"
             width: parent.width
-            label: "NEXT"
+            //: Button in capitals that goes on to the next page of the first-run window.
+            label: qsTr("NEXT")
             background: Theme.yellow
             foreground: Theme.charcoal
             backdrop: info.color
@@ -105,7 +109,8 @@ Rectangle {
         PillButton {
             objectName: "downloadButton"
             width: parent.width
-            label: "DOWNLOAD IOS APP"
+            //: Button in capitals that opens the phone app's download page in the browser.
+            label: qsTr("DOWNLOAD IOS APP")
             background: Theme.yellow
             foreground: Theme.charcoal
             backdrop: info.color

@@ -23,7 +23,7 @@ Item {
             source: row.icon
         }
     }
-    Text {
+    ReadableText {
         id: label
         anchors.left: iconSlot.right
         anchors.leftMargin: 10

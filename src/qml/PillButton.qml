@@ -18,8 +18,17 @@ Item {
     // What lies behind the button: a disabled button looks half transparent
     // over it, without letting its own shadow show through the capsule.
     property color backdrop: Theme.charcoal
+    // What a screen reader calls the button; the caption unless the caller
+    // says otherwise (while the caption gives way to a progress icon).
+    property string accessibleName: label
+    property string accessibleDescription: ""
 
     signal clicked()
+
+    function activate() {
+        if (enabled)
+            clicked()
+    }
 
     // The caption's colour as drawn; icons use it too.
     readonly property color contentColor: enabled ? foreground : Qt.tint(backdrop, faded(foreground))
@@ -31,7 +40,17 @@ Item {
     height: 52
 
     Accessible.role: Accessible.Button
-    Accessible.name: label
+    Accessible.name: accessibleName
+    Accessible.description: accessibleDescription
+    Accessible.focusable: true
+    Accessible.onPressAction: activate()
+
+    // Tab reaches it in reading order; Space and Return press it. A mouse
+    // click never gives it focus, so only the keyboard shows the ring.
+    activeFocusOnTab: true
+    Keys.onSpacePressed: activate()
+    Keys.onReturnPressed: activate()
+    Keys.onEnterPressed: activate()
 
     // Black at 35 %, blur radius 8, 4 down. Drawn as nested capsules whose
     // opacities add up to a Gaussian fall-off, so it looks the same under every
@@ -105,6 +124,8 @@ Item {
             }
             Text {
                 anchors.verticalCenter: parent.verticalCenter
+                // The button itself carries the name.
+                Accessible.ignored: true
                 text: pill.label
                 color: pill.contentColor
                 font.family: Theme.displayFont
@@ -124,6 +145,11 @@ Item {
         color: "transparent"
         border.color: pill.outlineColor
         border.width: pill.outlineWidth
+    }
+
+    FocusRing {
+        spread: pill.outlineWidth / 2 + 4
+        radius: height / 2
     }
 
     MouseArea {

@@ -48,6 +48,7 @@ Item {
         Loader {
             active: word.modelData.onScreen
             sourceComponent: Text {
+                Accessible.ignored: true
                 text: word.modelData.text
                 font.family: Theme.textFont
                 font.weight: Font.ExtraBold
@@ -94,6 +95,7 @@ Item {
                 id: measureWords
                 model: row.words
                 Text {
+                    Accessible.ignored: true
                     text: modelData
                     font.family: Theme.textFont
                     font.weight: Font.ExtraBold

@@ -26,15 +26,17 @@ Item {
         SettingsSection {
             Layout.fillWidth: true
             SettingsRow {
-                label: "Status"
-                value: tab.auth.isAuthenticated ? "Signed in" : "Not signed in"
+                //: Label of the sign-in status row in the settings window.
+                label: qsTr("Status")
+                value: tab.auth.isAuthenticated ? qsTr("Signed in") : qsTr("Not signed in")
                 valueColor: tab.auth.isAuthenticated ? Theme.green : tab.secondary
                 valueObjectName: "statusValue"
             }
             SettingsRow {
                 objectName: "accountRow"
                 visible: tab.auth.userEmail !== undefined && tab.auth.userEmail !== ""
-                label: "Account"
+                //: Label of the row that shows the e-mail address of the signed-in account.
+                label: qsTr("Account")
                 value: tab.auth.userEmail ?? ""
                 valueColor: tab.secondary
                 valueObjectName: "accountValue"
@@ -50,7 +52,7 @@ Item {
                 objectName: "signOutButton"
                 Layout.fillWidth: true
                 flat: true
-                text: "Sign Out"
+                text: qsTr("Sign Out")
                 contentItem: Text {
                     text: parent.text
                     font: parent.font
@@ -69,16 +71,17 @@ Item {
             Item {
                 Layout.fillWidth: true
                 implicitHeight: Math.max(30, startAtLoginSwitch.implicitHeight)
-                Text {
+                ReadableText {
                     anchors.left: parent.left
                     anchors.verticalCenter: parent.verticalCenter
-                    text: "Start at login"
+                    text: qsTr("Start at login")
                     color: palette.windowText
                     font.pixelSize: 13
                 }
                 Switch {
                     id: startAtLoginSwitch
                     objectName: "startAtLoginSwitch"
+                    Accessible.name: qsTr("Start at login")
                     anchors.right: parent.right
                     anchors.rightMargin: -rightPadding
                     anchors.verticalCenter: parent.verticalCenter

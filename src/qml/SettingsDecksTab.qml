@@ -33,16 +33,17 @@ Item {
 
             BusyIndicator {
                 objectName: "decksProgress"
+                Accessible.name: qsTr("Loading decks...")
                 anchors.centerIn: parent
                 running: visible
                 visible: tab.deckState.isLoading
             }
 
-            Text {
+            ReadableText {
                 objectName: "noDecks"
                 anchors.centerIn: parent
                 visible: !tab.deckState.isLoading && tab.decks.count === 0
-                text: "No decks found"
+                text: qsTr("No decks found")
                 color: tab.secondary
                 font.pixelSize: 13
             }
@@ -62,6 +63,10 @@ Item {
                 currentIndex: -1
                 keyNavigationEnabled: false
                 focus: visible
+                activeFocusOnTab: true
+                Accessible.role: Accessible.List
+                //: Screen reader name of the list of decks in the settings window.
+                Accessible.name: qsTr("Decks")
                 Keys.onUpPressed: tab.moveSelection(-1)
                 Keys.onDownPressed: tab.moveSelection(1)
 
@@ -75,6 +80,15 @@ Item {
                     objectName: "deckRow_" + deckId
                     width: ListView.view.width
                     height: 44
+
+                    // One choice of the active deck: the deck's name, its
+                    // languages, and whether it is the active one.
+                    Accessible.role: Accessible.ListItem
+                    Accessible.name: row.name
+                    Accessible.description: row.langFrom + " \u2192 " + row.langTo
+                    Accessible.selectable: true
+                    Accessible.selected: row.active
+                    Accessible.onPressAction: tab.deckState.select(row.deckId)
 
                     Rectangle {
                         anchors.fill: parent
@@ -94,6 +108,7 @@ Item {
                             Layout.fillWidth: true
                             textFormat: Text.PlainText
                             text: row.name
+                            Accessible.ignored: true
                             elide: Text.ElideRight
                             color: palette.windowText
                             font.pixelSize: 13
@@ -102,6 +117,7 @@ Item {
                             Layout.fillWidth: true
                             textFormat: Text.PlainText
                             text: row.langFrom + " \u2192 " + row.langTo
+                            Accessible.ignored: true
                             elide: Text.ElideRight
                             color: tab.secondary
                             font.pixelSize: 11
@@ -121,6 +137,7 @@ Item {
                         Text {
                             anchors.centerIn: parent
                             text: "\u2713"
+                            Accessible.ignored: true
                             color: "white"
                             font.pixelSize: 12
                             font.bold: true
@@ -135,7 +152,7 @@ Item {
             }
         }
 
-        Text {
+        ReadableText {
             objectName: "deckError"
             Layout.fillWidth: true
             Layout.margins: 8

@@ -20,14 +20,14 @@ Item {
         height: 1
         color: Qt.rgba(palette.windowText.r, palette.windowText.g, palette.windowText.b, 0.12)
     }
-    Text {
+    ReadableText {
         anchors.left: parent.left
         anchors.verticalCenter: parent.verticalCenter
         text: row.label
         color: palette.windowText
         font.pixelSize: 13
     }
-    Text {
+    ReadableText {
         objectName: row.valueObjectName
         anchors.right: parent.right
         anchors.verticalCenter: parent.verticalCenter

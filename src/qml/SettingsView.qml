@@ -25,8 +25,18 @@ Item {
             id: tabs
             objectName: "tabs"
             Layout.fillWidth: true
-            TabButton { objectName: "accountTabButton"; text: "\u25CE  Account" }
-            TabButton { objectName: "decksTabButton"; text: "\u2630  Decks" }
+            TabButton {
+                objectName: "accountTabButton"
+                //: Tab of the settings window: the sign-in status and account.
+                text: "\u25CE  " + qsTr("Account")
+                Accessible.name: qsTr("Account")
+            }
+            TabButton {
+                objectName: "decksTabButton"
+                //: Tab of the settings window: the list of decks to choose the active one from.
+                text: "\u2630  " + qsTr("Decks")
+                Accessible.name: qsTr("Decks")
+            }
         }
 
         StackLayout {

@@ -5,7 +5,7 @@ import Vocarta
 // The settings window, opened with Ctrl+, or "vocarta-menubar --preferences".
 Window {
     id: window
-    title: "Vocarta Menubar Settings"
+    title: qsTr("Vocarta Menubar Settings")
     width: 420
     height: 320
     minimumWidth: 420

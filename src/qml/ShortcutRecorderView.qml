@@ -28,6 +28,18 @@ Column {
 
     readonly property var easeInOut: [0.42, 0, 0.58, 1, 1, 1]
 
+    function focusField() {
+        field.forceActiveFocus(Qt.TabFocusReason)
+    }
+
+    // The clear button goes away with the shortcut: the keyboard stays on the field.
+    function clearFromKeyboard() {
+        if (!showsClear)
+            return
+        model.clear()
+        focusField()
+    }
+
     Item {
         id: fieldRow
         width: recorder.width
@@ -49,6 +61,22 @@ Column {
 
             Accessible.role: Accessible.Button
             Accessible.name: fieldText.text
+            Accessible.description: qsTr("The global shortcut that opens the Add Card overlay. Press Space to record a new one.")
+            Accessible.focusable: true
+            Accessible.onPressAction: recorder.model.clickField()
+
+            // Space or Return starts recording; the next combination is the shortcut.
+            activeFocusOnTab: true
+            Keys.onSpacePressed: recorder.model.clickField()
+            Keys.onReturnPressed: recorder.model.clickField()
+            Keys.onEnterPressed: recorder.model.clickField()
+
+            FocusRing {
+                visible: field.activeFocus && !recorder.model.isRecording
+                radius: 12
+                border.color: Qt.rgba(1, 1, 1, 0.6)
+                border.width: 1.5
+            }
 
             Row {
                 anchors.centerIn: parent
@@ -67,11 +95,13 @@ Column {
                 Text {
                     id: fieldText
                     anchors.verticalCenter: parent.verticalCenter
+                    // The field itself carries the text.
+                    Accessible.ignored: true
                     elide: Text.ElideRight
                     textFormat: Text.PlainText
-                    text: recorder.displayState === "recording" ? "Press shortcut keys..."
+                    text: recorder.displayState === "recording" ? qsTr("Press shortcut keys...")
                         : recorder.displayState === "set" ? (recorder.desktopTrigger || recorder.model.displayString)
-                        : "Click to set shortcut"
+                        : qsTr("Click to set shortcut")
                     color: recorder.displayState === "recording" ? Qt.rgba(1, 1, 1, 0.55)
                          : recorder.displayState === "set" ? "white" : Qt.rgba(1, 1, 1, 0.45)
                     font.family: recorder.displayState === "set" ? "monospace" : Theme.textFont
@@ -100,7 +130,19 @@ Column {
             Behavior on opacity { NumberAnimation { duration: 150; easing.type: Easing.Bezier; easing.bezierCurve: recorder.easeInOut } }
 
             Accessible.role: Accessible.Button
-            Accessible.name: "Clear shortcut"
+            Accessible.name: qsTr("Clear shortcut")
+            Accessible.focusable: true
+            Accessible.onPressAction: if (recorder.showsClear) recorder.model.clear()
+            activeFocusOnTab: recorder.showsClear
+            Keys.onSpacePressed: recorder.clearFromKeyboard()
+            Keys.onReturnPressed: recorder.clearFromKeyboard()
+            Keys.onEnterPressed: recorder.clearFromKeyboard()
+
+            FocusRing {
+                spread: 4
+                radius: width / 2
+                border.width: 1.5
+            }
 
             MouseArea {
                 anchors.fill: parent
@@ -111,11 +153,11 @@ Column {
         }
     }
 
-    Text {
+    ReadableText {
         id: reservedMessage
         objectName: "reservedMessage"
         width: recorder.width
-        text: "This shortcut is reserved by the system."
+        text: qsTr("This shortcut is reserved by the system.")
         color: Theme.coral
         font.family: Theme.textFont
         font.pixelSize: 12

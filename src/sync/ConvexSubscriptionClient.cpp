@@ -149,7 +149,7 @@ QCoro::Task<void> ConvexSubscriptionClient::connect()
             co_await sendModifyQuerySet(std::move(adds));
         }
     } catch (const std::exception &error) {
-        failure = describe(error);
+        failure = logText(error);
     }
     if (epoch != m_epoch)
         co_return; // replaced by a newer connection while sending
@@ -263,7 +263,7 @@ QCoro::Task<void> ConvexSubscriptionClient::handleAuthError(std::shared_ptr<Sync
     try {
         co_await whileAlive(this, m_http.refreshSession());
     } catch (const std::exception &error) {
-        failure = describe(error);
+        failure = logText(error);
     }
     if (failure && epoch != m_epoch) {
         // A refusal ended the session meanwhile, and the connection was made
@@ -279,7 +279,7 @@ QCoro::Task<void> ConvexSubscriptionClient::handleAuthError(std::shared_ptr<Sync
         try {
             co_await sendAuthenticate();
         } catch (const std::exception &error) {
-            failure = describe(error);
+            failure = logText(error);
         }
         if (epoch != m_epoch)
             co_return;

@@ -16,9 +16,16 @@ QString literalMenuText(QString text)
 
 } // namespace
 
-const QString TrayMenu::noActiveDeckText =
-    QStringLiteral("No active deck \u2014 create one first to add cards.");
-const QString TrayMenu::signInItemText = QStringLiteral("Sign In...");
+QString TrayMenu::noActiveDeckText()
+{
+    return tr("No active deck — create one first to add cards.");
+}
+
+QString TrayMenu::signInItemText()
+{
+    //: Tray menu item that opens the window to link this computer.
+    return tr("Sign In...");
+}
 
 TrayMenu::TrayMenu(Session &session, DeckState &deckState, bool updatesFromDistribution, QObject *parent)
     : QObject(parent)
@@ -46,10 +53,11 @@ QMenu *TrayMenu::menu() const
 QString TrayMenu::statusLine(const std::optional<Deck> &activeDeck, bool isLoading)
 {
     if (activeDeck)
-        return QStringLiteral("Active: ") + activeDeck->name;
+        //: First line of the tray menu; %1 is the active deck's name as the user wrote it.
+        return tr("Active: %1").arg(activeDeck->name);
     if (isLoading)
-        return QStringLiteral("Loading decks...");
-    return noActiveDeckText;
+        return tr("Loading decks...");
+    return noActiveDeckText();
 }
 
 void TrayMenu::onAuthChanged()
@@ -98,9 +106,9 @@ void TrayMenu::rebuild()
 
 void TrayMenu::buildSignedOut()
 {
-    addItem(signInItemText, [this] { Q_EMIT authWindowRequested(); });
+    addItem(signInItemText(), [this] { Q_EMIT authWindowRequested(); });
     m_menu->addSeparator();
-    addItem(QStringLiteral("Quit Vocarta Menubar"), [this] { Q_EMIT quitRequested(); });
+    addItem(tr("Quit Vocarta Menubar"), [this] { Q_EMIT quitRequested(); });
 }
 
 void TrayMenu::buildSignedIn()
@@ -131,24 +139,25 @@ void TrayMenu::buildSignedIn()
     if (!decks.isEmpty())
         m_menu->addSeparator();
 
-    QAction *refresh = addItem(isLoading ? QStringLiteral("Refreshing...") : QStringLiteral("Refresh Decks"),
-                               [this] { m_deckState.loadLater(); });
+    QAction *refresh =
+        addItem(isLoading ? tr("Refreshing...") : tr("Refresh Decks"), [this] { m_deckState.loadLater(); });
     refresh->setEnabled(!isLoading);
 
-    QAction *addCard = addItem(QStringLiteral("Add Card..."), [this] { Q_EMIT addCardRequested(); });
+    QAction *addCard = addItem(tr("Add Card..."), [this] { Q_EMIT addCardRequested(); });
     addCard->setEnabled(activeDeck.has_value() && !isLoading);
 
     m_menu->addSeparator();
-    addItem(QStringLiteral("Settings..."), [this] { Q_EMIT authWindowRequested(); });
+    addItem(tr("Settings..."), [this] { Q_EMIT authWindowRequested(); });
     if (m_updatesFromDistribution) {
-        addItem(QStringLiteral("Updates Come from the Package Manager"), {})->setEnabled(false);
+        addItem(tr("Updates Come from the Package Manager"), {})->setEnabled(false);
     } else {
-        addItem(QStringLiteral("Check for Updates..."), [this] { Q_EMIT updateCheckRequested(); });
+        addItem(tr("Check for Updates..."), [this] { Q_EMIT updateCheckRequested(); });
     }
-    addItem(QStringLiteral("Relink..."), [this] {
+    //: Tray menu item: sign out and link this computer again with a new code.
+    addItem(tr("Relink..."), [this] {
         m_session.signOut();
         Q_EMIT authWindowRequested();
     });
     m_menu->addSeparator();
-    addItem(QStringLiteral("Quit Vocarta Menubar"), [this] { Q_EMIT quitRequested(); });
+    addItem(tr("Quit Vocarta Menubar"), [this] { Q_EMIT quitRequested(); });
 }

@@ -30,9 +30,11 @@ public:
     QMenu *menu() const;
 
     static QString statusLine(const std::optional<Deck> &activeDeck, bool isLoading);
-    static const QString noActiveDeckText;
+    // Texts in the user's language: called after the translator is installed,
+    // never at static initialisation.
+    static QString noActiveDeckText();
     // The signed-out menu's first item; the overlay names it when it cannot work.
-    static const QString signInItemText;
+    static QString signInItemText();
 
 Q_SIGNALS:
     void rebuilt();

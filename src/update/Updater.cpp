@@ -49,7 +49,7 @@ void Updater::startAutomaticChecks()
 void Updater::checkForUpdates()
 {
     if (m_config.checksDisabled) {
-        present(failed(QStringLiteral("Updates for this copy come from your package manager.")));
+        present(failed(tr("Updates for this copy come from your package manager.")));
         return;
     }
     runCheck(true);
@@ -130,30 +130,34 @@ QCoro::Task<UpdateCheckResult> Updater::check()
 {
     try {
         if (m_config.checksDisabled)
-            co_return failed(QStringLiteral("Updates for this copy come from your package manager."));
+            co_return failed(tr("Updates for this copy come from your package manager."));
         if (m_config.publicKey.isEmpty())
-            co_return failed(QStringLiteral("This build has no key to verify updates with."));
+            co_return failed(tr("This build has no key to verify updates with."));
         if (!m_config.feedUrl.isValid() || !Appcast::isSafeAddress(m_config.feedUrl))
-            co_return failed(QStringLiteral("The update feed address is not a secure address."));
+            co_return failed(tr("The update feed address is not a secure address."));
         const QVersionNumber current = Appcast::parseVersion(m_config.currentVersion);
 
         QString error;
         const QByteArray document = co_await whileAlive(this, fetch(m_config.feedUrl, &error));
         if (!error.isEmpty())
-            co_return failed(QStringLiteral("Could not read the update feed: ") + error + QLatin1Char('.'));
+            co_return failed(
+                //: %1 is the network's own description of the problem.
+                tr("Could not read the update feed: %1.").arg(error));
         QUrl signatureUrl = m_config.feedUrl;
         signatureUrl.setPath(signatureUrl.path() + QStringLiteral(".sig"));
         const QByteArray signature = co_await whileAlive(this, fetch(signatureUrl, &error));
         if (!error.isEmpty())
-            co_return failed(QStringLiteral("Could not read the update feed's signature: ") + error +
-                             QLatin1Char('.'));
+            co_return failed(
+                //: %1 is the network's own description of the problem.
+                tr("Could not read the update feed's signature: %1.").arg(error));
         if (!FeedSignature::verify(document, signature, m_config.publicKey))
-            co_return failed(QStringLiteral("The update feed's signature is not valid; it was ignored."));
+            co_return failed(tr("The update feed's signature is not valid; it was ignored."));
 
         const auto feed = Appcast::parse(document, &error);
         if (!feed)
-            co_return failed(QStringLiteral("The update feed could not be read: ") + error +
-                             QLatin1Char('.'));
+            co_return failed(
+                //: %1 says what is wrong with the feed's content.
+                tr("The update feed could not be read: %1.").arg(error));
 
         UpdateCheckResult result;
         result.currentVersion = m_config.currentVersion;

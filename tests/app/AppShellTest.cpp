@@ -145,7 +145,7 @@ private Q_SLOTS:
         QVERIFY(shell->trayIcon());
         QTRY_VERIFY(m_decks->startCalls >= 1);
         QVERIFY(!shell->windows().authWindow());
-        QCOMPARE(shell->menu().menu()->actions().first()->text(), TrayMenu::noActiveDeckText);
+        QCOMPARE(shell->menu().menu()->actions().first()->text(), TrayMenu::noActiveDeckText());
 
         // Losing the session later shows the sign-in window.
         m_auth->signOut();

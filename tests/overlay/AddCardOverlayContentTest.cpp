@@ -170,7 +170,7 @@ private Q_SLOTS:
         QSignalSpy noticeSpy(signedOut.get(), &AddCardOverlayContent::noticeChanged);
         signedOut->translate();
         QCOMPARE(noticeSpy.count(), 1);
-        QVERIFY(signedOut->notice().contains(TrayMenu::signInItemText));
+        QVERIFY(signedOut->notice().contains(TrayMenu::signInItemText()));
         QCOMPARE(signedOut->property("notice").toString(), signedOut->notice());
         QCOMPARE(signedOut->phase(), Phase::Input);
 

@@ -82,7 +82,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("expected");
         const QStringList tail{"Settings...", "Check for Updates...", "Relink...", "---",
                                "Quit Vocarta Menubar"};
-        const QString none = TrayMenu::noActiveDeckText + " [off]";
+        const QString none = TrayMenu::noActiveDeckText() + " [off]";
 
         QTest::newRow("empty list, loading: no deck separator")
             << QList<Deck>{} << std::optional<Deck>() << true

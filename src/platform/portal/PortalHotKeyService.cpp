@@ -1,5 +1,7 @@
 #include "platform/portal/PortalHotKeyService.h"
 
+#include <QCoreApplication>
+
 #include "platform/Log.h"
 #include "platform/WhileAlive.h"
 #include "platform/portal/PortalRequest.h"
@@ -107,7 +109,9 @@ std::optional<QString> triggerOf(const QList<PortalShortcut> &shortcuts, const Q
 QList<PortalShortcut> shortcutsFor(const HotKeyService::Chord &chord)
 {
     return {{PortalHotKeyService::shortcutIdFor(chord),
-             {{QStringLiteral("description"), QStringLiteral("Add a card from the selected text")},
+             {{QStringLiteral("description"),
+               //: The shortcut's description in the desktop's own shortcut settings.
+               QCoreApplication::translate("PortalHotKeyService", "Add a card from the selected text")},
               {QStringLiteral("preferred_trigger"), PortalTrigger::fromChord(chord)}}}};
 }
 
