@@ -63,6 +63,18 @@ fail() {
   say "FAILED: $*"
   exit 1
 }
+# fail_with_logs WORK WHAT: the test fails, with the last lines of each log
+# in WORK.
+fail_with_logs() {
+  local work=$1 log
+  shift
+  say "FAILED: $*"
+  for log in "$work"/*.log; do
+    echo "----- $(basename "$log") (last lines)"
+    tail -n 25 "$log"
+  done
+  exit 1
+}
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/wait-for.sh"
 
 # The keyring unlocked with PASSWORD, and accessibility on, as at a login.

@@ -27,14 +27,7 @@ if [ "${1:-}" = "--inner" ]; then
   bin=$build/bin
   devlog=$work/devserver.log
   end_session_on_exit
-  fail() {
-    say "FAILED: $*"
-    for log in "$work"/*.log; do
-      echo "----- $(basename "$log") (last lines)"
-      tail -n 25 "$log"
-    done
-    exit 1
-  }
+  fail() { fail_with_logs "$work" "$@"; }
   log_has() { grep -qE "$1" "$2"; }
   active_name() { xdotool getactivewindow getwindowname 2>/dev/null; }
   reader_key() { xdotool key --clearmodifiers "$1"; }

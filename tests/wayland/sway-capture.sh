@@ -38,13 +38,8 @@ if [ "${1:-}" = "--inner" ]; then
   bin=$work/bin
   end_session_on_exit
   fail() {
-    say "FAILED: $*"
     swaymsg -t get_tree >"$work/tree-at-failure.json" 2>/dev/null
-    for log in "$work"/*.log; do
-      echo "----- $(basename "$log") (last lines)"
-      tail -n 25 "$log"
-    done
-    exit 1
+    fail_with_logs "$work" "$@"
   }
   log_has() { grep -qE "$1" "$2"; }
   # tree_has FILTER: a view in sway's tree for which the Python expression
