@@ -65,6 +65,9 @@ run_reader_rows() {
   for row in "${reader_rows[@]}"; do
     IFS='|' read -r name key word <<<"$row"
     start_reader_browser "$browser" "$name"
+    # shellcheck disable=SC2086 # one argument per word
+    wait_for 30 "the $name case's words selected on the accessibility bus" \
+      /usr/bin/python3 "$(dirname "$reader_page")/selection-exposed.py" $word
     before=$(translations)
     "$bin/vocarta-menubar" --capture
     wait_for 30 "overlay for the $name case" reader_overlay_focused

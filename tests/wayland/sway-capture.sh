@@ -189,7 +189,7 @@ mkdir -p "$work/tests/wayland" "$work/tests/desktop" "$work/scripts/lib"
 cp "$0" "$work/tests/wayland/sway-capture.sh"
 mkdir -p "$work/tests/readers"
 cp "$here/../readers/reader-rows.sh" "$here/../readers/page.html" "$here/../readers/firefox-user.js" \
-  "$work/tests/readers/"
+  "$here/../readers/selection-exposed.py" "$work/tests/readers/"
 cp "$here/../desktop/session.sh" "$work/tests/desktop/session.sh"
 cp "$here/../../scripts/lib/wait-for.sh" "$work/scripts/lib/wait-for.sh"
 cp -r "$build/bin/VocartaMenubar_VocartaMenubar.bundle" "$work/libexec/vocarta-menubar/"
